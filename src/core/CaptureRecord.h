@@ -1,0 +1,82 @@
+#pragma once
+// The one in-memory model of a capture: link settings, stream staging, the four channel
+// traces, the two reference traces, scale factors and the cursor/mark state.
+// Every buffer is a fixed array inside the record; nothing allocates after construction
+// (PortName only changes between captures). About 2.7 MB: keep it on the heap.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace altrix {
+
+inline constexpr int kChannelCount = 4;
+inline constexpr int kReferenceCount = 2;
+inline constexpr int kTraceSlots = 200000;        // slots of one channel ring
+inline constexpr int kWindowPositions = 100000;   // bottom-axis positions 0..99999
+inline constexpr int kNewestPosition = kWindowPositions - 1;
+inline constexpr int kReceiveCapacity = 300000;   // bytes read per tick at most
+inline constexpr int kStreamRingBytes = 390000;   // 3000 blocks of 130 bytes
+inline constexpr int kRunClearedRingBytes = 260000;
+inline constexpr std::int32_t kDefaultBaudRate = 625000;
+inline constexpr std::int32_t kStartDrawPointCount = 20000;
+inline constexpr std::int32_t kNoMark = -1;
+inline constexpr double kSamplePeriodSeconds = 0.0002;
+
+using ChannelSamples = std::array<std::int16_t, kTraceSlots>;
+using ReferenceSamples = std::array<std::int16_t, kWindowPositions>;
+
+// Arrays are indexed from 0: channel 1 is ChannelTrace[0], Ref1 is ReferenceTrace[0].
+struct CaptureRecord {
+    // Link settings
+    std::string PortName;
+    std::int32_t BaudRate = kDefaultBaudRate;
+    std::int32_t DriveTypeCode = 0;
+
+    // Stream staging
+    std::array<std::uint8_t, kReceiveCapacity> ReceiveBuffer{};
+    std::int32_t ReceivedCount = 0;
+    std::array<std::uint8_t, kStreamRingBytes> StreamRing{};
+    std::int32_t RingWritePos = 0;
+    std::int32_t LastBlockStart = 0;
+    std::int32_t DecodedUpTo = 0;
+    bool DataError = false;
+
+    // Traces
+    std::array<ChannelSamples, kChannelCount> ChannelTrace{};
+    std::int32_t NextSample = 0;
+    std::int32_t ChannelPhase = 0;   // 1..4 once a capture has started
+    std::array<ReferenceSamples, kReferenceCount> ReferenceTrace{};
+
+    // Y-scale factors
+    std::array<float, kChannelCount> ChannelScale{};
+    std::array<float, kReferenceCount> RefScale{};
+
+    // Display and cursor state
+    std::int32_t DrawPointCount = kStartDrawPointCount;
+    std::int32_t CursorPosition = 0;
+    std::int32_t CursorSample = 0;
+    std::int32_t MarkPosition = kNoMark;
+    std::array<std::int16_t, kChannelCount> MarkValues{};
+    std::array<std::int16_t, kReferenceCount> MarkRefValues{};
+    bool ReadoutEnabled = false;
+};
+
+// Trace slot shown at bottom-axis position x (0..99999): NextSample + x - 100000,
+// plus 200000 when negative.
+int SlotOfPosition(std::int32_t nextSample, std::int32_t position);
+
+// Slot of the newest stored sample set: NextSample - 1, or 199999 when NextSample is 0.
+int NewestSlot(std::int32_t nextSample);
+
+// True for a position inside the sample window 0..99999.
+constexpr bool IsWindowPosition(std::int32_t position) {
+    return position >= 0 && position <= kNewestPosition;
+}
+
+// The record's reset at RUN, done before the addresses are validated: stream positions,
+// NextSample, ChannelPhase 1, no data error, no mark, all channel slots and the first
+// 260000 ring bytes zeroed. The channel scales are set by the caller from its lists.
+void ResetForRun(CaptureRecord& record);
+
+}  // namespace altrix

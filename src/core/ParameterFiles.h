@@ -30,6 +30,8 @@ std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
 std::optional<std::vector<std::string>> ReadParameterNames(const std::string& listFilePath);
 
 // The base-group file of a list file: its extension replaced by ".ini", or ".ini" appended.
+// Callers pass the list file path that the names were read from (read with the same
+// kDefaultListFilePath default); a relative path stays relative to the current folder.
 std::string BaseGroupPath(const std::string& listFilePath);
 
 struct WriteResult {

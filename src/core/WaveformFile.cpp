@@ -1,0 +1,234 @@
+#include "WaveformFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#include "Readout.h"
+
+namespace altrix {
+
+namespace {
+
+constexpr std::size_t kChunkBytes = 256 * 1024;
+constexpr std::size_t kCountedFieldChars = 6;
+constexpr int kTempNameAttempts = 100;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+// Creates a new, not yet existing file "<path>.tmp-XXXXXX" in the target's folder, so
+// that the finished file can be renamed over the target on the same file system.
+FilePtr CreateFileBeside(const std::string& path, std::string& tempPath, int& error) {
+    static constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::minstd_rand random(seed());
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kNameChars - 2);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        tempPath = path + ".tmp-";
+        for (int i = 0; i < 6; ++i) tempPath += kNameChars[pick(random)];
+        if (std::FILE* file = std::fopen(tempPath.c_str(), "wbx")) return FilePtr(file);
+        error = errno;
+        if (error != EEXIST) return nullptr;
+    }
+    return nullptr;
+}
+
+// The file's bytes, produced a chunk at a time.
+class LineWriter {
+public:
+    explicit LineWriter(std::FILE* file) : file_(file) { buffer_.reserve(kChunkBytes + 64); }
+
+    void Append(std::string_view text) { buffer_.append(text); }
+
+    void AppendSample(std::int16_t value) {
+        std::array<char, 8> digits;
+        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+        buffer_.append(digits.data(), end);
+    }
+
+    // Writes the buffer out once it holds a chunk (or always, when `all`).
+    bool Flush(bool all) {
+        if (buffer_.empty() || (!all && buffer_.size() < kChunkBytes)) return true;
+        const bool ok = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+        buffer_.clear();
+        return ok;
+    }
+
+private:
+    std::FILE* file_;
+    std::string buffer_;
+};
+
+bool WriteDisplayWindow(const CaptureRecord& record, std::FILE* file, char decimalSeparator) {
+    LineWriter out(file);
+    for (std::int32_t x = 0; x < kWindowPositions; ++x) {
+        const int slot = SlotOfPosition(record.NextSample, x);
+        out.Append(FormatSeconds(PositionSeconds(x), decimalSeparator));
+        for (const ChannelSamples& trace : record.ChannelTrace) {
+            out.Append(" ");
+            out.AppendSample(trace[slot]);
+        }
+        out.Append("\r\n");
+        if (!out.Flush(false)) return false;
+    }
+    return out.Flush(true);
+}
+
+// Splits the file's bytes into lines and fields and stores the sample fields. Lines end
+// at LF (a CR right before it belongs to the line end, any other CR is a character);
+// fields end at a space or the line end; only the first six characters of a field are kept.
+class SampleReader {
+public:
+    explicit SampleReader(CaptureRecord& record) : record_(record) {}
+
+    void Feed(const char* data, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            const char c = data[i];
+            if (pendingCr_) {
+                pendingCr_ = false;
+                if (c == '\n') {
+                    EndLine();
+                    continue;
+                }
+                Keep('\r');
+            }
+            switch (c) {
+                case '\r': pendingCr_ = true; break;
+                case '\n': EndLine(); break;
+                case ' ': CloseField(); break;
+                default: Keep(c); break;
+            }
+        }
+    }
+
+    // The end of the data closes the last line, which may lack its line end.
+    void Finish() {
+        if (pendingCr_) Keep('\r');
+        pendingCr_ = false;
+        EndLine();
+    }
+
+private:
+    void Keep(char c) {
+        if (fieldLength_ < field_.size()) field_[fieldLength_++] = c;
+    }
+
+    // Field 0 (the time) is skipped; fields 1..4 go to channels 1..4 of slot NextSample,
+    // which advances, wrapping after the last slot, once channel 4 is stored.
+    void CloseField() {
+        if (fieldIndex_ > 0) {
+            record_.ChannelTrace[fieldIndex_ - 1][record_.NextSample] =
+                ParseSampleField({field_.data(), fieldLength_});
+        }
+        if (fieldIndex_ == kChannelCount) {
+            record_.NextSample = record_.NextSample + 1 == kTraceSlots ? 0 : record_.NextSample + 1;
+            fieldIndex_ = 0;
+        } else {
+            ++fieldIndex_;
+        }
+        fieldLength_ = 0;
+    }
+
+    void EndLine() {
+        CloseField();
+        fieldIndex_ = 0;
+    }
+
+    CaptureRecord& record_;
+    std::array<char, kCountedFieldChars> field_{};
+    std::size_t fieldLength_ = 0;
+    int fieldIndex_ = 0;
+    bool pendingCr_ = false;
+};
+
+}  // namespace
+
+FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
+                             char decimalSeparator) {
+    std::string tempPath;
+    int error = 0;
+    FilePtr file = CreateFileBeside(path, tempPath, error);
+    if (!file) return {false, ErrorText(error)};
+
+    const auto fail = [&tempPath](int cause) {
+        std::error_code ignored;
+        std::filesystem::remove(tempPath, ignored);
+        return FileResult{false, ErrorText(cause)};
+    };
+    errno = 0;
+    if (!WriteDisplayWindow(record, file.get(), decimalSeparator)) {
+        const int cause = errno ? errno : EIO;
+        file.reset();
+        return fail(cause);
+    }
+    if (std::fclose(file.release()) != 0) return fail(errno ? errno : EIO);
+
+    // A replaced file keeps its permissions.
+    std::error_code ec;
+    const auto existing = std::filesystem::status(path, ec);
+    if (!ec && std::filesystem::is_regular_file(existing)) {
+        std::filesystem::permissions(tempPath, existing.permissions(), ec);
+    }
+    std::filesystem::rename(tempPath, path, ec);
+    if (ec) return fail(ec.value());
+    return {};
+}
+
+FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path) {
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) return {false, ErrorText(errno)};
+
+    // The first chunk is read before anything is cleared, so that a path that opens but
+    // cannot be read (a folder) leaves the record as it was.
+    std::vector<char> chunk(kChunkBytes);
+    errno = 0;
+    std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    if (got == 0 && std::ferror(file.get())) return {false, ErrorText(errno ? errno : EIO)};
+
+    record.NextSample = 0;
+    for (ChannelSamples& trace : record.ChannelTrace) {
+        std::fill_n(trace.begin(), kWindowPositions, std::int16_t{0});
+    }
+    SampleReader reader(record);
+    while (got > 0) {
+        reader.Feed(chunk.data(), got);
+        got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+    }
+    reader.Finish();
+    if (std::ferror(file.get())) return {false, ErrorText(errno ? errno : EIO)};
+    return {};
+}
+
+std::int16_t ParseSampleField(std::string_view field) {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const std::size_t counted = std::min(field.size(), kCountedFieldChars);
+    if (counted == 0) return 0;
+    std::int32_t sum = 0;
+    std::int32_t place = 1;
+    for (std::size_t i = counted - 1; i >= 1; --i) {
+        if (!isDigit(field[i])) continue;
+        sum += (field[i] - '0') * place;
+        place *= 10;
+    }
+    if (field[0] == '-') {
+        sum = -sum;
+    } else if (isDigit(field[0])) {
+        sum += (field[0] - '0') * place;
+    }
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(sum));
+}
+
+}  // namespace altrix

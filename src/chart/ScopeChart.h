@@ -1,0 +1,93 @@
+#pragma once
+// The plot control: a black QCustomPlot with nine line series, four fixed hidden axes and
+// no margins, so that pixel columns 0 and 1000 of a 1000-pixel-wide chart map exactly to
+// the ends of the bottom-axis range. It knows nothing of captures or channels.
+
+#include <qcustomplot.h>
+
+#include <QRect>
+
+#include <array>
+
+class QRubberBand;
+
+namespace altrix {
+
+class ScopeChart : public QCustomPlot {
+    Q_OBJECT
+public:
+    // Series are addressed by their number 1..9 ("Series1" .. "Series9"); the chart holds
+    // and draws them in the order 8, 9, 1, 2, 3, 4, 5, 6, 7 (later ones on top).
+    static constexpr int kSeriesCount = 9;
+    // The chart fixes its own size so that the pixel-to-value mapping holds.
+    static constexpr int kWidth = 1000, kHeight = 360;
+
+    explicit ScopeChart(QWidget* parent = nullptr);
+
+    QCPGraph* series(int number) const;
+    void clearSeries(int number);
+    // Appends a point; points are always appended in ascending x.
+    void addPoint(int number, double x, double y);
+    int pointCount(int number) const;
+
+    // Bottom-axis value at a pixel column of the chart (through the zero-line series' key axis).
+    double valueAtPixel(double column) const;
+
+    // Every axis range shrinks (percent > 100) or grows (percent < 100) about its centre by
+    // (max - min) x (percent - 100) / 100 at each end; ranges are saved before the first zoom.
+    void zoomPercent(double percent);
+    // Restores the ranges saved before the first zoom and repaints ("Zoom all").
+    void undoZoom();
+    // Zooms every axis to the pixel rectangle (chart pixel coordinates) and repaints. Its edges
+    // are the columns x .. x + width and the rows y .. y + height; column 0 and 1000 are the
+    // ends of the horizontal ranges, row 0 the top and row 360 the bottom of the vertical ones,
+    // so QRect(s, 0, kWidth, kHeight) shifts the view sideways and keeps every range's width.
+    void zoomToPixelRect(const QRect& pixels);
+    bool isZoomed() const;
+
+    // Initial ranges of the four axes.
+    static constexpr double kBottomMin = 0, kBottomMax = 99999;
+    static constexpr double kLeftMin = -33000, kLeftMax = 33000;
+    static constexpr double kTopMin = 0, kTopMax = 99999;
+    static constexpr double kRightMin = -32768, kRightMax = 32767;
+
+signals:
+    // Raised at every replot before the series are drawn; series refilled by a slot
+    // connected here are drawn in the same replot.
+    void beforeDrawSeries();
+
+protected:
+    // Left drag: rectangle zoom; a rectangle drawn right to left acts as undoZoom, and drags
+    // shorter than a few pixels are ignored so that clicks never zoom. Right drag: scrolls all
+    // four axes with the mouse. Both count as zooms. Over the line of Series1..4 the mouse
+    // cursor takes that series' shape. Every event still reaches QCustomPlot's own signals.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    // Ranges of the bottom, left, top and right axes, in that order.
+    using Ranges = std::array<QCPRange, 4>;
+    enum class Gesture { None, ZoomRect, Scroll };
+
+    std::array<QCPAxis*, 4> axes() const;
+    Ranges currentRanges() const;
+    void applyRanges(const Ranges& ranges);
+    // Applies a view change, saving the ranges first when no zoom is in force.
+    void changeRanges(const Ranges& ranges);
+    // Axis value at a pixel column (horizontal axes) or row (vertical axes).
+    double axisValueAt(const QCPAxis* axis, double pixel) const;
+    void finishZoomRect(const QPoint& end);
+    void scrollTo(const QPoint& pos);
+    void updateCursorShape(const QPointF& pos);
+
+    std::array<QCPGraph*, kSeriesCount> mSeries{};  // by series number - 1
+    Ranges mSavedRanges{};
+    bool mZoomed = false;
+    Gesture mGesture = Gesture::None;
+    QPoint mGestureStart;
+    QPoint mLastScrollPos;
+    QRubberBand* mRubberBand = nullptr;
+};
+
+}  // namespace altrix

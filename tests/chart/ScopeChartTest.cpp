@@ -1,0 +1,217 @@
+#include "ScopeChart.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include <memory>
+
+using altrix::ScopeChart;
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+    int argc = 1;
+    char name[11] = "chart_test";
+    char* argv[2] = {name, nullptr};
+    std::unique_ptr<QApplication> app;
+    void SetUp() override { app = std::make_unique<QApplication>(argc, argv); }
+    void TearDown() override { app.reset(); }
+};
+const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Reads what the last replot drew, without replotting as QWidget::grab() does.
+class InspectableChart : public ScopeChart {
+public:
+    QImage drawn() {
+        QImage image(size(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QCPPainter painter(&image);
+        for (const auto& buffer : mPaintBuffers)
+            buffer->draw(&painter);
+        return image;
+    }
+};
+
+class ChartTest : public ::testing::Test {
+protected:
+    void send(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(pos), QPointF(chart.mapToGlobal(pos)), button, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&chart, &event);
+    }
+    void drag(Qt::MouseButton button, QPoint from, QPoint to) {
+        send(QEvent::MouseButtonPress, from, button, button);
+        send(QEvent::MouseMove, (from + to) / 2, Qt::NoButton, button);
+        send(QEvent::MouseMove, to, Qt::NoButton, button);
+        send(QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+    }
+    // Expected ranges of the bottom, left and right axes (the top one follows the bottom one).
+    void expectView(double b0, double b1, double l0, double l1, double r0, double r1) {
+        const struct { QCPAxis* axis; double lower, upper; } expected[] = {
+            {chart.xAxis, b0, b1}, {chart.xAxis2, b0, b1}, {chart.yAxis, l0, l1}, {chart.yAxis2, r0, r1}};
+        for (const auto& e : expected) {
+            EXPECT_NEAR(e.axis->range().lower, e.lower, 1e-6) << e.axis->axisType();
+            EXPECT_NEAR(e.axis->range().upper, e.upper, 1e-6) << e.axis->axisType();
+        }
+    }
+    void expectFullView() {
+        EXPECT_FALSE(chart.isZoomed());
+        expectView(0, 99999, -33000, 33000, -32768, 32767);
+    }
+    void horizontalLine(int number, double y) {
+        chart.addPoint(number, 0, y);
+        chart.addPoint(number, 99999, y);
+    }
+    int row(double y) const { return int(chart.yAxis->coordToPixel(y)); }
+
+    InspectableChart chart;
+};
+
+TEST_F(ChartTest, HoldsNineSeriesInDrawingOrderWithTheirStyles) {
+    const struct {
+        int number;
+        const char* name;
+        QRgb colour;
+        Qt::PenStyle line;
+        QCPScatterStyle::ScatterShape marks;
+    } table[] = {
+        {8, "refer1", 0x808000, Qt::SolidLine, QCPScatterStyle::ssNone},
+        {9, "Series8", 0x800080, Qt::SolidLine, QCPScatterStyle::ssNone},
+        {1, "Series1", 0xFF0000, Qt::SolidLine, QCPScatterStyle::ssNone},
+        {2, "Series2", 0x00FFFF, Qt::SolidLine, QCPScatterStyle::ssNone},
+        {3, "Series3", 0xFFFF00, Qt::SolidLine, QCPScatterStyle::ssNone},
+        {4, "Series4", 0xFFFFFF, Qt::SolidLine, QCPScatterStyle::ssNone},
+        {5, "Series5", 0x00FF00, Qt::SolidLine, QCPScatterStyle::ssNone},
+        {6, "Series6", 0xC0C0C0, Qt::DashLine, QCPScatterStyle::ssSquare},
+        {7, "Series7", 0xC0C0C0, Qt::DotLine, QCPScatterStyle::ssCross},
+    };
+    ASSERT_EQ(chart.graphCount(), ScopeChart::kSeriesCount);
+    for (int i = 0; i < ScopeChart::kSeriesCount; ++i) {
+        QCPGraph* graph = chart.graph(i);
+        SCOPED_TRACE(table[i].number);
+        EXPECT_EQ(graph, chart.series(table[i].number));
+        EXPECT_EQ(graph->objectName(), QStringLiteral("Series%1").arg(table[i].number));
+        EXPECT_EQ(graph->name(), table[i].name);
+        EXPECT_EQ(graph->pen().color().rgb() & 0xFFFFFF, table[i].colour);
+        EXPECT_EQ(graph->pen().style(), table[i].line);
+        EXPECT_EQ(graph->lineStyle(), QCPGraph::lsLine);
+        EXPECT_EQ(graph->scatterStyle().shape(), table[i].marks);
+    }
+}
+
+TEST_F(ChartTest, BlackPlotAreaSpansTheWholeChart) {
+    EXPECT_DOUBLE_EQ(chart.valueAtPixel(0), 0);
+    EXPECT_DOUBLE_EQ(chart.valueAtPixel(1000), 99999);
+    horizontalLine(5, 0);
+    chart.replot();
+    const QImage image = chart.drawn();
+    for (int x : {0, 999})
+        EXPECT_EQ(image.pixel(x, row(0)) & 0xFFFFFF, 0x00FF00u) << x;
+    int drawnElsewhere = 0;  // axes, ticks, labels, grid, legend, title or a background
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            drawnElsewhere += y != row(0) && (image.pixel(x, y) & 0xFFFFFF) != 0;
+    EXPECT_EQ(drawnElsewhere, 0);
+}
+
+TEST_F(ChartTest, ZoomPercentActsOnEveryAxisAndUndoZoomRestores) {
+    chart.undoZoom();  // without a zoom: only repaints
+    expectFullView();
+    chart.zoomPercent(110);
+    EXPECT_TRUE(chart.isZoomed());
+    expectView(9999.9, 89999.1, -26400, 26400, -26214.5, 26213.5);
+    EXPECT_NEAR(chart.valueAtPixel(1000), 89999.1, 1e-6);
+    chart.zoomPercent(90);
+    expectView(1999.98, 97999.02, -31680, 31680, -31457.3, 31456.3);
+    chart.undoZoom();
+    expectFullView();
+    chart.zoomPercent(90);
+    expectView(-9999.9, 109998.9, -39600, 39600, -39321.5, 39320.5);
+}
+
+TEST_F(ChartTest, ZoomToShiftedPixelRectKeepsEveryRangeWidth) {
+    chart.zoomToPixelRect(QRect(200, 0, ScopeChart::kWidth, ScopeChart::kHeight));
+    EXPECT_TRUE(chart.isZoomed());
+    expectView(19999.8, 119998.8, -33000, 33000, -32768, 32767);
+    chart.undoZoom();
+    expectFullView();
+}
+
+TEST_F(ChartTest, LeftDragZoomsToTheRectangleAndReverseDragRestores) {
+    drag(Qt::LeftButton, {100, 45}, {300, 225});
+    EXPECT_TRUE(chart.isZoomed());
+    expectView(9999.9, 29999.7, -8250, 24750, -8192.375, 24575.125);
+    drag(Qt::LeftButton, {300, 250}, {100, 50});
+    expectFullView();
+}
+
+TEST_F(ChartTest, ClicksTinyOrFlatDragsAndTheWheelNeverZoom) {
+    const QPoint at(500, 100);
+    // A click, tiny drags, a flat drag and a right-to-left drag with nothing zoomed.
+    for (QPoint to : {at, at + QPoint(2, 2), at - QPoint(3, 0), at + QPoint(200, 2), at - QPoint(200, 0)}) {
+        drag(Qt::LeftButton, at, to);
+        expectFullView();
+    }
+    int doubleClicks = 0, moves = 0;
+    QObject::connect(&chart, &QCustomPlot::mouseDoubleClick, [&] { ++doubleClicks; });
+    QObject::connect(&chart, &QCustomPlot::mouseMove, [&] { ++moves; });
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, at + QPoint(1, 1), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at + QPoint(1, 1), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_EQ(moves, 1);
+    QWheelEvent wheel(at, chart.mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&chart, &wheel);
+    expectFullView();
+}
+
+TEST_F(ChartTest, RightDragScrollsAllAxesAndCountsAsZoom) {
+    drag(Qt::RightButton, {500, 180}, {600, 216});
+    EXPECT_TRUE(chart.isZoomed());
+    expectView(-9999.9, 89999.1, -26400, 39600, -26214.5, 39320.5);
+    chart.undoZoom();
+    expectFullView();
+}
+
+TEST_F(ChartTest, BeforeDrawSeriesIsRaisedOncePerReplotBeforeDrawing) {
+    int raised = 0;
+    QObject::connect(&chart, &ScopeChart::beforeDrawSeries, [&] {
+        if (++raised == 1)
+            horizontalLine(1, 0);
+    });
+    chart.replot();
+    EXPECT_EQ(raised, 1);
+    EXPECT_EQ(chart.drawn().pixel(500, row(0)) & 0xFFFFFF, 0xFF0000u);
+    chart.zoomPercent(110);
+    EXPECT_EQ(raised, 2);
+}
+
+TEST_F(ChartTest, CursorTakesTheShapeOfTheTopmostChannelLineUnderIt) {
+    const double lines[] = {20000, 10000, -10000, -20000, 0};
+    for (int number = 1; number <= 5; ++number)
+        horizontalLine(number, lines[number - 1]);
+    chart.addPoint(6, 30000, 32767);  // a vertical line crossing Series1
+    chart.addPoint(6, 30000, -32768);
+    ASSERT_EQ(chart.pointCount(6), 2);
+    const struct { QPoint at; Qt::CursorShape shape; } cases[] = {
+        {{500, row(20000)}, Qt::CrossCursor},          {{300, row(20000) + 2}, Qt::CrossCursor},
+        {{500, row(10000)}, Qt::UpArrowCursor},        {{500, row(-10000) - 2}, Qt::SizeVerCursor},
+        {{500, row(-20000)}, Qt::PointingHandCursor},  {{500, row(-20000) + 10}, Qt::ArrowCursor},
+        {{500, row(0)}, Qt::ArrowCursor},              {{300, row(5000)}, Qt::ArrowCursor},
+    };
+    for (const auto& c : cases) {
+        send(QEvent::MouseMove, c.at, Qt::NoButton, Qt::NoButton);
+        EXPECT_EQ(chart.cursor().shape(), c.shape) << c.at.x() << "," << c.at.y();
+    }
+    chart.clearSeries(4);
+    horizontalLine(4, 20000);  // drawn over Series1
+    send(QEvent::MouseMove, {500, row(20000)}, Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(chart.cursor().shape(), Qt::PointingHandCursor);
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+// Redraw figures of the main window, offscreen: four traces refilled and one replot, as a
+// capture tick does at each point count, and the stopped redraw after a zoom. Baseline: the
+// same tick at 4 x 2000 points, the Simplified mode's capture density.
+
+#include <benchmark/benchmark.h>
+
+#include "Mainframe.h"
+#include "Prompts.h"
+#include "ScopeChart.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+using namespace altrix;
+
+// The shared benchmark main creates no QApplication: the first benchmark that needs the
+// window creates the application on the offscreen platform, and the window with it.
+struct BenchWindow {
+    BenchWindow() : app(argc, argv), form(new TForm1(prompts)) {
+        CaptureRecord& rec = form->record();
+        rec.NextSample = 54321;
+        for (int k = 1; k <= kChannelCount; ++k) {
+            rec.ChannelScale[k - 1] = 1.0f;
+            for (int slot = 0; slot < kTraceSlots; ++slot) {
+                const double wave = std::sin(slot * (0.002 + 0.001 * k)) * 20000.0;
+                rec.ChannelTrace[k - 1][slot] = static_cast<std::int16_t>(wave + (slot * 7919 % 601) - 300);
+            }
+            form->findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(k))->setText(QStringLiteral("9000"));
+            form->findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(k))->setChecked(true);
+        }
+        form->show();
+        QCoreApplication::processEvents();
+    }
+    ~BenchWindow() { delete form; }
+
+    static inline int argc = 1;
+    static inline char name[] = "bench_ui_draw";
+    static inline char* argv[] = {name, nullptr};
+    QApplication app;
+    DefaultPrompts prompts;
+    TForm1* form;
+
+    ScopeChart& chart() const { return *form->findChild<ScopeChart*>(QStringLiteral("Chart1")); }
+    void click(const char* button) const { form->findChild<QToolButton*>(QLatin1String(button))->click(); }
+};
+
+BenchWindow& Window() {
+    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
+    (void)offscreen;
+    static BenchWindow window;
+    return window;
+}
+
+void DrawFourTracesAndReplot(benchmark::State& state, std::int32_t pointCount) {
+    BenchWindow& window = Window();
+    window.click("SpeedButton4");
+    // While a capture runs (RUN disabled) the repaint keeps the tick's point count.
+    window.form->findChild<QPushButton*>(QStringLiteral("Button1"))->setEnabled(false);
+    CaptureRecord& rec = window.form->record();
+    for (auto _ : state) {
+        for (int k = 1; k <= kChannelCount; ++k) window.form->DrawWaveform(k, pointCount, rec.ChannelScale[k - 1], k);
+        window.chart().replot();
+    }
+    window.form->findChild<QPushButton*>(QStringLiteral("Button1"))->setEnabled(true);
+    state.SetItemsProcessed(state.iterations() * kChannelCount * pointCount);
+}
+
+// A capture tick's redraw at the full view: four traces of range(0) points, one replot.
+void CaptureTickRedraw(benchmark::State& state) {
+    DrawFourTracesAndReplot(state, static_cast<std::int32_t>(state.range(0)));
+}
+
+void CaptureTickRedraw_Baseline(benchmark::State& state) {
+    DrawFourTracesAndReplot(state, 2000);
+}
+
+// A stopped redraw after zooming in six times at High precision: the repaint recounts to
+// 100000 points per trace, refills the four traces and draws them.
+void StoppedRedraw4x100000(benchmark::State& state) {
+    BenchWindow& window = Window();
+    window.click("SpeedButton4");
+    window.form->findChild<QAction*>(QStringLiteral("HighprecisionMode"))->trigger();
+    for (int n = 0; n < 6; ++n) window.click("SpeedButton5");
+    CaptureRecord& rec = window.form->record();
+    for (auto _ : state) {
+        rec.DrawPointCount = 50000;  // so that the repaint finds a change
+        window.chart().replot();
+    }
+    if (rec.DrawPointCount != 100000) state.SkipWithError("the view did not ask for 100000 points");
+    window.click("SpeedButton4");
+}
+
+// An ordinary stopped repaint: the count stays, nothing is refilled.
+void StoppedRepaintUnchanged(benchmark::State& state) {
+    BenchWindow& window = Window();
+    window.click("SpeedButton4");
+    window.form->findChild<QAction*>(QStringLiteral("HighprecisionMode"))->trigger();
+    for (auto _ : state) window.chart().replot();
+}
+
+BENCHMARK(CaptureTickRedraw_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CaptureTickRedraw)
+    ->Arg(2000)->Arg(2500)->Arg(5000)->Arg(6500)->Arg(10000)->Arg(20000)->Arg(50000)->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(StoppedRedraw4x100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(StoppedRepaintUnchanged)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

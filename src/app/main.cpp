@@ -1,0 +1,29 @@
+// altrix-scope: creates the main window and runs the message loop until the window closes.
+
+#include "Mainframe.h"
+#include "Prompts.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <exception>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    altrix::DefaultPrompts prompts;
+    // An exception that escapes start-up or the loop is shown, then the program ends;
+    // one that is not a std::exception shows an empty message.
+    QString message;
+    try {
+        // The window frees itself when closed; closing the last window ends the loop.
+        auto* form = new altrix::TForm1(prompts);
+        form->show();
+        return app.exec();
+    } catch (const std::exception& error) {
+        message = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+    }
+    prompts.showMessage(QCoreApplication::applicationName(), message, altrix::MessageIcon::Error,
+                        altrix::MessageButtons::Ok);
+    return EXIT_FAILURE;
+}

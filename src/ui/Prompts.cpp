@@ -1,0 +1,86 @@
+#include "Prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace altrix {
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog;
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setNameFilter(QtFileFilter(spec.Filter));
+    dialog.setDefaultSuffix(DefaultSuffix(spec.DefaultExtension));
+    // The save dialog does not ask about overwriting: the save command asks itself.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setSizeGripEnabled(spec.Resizable);
+    if (!spec.Resizable) dialog.setFixedSize(dialog.sizeHint());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+MessageAnswer DefaultPrompts::showMessage(const QString& caption, const QString& text,
+                                          MessageIcon icon, MessageButtons buttons) {
+    QMessageBox box(ToQtIcon(icon), caption, text,
+                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                     : QMessageBox::Ok);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+}
+
+QString DefaultPrompts::askSaveFileName(const FileDialogSpec& dialog) {
+    return AskFileName(dialog, QFileDialog::AcceptSave);
+}
+
+QString DefaultPrompts::askOpenFileName(const FileDialogSpec& dialog) {
+    return AskFileName(dialog, QFileDialog::AcceptOpen);
+}
+
+QString QtFileFilter(const QString& pipeFilter) {
+    const QStringList parts = pipeFilter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        if (i + 1 >= parts.size()) {
+            if (!description.isEmpty()) filters << description;
+            break;
+        }
+        const QString& pipePatterns = parts[i + 1];
+        const QString shown = u'(' + QString(pipePatterns).replace(u';', u' ') + u')';
+        const QString pipeShown = u'(' + pipePatterns + u')';
+        if (description.endsWith(pipeShown))
+            filters << description.chopped(pipeShown.size()) + shown;
+        else
+            filters << description + u' ' + shown;
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString DefaultSuffix(const QString& defaultExtension) {
+    QString suffix = defaultExtension;
+    if (suffix.startsWith(u'*')) suffix.remove(0, 1);
+    if (suffix.startsWith(u'.')) suffix.remove(0, 1);
+    return suffix;
+}
+
+}  // namespace altrix

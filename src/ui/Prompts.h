@@ -1,0 +1,50 @@
+#pragma once
+// Every message box and file dialog of the program goes through Prompts, so tests can script
+// the answers and see what was asked. DefaultPrompts shows the real Qt dialogs.
+
+#include <QString>
+
+namespace altrix {
+
+enum class MessageIcon { None, Warning, Question, Information, Error };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// A file dialog as the window describes it. The filter keeps the "Desc|*.x|Desc2|*.*" form
+// of description and pattern pairs; the default extension is "*.wfd", "wfd" or empty.
+struct FileDialogSpec {
+    QString Filter;
+    QString DefaultExtension;
+    bool Resizable = false;
+};
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    // A message box without owner window; returns the button that closed it.
+    virtual MessageAnswer showMessage(const QString& caption, const QString& text, MessageIcon icon,
+                                      MessageButtons buttons) = 0;
+    // The chosen file name, or empty when the user cancelled.
+    virtual QString askSaveFileName(const FileDialogSpec& dialog) = 0;
+    virtual QString askOpenFileName(const FileDialogSpec& dialog) = 0;
+};
+
+class DefaultPrompts final : public Prompts {
+public:
+    MessageAnswer showMessage(const QString& caption, const QString& text, MessageIcon icon,
+                              MessageButtons buttons) override;
+    QString askSaveFileName(const FileDialogSpec& dialog) override;
+    QString askOpenFileName(const FileDialogSpec& dialog) override;
+};
+
+// "WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*" -> "WaveForm Data (*.wfd);;All Files (*.*)".
+// Qt filters by the patterns in a description's last parentheses: a description that ends with
+// its own patterns keeps them (";" between patterns becomes a blank), any other description gets
+// them appended. A trailing unpaired description keeps its own text.
+QString QtFileFilter(const QString& pipeFilter);
+
+// The default extension as a file dialog suffix: "*.wfd" and ".wfd" give "wfd".
+QString DefaultSuffix(const QString& defaultExtension);
+
+}  // namespace altrix

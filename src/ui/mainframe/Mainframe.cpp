@@ -1,0 +1,139 @@
+// TForm1: construction with the start-up defaults, window resizing and closing.
+
+#include "Mainframe.h"
+
+#include "ScopeChart.h"
+#include "ui_Mainframe.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QResizeEvent>
+#include <QTimer>
+#include <QValidator>
+
+// The icons live in a static library; their registration must be pulled in by name, and
+// Q_INIT_RESOURCE only works outside a namespace.
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace altrix {
+
+namespace {
+
+constexpr int kTimer1IntervalMs = 50;
+
+// The window's fonts are Windows families; elsewhere the closest installed ones stand in.
+void InstallFontSubstitutes() {
+    static const bool installed = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                                    QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
+                                    QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+        QFont::insertSubstitutions(QStringLiteral("Times New Roman"),
+                                   {QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"),
+                                    QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")});
+        QFont::insertSubstitutions(QStringLiteral("Georgia"),
+                                   {QStringLiteral("Gelasio"), QStringLiteral("C059"),
+                                    QStringLiteral("DejaVu Serif")});
+        return true;
+    }();
+    (void)installed;
+}
+
+// The address edits show typed letters in lower case.
+class LowerCaseValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        input = input.toLower();
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
+TForm1::TForm1(Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent),
+      prompts_(prompts),
+      ui_(std::make_unique<Ui::TForm1>()),
+      record_(std::make_unique<CaptureRecord>()) {
+    InitIconResources();
+    InstallFontSubstitutes();
+    ui_->setupUi(this);
+    Ui::TForm1& ui = *ui_;
+
+    // What the form description cannot say.
+    ui.N1->setSeparator(true);
+    // A tool bar makes every button it takes flat; the zoom in and out buttons stay raised.
+    ui.SpeedButton5->setAutoRaise(false);
+    ui.SpeedButton6->setAutoRaise(false);
+    ui.Advancedfunction1->menuAction()->setVisible(false);
+    auto* lowerCase = new LowerCaseValidator(this);
+    channels_ = {{
+        {ui.CheckBox1, ui.Label1, ui.Edit1, ui.ComboBox1, ui.ComboBox5, ui.LabeledEdit1, ui.Edit5, ui.Edit13, 1},
+        {ui.CheckBox2, ui.Label2, ui.Edit2, ui.ComboBox2, ui.ComboBox6, ui.LabeledEdit2, ui.Edit6, ui.Edit14, 2},
+        {ui.CheckBox3, ui.Label3, ui.Edit3, ui.ComboBox3, ui.ComboBox7, ui.LabeledEdit3, ui.Edit7, ui.Edit15, 3},
+        {ui.CheckBox4, ui.Label4, ui.Edit4, ui.ComboBox4, ui.ComboBox8, ui.LabeledEdit4, ui.Edit8, ui.Edit16, 4},
+    }};
+    for (const ChannelControls& channel : channels_)
+        channel.address->setValidator(lowerCase);
+    refs_ = {{
+        {ui.CheckBox5, ui.Edit10, ui.ComboBox9, ui.LabeledEdit5, ui.Edit12, ui.Edit17, 8},
+        {ui.CheckBox6, ui.Edit11, ui.ComboBox10, ui.LabeledEdit6, ui.Edit18, ui.Edit19, 9},
+    }};
+    // In the order in which checkzoom_andredraw tests them.
+    drawingModes_ = {{
+        {ui.SimplifiedModefastestdrawingbutlowprecision1, 2500, {2500, 5000, 10000},
+         QStringLiteral("Drawing Mode : Simplified Mode"), QColor(0x00, 0x80, 0x00)},
+        {ui.FastMode1, 6500, {6500, 10000, 20000}, QStringLiteral("Drawing Mode : Fast Mode"),
+         QColor(0x00, 0x00, 0xFF)},
+        {ui.HighprecisionMode, 10000, {20000, 50000, 100000},
+         QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00)},
+    }};
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimer1IntervalMs);
+
+    connect(ui.Chart1, &ScopeChart::beforeDrawSeries, this, &TForm1::Chart1BeforeDrawSeries);
+    connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
+            &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
+    connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);
+    connect(ui.HighprecisionMode, &QAction::triggered, this, &TForm1::HighprecisionModeClick);
+    connect(ui.SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
+    connect(ui.SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
+    connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
+    connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+
+    // Start-up. The new record already holds its start values: no port name, 625000 baud,
+    // 20000 points per trace, no mark, zeroed references.
+    setWindowTitle(QString::fromLatin1(kCaptionText));
+    ui.Chart1->addPoint(5, 0, 0);
+    ui.Chart1->addPoint(5, kNewestPosition, 0);
+    move(-1, -1);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::Exit1Click() {
+    close();
+}
+
+void TForm1::FormClose(QCloseEvent* event) {
+    // The window is freed once closed.
+    setAttribute(Qt::WA_DeleteOnClose);
+    event->accept();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    FormClose(event);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // Only the tool bar follows the window's width; every other control keeps its place.
+    ui_->ToolBar1->resize(ui_->ClientArea->width(), ui_->ToolBar1->height());
+}
+
+}  // namespace altrix

@@ -1,0 +1,169 @@
+// TForm1: drawing the traces and references, the drawing modes, the density recount on
+// repaint, and the zoom commands.
+
+#include "Mainframe.h"
+
+#include "Readout.h"
+#include "ScopeChart.h"
+#include "ui_Mainframe.h"
+
+#include <QPalette>
+
+#include <cmath>
+
+namespace altrix {
+
+namespace {
+
+// Plotted value of a raw sample: sample x scale, truncated toward zero. The product of a
+// 16-bit integer and a float is exact in double.
+double PlottedValue(std::int16_t sample, float scale) {
+    return std::trunc(static_cast<double>(sample) * static_cast<double>(scale));
+}
+
+// The points of a chart series, refilled in place: the series keeps its storage from one
+// redraw to the next, and appending to the container directly saves the shared-pointer copy
+// that ScopeChart::addPoint makes per point (with it a 4 x 100000 redraw took three times as
+// long).
+QCPGraphDataContainer& PointsOf(ScopeChart& chart, int series) {
+    return *chart.series(series)->data();
+}
+
+// Bottom-axis value at a pixel column of the chart, truncated toward zero. Kept as a double:
+// a view zoomed out without bound outgrows every integer type.
+double PositionAtPixel(const ScopeChart& chart, double column) {
+    return std::trunc(chart.valueAtPixel(column));
+}
+
+}  // namespace
+
+bool TForm1::channelShown(int k) const {
+    const ChannelControls& channel = channels_[k - 1];
+    return channel.enable->isChecked() && !channel.address->text().isEmpty();
+}
+
+void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
+    const CaptureRecord& rec = *record_;
+    const ChannelSamples& trace = rec.ChannelTrace[channel - 1];
+    QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
+    points.clear();
+    const int stride = kWindowPositions / pointCount;
+    int x = 0;
+    for (; x < kNewestPosition; x += stride)
+        points.add(QCPGraphData(x, PlottedValue(trace[SlotOfPosition(rec.NextSample, x)], scale)));
+    // The newest sample closes the trace unless the stride already reached position 99999
+    // exactly (stride 1), in which case the trace ends at 99998.
+    if (x > kNewestPosition)
+        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[NewestSlot(rec.NextSample)], scale)));
+}
+
+void TForm1::redrawShownChannels() {
+    const CaptureRecord& rec = *record_;
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const ChannelControls& channel = channels_[k - 1];
+        if (channelShown(k))
+            DrawWaveform(channel.series, rec.DrawPointCount, rec.ChannelScale[k - 1], k);
+        else
+            ui_->Chart1->clearSeries(channel.series);
+    }
+}
+
+void TForm1::DrawRef() {
+    CaptureRecord& rec = *record_;
+    const int stride = kWindowPositions / rec.DrawPointCount;
+    for (std::size_t r = 0; r < refs_.size(); ++r) {
+        QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, refs_[r].series);
+        points.clear();
+        rec.RefScale[r] = YScaleGain(refs_[r].yScale->currentText().toStdString());
+        const ReferenceSamples& trace = rec.ReferenceTrace[r];
+        // Unlike a channel, a reference runs to x < 100000, and it gets the closing point
+        // whether it is shown or not.
+        if (refs_[r].show->isChecked()) {
+            for (int x = 0; x < kWindowPositions; x += stride)
+                points.add(QCPGraphData(x, PlottedValue(trace[x], rec.RefScale[r])));
+        }
+        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[kNewestPosition], rec.RefScale[r])));
+    }
+}
+
+void TForm1::checkzoom_andredraw() {
+    CaptureRecord& rec = *record_;
+    const ScopeChart& chart = *ui_->Chart1;
+    const double right = PositionAtPixel(chart, ScopeChart::kWidth);
+    const double left = PositionAtPixel(chart, 0);
+    // The visible fraction is kept as a 32-bit float: the row limits are the widths
+    // 45000 and 30000 exactly.
+    const float r = static_cast<float>(static_cast<long double>(right - left) * (1.0L / kNewestPosition));
+    const int row = r > 0.45L ? 0 : r >= 0.3L ? 1 : 2;
+
+    const std::int32_t previous = rec.DrawPointCount;
+    for (const DrawingMode& mode : drawingModes_) {
+        if (mode.item->isChecked()) {
+            rec.DrawPointCount = mode.stoppedPointCounts[row];
+            break;
+        }
+    }
+    // The references keep the density of their last DrawRef.
+    if (rec.DrawPointCount != previous)
+        redrawShownChannels();
+}
+
+void TForm1::Chart1BeforeDrawSeries() {
+    // RUN is enabled exactly while no capture runs; a capture keeps its own density.
+    if (ui_->Button1->isEnabled())
+        checkzoom_andredraw();
+}
+
+void TForm1::chooseDrawingMode(const DrawingMode& mode) {
+    CaptureRecord& rec = *record_;
+    rec.ReadoutEnabled = false;
+    rec.DrawPointCount = mode.menuPointCount;
+    redrawShownChannels();
+    DrawRef();
+    mode.item->setChecked(true);
+    QLabel& label = *ui_->Label21;
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, mode.colour);
+    label.setPalette(palette);
+    label.setText(mode.caption);
+    rec.ReadoutEnabled = true;
+    // The repaint recounts the points for the current view.
+    ui_->Chart1->replot();
+}
+
+void TForm1::SimplifiedModefastestdrawingbutlowprecision1Click() {
+    chooseDrawingMode(drawingModes_[0]);
+}
+
+void TForm1::FastMode1Click() {
+    chooseDrawingMode(drawingModes_[1]);
+}
+
+void TForm1::HighprecisionModeClick() {
+    chooseDrawingMode(drawingModes_[2]);
+}
+
+void TForm1::SpeedButton4Click() {
+    ui_->Chart1->undoZoom();
+}
+
+void TForm1::SpeedButton5Click() {
+    ui_->Chart1->zoomPercent(110);
+}
+
+void TForm1::SpeedButton6Click() {
+    ui_->Chart1->zoomPercent(90);
+}
+
+void TForm1::AlignViewToNewest() {
+    ScopeChart& chart = *ui_->Chart1;
+    const double right = PositionAtPixel(chart, ScopeChart::kWidth);
+    const double left = PositionAtPixel(chart, 0);
+    if (right == left)
+        return;  // no whole-sample width to keep
+    const long double shift = (static_cast<long double>(99999.0f) - right) / (right - left) * 1000.0f;
+    const int s = static_cast<int>(std::trunc(shift));
+    chart.zoomToPixelRect(QRect(s, 0, ScopeChart::kWidth, ScopeChart::kHeight));
+}
+
+}  // namespace altrix

@@ -1,0 +1,348 @@
+// Trace drawing, drawing modes, the density recount on repaint, references and zoom, driven
+// through the live window with the capture record filled directly.
+
+#include "MainframeFixture.h"
+
+#include "Readout.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <array>
+#include <map>
+#include <vector>
+
+namespace altrix::testing {
+namespace {
+
+// A sample per slot that differs between neighbours and takes both signs.
+std::int16_t Pattern(int index) {
+    return static_cast<std::int16_t>((index * 37) % 60001 - 30000);
+}
+
+int SlotShownAt(int nextSample, int x) {
+    return (nextSample + x - 100000 + 200000) % 200000;
+}
+
+struct Point {
+    double x;
+    double y;
+    bool operator==(const Point&) const = default;
+};
+
+std::vector<Point> PointsOf(const ScopeChart& chart, int series) {
+    std::vector<Point> points;
+    for (auto it = chart.series(series)->data()->constBegin(); it != chart.series(series)->data()->constEnd(); ++it)
+        points.push_back({it->key, it->value});
+    return points;
+}
+
+class DisplayTest : public MainframeTest {
+protected:
+    void fillChannel(int channel, std::int16_t (*sample)(int)) {
+        for (int slot = 0; slot < kTraceSlots; ++slot) record().ChannelTrace[channel - 1][slot] = sample(slot);
+    }
+    void setAllSamples(int channel, std::int16_t value) {
+        record().ChannelTrace[channel - 1].fill(value);
+    }
+    void click(const char* button) { QTest::mouseClick(find<QToolButton>(button), Qt::LeftButton); }
+    void chooseMode(const char* item) { find<QAction>(item)->trigger(); }
+};
+
+struct Density {
+    std::int32_t pointCount;
+    int stride;
+    int points;
+};
+
+TEST_F(DisplayTest, PointCountsStridesAndTheClosingPoint) {
+    const Density table[] = {{2000, 50, 2001},   {2500, 40, 2501},   {5000, 20, 5001},
+                             {6500, 15, 6668},   {10000, 10, 10001}, {20000, 5, 20001},
+                             {50000, 2, 50001},  {100000, 1, 99999}};
+    record().NextSample = 12345;
+    record().ChannelScale[0] = 1.0f;
+    fillChannel(1, Pattern);
+    for (const Density& row : table) {
+        form_->DrawWaveform(1, row.pointCount, 1.0f, 1);
+        const std::vector<Point> points = PointsOf(chart(), 1);
+        ASSERT_EQ(points.size(), static_cast<std::size_t>(row.points)) << row.pointCount;
+        // Picked at the stride from the oldest end of the window...
+        const std::size_t picked = row.stride == 1 ? points.size() : points.size() - 1;
+        for (std::size_t i = 0; i < picked; ++i) {
+            const int x = static_cast<int>(i) * row.stride;
+            ASSERT_EQ(points[i], (Point{double(x), double(Pattern(SlotShownAt(12345, x)))})) << row.pointCount;
+        }
+        // ...and closed by the newest sample at 99999, except at stride 1, which ends at 99998.
+        if (row.stride == 1)
+            EXPECT_EQ(points.back().x, 99998);
+        else
+            EXPECT_EQ(points.back(), (Point{99999, double(Pattern(12344))})) << row.pointCount;
+    }
+}
+
+TEST_F(DisplayTest, AfterAWrapTheWindowStartsHalfwayRoundTheRing) {
+    record().NextSample = 0;
+    record().ChannelTrace[1][100000] = 111;
+    record().ChannelTrace[1][100005] = 112;
+    record().ChannelTrace[1][199999] = -222;
+    form_->DrawWaveform(2, 20000, 1.0f, 2);
+    const std::vector<Point> points = PointsOf(chart(), 2);
+    ASSERT_EQ(points.size(), 20001u);
+    EXPECT_EQ(points[0], (Point{0, 111}));
+    EXPECT_EQ(points[1], (Point{5, 112}));
+    EXPECT_EQ(points.back(), (Point{99999, -222}));
+    EXPECT_EQ(chart().pointCount(1), 0);  // only the named series is drawn
+}
+
+struct Scaled {
+    std::int16_t sample;
+    float scale;
+    double plotted;
+};
+
+TEST_F(DisplayTest, PlottedValuesAreTruncatedTowardZeroAndNeverClamped) {
+    const Scaled table[] = {
+        {-1, 0.5f, 0},          {1, 0.5f, 0},          {-3, 0.5f, -1},
+        {3, 0.5f, 1},           {32767, 50.0f, 1638350}, {-32768, 50.0f, -1638400},
+        {1000, YScaleGain("0.33"), 330}, {-1000, YScaleGain("0.33"), -330},
+        {3, YScaleGain("0.67"), 2},      {-32768, YScaleGain("0.2"), -6553},
+    };
+    for (const Scaled& row : table) {
+        setAllSamples(3, row.sample);
+        form_->DrawWaveform(3, 10000, row.scale, 3);
+        const std::vector<Point> points = PointsOf(chart(), 3);
+        ASSERT_EQ(points.size(), 10001u);
+        EXPECT_EQ(points.front().y, row.plotted) << row.sample << " x " << row.scale;
+        EXPECT_EQ(points.back().y, row.plotted) << row.sample << " x " << row.scale;
+    }
+}
+
+TEST_F(DisplayTest, MultiChannelRedrawsDrawOnlyShownChannels) {
+    showChannel(1);
+    showChannel(2, QString());   // ticked, but no address
+    showChannel(4);
+    find<QLineEdit>("Edit3")->setText(QStringLiteral("9004"));  // address, but not ticked
+    for (int series : {2, 3}) {
+        chart().addPoint(series, 0, 1);
+        chart().addPoint(series, 1, 1);
+    }
+    chooseMode("FastMode1");
+    EXPECT_EQ(chart().pointCount(1), 6668);
+    EXPECT_EQ(chart().pointCount(2), 0);
+    EXPECT_EQ(chart().pointCount(3), 0);
+    EXPECT_EQ(chart().pointCount(4), 6668);
+}
+
+struct Mode {
+    const char* item;
+    const char* caption;
+    QColor colour;
+    std::int32_t viewPointCount;  // after the repaint that follows, at the full view
+    int channelPoints;
+    int refPoints;                // drawn by the command's DrawRef, at the menu count
+};
+
+TEST_F(DisplayTest, ModeCommandsDrawAndNameTheirMode) {
+    const Mode modes[] = {
+        {"SimplifiedModefastestdrawingbutlowprecision1", "Drawing Mode : Simplified Mode", QColor(0x00, 0x80, 0x00), 2500, 2501, 2501},
+        {"FastMode1", "Drawing Mode : Fast Mode", QColor(0x00, 0x00, 0xFF), 6500, 6668, 6668},
+        {"HighprecisionMode", "Drawing Mode : High precision Mode", QColor(0xFF, 0x00, 0x00), 20000, 20001, 10001},
+        {"FastMode1", "Drawing Mode : Fast Mode", QColor(0x00, 0x00, 0xFF), 6500, 6668, 6668},
+    };
+    showChannel(1);
+    find<QCheckBox>("CheckBox5")->setChecked(true);
+    auto* label = find<QLabel>("Label21");
+    for (const Mode& mode : modes) {
+        QSignalSpy repaints(&chart(), &ScopeChart::beforeDrawSeries);
+        chooseMode(mode.item);
+        EXPECT_EQ(repaints.count(), 1) << mode.item;
+        EXPECT_EQ(label->text(), QString::fromLatin1(mode.caption));
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), mode.colour) << mode.item;
+        EXPECT_EQ(record().DrawPointCount, mode.viewPointCount) << mode.item;
+        EXPECT_EQ(chart().pointCount(1), mode.channelPoints) << mode.item;
+        EXPECT_EQ(chart().pointCount(8), mode.refPoints) << mode.item;
+        EXPECT_TRUE(record().ReadoutEnabled) << mode.item;
+        for (const char* other : {"SimplifiedModefastestdrawingbutlowprecision1", "FastMode1", "HighprecisionMode"})
+            EXPECT_EQ(find<QAction>(other)->isChecked(), std::string(other) == mode.item) << mode.item;
+    }
+}
+
+// The repaint after a mode command recounts the points, but refills the channels only when
+// the count changed.
+TEST_F(DisplayTest, RepaintRedrawsOnlyWhenTheCountChanges) {
+    showChannel(1);
+    record().ChannelScale[0] = 1.0f;
+    fillChannel(1, Pattern);
+    chooseMode("SimplifiedModefastestdrawingbutlowprecision1");
+    const std::vector<Point> drawn = PointsOf(chart(), 1);
+    ASSERT_EQ(drawn.size(), 2501u);
+
+    setAllSamples(1, 7);
+    chart().replot();
+    EXPECT_EQ(PointsOf(chart(), 1), drawn);  // same count: nothing refilled
+
+    for (int n = 0; n < 4; ++n) click("SpeedButton5");
+    EXPECT_EQ(record().DrawPointCount, 5000);
+    const std::vector<Point> redrawn = PointsOf(chart(), 1);
+    ASSERT_EQ(redrawn.size(), 5001u);
+    EXPECT_EQ(redrawn.front().y, 7);
+}
+
+TEST_F(DisplayTest, TheRecountLeavesTheReferencesAlone) {
+    showChannel(1);
+    find<QCheckBox>("CheckBox5")->setChecked(true);
+    chooseMode("HighprecisionMode");
+    ASSERT_EQ(chart().pointCount(8), 10001);
+    for (int n = 0; n < 6; ++n) click("SpeedButton5");
+    EXPECT_EQ(chart().pointCount(1), 99999);
+    EXPECT_EQ(chart().pointCount(8), 10001);
+}
+
+TEST_F(DisplayTest, DensityFollowsZoomInClicksInEveryMode) {
+    struct Row {
+        const char* item;
+        std::array<std::int32_t, 6> counts;  // after 1 .. 6 clicks
+    };
+    const Row rows[] = {
+        {"SimplifiedModefastestdrawingbutlowprecision1", {2500, 2500, 2500, 5000, 5000, 10000}},
+        {"FastMode1", {6500, 6500, 6500, 10000, 10000, 20000}},
+        {"HighprecisionMode", {20000, 20000, 20000, 50000, 50000, 100000}},
+    };
+    const std::map<std::int32_t, int> pointsDrawn = {{2500, 2501},   {5000, 5001},   {6500, 6668},
+                                                     {10000, 10001}, {20000, 20001}, {50000, 50001},
+                                                     {100000, 99999}};
+    showChannel(2);
+    for (const Row& row : rows) {
+        click("SpeedButton4");
+        chooseMode(row.item);
+        for (std::size_t clicks = 0; clicks < row.counts.size(); ++clicks) {
+            click("SpeedButton5");
+            const std::int32_t count = row.counts[clicks];
+            EXPECT_EQ(record().DrawPointCount, count) << row.item << " after " << clicks + 1;
+            EXPECT_EQ(chart().pointCount(2), pointsDrawn.at(count)) << row.item << " after " << clicks + 1;
+        }
+    }
+}
+
+TEST_F(DisplayTest, RowsChangeAtWholeNumberWidths45000And30000) {
+    struct Width {
+        double left, right;
+        std::int32_t count;
+    };
+    const Width table[] = {{1000, 46000, 20000},   {1000, 45999, 50000}, {1000.7, 46000.2, 20000},
+                           {1000, 31000, 50000},   {1000, 30999, 100000}, {-5.5, 99999, 20000}};
+    for (const Width& row : table) {
+        chart().xAxis->setRange(row.left, row.right);
+        chart().replot();
+        EXPECT_EQ(record().DrawPointCount, row.count) << row.left << ".." << row.right;
+    }
+}
+
+TEST_F(DisplayTest, ZoomingOutWithoutBoundKeepsTheWidestRow) {
+    for (int n = 0; n < 250; ++n) click("SpeedButton6");  // the view grows by 1.2^250
+    EXPECT_GT(chart().xAxis->range().size(), 1e20);
+    EXPECT_EQ(record().DrawPointCount, 20000);
+}
+
+TEST_F(DisplayTest, ZoomingDuringACaptureKeepsTheCount) {
+    showChannel(1);
+    find<QPushButton>("Button1")->setEnabled(false);  // RUN is disabled while a capture runs
+    record().DrawPointCount = 10000;
+    for (int n = 0; n < 6; ++n) click("SpeedButton5");
+    EXPECT_EQ(record().DrawPointCount, 10000);
+    EXPECT_EQ(chart().pointCount(1), 0);
+}
+
+struct View {
+    std::vector<const char*> buttons;
+    QCPRange bottom, left, top, right;
+};
+
+TEST_F(DisplayTest, ZoomButtonsScaleEveryAxisAboutItsCentre) {
+    const QCPRange fullBottom(0, 99999), fullLeft(-33000, 33000), fullRight(-32768, 32767);
+    const View views[] = {
+        {{"SpeedButton5"}, {9999.9, 89999.1}, {-26400, 26400}, {9999.9, 89999.1}, {-26214.5, 26213.5}},
+        {{"SpeedButton6"}, {-9999.9, 109998.9}, {-39600, 39600}, {-9999.9, 109998.9}, {-39321.5, 39320.5}},
+        {{"SpeedButton5", "SpeedButton6"}, {1999.98, 97999.02}, {-31680, 31680}, {1999.98, 97999.02}, {-31457.3, 31456.3}},
+        {{"SpeedButton5", "SpeedButton6", "SpeedButton4"}, fullBottom, fullLeft, fullBottom, fullRight},
+        {{"SpeedButton4"}, fullBottom, fullLeft, fullBottom, fullRight},
+    };
+    for (const View& view : views) {
+        click("SpeedButton4");
+        for (const char* button : view.buttons) {
+            QSignalSpy repaints(&chart(), &ScopeChart::beforeDrawSeries);
+            click(button);
+            EXPECT_EQ(repaints.count(), 1) << button;
+        }
+        const auto expectRange = [](const QCPRange& actual, const QCPRange& expected) {
+            EXPECT_NEAR(actual.lower, expected.lower, 1e-6);
+            EXPECT_NEAR(actual.upper, expected.upper, 1e-6);
+        };
+        expectRange(chart().xAxis->range(), view.bottom);
+        expectRange(chart().yAxis->range(), view.left);
+        expectRange(chart().xAxis2->range(), view.top);
+        expectRange(chart().yAxis2->range(), view.right);
+        // The plot area spans exactly pixel columns 0 to 1000.
+        EXPECT_NEAR(chart().valueAtPixel(0), view.bottom.lower, 1e-6);
+        EXPECT_NEAR(chart().valueAtPixel(1000), view.bottom.upper, 1e-6);
+    }
+    EXPECT_FALSE(chart().isZoomed());
+}
+
+TEST_F(DisplayTest, AlignmentMovesTheViewToTheNewestSample) {
+    click("SpeedButton5");  // 9999.9 .. 89999.1
+    form_->AlignViewToNewest();
+    EXPECT_NEAR(chart().xAxis->range().lower, 19999.8, 1e-6);
+    EXPECT_NEAR(chart().xAxis->range().upper, 99999.0, 1e-6);
+    EXPECT_NEAR(chart().yAxis->range().lower, -26400, 1e-6);  // values stay as they are
+    EXPECT_NEAR(chart().yAxis->range().upper, 26400, 1e-6);
+
+    click("SpeedButton4");
+    form_->AlignViewToNewest();  // the full view already ends at 99999
+    EXPECT_NEAR(chart().xAxis->range().lower, 0, 1e-6);
+    EXPECT_NEAR(chart().xAxis->range().upper, 99999, 1e-6);
+    EXPECT_TRUE(chart().isZoomed());
+}
+
+TEST_F(DisplayTest, AlignmentLeavesAViewNarrowerThanOneSample) {
+    chart().xAxis->setRange(500.2, 500.7);
+    form_->AlignViewToNewest();
+    EXPECT_DOUBLE_EQ(chart().xAxis->range().lower, 500.2);
+    EXPECT_DOUBLE_EQ(chart().xAxis->range().upper, 500.7);
+}
+
+struct RefDensity {
+    std::int32_t pointCount;
+    int stride;
+    int points;  // the loop runs to x < 100000, then the closing point
+};
+
+TEST_F(DisplayTest, DrawRefDrawsTickedReferencesByPosition) {
+    const RefDensity table[] = {{20000, 5, 20001}, {6500, 15, 6668}, {100000, 1, 100001}};
+    for (int x = 0; x < kWindowPositions; ++x) record().ReferenceTrace[0][x] = Pattern(x);
+    record().ReferenceTrace[1][99999] = 321;
+    find<QCheckBox>("CheckBox5")->setChecked(true);
+    find<QComboBox>("ComboBox9")->setCurrentIndex(10);  // "2"
+    for (const RefDensity& row : table) {
+        record().DrawPointCount = row.pointCount;
+        form_->DrawRef();
+        EXPECT_EQ(record().RefScale[0], 2.0f);
+        EXPECT_EQ(record().RefScale[1], 1.0f);
+        const std::vector<Point> points = PointsOf(chart(), 8);
+        ASSERT_EQ(points.size(), static_cast<std::size_t>(row.points)) << row.pointCount;
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+            const int x = static_cast<int>(i) * row.stride;
+            ASSERT_EQ(points[i], (Point{double(x), 2.0 * Pattern(x)})) << row.pointCount;
+        }
+        EXPECT_EQ(points.back(), (Point{99999, 2.0 * Pattern(99999)})) << row.pointCount;
+        // An unticked reference gets only the closing point.
+        EXPECT_EQ(PointsOf(chart(), 9), (std::vector<Point>{{99999, 321}})) << row.pointCount;
+    }
+}
+
+}  // namespace
+}  // namespace altrix::testing

@@ -1,0 +1,28 @@
+// One QApplication for the whole GUI test program, created before the first test runs.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <memory>
+
+namespace {
+
+class QtEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "ui_test";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace

@@ -2,10 +2,13 @@
 
 #include "Mainframe.h"
 
+#include "ParameterFiles.h"
 #include "ScopeChart.h"
+#include "Setbase.h"
 #include "ui_Mainframe.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFont>
 #include <QResizeEvent>
 #include <QTimer>
@@ -105,6 +108,8 @@ TForm1::TForm1(Prompts& prompts, QWidget* parent)
     connect(ui.SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
     connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+    connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
+    ui.Image1->installEventFilter(this);
 
     // Start-up. The new record already holds its start values: no port name, 625000 baud,
     // 20000 points per trace, no mark, zeroed references.
@@ -118,6 +123,39 @@ TForm1::~TForm1() = default;
 
 void TForm1::Exit1Click() {
     close();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->Image1 && event->type() == QEvent::MouseButtonDblClick) {
+        Image1DblClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::Image1DblClick() {
+    if (!ui_->Button1->isEnabled()) return;
+    TForm2::Open(this, *this);
+    setEnabled(false);
+}
+
+void TForm1::Base1Click() {
+    // The dialog enables the window again whenever it closes, also while it is being opened.
+    setEnabled(false);
+    TForm3::Open(this, prompts_,
+                 SettingsIniPath(QCoreApplication::applicationFilePath().toStdString()));
+}
+
+void TForm1::SetEngineeringControlsVisible(bool visible) {
+    for (const ChannelControls& channel : channels_) {
+        channel.addressLabel->setVisible(visible);
+        channel.address->setVisible(visible);
+    }
+    ui_->Advancedfunction1->menuAction()->setVisible(visible);
+}
+
+void TForm1::ClearReferenceSourceNames() {
+    for (const RefControls& ref : refs_) ref.source->clear();
 }
 
 void TForm1::FormClose(QCloseEvent* event) {

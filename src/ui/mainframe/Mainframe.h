@@ -6,6 +6,7 @@
 // folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom).
 
 #include "CaptureRecord.h"
+#include "Passwordform.h"
 #include "Prompts.h"
 
 #include <QColor>
@@ -56,7 +57,7 @@ struct RefControls {
     int series;
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public EngineeringModeHost {
     Q_OBJECT
 public:
     // `prompts` shows every message box and file dialog; it must outlive the window.
@@ -83,11 +84,18 @@ public:
     void SpeedButton5Click();
     void SpeedButton6Click();
     void Exit1Click();
+    // Engineering mode: the password dialog (only while no capture runs) and the base value
+    // setting dialog; the main window stays disabled while either is open.
+    void Image1DblClick();
+    void Base1Click();
+    void SetEngineeringControlsVisible(bool visible) override;
+    void ClearReferenceSourceNames() override;
     // Close event: the window is freed once closed.
     void FormClose(QCloseEvent* event);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

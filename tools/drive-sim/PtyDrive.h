@@ -1,0 +1,102 @@
+#pragma once
+// The simulated drive on a pseudo-terminal. A thread owns the pty master: what a client
+// writes to the slave goes into a SimulatedDrive, and the drive's bytes are written back
+// paced by the wall clock times a speed factor. The slave is raw (every byte passes
+// unchanged) and the runner keeps it open itself, so clients may close and reopen it freely.
+// Bytes the client has not yet made room for wait in a backlog, which counts as part of the
+// client's input queue: the client's purge empties it too. Past 1 MiB further bytes are
+// lost, as on a line.
+// Usable from tests (start, exchange, inspect what the drive received, stop) and by the
+// altrix-drive-sim program.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SimulatedDrive.h"
+
+namespace altrix::sim {
+
+struct PtySettings {
+    std::string LinkPath;  // made a symbolic link to the slave; none when empty
+    double Speed = 1.0;    // drive seconds per wall-clock second
+    DriveOptions Drive;
+};
+
+struct ReceivedByte {
+    std::uint8_t Value;
+    std::chrono::steady_clock::time_point At;
+};
+
+struct PtyStats {
+    std::uint64_t BytesSent = 0;
+    std::uint64_t BytesDropped = 0;  // lost to a full backlog
+};
+
+class PtyDrive {
+public:
+    explicit PtyDrive(PtySettings settings);
+    ~PtyDrive();
+    PtyDrive(const PtyDrive&) = delete;
+    PtyDrive& operator=(const PtyDrive&) = delete;
+
+    // Opens the pty, makes the link (replacing an older symbolic link, never anything
+    // else) and starts the thread. On failure returns false with `error` set.
+    bool Start(std::string& error);
+
+    // Stops the thread and closes the pty, so an open client sees its device vanish;
+    // removes the link if it still points at this pty. Idempotent.
+    void Stop();
+
+    const std::string& SlavePath() const { return slavePath_; }
+    // What a client opens: the link, or the slave when there is no link.
+    const std::string& DevicePath() const;
+
+    // Every byte the drive has received since the start, stamped as the runner read it.
+    std::vector<ReceivedByte> Received() const;
+    // Waits until at least `count` bytes were received; false when `timeout` passed first.
+    bool WaitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+
+    // Queues raw bytes for the client outside the drive's protocol (line noise, stale data).
+    void Inject(std::span<const std::uint8_t> bytes);
+
+    bool Streaming() const;
+    ChannelAddresses StreamChannels() const;
+    PtyStats Stats() const;
+
+private:
+    bool OpenPty(std::string& error);
+    void Run();
+    std::chrono::milliseconds TimeToNextWrite(std::chrono::steady_clock::time_point now,
+                                              std::chrono::steady_clock::time_point lastWrite);
+    DriveTime DriveNow(std::chrono::steady_clock::time_point now) const;
+    void ReadFromClient(DriveTime now);
+    void WriteToClient();
+    void Wake();
+    void CloseAll();
+
+    PtySettings settings_;
+    std::string slavePath_;
+    int master_ = -1;
+    int slave_ = -1;  // held so the slave stays usable between clients
+    int wake_[2] = {-1, -1};
+    std::chrono::steady_clock::time_point start_;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::vector<std::uint8_t> backlog_;  // the thread's own
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable receivedChanged_;
+    SimulatedDrive drive_;
+    std::vector<ReceivedByte> received_;
+    std::vector<std::uint8_t> injected_;
+    PtyStats stats_;
+};
+
+}  // namespace altrix::sim

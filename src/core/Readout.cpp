@@ -12,7 +12,8 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Decimal digits of `digits` (most significant first) times `factor`, exact.
+// Decimal digits of `digits` (most significant first) times `factor`, exact; no digits
+// count as 0.
 std::string MultiplyDecimal(std::string_view digits, std::uint64_t factor) {
     std::string product(digits.size() + 20, '0');
     std::size_t pos = product.size();
@@ -47,7 +48,7 @@ ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
     bool hasPoint = false;
     std::size_t decimals = 0;
     if (gain.empty()) {
-        gainDigits = "1";
+        gainDigits.push_back('1');
     } else {
         const std::size_t point = gain.find('.');
         hasPoint = point != std::string_view::npos;
@@ -57,7 +58,6 @@ ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
             for (char c : gain.substr(point + 1))
                 if (IsDigit(c)) ++decimals;
         }
-        if (gainDigits.empty()) gainDigits = "0";
     }
 
     const bool negative = value < 0;

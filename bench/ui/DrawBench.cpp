@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "CommPort.h"
 #include "Mainframe.h"
 #include "Prompts.h"
 #include "ScopeChart.h"
@@ -24,7 +25,7 @@ using namespace altrix;
 // The shared benchmark main creates no QApplication: the first benchmark that needs the
 // window creates the application on the offscreen platform, and the window with it.
 struct BenchWindow {
-    BenchWindow() : app(argc, argv), form(new TForm1(prompts)) {
+    BenchWindow() : app(argc, argv), form(new TForm1(prompts, port)) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k) {
@@ -46,6 +47,7 @@ struct BenchWindow {
     static inline char* argv[] = {name, nullptr};
     QApplication app;
     DefaultPrompts prompts;
+    CommPort port;
     TForm1* form;
 
     ScopeChart& chart() const { return *form->findChild<ScopeChart*>(QStringLiteral("Chart1")); }

@@ -1,6 +1,8 @@
 // altrix-scope: creates the main window and runs the message loop until the window closes.
 
+#include "CommPort.h"
 #include "Mainframe.h"
+#include "ParameterFiles.h"
 #include "Prompts.h"
 
 #include <QApplication>
@@ -11,12 +13,15 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     altrix::DefaultPrompts prompts;
+    // The one link to the drive: made before the window, closed when it goes at the end.
+    altrix::CommPort port(
+        altrix::SettingsIniPath(QCoreApplication::applicationFilePath().toStdString()));
     // An exception that escapes start-up or the loop is shown, then the program ends;
     // one that is not a std::exception shows an empty message.
     QString message;
     try {
         // The window frees itself when closed; closing the last window ends the loop.
-        auto* form = new altrix::TForm1(prompts);
+        auto* form = new altrix::TForm1(prompts, port);
         form->show();
         return app.exec();
     } catch (const std::exception& error) {

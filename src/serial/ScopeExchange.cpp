@@ -37,4 +37,16 @@ void SendIdentifyRequest(CommPort& port) {
     for (int i = 0; i < kIdentifyRequestRepeats; ++i) SendBytes(port, request);
 }
 
+std::int32_t ReadReply(CommPort& port, std::span<std::uint8_t> reply,
+                       std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::size_t got = 0;
+    for (;;) {
+        got += static_cast<std::size_t>(port.ReadAvailable(reply.subspan(got)));
+        if (got == reply.size() || std::chrono::steady_clock::now() >= deadline) break;
+        QThread::msleep(1);
+    }
+    return static_cast<std::int32_t>(got);
+}
+
 }  // namespace altrix

@@ -1,9 +1,11 @@
 #pragma once
 // The program's side of the scope protocol's exchanges, byte by byte through CommPort.
-// Each call returns once its bytes are written; none waits for the drive.
+// Each send returns once its bytes are written; only ReadReply waits for the drive.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <span>
 
 #include "CaptureRecord.h"
 #include "ScopeProtocol.h"
@@ -24,5 +26,13 @@ void SendStartCapture(CommPort& port, const ChannelAddresses& addresses);
 // Identify request: 3B 3B, a 100 ms pause, Purge, then 3A 01 90 00 6F four times.
 // The caller reads the reply.
 void SendIdentifyRequest(CommPort& port);
+
+// How long a drive may take to answer the identify request.
+inline constexpr std::chrono::milliseconds kIdentifyReplyWait{300};
+
+// Reads a reply into `reply` until it is complete or `wait` has passed, whichever comes
+// first; returns how many bytes arrived (at the start of `reply`).
+std::int32_t ReadReply(CommPort& port, std::span<std::uint8_t> reply,
+                       std::chrono::milliseconds wait);
 
 }  // namespace altrix

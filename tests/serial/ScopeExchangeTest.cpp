@@ -87,6 +87,26 @@ TEST(ScopeExchange, IdentifyAsTheDriveReceivesItAndItsReply) {
     EXPECT_EQ(DecodeIdentifyReply(reply).TypeCode, 33);
 }
 
+// The reply is waited for, but never past kIdentifyReplyWait.
+TEST(ScopeExchange, ReadReplyWaitsForALateReplyWithinItsBound) {
+    const struct {
+        int delayMs;
+        std::int32_t expected;
+    } cases[] = {{0, 10}, {100, 10}, {1500, 0}};
+    for (const auto& c : cases) {
+        sim::DriveOptions options;
+        options.IdentifyDelay = std::chrono::milliseconds(c.delayMs);
+        RunningDrive sim(options);
+        ASSERT_TRUE(sim.Started()) << sim.Error();
+        CommPort port;
+        ASSERT_EQ(port.Open(sim.Link(), kBaud), OpenResult::Opened);
+        SendIdentifyRequest(port);
+        std::array<std::uint8_t, kIdentifyReplyBytes> reply{};
+        EXPECT_EQ(ReadReply(port, reply, kIdentifyReplyWait), c.expected) << c.delayMs << " ms";
+        EXPECT_EQ(DecodeIdentifyReply(reply).TypeCode, c.expected == kIdentifyReplyBytes ? 4 : 0);
+    }
+}
+
 TEST(ScopeExchange, IdentifyAfterACaptureGetsOnlyTheReply) {
     RunningDrive sim;
     ASSERT_TRUE(sim.Started()) << sim.Error();

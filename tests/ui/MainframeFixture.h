@@ -1,6 +1,7 @@
 #pragma once
 // A shown main window with a scripted Prompts, and helpers to reach its controls by name.
 
+#include "CommPort.h"
 #include "Mainframe.h"
 #include "ScopeChart.h"
 #include "ScriptedPrompts.h"
@@ -17,7 +18,7 @@ namespace altrix::testing {
 class MainframeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        form_ = new TForm1(prompts_);
+        form_ = new TForm1(prompts_, port_);
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
     }
@@ -39,6 +40,7 @@ protected:
     }
 
     ScriptedPrompts prompts_;
+    CommPort port_;
     QPointer<TForm1> form_;
 };
 

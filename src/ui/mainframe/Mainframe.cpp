@@ -2,7 +2,9 @@
 
 #include "Mainframe.h"
 
+#include "CommPort.h"
 #include "ParameterFiles.h"
+#include "ScopeExchange.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
 #include "ui_Mainframe.h"
@@ -56,9 +58,10 @@ public:
 
 }  // namespace
 
-TForm1::TForm1(Prompts& prompts, QWidget* parent)
+TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
     : QMainWindow(parent),
       prompts_(prompts),
+      port_(port),
       ui_(std::make_unique<Ui::TForm1>()),
       record_(std::make_unique<CaptureRecord>()) {
     InitIconResources();
@@ -87,11 +90,11 @@ TForm1::TForm1(Prompts& prompts, QWidget* parent)
     }};
     // In the order in which checkzoom_andredraw tests them.
     drawingModes_ = {{
-        {ui.SimplifiedModefastestdrawingbutlowprecision1, 2500, {2500, 5000, 10000},
+        {ui.SimplifiedModefastestdrawingbutlowprecision1, 2500, 2000, {2500, 5000, 10000},
          QStringLiteral("Drawing Mode : Simplified Mode"), QColor(0x00, 0x80, 0x00)},
-        {ui.FastMode1, 6500, {6500, 10000, 20000}, QStringLiteral("Drawing Mode : Fast Mode"),
+        {ui.FastMode1, 6500, 5000, {6500, 10000, 20000}, QStringLiteral("Drawing Mode : Fast Mode"),
          QColor(0x00, 0x00, 0xFF)},
-        {ui.HighprecisionMode, 10000, {20000, 50000, 100000},
+        {ui.HighprecisionMode, 10000, 10000, {20000, 50000, 100000},
          QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00)},
     }};
 
@@ -100,6 +103,13 @@ TForm1::TForm1(Prompts& prompts, QWidget* parent)
     Timer1->setInterval(kTimer1IntervalMs);
 
     connect(ui.Chart1, &ScopeChart::beforeDrawSeries, this, &TForm1::Chart1BeforeDrawSeries);
+    connect(ui.Chart1, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent* event) { Chart1MouseMove(event->position().x()); });
+    connect(ui.Chart1, &QCustomPlot::mouseDoubleClick, this, &TForm1::Chart1DblClick);
+    connectChannelHandlers();
+    connectCaptureHandlers();
+    connectReferenceHandlers();
+    connectFileHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);
@@ -130,6 +140,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         Image1DblClick();
         return true;
     }
+    if (const int k = clickedAddressEdit(watched, *event)) EditClick(k);
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -159,6 +170,13 @@ void TForm1::ClearReferenceSourceNames() {
 }
 
 void TForm1::FormClose(QCloseEvent* event) {
+    // A capture still running ends: the drive stops streaming and the port is let go of.
+    if (port_.IsOpen()) {
+        SendStreamReset(port_);
+        port_.Close();
+        port_.PortOpen = false;
+        Timer1->stop();
+    }
     // The window is freed once closed.
     setAttribute(Qt::WA_DeleteOnClose);
     event->accept();

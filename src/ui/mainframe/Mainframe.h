@@ -3,7 +3,10 @@
 // the tool bar, the main menu, the descriptions of the file dialogs and the capture timer.
 // Mainframe.ui lays the controls out; this class wires and acts. Handlers carry the names of
 // the controls and events that raise them and are split by concern over the files of this
-// folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom).
+// folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom,
+// cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
+// (RUN, STOP, the capture tick, Type Identify), references.cpp (the reference waveforms),
+// files.cpp (waveform file save and load).
 
 #include "CaptureRecord.h"
 #include "Passwordform.h"
@@ -29,6 +32,8 @@ class TForm1;
 }
 
 namespace altrix {
+
+class CommPort;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
@@ -60,8 +65,9 @@ struct RefControls {
 class TForm1 : public QMainWindow, public EngineeringModeHost {
     Q_OBJECT
 public:
-    // `prompts` shows every message box and file dialog; it must outlive the window.
-    explicit TForm1(Prompts& prompts, QWidget* parent = nullptr);
+    // `prompts` shows every message box and file dialog; `port` is the program's one link to
+    // the drive. Both must outlive the window.
+    TForm1(Prompts& prompts, CommPort& port, QWidget* parent = nullptr);
     ~TForm1() override;
 
     CaptureRecord& record() { return *record_; }
@@ -74,6 +80,10 @@ public:
     // RUN's first step: shifts the view sideways, keeping its width, so that its right edge
     // shows position 99999. A view narrower than one sample is left as it is.
     void AlignViewToNewest();
+    // Writes the exact decimal text of value x the gain text of `gainField` into `readout`,
+    // always with "." as the point. A gain text holding anything but digits and "." is erased
+    // first, which raises the gain field's change handler, and then counts as gain 1.
+    void CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout);
 
     // Handlers.
     void Chart1BeforeDrawSeries();
@@ -83,6 +93,17 @@ public:
     void SpeedButton4Click();
     void SpeedButton5Click();
     void SpeedButton6Click();
+    // Cursor readout and difference mark; X is the pixel column within the chart.
+    void Chart1MouseMove(double X);
+    void Chart1DblClick();
+    // Handler families, each one function of channel k (1..4) or trace t (1..4 the channels,
+    // 5 and 6 Ref1 and Ref2), named after their controls without the number.
+    void EditChange(int k);         // address edits Edit1..4
+    void EditClick(int k);
+    void CheckBoxClick(int k);      // CheckBox1..4
+    void QuantityBoxChange(int k);  // ComboBox1..4
+    void YScaleBoxChange(int k);    // ComboBox5..8
+    void LabeledEditChange(int t);  // gain edits LabeledEdit1..6
     void Exit1Click();
     // Engineering mode: the password dialog (only while no capture runs) and the base value
     // setting dialog; the main window stays disabled while either is open.
@@ -92,6 +113,23 @@ public:
     void ClearReferenceSourceNames() override;
     // Close event: the window is freed once closed.
     void FormClose(QCloseEvent* event);
+    // Capture control: RUN, STOP and the 50 ms tick that drains the port while a capture runs.
+    void Button1Click();
+    void Button2Click();
+    void Timer1Timer();
+    // Type Identify: asks the drive for its type code and shows its model label on BitBtn1.
+    void BitBtn1Click();
+    void ParameterRequest();
+    // Waveform files: File menu items and tool buttons SpeedButton3 (save), SpeedButton2 (load).
+    void SaveWaveformFile1Click();
+    void Loadwaveformfile1Click();
+    // References r (1, 2): the "Save Ch" items Ch11..Ch42 copy channel c (1..4) into r; the
+    // show items ShowRef1/2, the show switches CheckBox5/6 and the Y-scale lists ComboBox9/10.
+    // Their gain fields are LabeledEditChange(5) and (6).
+    void ChClick(int r, int c);
+    void ShowRefClick(int r);
+    void RefCheckBoxClick(int r);
+    void RefYScaleBoxChange();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -103,6 +141,7 @@ private:
     struct DrawingMode {
         QAction* item;
         std::int32_t menuPointCount;
+        std::int32_t capturePointCount;  // every capture tick
         // Stopped state, by visible fraction r: r > 0.45, 0.3 <= r <= 0.45, r < 0.3.
         std::array<std::int32_t, 3> stoppedPointCounts;
         QString caption;  // Label21
@@ -115,7 +154,48 @@ private:
     void redrawShownChannels();
     void chooseDrawingMode(const DrawingMode& mode);
 
+    // Chart series of the cursor line and the mark line.
+    static constexpr int kCursorSeries = 6;
+    static constexpr int kMarkSeries = 7;
+
+    // The readout controls of trace t, numbered as for LabeledEditChange.
+    static constexpr int kTraceCount = kChannelCount + kReferenceCount;
+    struct ReadoutRow {
+        QCheckBox* shown;
+        QLineEdit* gain;
+        QLineEdit* data;
+        QLineEdit* diff;
+    };
+    ReadoutRow readoutRow(int t) const;
+    // Raw value of trace t under the cursor: a channel's at CursorSample, a reference's at
+    // CursorPosition, 0 for a reference outside the window. valueAtMark is its stored mark value.
+    std::int16_t valueAtCursor(int t) const;
+    std::int16_t& valueAtMark(int t);
+    // The "Data" and "△data" readouts of trace t.
+    void showValue(int t);
+    void showDifference(int t);
+    void connectChannelHandlers();
+    void connectCaptureHandlers();
+    void connectReferenceHandlers();
+    void connectFileHandlers();
+    // ChannelScale of channel k (1..4) from its Y-scale list.
+    void takeChannelScale(int k);
+    // After a load, or its cancel: clears the addresses, quantities and mark, ticks and
+    // redraws all four channels.
+    void resetForLoadedTraces();
+    // Caption text, "----" and the file's name.
+    void showFileName(const QString& fileName);
+    // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
+    // mode commands and the readouts that follow the mouse. STOP stays enabled.
+    void lockForCapture(bool locked);
+    // Opens the port named in COMSelectBox1 into PortOpen; on failure tells the user and
+    // returns false.
+    bool openPort();
+    // The channel (1..4) whose address edit `event` clicks, or 0.
+    int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
+
     Prompts& prompts_;
+    CommPort& port_;
     std::unique_ptr<Ui::TForm1> ui_;
     std::unique_ptr<CaptureRecord> record_;
     std::array<ChannelControls, kChannelCount> channels_{};

@@ -1,0 +1,259 @@
+// The capture as the window runs it, offscreen. One tick (read and decode a tick's 2031 bytes
+// of stream, redraw four traces, one replot, four readouts) at the density of each drawing
+// mode (2000 Simplified, 5000 Fast, 10000 High precision), against the bare decode of the
+// same bytes as baseline; and a 10 s live capture from the simulated drive at real time on
+// the real 50 ms timer, reported as CPU seconds per wall second and peak memory.
+
+#include <benchmark/benchmark.h>
+
+#include "CommPort.h"
+#include "DriveModel.h"
+#include "Mainframe.h"
+#include "PtyDrive.h"
+#include "Prompts.h"
+#include "StreamDecoder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace altrix;
+using namespace std::chrono_literals;
+
+constexpr int kTickBytes = 2031;  // 50 ms of stream at 5000 sample sets per second
+const sim::ChannelAddresses kChannels{0x9004, 0x9042, 0x900c, 0x9010};
+
+// A capture's stream from its start, one ring's worth: slicing it cyclically keeps every
+// block whole, since the ring holds a whole number of blocks.
+std::vector<std::uint8_t> StreamBytes() {
+    std::vector<std::uint8_t> stream;
+    stream.reserve(kStreamRingBytes);
+    for (std::uint64_t k = 0; stream.size() < kStreamRingBytes; ++k) {
+        const sim::StreamBlock block = sim::MakeStreamBlock(kChannels, k);
+        stream.insert(stream.end(), block.begin(), block.end());
+    }
+    return stream;
+}
+
+double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; }
+
+double CpuSeconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+// The application, created on first use (the shared benchmark main makes none), and a
+// window on a pseudo-terminal that the benchmark feeds itself.
+struct BenchApp {
+    BenchApp() : app(argc, argv) {}
+    static inline int argc = 1;
+    static inline char name[] = "bench_ui_capture";
+    static inline char* argv[] = {name, nullptr};
+    QApplication app;
+    DefaultPrompts prompts;
+};
+
+// Never destroyed: a QApplication torn down by the exit handlers outlives Qt's own statics.
+BenchApp& App() {
+    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
+    (void)offscreen;
+    static BenchApp* const app = new BenchApp;
+    return *app;
+}
+
+class Window {
+public:
+    explicit Window(const std::string& portName) : form_(new TForm1(App().prompts, port_)) {
+        for (int k = 1; k <= kChannelCount; ++k)
+            child<QLineEdit>(QStringLiteral("Edit%1").arg(k))
+                ->setText(QString::number(kChannels[static_cast<std::size_t>(k - 1)], 16));
+        child<QComboBox>(QStringLiteral("COMSelectBox1"))->setEditText(QString::fromStdString(portName));
+        form_->show();
+        QCoreApplication::processEvents();
+    }
+    ~Window() {
+        form_->Button2Click();
+        delete form_;
+    }
+    // RUN in the given drawing mode; false when the port did not open.
+    bool run(const char* mode) {
+        child<QAction>(QLatin1String(mode))->trigger();
+        form_->Button1Click();
+        return port_.IsOpen();
+    }
+    TForm1& form() { return *form_; }
+
+private:
+    template <class T>
+    T* child(const QString& name) const { return form_->findChild<T*>(name); }
+
+    CommPort port_;
+    TForm1* form_;
+};
+
+// A pseudo-terminal whose slave the window opens; the benchmark writes the drive's side.
+class Terminal {
+public:
+    Terminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+        slavePath_ = ::ptsname(master_);
+        observer_ = ::open(slavePath_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);  // only counts
+    }
+    ~Terminal() {
+        if (observer_ >= 0) ::close(observer_);
+        if (master_ >= 0) ::close(master_);
+    }
+    bool ok() const { return observer_ >= 0; }
+    const std::string& slavePath() const { return slavePath_; }
+
+    // Writes `bytes` as the drive and waits until they are queued for the reader.
+    bool send(std::span<const std::uint8_t> bytes) {
+        const auto count = bytes.size();
+        if (::write(master_, bytes.data(), count) != static_cast<ssize_t>(count)) return false;
+        const auto deadline = std::chrono::steady_clock::now() + 1s;
+        int queued = 0;
+        while ((::ioctl(observer_, FIONREAD, &queued), queued) < static_cast<int>(count)) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
+    // Discards what the window sent (its start exchange).
+    void drain() {
+        std::uint8_t buffer[256];
+        pollfd pending{master_, POLLIN, 0};
+        while (::poll(&pending, 1, 0) == 1 && ::read(master_, buffer, sizeof buffer) > 0) {
+        }
+    }
+
+private:
+    int master_ = -1;
+    int observer_ = -1;
+    std::string slavePath_;
+};
+
+// The next tick's bytes: cyclic slices of the stream, which stays continuous across passes.
+std::span<const std::uint8_t> NextSlice(const std::vector<std::uint8_t>& stream, std::size_t& at) {
+    const std::size_t count = std::min<std::size_t>(kTickBytes, stream.size() - at);
+    const auto slice = std::span(stream).subspan(at, count);
+    at = (at + count) % stream.size();
+    return slice;
+}
+
+void CaptureTick_Baseline(benchmark::State& state) {
+    const std::vector<std::uint8_t> stream = StreamBytes();
+    auto record = std::make_unique<CaptureRecord>();
+    ResetForRun(*record);
+    std::size_t at = 0;
+    for (auto _ : state) StoreAndDecode(*record, NextSlice(stream, at), {true, true, true, true});
+    state.SetBytesProcessed(state.iterations() * kTickBytes);
+}
+
+const char* ModeOfDensity(std::int64_t pointCount) {
+    switch (pointCount) {
+        case 2000: return "SimplifiedModefastestdrawingbutlowprecision1";
+        case 5000: return "FastMode1";
+        default: return "HighprecisionMode";
+    }
+}
+
+// One Timer1 tick with a tick's bytes waiting in the port; the writing is not timed.
+// range(0): the tick density, which picks the drawing mode.
+void CaptureTick(benchmark::State& state) {
+    App();
+    Terminal terminal;
+    if (!terminal.ok()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    Window window(terminal.slavePath());
+    if (!window.run(ModeOfDensity(state.range(0)))) {
+        state.SkipWithError("the window did not open the pseudo-terminal");
+        return;
+    }
+    terminal.drain();
+    const std::vector<std::uint8_t> stream = StreamBytes();
+    std::size_t at = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!terminal.send(NextSlice(stream, at))) {
+            state.SkipWithError("the pseudo-terminal did not pass the bytes");
+            break;
+        }
+        state.ResumeTiming();
+        window.form().Timer1Timer();
+    }
+    if (window.form().record().DrawPointCount != state.range(0)) state.SkipWithError("wrong density");
+    if (window.form().record().DataError) state.SkipWithError("the stream misaligned");
+    state.SetBytesProcessed(state.iterations() * kTickBytes);
+}
+
+// The window against the simulated drive at real time for 10 s, ticked by Timer1 on the
+// event loop. The drive runs as a thread of this process: `cpu_per_wall` counts it too,
+// `ui_thread_cpu_per_wall` only the window's thread.
+void LiveCapture10s(benchmark::State& state) {
+    App();
+    const std::string link =
+        (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(::getpid()))).string();
+    sim::PtyDrive drive({link, 1.0, {}});
+    std::string error;
+    if (!drive.Start(error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        Window window(link);
+        if (!window.run("HighprecisionMode")) {
+            state.SkipWithError("the window did not open the drive");
+            break;
+        }
+        const double processBefore = CpuSeconds(RUSAGE_SELF);
+        const double threadBefore = CpuSeconds(RUSAGE_THREAD);
+        const std::int32_t setsBefore = window.form().record().NextSample;
+        const auto start = std::chrono::steady_clock::now();
+        QEventLoop loop;
+        QTimer::singleShot(10s, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(wall);
+        state.counters["cpu_per_wall"] = (CpuSeconds(RUSAGE_SELF) - processBefore) / wall;
+        state.counters["ui_thread_cpu_per_wall"] = (CpuSeconds(RUSAGE_THREAD) - threadBefore) / wall;
+        state.counters["sets_per_s"] = (window.form().record().NextSample - setsBefore) / wall;
+        state.counters["data_error"] = window.form().record().DataError;
+    }
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    state.counters["max_rss_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    drive.Stop();
+}
+
+// The bare decode runs first, before this process has any Qt socket notifier.
+BENCHMARK(CaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CaptureTick)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(LiveCapture10s)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace

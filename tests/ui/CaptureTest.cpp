@@ -1,0 +1,370 @@
+// RUN, STOP, the capture tick and closing the window, end to end against the simulated drive:
+// channels switched on by typing their addresses, buttons clicked, Timer1's ticks called
+// directly, and every sample checked against the drive's signal model.
+
+#include "LiveDriveFixture.h"
+
+#include "DriveModel.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace altrix::testing {
+namespace {
+
+// Channel addresses as typed; nullptr leaves the channel switched off.
+using Typed = std::array<const char*, kChannelCount>;
+
+std::uint16_t DriveAddress(const char* typed) {
+    return typed ? static_cast<std::uint16_t>(std::stoul(typed, nullptr, 16)) : kUnusedChannelAddress;
+}
+
+const Bytes kStreamReset{0x3A, 0x3A};
+
+class CaptureTest : public LiveDriveTest {
+protected:
+    void typeAll(const Typed& typed) {
+        for (int k = 1; k <= kChannelCount; ++k)
+            if (typed[k - 1]) typeAddress(k, QString::fromLatin1(typed[k - 1]));
+    }
+    // RUN on the drive; true once the drive streams.
+    bool run() {
+        click("Button1");
+        return WaitUntil([&] { return sim_->Drive->Streaming(); });
+    }
+    Bytes received() const { return Values(sim_->Drive->Received()); }
+    // What the drive received after its first `count` bytes.
+    Bytes receivedAfter(std::size_t count) const {
+        const Bytes all = received();
+        return Bytes(all.begin() + static_cast<std::ptrdiff_t>(std::min(count, all.size())), all.end());
+    }
+
+    // Slots fromSlot .. toSlot - 1 hold the capture's sample sets from firstSet on, as the
+    // drive's model has them; a channel switched off holds 0.
+    void expectSlotsHoldSets(const Typed& typed, int fromSlot, int toSlot, std::uint64_t firstSet) {
+        for (int k = 1; k <= kChannelCount; ++k) {
+            const ChannelSamples& trace = record().ChannelTrace[k - 1];
+            for (int slot = fromSlot; slot < toSlot; ++slot) {
+                const std::uint64_t set = firstSet + static_cast<std::uint64_t>(slot - fromSlot);
+                const std::int16_t expected = typed[k - 1] ? sim::SampleValue(DriveAddress(typed[k - 1]), set) : 0;
+                ASSERT_EQ(trace[slot], expected) << "channel " << k << " slot " << slot;
+            }
+        }
+    }
+    void expectNewestValuesShown(const Typed& typed, std::uint64_t newestSet) {
+        for (int k = 1; k <= kChannelCount; ++k) {
+            const std::int16_t expected = typed[k - 1] ? sim::SampleValue(DriveAddress(typed[k - 1]), newestSet) : 0;
+            EXPECT_EQ(find<QLineEdit>(QStringLiteral("Edit%1").arg(k + 4))->text(), QString::number(expected))
+                << "channel " << k;
+        }
+    }
+    // The controls that RUN locks and STOP unlocks; STOP itself stays enabled throughout.
+    // (The readouts that follow the mouse go with them, but start switched off.)
+    void expectLocked(bool locked) {
+        for (int k = 1; k <= kChannelCount; ++k) {
+            for (const QString& name : {QStringLiteral("CheckBox%1"), QStringLiteral("ComboBox%1"), QStringLiteral("Edit%1")})
+                EXPECT_EQ(find(name.arg(k))->isEnabled(), !locked) << name.arg(k).toStdString();
+        }
+        for (const char* name : {"Button1", "BitBtn1", "SpeedButton2", "SpeedButton3"})
+            EXPECT_EQ(find(QLatin1String(name))->isEnabled(), !locked) << name;
+        for (const char* name : {"File1", "DrawingMode1", "Refwaveform1"})
+            EXPECT_EQ(find<QMenu>(QLatin1String(name))->menuAction()->isEnabled(), !locked) << name;
+        EXPECT_TRUE(find(QStringLiteral("Button2"))->isEnabled());
+    }
+    bool dataErrorShown() const { return !find<QLabel>(QStringLiteral("Label10"))->isHidden(); }
+};
+
+struct StreamCase {
+    const char* name;
+    const char* mode;       // the drawing mode's menu item, which sets the tick density
+    std::int32_t points;
+    Typed typed;
+};
+void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+
+class StreamTest : public CaptureTest, public ::testing::WithParamInterface<StreamCase> {};
+
+TEST_P(StreamTest, TracesHoldTheDrivesSamplesAtTheirSlots) {
+    const Typed& typed = GetParam().typed;
+    startDrive({}, 4.0);
+    find<QAction>(QLatin1String(GetParam().mode))->trigger();
+    typeAll(typed);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(sim_->Drive->StreamChannels(),
+              (sim::ChannelAddresses{DriveAddress(typed[0]), DriveAddress(typed[1]),
+                                     DriveAddress(typed[2]), DriveAddress(typed[3])}));
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 2000; }));
+
+    const int next = record().NextSample;
+    expectSlotsHoldSets(typed, 0, next, 0);
+    for (const ChannelSamples& trace : record().ChannelTrace)
+        EXPECT_TRUE(std::all_of(trace.begin() + next, trace.end(), [](std::int16_t s) { return s == 0; }));
+    expectNewestValuesShown(typed, static_cast<std::uint64_t>(next - 1));
+    EXPECT_EQ(record().DrawPointCount, GetParam().points);
+    for (int k = 1; k <= kChannelCount; ++k)  // the newest sample closes each trace
+        EXPECT_EQ(chart().pointCount(k), typed[k - 1] ? GetParam().points + 1 : 0) << "channel " << k;
+    EXPECT_FALSE(dataErrorShown());
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, StreamTest,
+                         ::testing::Values(StreamCase{"FourChannels", "HighprecisionMode", 10000,
+                                                      {"9004", "1234", "9042", "abcd"}},
+                                           // Its words are consumed; channel 3 still gets its own.
+                                           StreamCase{"Channel2Off", "FastMode1", 5000,
+                                                      {"9004", nullptr, "1234", "abcd"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CaptureTest, NextSampleWrapsAndTheReadoutsFollow) {
+    const Typed typed{"1234", "9042", "abcd", "0777"};
+    startDrive({}, 16.0);
+    find<QAction>(QStringLiteral("SimplifiedModefastestdrawingbutlowprecision1"))->trigger();
+    typeAll(typed);
+    ASSERT_TRUE(run());
+    int previous = 0;
+    bool wrapped = false;
+    ASSERT_TRUE(tickUntil([&] {
+        wrapped = wrapped || record().NextSample < previous;
+        previous = record().NextSample;
+        return wrapped && record().NextSample >= 1000;
+    }, std::chrono::seconds(20)));
+    ASSERT_EQ(sim_->Drive->Stats().BytesDropped, 0u) << "the ticks kept pace";
+
+    EXPECT_EQ(record().DrawPointCount, 2000);
+    const int next = record().NextSample;
+    expectSlotsHoldSets(typed, 0, next, kTraceSlots);
+    expectSlotsHoldSets(typed, next, kTraceSlots, static_cast<std::uint64_t>(next));
+    expectNewestValuesShown(typed, static_cast<std::uint64_t>(kTraceSlots + next - 1));
+}
+
+TEST_F(CaptureTest, ADroppedByteShowsTheDataErrorUntilTheNextRun) {
+    sim::DriveOptions options;
+    options.DropByteAfter = 1000;
+    startDrive(options, 4.0);
+    typeAddress(1, QStringLiteral("1234"));
+    ASSERT_TRUE(run());
+    EXPECT_FALSE(dataErrorShown());
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 500; }));
+    EXPECT_TRUE(dataErrorShown());
+
+    click("Button2");
+    EXPECT_TRUE(dataErrorShown()) << "STOP leaves it";
+    ASSERT_TRUE(run());
+    EXPECT_FALSE(dataErrorShown());
+}
+
+TEST_F(CaptureTest, RunLocksAndStopUnlocks) {
+    // Readouts that RUN empties: time, a value, time difference, value differences.
+    const char* const readouts[] = {"LabeledEdit9", "Edit5", "Edit9", "Edit13", "Edit16", "Edit17", "Edit19"};
+    startDrive({}, 4.0);
+    typeAddress(1, QStringLiteral("1234"));
+    for (const char* readout : readouts) find<QLineEdit>(QLatin1String(readout))->setText(QStringLiteral("7"));
+    ASSERT_TRUE(run());
+    expectLocked(true);
+    // The locked menus take their items' shortcuts with them.
+    form_->activateWindow();
+    QSignalSpy loads(find<QAction>(QStringLiteral("Loadwaveformfile1")), &QAction::triggered);
+    QTest::keyClick(form_, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(loads.count(), 0);
+    EXPECT_FALSE(record().ReadoutEnabled);
+    EXPECT_TRUE(timerActive());
+    EXPECT_TRUE(port_.PortOpen);
+    for (const char* readout : readouts)
+        EXPECT_TRUE(find<QLineEdit>(QLatin1String(readout))->text().isEmpty()) << readout;
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 200; }));
+
+    const std::size_t sentBeforeStop = received().size();
+    click("Button2");
+    expectLocked(false);
+    EXPECT_TRUE(record().ReadoutEnabled);
+    EXPECT_FALSE(timerActive());
+    EXPECT_FALSE(port_.IsOpen());
+    EXPECT_FALSE(port_.PortOpen);
+    ASSERT_TRUE(sim_->Drive->WaitForReceived(sentBeforeStop + 2, kWaitLimit));
+    EXPECT_EQ(receivedAfter(sentBeforeStop), kStreamReset);
+    EXPECT_TRUE(WaitUntil([&] { return !sim_->Drive->Streaming(); }));
+    EXPECT_GT(chart().pointCount(1), 0) << "the final trace is drawn";
+}
+
+struct FailedOpenCase {
+    const char* name;
+    bool settingsRefused;  // else the device is missing
+    std::vector<std::pair<QString, QString>> boxes;
+};
+void PrintTo(const FailedOpenCase& c, std::ostream* os) { *os << c.name; }
+
+const std::pair<QString, QString> kSetError{QStringLiteral("Set Error"), QStringLiteral("通訊埠設定錯誤!!!")};
+const std::pair<QString, QString> kCommError{QStringLiteral("Comm Error"), QStringLiteral("開啟通訊埠錯誤！！")};
+
+class FailedOpenTest : public CaptureTest, public ::testing::WithParamInterface<FailedOpenCase> {
+protected:
+    void SetUp() override {
+        CaptureTest::SetUp();
+        startDrive();
+        if (GetParam().settingsRefused)
+            record().BaudRate = 0;
+        else
+            choosePort(QString::fromStdString(sim_->Folder.PathOf("no-such-device")));
+    }
+    void expectBoxes() {
+        ASSERT_EQ(prompts_.Messages.size(), GetParam().boxes.size());
+        for (std::size_t i = 0; i < GetParam().boxes.size(); ++i) {
+            EXPECT_EQ(prompts_.Messages[i].Caption, GetParam().boxes[i].first);
+            EXPECT_EQ(prompts_.Messages[i].Text, GetParam().boxes[i].second);
+            EXPECT_EQ(prompts_.Messages[i].Buttons, MessageButtons::Ok);
+        }
+    }
+};
+
+TEST_P(FailedOpenTest, RunLeavesTheFailedStartUntilStop) {
+    typeAddress(1, QStringLiteral("1234"));
+    click("Button1");
+    expectBoxes();
+    expectLocked(true);
+    EXPECT_FALSE(timerActive());
+    EXPECT_FALSE(port_.IsOpen());
+    EXPECT_TRUE(received().empty());
+
+    click("Button2");
+    expectLocked(false);
+    EXPECT_TRUE(received().empty()) << "the reset went nowhere";
+}
+
+TEST_P(FailedOpenTest, TypeIdentifyKeepsItsCaption) {
+    QPushButton* button = find<QPushButton>(QStringLiteral("BitBtn1"));
+    const QColor colour = button->palette().color(QPalette::ButtonText);
+    click("BitBtn1");
+    expectBoxes();
+    EXPECT_EQ(button->text(), QStringLiteral("Type Identify"));
+    EXPECT_EQ(button->palette().color(QPalette::ButtonText), colour);
+    EXPECT_TRUE(received().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, FailedOpenTest,
+                         ::testing::Values(FailedOpenCase{"MissingDevice", false, {kCommError}},
+                                           FailedOpenCase{"RefusedSettings", true, {kSetError, kCommError}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct AddressCase {
+    const char* name;
+    Typed typed;                  // typed into the edits
+    Typed set;                    // set by the program, as loading a file does
+    int badChannel;               // 0: the capture starts
+    sim::ChannelAddresses sent;   // the drive's channels when it starts
+};
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.name; }
+
+class AddressTest : public CaptureTest, public ::testing::WithParamInterface<AddressCase> {};
+
+TEST_P(AddressTest, RunValidatesTheAddressesOfTickedChannels) {
+    const AddressCase& c = GetParam();
+    startDrive();
+    typeAll(c.typed);
+    for (int k = 1; k <= kChannelCount; ++k)
+        if (c.set[k - 1]) find<QLineEdit>(QStringLiteral("Edit%1").arg(k))->setText(QString::fromLatin1(c.set[k - 1]));
+    for (ChannelSamples& trace : record().ChannelTrace) trace.fill(7);
+
+    click("Button1");
+    for (const ChannelSamples& trace : record().ChannelTrace)
+        EXPECT_TRUE(std::all_of(trace.begin(), trace.end(), [](std::int16_t s) { return s == 0; }))
+            << "emptied in any case";
+    if (c.badChannel == 0) {
+        EXPECT_TRUE(prompts_.Messages.empty());
+        ASSERT_TRUE(WaitUntil([&] { return sim_->Drive->Streaming(); }));
+        EXPECT_EQ(sim_->Drive->StreamChannels(), c.sent);
+        EXPECT_TRUE(timerActive());
+        click("Button2");
+        return;
+    }
+    ASSERT_EQ(prompts_.Messages.size(), 1u);
+    EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Channel %1 memory address error").arg(c.badChannel));
+    EXPECT_EQ(prompts_.Messages[0].Text, QStringLiteral("Please input 4 hexadecimal numbers"));
+    EXPECT_EQ(prompts_.Messages[0].Icon, MessageIcon::Warning);
+    EXPECT_EQ(prompts_.Messages[0].Buttons, MessageButtons::Ok);
+    expectLocked(false);
+    EXPECT_FALSE(timerActive());
+    EXPECT_TRUE(received().empty());
+}
+
+constexpr std::uint16_t kUnused = kUnusedChannelAddress;
+constexpr Typed kNone{};
+
+INSTANTIATE_TEST_SUITE_P(
+    Capture, AddressTest,
+    ::testing::Values(
+        AddressCase{"LowerCaseHex", {"902e", nullptr, nullptr, nullptr}, kNone, 0, {0x902e, kUnused, kUnused, kUnused}},
+        AddressCase{"TypedCapitalsTurnLowerCase", {nullptr, "ABCD", nullptr, nullptr}, kNone, 0,
+                    {kUnused, 0xabcd, kUnused, kUnused}},
+        AddressCase{"ThreeCharacters", {nullptr, nullptr, nullptr, "abc"}, kNone, 4, {}},
+        AddressCase{"FiveCharacters", {nullptr, "9000a", nullptr, nullptr}, kNone, 2, {}},
+        AddressCase{"LowestBadChannelOnly", {"90g0", "9000", "12", nullptr}, kNone, 1, {}},
+        AddressCase{"SpaceLeftByALoad", {"9000", nullptr, nullptr, nullptr}, {nullptr, nullptr, " ", nullptr}, 3, {}},
+        AddressCase{"AllChannelsOff", kNone, kNone, 0, {kUnused, kUnused, kUnused, kUnused}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class CloseTest : public CaptureTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CloseTest, ClosingTheWindowEndsARunningCaptureOnly) {
+    const bool capturing = GetParam();
+    startDrive();
+    typeAddress(1, QStringLiteral("1234"));
+    if (capturing) {
+        ASSERT_TRUE(run());
+    }
+    const std::size_t sentBeforeClose = received().size();
+    form_->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form_.isNull()) << "the window is freed";
+    EXPECT_FALSE(port_.IsOpen());
+    EXPECT_FALSE(port_.PortOpen);
+    if (capturing) {
+        ASSERT_TRUE(sim_->Drive->WaitForReceived(sentBeforeClose + 2, kWaitLimit));
+    }
+    EXPECT_EQ(receivedAfter(sentBeforeClose), capturing ? kStreamReset : Bytes{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, CloseTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "DuringACapture" : "WithoutACapture"; });
+
+TEST_F(CaptureTest, AVanishedDriveKeepsTheTracesAndStopAndRunStillWork) {
+    const Typed typed{"1234", nullptr, nullptr, nullptr};
+    startDrive({}, 4.0);
+    typeAll(typed);
+    ASSERT_TRUE(run());
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 500; }));
+    const std::string link = sim_->Link();
+    sim_->Drive->Stop();  // the adapter is pulled out
+
+    // Ticks go on, with the event loop running between them.
+    const int next = record().NextSample;
+    for (int tick = 0; tick < 10; ++tick) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        form_->Timer1Timer();
+    }
+    EXPECT_GE(record().NextSample, next) << "what had arrived is decoded";
+    const int kept = record().NextSample;
+    expectSlotsHoldSets(typed, 0, kept, 0);
+    click("Button2");
+    expectLocked(false);
+    EXPECT_EQ(record().NextSample, kept);
+
+    // The drive comes back on the same link.
+    sim::PtyDrive again({link, 4.0, {}});
+    std::string error;
+    ASSERT_TRUE(again.Start(error)) << error;
+    click("Button1");
+    EXPECT_TRUE(prompts_.Messages.empty());
+    ASSERT_TRUE(WaitUntil([&] { return again.Streaming(); }));
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 200; }));
+    expectSlotsHoldSets(typed, 0, record().NextSample, 0);
+    click("Button2");
+}
+
+}  // namespace
+}  // namespace altrix::testing

@@ -1,5 +1,5 @@
 // TForm1: drawing the traces and references, the drawing modes, the density recount on
-// repaint, and the zoom commands.
+// repaint, the zoom commands, and the cursor and mark readouts.
 
 #include "Mainframe.h"
 
@@ -7,9 +7,12 @@
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
+#include <QLocale>
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace altrix {
 
@@ -33,6 +36,27 @@ QCPGraphDataContainer& PointsOf(ScopeChart& chart, int series) {
 // a view zoomed out without bound outgrows every integer type.
 double PositionAtPixel(const ScopeChart& chart, double column) {
     return std::trunc(chart.valueAtPixel(column));
+}
+
+// Cursor position of a pixel column. Positions beyond the 32-bit range (a view zoomed out
+// without bound) are held at its ends: they lie outside the window either way.
+std::int32_t CursorPositionAtPixel(const ScopeChart& chart, double column) {
+    constexpr double lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr double highest = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(std::clamp(PositionAtPixel(chart, column), lowest, highest));
+}
+
+// The cursor and mark lines: from -32768 to 32767 at position x, a point mark at each end.
+void AddVerticalLine(ScopeChart& chart, int series, std::int32_t x) {
+    chart.addPoint(series, x, 32767);
+    chart.addPoint(series, x, -32768);
+}
+
+// Time readout text: the general number format with up to 15 significant digits and the
+// decimal separator of the default locale, which is the user's unless a test sets another.
+QString TimeText(double seconds) {
+    return QString::fromStdString(FormatSeconds(seconds, '.'))
+        .replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
 }  // namespace
@@ -164,6 +188,102 @@ void TForm1::AlignViewToNewest() {
     const long double shift = (static_cast<long double>(99999.0f) - right) / (right - left) * 1000.0f;
     const int s = static_cast<int>(std::trunc(shift));
     chart.zoomToPixelRect(QRect(s, 0, ScopeChart::kWidth, ScopeChart::kHeight));
+}
+
+void TForm1::CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout) {
+    const ReadoutText result = altrix::CountDataValue(value, gainField->text().toStdString());
+    // Erasing the gain raises its change handler, which recomputes that trace's readouts with
+    // the empty gain before this readout is written.
+    if (result.GainInvalid) gainField->setText(QString());
+    readout->setText(QString::fromStdString(result.Text));
+}
+
+TForm1::ReadoutRow TForm1::readoutRow(int t) const {
+    if (t <= kChannelCount) {
+        const ChannelControls& channel = channels_[t - 1];
+        return {channel.enable, channel.gain, channel.data, channel.diff};
+    }
+    const RefControls& ref = refs_[t - kChannelCount - 1];
+    return {ref.show, ref.gain, ref.data, ref.diff};
+}
+
+std::int16_t TForm1::valueAtCursor(int t) const {
+    const CaptureRecord& rec = *record_;
+    if (t <= kChannelCount) return rec.ChannelTrace[t - 1][rec.CursorSample];
+    // References are stored by position, and hold nothing outside the window.
+    if (!IsWindowPosition(rec.CursorPosition)) return 0;
+    return rec.ReferenceTrace[t - kChannelCount - 1][rec.CursorPosition];
+}
+
+std::int16_t& TForm1::valueAtMark(int t) {
+    CaptureRecord& rec = *record_;
+    return t <= kChannelCount ? rec.MarkValues[t - 1] : rec.MarkRefValues[t - kChannelCount - 1];
+}
+
+void TForm1::showValue(int t) {
+    const ReadoutRow row = readoutRow(t);
+    CountDataValue(valueAtCursor(t), row.gain, row.data);
+}
+
+void TForm1::showDifference(int t) {
+    const ReadoutRow row = readoutRow(t);
+    // Formed in 32 bits: -65535..65535.
+    CountDataValue(std::int32_t{valueAtCursor(t)} - valueAtMark(t), row.gain, row.diff);
+}
+
+void TForm1::Chart1MouseMove(double X) {
+    CaptureRecord& rec = *record_;
+    ScopeChart& chart = *ui_->Chart1;
+    rec.CursorPosition = CursorPositionAtPixel(chart, X);
+    const bool inWindow = IsWindowPosition(rec.CursorPosition);
+    ui_->LabeledEdit9->setText(inWindow ? TimeText(PositionSeconds(rec.CursorPosition))
+                                        : QStringLiteral("Over range"));
+    // During a capture or a drawing-mode redraw only the time follows the mouse.
+    if (!rec.ReadoutEnabled) return;
+
+    chart.clearSeries(kCursorSeries);
+    AddVerticalLine(chart, kCursorSeries, rec.CursorPosition);
+    if (!inWindow) {
+        // CursorSample, the difference readouts and the time difference keep their contents.
+        for (int t = 1; t <= kTraceCount; ++t) readoutRow(t).data->setText(QStringLiteral("N/A"));
+    } else {
+        rec.CursorSample = SlotOfPosition(rec.NextSample, rec.CursorPosition);
+        for (int t = 1; t <= kTraceCount; ++t)
+            if (readoutRow(t).shown->isChecked()) showValue(t);
+        if (rec.MarkPosition != kNoMark) {
+            const std::int64_t steps = std::int64_t{rec.CursorPosition} - rec.MarkPosition;
+            ui_->Edit9->setText(TimeText(static_cast<double>(steps) * kSamplePeriodSeconds));
+            for (int t = 1; t <= kTraceCount; ++t)
+                if (readoutRow(t).shown->isChecked()) showDifference(t);
+        }
+    }
+    chart.replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TForm1::Chart1DblClick() {
+    CaptureRecord& rec = *record_;
+    ScopeChart& chart = *ui_->Chart1;
+    chart.clearSeries(kMarkSeries);
+    // No mark can be set during a capture or a drawing-mode redraw. The position is the one
+    // of the last mouse move; outside the window the channels keep the values of the last
+    // in-window slot and the references read 0.
+    if (rec.ReadoutEnabled) {
+        AddVerticalLine(chart, kMarkSeries, rec.CursorPosition);
+        rec.MarkPosition = rec.CursorPosition;
+        for (int t = 1; t <= kTraceCount; ++t) valueAtMark(t) = valueAtCursor(t);
+    }
+    chart.replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TForm1::LabeledEditChange(int t) {
+    const CaptureRecord& rec = *record_;
+    // The readouts follow every gain edit, whether or not the trace is shown or a capture runs.
+    if (!IsWindowPosition(rec.CursorPosition)) {
+        readoutRow(t).data->setText(QStringLiteral("N/A"));
+        return;
+    }
+    showValue(t);
+    if (rec.MarkPosition != kNoMark) showDifference(t);
 }
 
 }  // namespace altrix

@@ -1,0 +1,244 @@
+// The save and load commands against real files in a scratch folder: dialogs, the overwrite
+// question, the caption, the window's reset after a load (also after a cancel or a failed
+// read) and the reports of files that cannot be written or read.
+
+#include "MainframeFixture.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <cmath>
+#include <deque>
+#include <memory>
+
+namespace altrix::testing {
+namespace {
+
+const QString kPlainCaption = QString::fromLatin1(kCaptionText);
+
+std::int16_t Pattern(int channel, int slot) {
+    return static_cast<std::int16_t>(slot * 37 + channel * 9973);
+}
+
+class FilesTest : public MainframeTest {
+protected:
+    void SetUp() override {
+        MainframeTest::SetUp();
+        ASSERT_TRUE(dir_.isValid());
+    }
+    QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+    QString captionNaming(const QString& file) const { return kPlainCaption + QStringLiteral("----") + file; }
+    void fillChannels(std::int32_t nextSample) {
+        record().NextSample = nextSample;
+        for (int c = 0; c < kChannelCount; ++c)
+            for (int slot = 0; slot < kTraceSlots; ++slot) record().ChannelTrace[c][slot] = Pattern(c, slot);
+    }
+    void click(const char* button) { QTest::mouseClick(find<QToolButton>(QLatin1String(button)), Qt::LeftButton); }
+    void trigger(const char* item) { find<QAction>(QLatin1String(item))->trigger(); }
+    static QByteArray contents(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    static void writeFile(const QString& file, const QByteArray& bytes) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QLineEdit* edit(const QString& name) const { return find<QLineEdit>(name); }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(FilesTest, ASavedCaptureLoadsBackAtItsPositions) {
+    fillChannels(54321);
+    const auto saved = std::make_unique<CaptureRecord>(record());
+    const QString file = path("capture.wfd");
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
+    prompts_.FileNames = {file};
+    QTest::keyClick(form_, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(prompts_.SaveDialogs.size(), 1u);
+    EXPECT_EQ(prompts_.SaveDialogs[0].Filter, QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"));
+    EXPECT_EQ(prompts_.SaveDialogs[0].DefaultExtension, QStringLiteral("*.wfd"));
+    EXPECT_TRUE(prompts_.Messages.empty());
+    EXPECT_EQ(form_->windowTitle(), captionNaming(file));
+
+    // Another capture, another day; the gain and the Y-scale set since then stay.
+    ResetForRun(record());
+    form_->setWindowTitle(kPlainCaption);
+    edit(QStringLiteral("LabeledEdit2"))->setText(QStringLiteral("0.01"));
+    find<QComboBox>(QStringLiteral("ComboBox6"))->setCurrentIndex(10);  // "2", raising nothing
+    prompts_.FileNames = {file};
+    QTest::keyClick(form_, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(prompts_.OpenDialogs.size(), 1u);
+    EXPECT_EQ(prompts_.OpenDialogs[0].Filter, QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"));
+    EXPECT_EQ(prompts_.OpenDialogs[0].DefaultExtension, QStringLiteral("*.wfd"));
+    EXPECT_TRUE(prompts_.OpenDialogs[0].Resizable);
+    EXPECT_EQ(form_->windowTitle(), captionNaming(file));
+
+    ASSERT_EQ(record().NextSample, 100000);
+    for (int c = 0; c < kChannelCount; ++c)
+        for (int x = 0; x < kWindowPositions; ++x)
+            ASSERT_EQ(record().ChannelTrace[c][SlotOfPosition(100000, x)],
+                      saved->ChannelTrace[c][SlotOfPosition(54321, x)]) << c << " " << x;
+    EXPECT_EQ(edit(QStringLiteral("LabeledEdit2"))->text(), QStringLiteral("0.01"));
+    EXPECT_EQ(record().ChannelScale[1], 2.0f);
+    EXPECT_EQ(chart().series(2)->data()->at(0)->value, 2.0 * record().ChannelTrace[1][0]);
+
+    // RUN asks for the addresses the file did not carry, and drops the file's name.
+    QTest::mouseClick(find<QPushButton>(QStringLiteral("Button1")), Qt::LeftButton);
+    EXPECT_EQ(form_->windowTitle(), kPlainCaption);
+    ASSERT_FALSE(prompts_.Messages.empty());
+    EXPECT_EQ(prompts_.Messages.back().Caption, QStringLiteral("Channel 1 memory address error"));
+}
+
+TEST_F(FilesTest, AnExistingFileIsReplacedOnlyAfterYes) {
+    fillChannels(0);
+    const QString file = path("existing.wfd");
+    writeFile(file, "keep");
+    struct Case {
+        std::deque<QString> names;  // empty: the dialog is cancelled
+        MessageAnswer answer;
+        bool asked, replaced;
+    };
+    const Case table[] = {{{}, MessageAnswer::Yes, false, false},
+                          {{file}, MessageAnswer::No, true, false},
+                          {{file}, MessageAnswer::Yes, true, true}};
+    for (const Case& row : table) {
+        prompts_.Messages.clear();
+        prompts_.FileNames = row.names;
+        prompts_.MessageAnswers = {row.answer};
+        click("SpeedButton3");
+        ASSERT_EQ(prompts_.Messages.size(), row.asked ? 1u : 0u);
+        if (row.asked) {
+            const AskedMessage& asked = prompts_.Messages[0];
+            EXPECT_EQ(asked.Caption, QStringLiteral("Overwrite?"));
+            EXPECT_EQ(asked.Text, QStringLiteral("File name is already existed, overwrite it?"));
+            EXPECT_EQ(asked.Icon, MessageIcon::Question);
+            EXPECT_EQ(asked.Buttons, MessageButtons::YesNo);
+        }
+        EXPECT_EQ(contents(file).startsWith("0.0002 "), row.replaced);
+        EXPECT_EQ(form_->windowTitle(), row.replaced ? captionNaming(file) : kPlainCaption);
+    }
+}
+
+TEST_F(FilesTest, TheTimeFieldTakesTheUsersDecimalSeparator) {
+    record().NextSample = 123;
+    const std::int16_t oldest[] = {-32768, 32767, 0, -1};
+    for (int c = 0; c < kChannelCount; ++c) record().ChannelTrace[c][SlotOfPosition(123, 0)] = oldest[c];
+    const QLocale saved;
+    const std::pair<QLocale::Language, const char*> table[] = {{QLocale::C, "0.0002"}, {QLocale::German, "0,0002"}};
+    for (const auto& [language, time] : table) {
+        const QString file = path(time);
+        QLocale::setDefault(QLocale(language));
+        prompts_.FileNames = {file};
+        trigger("SaveWaveformFile1");
+        QLocale::setDefault(saved);
+        EXPECT_TRUE(contents(file).startsWith(QByteArray(time) + " -32768 32767 0 -1\r\n")) << time;
+    }
+}
+
+TEST_F(FilesTest, AFileThatCannotBeWrittenIsReported) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.wfd")));
+    struct Case {
+        QString name;
+        bool asked;  // the name is taken
+    };
+    const Case table[] = {{path("missing/capture.wfd"), false}, {path("folder.wfd"), true}};
+    for (const Case& row : table) {
+        prompts_.Messages.clear();
+        prompts_.FileNames = {row.name};
+        prompts_.MessageAnswers = {MessageAnswer::Yes};
+        trigger("SaveWaveformFile1");
+        ASSERT_EQ(prompts_.Messages.size(), row.asked ? 2u : 1u) << row.name.toStdString();
+        const AskedMessage& report = prompts_.Messages.back();
+        EXPECT_EQ(report.Caption, QStringLiteral("Save Error"));
+        const QString prefix = QStringLiteral("Unable to write ") + row.name + QStringLiteral(": ");
+        EXPECT_TRUE(report.Text.startsWith(prefix) && report.Text.size() > prefix.size()) << report.Text.toStdString();
+        EXPECT_EQ(report.Icon, MessageIcon::Error);
+        EXPECT_EQ(report.Buttons, MessageButtons::Ok);
+        EXPECT_EQ(form_->windowTitle(), kPlainCaption);
+    }
+    // Nothing is left behind beside the targets.
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("folder.wfd")});
+}
+
+// Every way a load ends resets the channel controls, the mark and the difference readouts
+// and redraws all four channels; only a file that was read replaces the traces and names
+// itself in the caption, and one that cannot be read is reported.
+TEST_F(FilesTest, EveryLoadResetsTheWindowButOnlyAReadReplacesTheTraces) {
+    const QString good = path("three.wfd");
+    writeFile(good, "0.0002 1 2 3 4\r\n0.0004 5 6 7 8\n0.0006 9 10 11 12\r\n");
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.wfd")));
+    struct Case {
+        const char* what;
+        std::deque<QString> names;
+        std::size_t dialogs;
+        bool read, reported;
+    };
+    const Case table[] = {{"cancel", {}, 1, false, false},
+                          {"missing, then cancel", {path("missing.wfd")}, 2, false, false},
+                          {"a folder", {path("folder.wfd")}, 1, false, true},
+                          {"a file", {good}, 1, true, false}};
+    const QString oldCaption = captionNaming(QStringLiteral("old"));
+    for (const Case& row : table) {
+        fillChannels(54321);
+        for (int k = 1; k <= kChannelCount; ++k) {
+            showChannel(k);
+            find<QComboBox>(QStringLiteral("ComboBox%1").arg(k))->setCurrentIndex(2);
+            chart().clearSeries(k);
+        }
+        find<QCheckBox>(QStringLiteral("CheckBox3"))->setChecked(false);
+        find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentIndex(10);  // "2"
+        edit(QStringLiteral("LabeledEdit1"))->setText(QStringLiteral("0.5"));
+        const char* const differences[] = {"Edit13", "Edit14", "Edit15", "Edit16", "Edit17", "Edit19"};
+        for (const char* name : differences) edit(QLatin1String(name))->setText(QStringLiteral("7"));
+        edit(QStringLiteral("Edit5"))->setText(QStringLiteral("kept"));
+        record().MarkPosition = 500;
+        chart().addPoint(7, 500, 0);
+        record().ReadoutEnabled = false;
+        record().ChannelScale.fill(0.0f);
+        form_->setWindowTitle(oldCaption);
+        prompts_.OpenDialogs.clear();
+        prompts_.Messages.clear();
+        prompts_.FileNames = row.names;
+
+        click("SpeedButton2");
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(prompts_.OpenDialogs.size(), row.dialogs);
+        EXPECT_EQ(record().NextSample, row.read ? 3 : 54321);
+        EXPECT_EQ(record().ChannelTrace[3][2], row.read ? 12 : Pattern(3, 2));
+        EXPECT_EQ(form_->windowTitle(), row.read ? captionNaming(good) : oldCaption);
+        ASSERT_EQ(prompts_.Messages.size(), row.reported ? 1u : 0u);
+        if (row.reported) {
+            EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Load Error"));
+            EXPECT_TRUE(prompts_.Messages[0].Text.startsWith(QStringLiteral("Unable to read ") + path("folder.wfd")));
+        }
+        for (int k = 1; k <= kChannelCount; ++k) {
+            EXPECT_EQ(edit(QStringLiteral("Edit%1").arg(k))->text(), QStringLiteral(" ")) << k;
+            const auto* quantity = find<QComboBox>(QStringLiteral("ComboBox%1").arg(k));
+            EXPECT_EQ(quantity->currentIndex(), -1) << k;
+            EXPECT_EQ(quantity->currentText(), QString()) << k;
+            EXPECT_TRUE(find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->isChecked()) << k;
+            EXPECT_EQ(chart().pointCount(k), record().DrawPointCount + 1) << k;
+        }
+        for (const char* name : differences) EXPECT_EQ(edit(QLatin1String(name))->text(), QString()) << name;
+        EXPECT_EQ(edit(QStringLiteral("Edit5"))->text(), QStringLiteral("kept"));
+        EXPECT_EQ(edit(QStringLiteral("LabeledEdit1"))->text(), QStringLiteral("0.5"));
+        EXPECT_EQ(record().MarkPosition, kNoMark);
+        EXPECT_EQ(chart().pointCount(7), 0);
+        EXPECT_TRUE(record().ReadoutEnabled);
+        EXPECT_EQ(record().ChannelScale[0], 2.0f);
+        const std::int16_t oldestOfChannel1 = record().ChannelTrace[0][SlotOfPosition(record().NextSample, 0)];
+        EXPECT_EQ(chart().series(1)->data()->at(0)->value, 2.0 * oldestOfChannel1);
+    }
+}
+
+}  // namespace
+}  // namespace altrix::testing

@@ -1,6 +1,7 @@
 # altrix_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI])
 # Adds one GoogleTest executable and registers its tests with CTest.
-# GUI tests run on Qt's offscreen platform so they need no display.
+# GUI tests get a QApplication (tests/support) and run on Qt's offscreen platform, so they
+# need no display.
 function(altrix_add_test)
   cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -8,6 +9,7 @@ function(altrix_add_test)
   target_compile_definitions(${T_NAME} PRIVATE ALTRIX_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
   set(env "")
   if(T_GUI)
+    target_link_libraries(${T_NAME} PRIVATE altrix_test_qt_application)
     list(APPEND env QT_QPA_PLATFORM=offscreen)
   endif()
   gtest_discover_tests(${T_NAME}

@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchApplication.h"
 #include "CommPort.h"
 #include "DriveModel.h"
 #include "Mainframe.h"
@@ -14,7 +15,6 @@
 #include "StreamDecoder.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -65,28 +65,10 @@ double CpuSeconds(int who) {
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
-// The application, created on first use (the shared benchmark main makes none), and a
-// window on a pseudo-terminal that the benchmark feeds itself.
-struct BenchApp {
-    BenchApp() : app(argc, argv) {}
-    static inline int argc = 1;
-    static inline char name[] = "bench_ui_capture";
-    static inline char* argv[] = {name, nullptr};
-    QApplication app;
-    DefaultPrompts prompts;
-};
-
-// Never destroyed: a QApplication torn down by the exit handlers outlives Qt's own statics.
-BenchApp& App() {
-    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
-    (void)offscreen;
-    static BenchApp* const app = new BenchApp;
-    return *app;
-}
-
+// A window on a pseudo-terminal that the benchmark feeds itself.
 class Window {
 public:
-    explicit Window(const std::string& portName) : form_(new TForm1(App().prompts, port_)) {
+    explicit Window(const std::string& portName) : form_(new TForm1(prompts_, port_)) {
         for (int k = 1; k <= kChannelCount; ++k)
             child<QLineEdit>(QStringLiteral("Edit%1").arg(k))
                 ->setText(QString::number(kChannels[static_cast<std::size_t>(k - 1)], 16));
@@ -110,6 +92,7 @@ private:
     template <class T>
     T* child(const QString& name) const { return form_->findChild<T*>(name); }
 
+    DefaultPrompts prompts_;
     CommPort port_;
     TForm1* form_;
 };
@@ -184,7 +167,7 @@ const char* ModeOfDensity(std::int64_t pointCount) {
 // One Timer1 tick with a tick's bytes waiting in the port; the writing is not timed.
 // range(0): the tick density, which picks the drawing mode.
 void CaptureTick(benchmark::State& state) {
-    App();
+    bench::Application();
     Terminal terminal;
     if (!terminal.ok()) {
         state.SkipWithError("no pseudo-terminal");
@@ -216,7 +199,7 @@ void CaptureTick(benchmark::State& state) {
 // event loop. The drive runs as a thread of this process: `cpu_per_wall` counts it too,
 // `ui_thread_cpu_per_wall` only the window's thread.
 void LiveCapture10s(benchmark::State& state) {
-    App();
+    bench::Application();
     const std::string link =
         (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(::getpid()))).string();
     sim::PtyDrive drive({link, 1.0, {}});

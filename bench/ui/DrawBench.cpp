@@ -4,12 +4,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchApplication.h"
 #include "CommPort.h"
 #include "Mainframe.h"
 #include "Prompts.h"
 #include "ScopeChart.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,10 +22,9 @@ namespace {
 
 using namespace altrix;
 
-// The shared benchmark main creates no QApplication: the first benchmark that needs the
-// window creates the application on the offscreen platform, and the window with it.
+// A shown window holding four shown channels of a full capture.
 struct BenchWindow {
-    BenchWindow() : app(argc, argv), form(new TForm1(prompts, port)) {
+    BenchWindow() : form((bench::Application(), new TForm1(prompts, port))) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k) {
@@ -42,10 +41,6 @@ struct BenchWindow {
     }
     ~BenchWindow() { delete form; }
 
-    static inline int argc = 1;
-    static inline char name[] = "bench_ui_draw";
-    static inline char* argv[] = {name, nullptr};
-    QApplication app;
     DefaultPrompts prompts;
     CommPort port;
     TForm1* form;
@@ -55,8 +50,6 @@ struct BenchWindow {
 };
 
 BenchWindow& Window() {
-    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
-    (void)offscreen;
     static BenchWindow window;
     return window;
 }

@@ -4,13 +4,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchApplication.h"
 #include "CommPort.h"
 #include "Mainframe.h"
 #include "Prompts.h"
 #include "WaveformFile.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -31,10 +31,9 @@ public:
     QString askOpenFileName(const FileDialogSpec&) override { return fileName; }
 };
 
-// The shared benchmark main creates no QApplication: the first benchmark creates it on the
-// offscreen platform, with a shown window holding a full capture.
+// A shown window holding a full capture.
 struct BenchWindow {
-    BenchWindow() : app(argc, argv), form(new TForm1(prompts, port)) {
+    BenchWindow() : form((bench::Application(), new TForm1(prompts, port))) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k)
@@ -49,10 +48,6 @@ struct BenchWindow {
     void trigger(const char* item) const { form->findChild<QAction*>(QLatin1String(item))->trigger(); }
     std::string path() const { return QFile::encodeName(prompts.fileName).toStdString(); }
 
-    static inline int argc = 1;
-    static inline char name[] = "bench_ui_files";
-    static inline char* argv[] = {name, nullptr};
-    QApplication app;
     QTemporaryDir dir;
     FixedPrompts prompts;
     CommPort port;
@@ -60,8 +55,6 @@ struct BenchWindow {
 };
 
 BenchWindow& Window() {
-    static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
-    (void)offscreen;
     static BenchWindow window;
     return window;
 }

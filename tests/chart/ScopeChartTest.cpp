@@ -5,21 +5,10 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-#include <memory>
 
 using altrix::ScopeChart;
 
 namespace {
-
-class QtEnvironment : public ::testing::Environment {
-    int argc = 1;
-    char name[11] = "chart_test";
-    char* argv[2] = {name, nullptr};
-    std::unique_ptr<QApplication> app;
-    void SetUp() override { app = std::make_unique<QApplication>(argc, argv); }
-    void TearDown() override { app.reset(); }
-};
-const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // Reads what the last replot drew, without replotting as QWidget::grab() does.
 class InspectableChart : public ScopeChart {

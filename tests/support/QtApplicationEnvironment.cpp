@@ -1,4 +1,5 @@
-// One QApplication for the whole GUI test program, created before the first test runs.
+// The one QApplication of a widget test program: created before the first test runs and
+// destroyed after the last. Linked into every test added with altrix_add_test(... GUI).
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,11 @@
 
 namespace {
 
-class QtEnvironment final : public ::testing::Environment {
+class QtApplicationEnvironment final : public ::testing::Environment {
 public:
     void SetUp() override {
         static int argc = 1;
-        static char name[] = "ui_test";
+        static char name[] = "altrix_gui_test";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
     }
@@ -23,6 +24,6 @@ private:
 };
 
 [[maybe_unused]] const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 }  // namespace

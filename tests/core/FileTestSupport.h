@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,6 +60,27 @@ inline bool DropRoot() {
     constexpr gid_t kNobodyGroup = 65534;
     constexpr uid_t kNobodyUser = 65534;
     return setgroups(0, nullptr) == 0 && setgid(kNobodyGroup) == 0 && setuid(kNobodyUser) == 0;
+}
+
+// Expects `check` to pass for a user who cannot open the read-only file `path` for writing:
+// runs it in a death-test child without root (exit 2: no drop, 3: the file is writable).
+template <typename Check>
+void ExpectWithoutWriteAccess(const std::string& path, Check check) {
+    MakeReadOnly(path);
+    EXPECT_EXIT(
+        {
+            if (!DropRoot()) {
+                std::fputs("cannot drop root\n", stderr);
+                std::exit(2);
+            }
+            if (std::FILE* writable = std::fopen(path.c_str(), "r+")) {
+                std::fclose(writable);
+                std::fputs("the file is writable\n", stderr);
+                std::exit(3);
+            }
+            std::exit(check() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace altrix::testing

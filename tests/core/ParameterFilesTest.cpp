@@ -14,9 +14,8 @@
 namespace altrix {
 namespace {
 
-using testing::DropRoot;
+using testing::ExpectWithoutWriteAccess;
 using testing::kDataDir;
-using testing::MakeReadOnly;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
@@ -102,23 +101,10 @@ TEST_F(ParameterFilesTest, MissingListFileIsToldApartFromAnUnreadableOne) {
 TEST_F(ParameterFilesTest, ReadOnlyListFileListsItsNames) {
     const std::string path = PathOf("readonly.plf");
     WriteBytes(path, ReadBytes(kDataDir / "parameters.plf"));
-    MakeReadOnly(path);
-
-    EXPECT_EXIT(
-        {
-            if (!DropRoot()) {
-                std::fputs("cannot drop root\n", stderr);
-                std::exit(2);
-            }
-            if (std::FILE* writable = std::fopen(path.c_str(), "r+")) {
-                std::fclose(writable);
-                std::fputs("the file is writable\n", stderr);
-                std::exit(3);
-            }
-            const auto names = ReadParameterNames(path);
-            std::exit(names && names->size() == 4 && names->front() == "P00-00" ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    ExpectWithoutWriteAccess(path, [&] {
+        const auto names = ReadParameterNames(path);
+        return names && names->size() == 4 && names->front() == "P00-00";
+    });
 }
 
 TEST_F(ParameterFilesTest, BaseGroupsAreWrittenGroupByGroup) {

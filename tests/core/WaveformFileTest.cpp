@@ -20,9 +20,8 @@
 namespace altrix {
 namespace {
 
-using testing::DropRoot;
+using testing::ExpectWithoutWriteAccess;
 using testing::kDataDir;
-using testing::MakeReadOnly;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
@@ -325,25 +324,11 @@ TEST_F(WaveformFileTest, FileThatCannotBeOpenedLeavesTheRecordUntouched) {
 TEST_F(WaveformFileTest, ReadOnlyFileLoads) {
     const std::string path = PathOf("readonly.wfd");
     WriteBytes(path, ReadBytes(kDataDir / "crlf_lines.wfd"));
-    MakeReadOnly(path);
-
-    EXPECT_EXIT(
-        {
-            if (!DropRoot()) {
-                std::fputs("cannot drop root\n", stderr);
-                std::exit(2);
-            }
-            if (std::FILE* writable = std::fopen(path.c_str(), "r+")) {
-                std::fclose(writable);
-                std::fputs("the file is writable\n", stderr);
-                std::exit(3);
-            }
-            const FileResult result = ReadWaveformFile(*record_, path);
-            const bool loaded = result.Ok && record_->NextSample == 2 &&
-                                record_->ChannelTrace[0][0] == -32768 && record_->ChannelTrace[3][1] == 4;
-            std::exit(loaded ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    ExpectWithoutWriteAccess(path, [&] {
+        const FileResult result = ReadWaveformFile(*record_, path);
+        return result.Ok && record_->NextSample == 2 && record_->ChannelTrace[0][0] == -32768 &&
+               record_->ChannelTrace[3][1] == 4;
+    });
 }
 
 }  // namespace

@@ -288,7 +288,7 @@ TEST_F(DefaultListTest, UnwritableBaseGroupFileIsReportedAndTheDialogStays) {
 
     ASSERT_EQ(prompts_.asked.size(), 1u);
     EXPECT_EQ(prompts_.asked[0].text, "Unable to write to Parameter list.ini");
-    EXPECT_EQ(prompts_.asked[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(prompts_.asked[0].icon, MessageIcon::Error);
     EXPECT_EQ(prompts_.asked[0].buttons, MessageButtons::Ok);
     ASSERT_FALSE(dialog_.isNull());
     EXPECT_TRUE(dialog_->isVisible());

@@ -95,7 +95,7 @@ void TForm3::Button1Click() {
     const WriteResult written = WriteBaseGroups(baseGroupPath_, groups);
     if (!written.Ok) {
         prompts_.showMessage(QGuiApplication::applicationDisplayName(),
-                             QString::fromLocal8Bit(written.Error), MessageIcon::Warning,
+                             QString::fromLocal8Bit(written.Error), MessageIcon::Error,
                              MessageButtons::Ok);
         return;
     }

@@ -175,9 +175,11 @@ void TForm1::ParameterRequest() {
     const std::string_view label = DriveTypeLabel(rec.DriveTypeCode);
     QPushButton& button = *ui_->BitBtn1;
     button.setText(QString::fromLatin1(label.data(), static_cast<qsizetype>(label.size())));
+    // The label's colour while the button is enabled; disabled during a capture it greys.
+    const QColor& colour = label != kUnknownDriveLabel ? kKnownDriveColour : kUnknownDriveColour;
     QPalette palette = button.palette();
-    palette.setColor(QPalette::ButtonText,
-                     label != kUnknownDriveLabel ? kKnownDriveColour : kUnknownDriveColour);
+    palette.setColor(QPalette::Active, QPalette::ButtonText, colour);
+    palette.setColor(QPalette::Inactive, QPalette::ButtonText, colour);
     button.setPalette(palette);
 }
 

@@ -103,6 +103,12 @@ TEST_F(ChannelControlsTest, ClickingAnAddressSelectsItAndClearsTheQuantity) {
     EXPECT_EQ(list(3)->currentIndex(), -1);
     EXPECT_EQ(list(3)->currentText(), QString());
     EXPECT_TRUE(box(3)->isChecked());
+
+    // A disabled address edit (during a capture) takes no click.
+    chooseQuantity(3, "PG1 position");
+    address->setEnabled(false);
+    QTest::mouseClick(address, Qt::LeftButton);
+    EXPECT_EQ(list(3)->currentText(), QStringLiteral("PG1 position"));
 }
 
 TEST_F(ChannelControlsTest, YScaleRedrawsOnlyAStoppedShownChannel) {

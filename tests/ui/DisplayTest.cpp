@@ -317,6 +317,13 @@ TEST_F(DisplayTest, AlignmentLeavesAViewNarrowerThanOneSample) {
     EXPECT_DOUBLE_EQ(chart().xAxis->range().upper, 500.7);
 }
 
+TEST_F(DisplayTest, AlignmentFromAViewFarAwayMovesItRightwardsWithoutOverflow) {
+    chart().xAxis->setRange(-1e12, -1e12 + 3);  // three samples wide, far to the left
+    form_->AlignViewToNewest();
+    EXPECT_GT(chart().xAxis->range().lower, -1e12);
+    EXPECT_NEAR(chart().xAxis->range().size(), 3, 1e-3);
+}
+
 struct RefDensity {
     std::int32_t pointCount;
     int stride;

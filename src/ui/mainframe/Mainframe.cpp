@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QValidator>
 
+#include <cmath>
+
 // The icons live in a static library; their registration must be pulled in by name, and
 // Q_INIT_RESOURCE only works outside a namespace.
 static void InitIconResources() {
@@ -104,7 +106,7 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
 
     connect(ui.Chart1, &ScopeChart::beforeDrawSeries, this, &TForm1::Chart1BeforeDrawSeries);
     connect(ui.Chart1, &QCustomPlot::mouseMove, this,
-            [this](QMouseEvent* event) { Chart1MouseMove(event->position().x()); });
+            [this](QMouseEvent* event) { Chart1MouseMove(std::floor(event->position().x())); });
     connect(ui.Chart1, &QCustomPlot::mouseDoubleClick, this, &TForm1::Chart1DblClick);
     connectChannelHandlers();
     connectCaptureHandlers();
@@ -145,7 +147,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::Image1DblClick() {
-    if (!ui_->Button1->isEnabled()) return;
+    if (!runEnabled()) return;
     TForm2::Open(this, *this);
     setEnabled(false);
 }

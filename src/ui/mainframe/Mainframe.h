@@ -150,6 +150,9 @@ private:
 
     // Channel k (1..4) is shown when its box is ticked and its address is not empty.
     bool channelShown(int k) const;
+    // No capture runs exactly while RUN is enabled; a dialog that disables the whole window
+    // does not count.
+    bool runEnabled() const;
     // Draws every shown channel with DrawPointCount and clears the series of the others.
     void redrawShownChannels();
     void chooseDrawingMode(const DrawingMode& mode);

@@ -63,7 +63,10 @@ int TForm1::clickedAddressEdit(const QObject* watched, const QEvent& event) cons
     if (mouse.button() != Qt::LeftButton) return 0;
     for (int k = 1; k <= kChannelCount; ++k) {
         const QLineEdit* address = channels_[k - 1].address;
-        if (watched == address && address->rect().contains(mouse.position().toPoint())) return k;
+        // A disabled edit (during a capture) takes no clicks, though its filter sees them.
+        if (watched == address && address->isEnabled() &&
+            address->rect().contains(mouse.position().toPoint()))
+            return k;
     }
     return 0;
 }
@@ -104,7 +107,7 @@ void TForm1::YScaleBoxChange(int k) {
     const ChannelControls& channel = channels_[k - 1];
     takeChannelScale(k);
     // During a capture (RUN disabled) the next tick draws with the new factor.
-    if (!ui_->Button1->isEnabled() || !channelShown(k)) return;
+    if (!runEnabled() || !channelShown(k)) return;
     DrawWaveform(channel.series, rec.DrawPointCount, rec.ChannelScale[k - 1], k);
     ui_->Chart1->replot(QCustomPlot::rpQueuedReplot);
 }

@@ -61,6 +61,10 @@ QString TimeText(double seconds) {
 
 }  // namespace
 
+bool TForm1::runEnabled() const {
+    return ui_->Button1->isEnabledTo(this);
+}
+
 bool TForm1::channelShown(int k) const {
     const ChannelControls& channel = channels_[k - 1];
     return channel.enable->isChecked() && !channel.address->text().isEmpty();
@@ -134,7 +138,7 @@ void TForm1::checkzoom_andredraw() {
 
 void TForm1::Chart1BeforeDrawSeries() {
     // RUN is enabled exactly while no capture runs; a capture keeps its own density.
-    if (ui_->Button1->isEnabled())
+    if (runEnabled())
         checkzoom_andredraw();
 }
 
@@ -186,7 +190,10 @@ void TForm1::AlignViewToNewest() {
     if (right == left)
         return;  // no whole-sample width to keep
     const long double shift = (static_cast<long double>(99999.0f) - right) / (right - left) * 1000.0f;
-    const int s = static_cast<int>(std::trunc(shift));
+    // A view scrolled far away could ask for a shift beyond any pixel range; such a shift
+    // is held at a bound that still moves the view by more than it could ever show.
+    constexpr long double kMaxShift = 1e9L;
+    const int s = static_cast<int>(std::trunc(std::clamp(shift, -kMaxShift, kMaxShift)));
     chart.zoomToPixelRect(QRect(s, 0, ScopeChart::kWidth, ScopeChart::kHeight));
 }
 

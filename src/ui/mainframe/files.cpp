@@ -7,6 +7,7 @@
 #include "WaveformFile.h"
 #include "ui_Mainframe.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -44,7 +45,8 @@ void TForm1::connectFileHandlers() {
 }
 
 void TForm1::showFileName(const QString& fileName) {
-    setWindowTitle(QString::fromLatin1(kCaptionText) + QStringLiteral("----") + fileName);
+    setWindowTitle(QString::fromLatin1(kCaptionText) + QStringLiteral("----") +
+                   QDir::toNativeSeparators(fileName));
 }
 
 void TForm1::SaveWaveformFile1Click() {

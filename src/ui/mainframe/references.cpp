@@ -64,7 +64,7 @@ void TForm1::RefCheckBoxClick(int r) {
 void TForm1::RefYScaleBoxChange() {
     // DrawRef rescales both references. During a capture (RUN disabled) the new scale waits
     // for the next DrawRef.
-    if (!ui_->Button1->isEnabled()) return;
+    if (!runEnabled()) return;
     DrawRef();
     ui_->Chart1->replot(QCustomPlot::rpQueuedReplot);
 }

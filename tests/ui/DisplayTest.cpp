@@ -28,19 +28,6 @@ int SlotShownAt(int nextSample, int x) {
     return (nextSample + x - 100000 + 200000) % 200000;
 }
 
-struct Point {
-    double x;
-    double y;
-    bool operator==(const Point&) const = default;
-};
-
-std::vector<Point> PointsOf(const ScopeChart& chart, int series) {
-    std::vector<Point> points;
-    for (auto it = chart.series(series)->data()->constBegin(); it != chart.series(series)->data()->constEnd(); ++it)
-        points.push_back({it->key, it->value});
-    return points;
-}
-
 class DisplayTest : public MainframeTest {
 protected:
     void fillChannel(int channel, std::int16_t (*sample)(int)) {

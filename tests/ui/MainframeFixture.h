@@ -13,7 +13,24 @@
 #include <QPointer>
 #include <QTest>
 
+#include <vector>
+
 namespace altrix::testing {
+
+// A point of a chart series, comparable as a whole.
+struct Point {
+    double x;
+    double y;
+    bool operator==(const Point&) const = default;
+};
+using Points = std::vector<Point>;
+
+inline Points PointsOf(const ScopeChart& chart, int series) {
+    Points points;
+    for (auto it = chart.series(series)->data()->constBegin(); it != chart.series(series)->data()->constEnd(); ++it)
+        points.push_back({it->key, it->value});
+    return points;
+}
 
 class MainframeTest : public ::testing::Test {
 protected:

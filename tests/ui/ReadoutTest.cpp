@@ -12,16 +12,7 @@
 namespace altrix::testing {
 namespace {
 
-using Line = std::vector<std::pair<double, double>>;
-
-Line PointsOf(const ScopeChart& chart, int series) {
-    Line points;
-    for (auto it = chart.series(series)->data()->constBegin(); it != chart.series(series)->data()->constEnd(); ++it)
-        points.emplace_back(it->key, it->value);
-    return points;
-}
-
-Line VerticalLineAt(double x) { return {{x, 32767}, {x, -32768}}; }
+Points VerticalLineAt(double x) { return {{x, 32767}, {x, -32768}}; }
 
 class ReadoutTest : public MainframeTest {
 protected:

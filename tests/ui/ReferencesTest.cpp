@@ -16,14 +16,6 @@
 namespace altrix::testing {
 namespace {
 
-using Points = std::vector<std::pair<double, double>>;
-
-Points PointsOf(const ScopeChart& chart, int series) {
-    Points points;
-    for (auto it = chart.series(series)->data()->constBegin(); it != chart.series(series)->data()->constEnd(); ++it)
-        points.emplace_back(it->key, it->value);
-    return points;
-}
 
 class ReferencesTest : public MainframeTest {
 protected:

@@ -7,7 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchApplication.h"
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "DriveModel.h"
 #include "Mainframe.h"
 #include "PtyDrive.h"
@@ -68,7 +68,7 @@ double CpuSeconds(int who) {
 // A window on a pseudo-terminal that the benchmark feeds itself.
 class Window {
 public:
-    explicit Window(const std::string& portName) : form_(new TForm1(prompts_, port_)) {
+    explicit Window(const std::string& portName) : form_(new TForm1(prompts_, session_)) {
         for (int k = 1; k <= kChannelCount; ++k)
             child<QLineEdit>(QStringLiteral("Edit%1").arg(k))
                 ->setText(QString::number(kChannels[static_cast<std::size_t>(k - 1)], 16));
@@ -84,7 +84,7 @@ public:
     bool run(const char* mode) {
         child<QAction>(QLatin1String(mode))->trigger();
         form_->Button1Click();
-        return port_.IsOpen();
+        return session_.port().IsOpen();
     }
     TForm1& form() { return *form_; }
 
@@ -93,7 +93,7 @@ private:
     T* child(const QString& name) const { return form_->findChild<T*>(name); }
 
     DefaultPrompts prompts_;
-    CommPort port_;
+    CaptureSession session_;
     TForm1* form_;
 };
 

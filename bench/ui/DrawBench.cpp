@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchApplication.h"
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "Mainframe.h"
 #include "Prompts.h"
 #include "ScopeChart.h"
@@ -24,7 +24,7 @@ using namespace altrix;
 
 // A shown window holding four shown channels of a full capture.
 struct BenchWindow {
-    BenchWindow() : form((bench::Application(), new TForm1(prompts, port))) {
+    BenchWindow() : form((bench::Application(), new TForm1(prompts, session))) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k) {
@@ -42,7 +42,7 @@ struct BenchWindow {
     ~BenchWindow() { delete form; }
 
     DefaultPrompts prompts;
-    CommPort port;
+    CaptureSession session;
     TForm1* form;
 
     ScopeChart& chart() const { return *form->findChild<ScopeChart*>(QStringLiteral("Chart1")); }

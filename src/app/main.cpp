@@ -1,6 +1,6 @@
 // altrix-scope: creates the main window and runs the message loop until the window closes.
 
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "Mainframe.h"
 #include "ParameterFiles.h"
 #include "Prompts.h"
@@ -13,15 +13,16 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     altrix::DefaultPrompts prompts;
-    // The one link to the drive: made before the window, closed when it goes at the end.
-    altrix::CommPort port(
+    // The capture session holds the one link to the drive: made before the window, closed
+    // when it goes at the end.
+    altrix::CaptureSession session(
         altrix::SettingsIniPath(QCoreApplication::applicationFilePath().toStdString()));
     // An exception that escapes start-up or the loop is shown, then the program ends;
     // one that is not a std::exception shows an empty message.
     QString message;
     try {
         // The window frees itself when closed; closing the last window ends the loop.
-        auto* form = new altrix::TForm1(prompts, port);
+        auto* form = new altrix::TForm1(prompts, session);
         form->show();
         return app.exec();
     } catch (const std::exception& error) {

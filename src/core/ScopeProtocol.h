@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+#include "CaptureRecord.h"
+
 namespace altrix {
 
 inline constexpr std::uint8_t kFrameStart = 0x3A;
@@ -27,6 +29,9 @@ inline constexpr std::uint8_t kGoodBlockMarker = 0xFF;  // second header byte of
 inline constexpr int kStartPauseMs = 100;
 
 using ScopeFrame = std::array<std::uint8_t, 5>;
+
+// The drive memory address streamed on each channel, channel 1 first.
+using ChannelAddresses = std::array<std::uint16_t, kChannelCount>;
 
 // 3A, command, address high, address low, checksum (bytes 1..4 sum to 0 mod 256).
 ScopeFrame MakeScopeFrame(std::uint8_t command, std::uint16_t address);

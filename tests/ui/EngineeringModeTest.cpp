@@ -90,7 +90,7 @@ TEST_F(EngineeringModeTest, WrongPasswordInEngineeringModeHidesEverythingAndEmpt
 }
 
 TEST_F(EngineeringModeTest, DoubleClickDuringACaptureOpensNothing) {
-    find<QPushButton>(QStringLiteral("Button1"))->setEnabled(false);
+    setCaptureRunning(true);
     doubleClickImage1();
     EXPECT_EQ(OpenDialog<TForm2>(), nullptr);
     EXPECT_TRUE(form_->isEnabled());

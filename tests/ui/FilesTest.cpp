@@ -90,9 +90,10 @@ TEST_F(FilesTest, ASavedCaptureLoadsBackAtItsPositions) {
     EXPECT_EQ(record().ChannelScale[1], 2.0f);
     EXPECT_EQ(chart().series(2)->data()->at(0)->value, 2.0 * record().ChannelTrace[1][0]);
 
-    // RUN asks for the addresses the file did not carry, and drops the file's name.
+    // RUN asks for the addresses the file did not carry, and keeps the loaded capture.
     QTest::mouseClick(find<QPushButton>(QStringLiteral("Button1")), Qt::LeftButton);
-    EXPECT_EQ(form_->windowTitle(), kPlainCaption);
+    EXPECT_EQ(form_->windowTitle(), captionNaming(file));
+    EXPECT_EQ(record().NextSample, 100000);
     ASSERT_FALSE(prompts_.Messages.empty());
     EXPECT_EQ(prompts_.Messages.back().Caption, QStringLiteral("Channel 1 memory address error"));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A shown main window with a scripted Prompts, and helpers to reach its controls by name.
 
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "Mainframe.h"
 #include "ScopeChart.h"
 #include "ScriptedPrompts.h"
@@ -12,6 +12,9 @@
 #include <QCheckBox>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
+
+#include <chrono>
 
 #include <vector>
 
@@ -35,7 +38,7 @@ inline Points PointsOf(const ScopeChart& chart, int series) {
 class MainframeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        form_ = new TForm1(prompts_, port_);
+        form_ = new TForm1(prompts_, session_);
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
     }
@@ -56,8 +59,19 @@ protected:
         find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->setChecked(true);
     }
 
+    // The session's state while a capture runs, as far as the window can tell, without a port:
+    // its tick is held off so that no tick comes while the test looks.
+    void setCaptureRunning(bool running) {
+        QTimer* tick = session_.findChild<QTimer*>(QStringLiteral("Timer1"));
+        tick->stop();
+        tick->setInterval(running ? std::chrono::milliseconds(std::chrono::hours(1))
+                                  : std::chrono::milliseconds(CaptureSession::kTickIntervalMs));
+        if (running) tick->start();
+    }
+
     ScriptedPrompts prompts_;
-    CommPort port_;
+    CaptureSession session_;
+    CommPort& port_ = session_.port();
     QPointer<TForm1> form_;
 };
 

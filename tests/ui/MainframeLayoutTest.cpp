@@ -452,7 +452,7 @@ TEST_F(MainframeTest, StartUpState) {
     EXPECT_EQ(chart().series(5)->data()->at(1)->value, 0);
     for (int series : {1, 2, 3, 4, 6, 7, 8, 9}) EXPECT_EQ(chart().pointCount(series), 0) << series;
 
-    auto* timer = form_->findChild<QTimer*>("Timer1");
+    auto* timer = session_.findChild<QTimer*>("Timer1");
     ASSERT_NE(timer, nullptr);
     EXPECT_EQ(timer->interval(), 50);
     EXPECT_FALSE(timer->isActive());

@@ -15,7 +15,7 @@ inline constexpr int kSampleSetsPerSecond = 5000;
 inline constexpr int kSetsPerBlock = kWordsPerBlock / 4;  // 16 sample sets in every block
 inline constexpr std::int64_t kBlockPeriodUs = 1'000'000LL * kSetsPerBlock / kSampleSetsPerSecond;
 
-using ChannelAddresses = std::array<std::uint16_t, kChannelCount>;
+using altrix::ChannelAddresses;
 using StreamBlock = std::array<std::uint8_t, kBlockBytes>;
 using IdentifyReplyBytes = std::array<std::uint8_t, kIdentifyReplyBytes>;
 

@@ -2,9 +2,7 @@
 
 #include "Mainframe.h"
 
-#include "CommPort.h"
 #include "ParameterFiles.h"
-#include "ScopeExchange.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
 #include "ui_Mainframe.h"
@@ -13,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QResizeEvent>
-#include <QTimer>
 #include <QValidator>
 
 #include <cmath>
@@ -27,8 +24,6 @@ static void InitIconResources() {
 namespace altrix {
 
 namespace {
-
-constexpr int kTimer1IntervalMs = 50;
 
 // The window's fonts are Windows families; elsewhere the closest installed ones stand in.
 void InstallFontSubstitutes() {
@@ -60,12 +55,8 @@ public:
 
 }  // namespace
 
-TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
-    : QMainWindow(parent),
-      prompts_(prompts),
-      port_(port),
-      ui_(std::make_unique<Ui::TForm1>()),
-      record_(std::make_unique<CaptureRecord>()) {
+TForm1::TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts), session_(session), ui_(std::make_unique<Ui::TForm1>()) {
     InitIconResources();
     InstallFontSubstitutes();
     ui_->setupUi(this);
@@ -100,10 +91,6 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
          QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00)},
     }};
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kTimer1IntervalMs);
-
     connect(ui.Chart1, &ScopeChart::beforeDrawSeries, this, &TForm1::Chart1BeforeDrawSeries);
     connect(ui.Chart1, &QCustomPlot::mouseMove, this,
             [this](QMouseEvent* event) { Chart1MouseMove(std::floor(event->position().x())); });
@@ -124,7 +111,9 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
     ui.Image1->installEventFilter(this);
 
     // Start-up. The new record already holds its start values: no port name, 625000 baud,
-    // 20000 points per trace, no mark, zeroed references.
+    // 20000 points per trace, no mark, zeroed references. Captures tick at the density of the
+    // High precision mode.
+    session_.SetCaptureDensity(drawingModes_.back().capturePointCount);
     setWindowTitle(QString::fromLatin1(kCaptionText));
     ui.Chart1->addPoint(5, 0, 0);
     ui.Chart1->addPoint(5, kNewestPosition, 0);
@@ -147,7 +136,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::Image1DblClick() {
-    if (!runEnabled()) return;
+    if (session_.IsRunning()) return;
     TForm2::Open(this, *this);
     setEnabled(false);
 }
@@ -173,12 +162,7 @@ void TForm1::ClearReferenceSourceNames() {
 
 void TForm1::FormClose(QCloseEvent* event) {
     // A capture still running ends: the drive stops streaming and the port is let go of.
-    if (port_.IsOpen()) {
-        SendStreamReset(port_);
-        port_.Close();
-        port_.PortOpen = false;
-        Timer1->stop();
-    }
+    session_.Shutdown();
     // The window is freed once closed.
     setAttribute(Qt::WA_DeleteOnClose);
     event->accept();

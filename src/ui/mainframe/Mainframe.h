@@ -9,6 +9,7 @@
 // files.cpp (waveform file save and load).
 
 #include "CaptureRecord.h"
+#include "CaptureSession.h"
 #include "Passwordform.h"
 #include "Prompts.h"
 
@@ -19,21 +20,20 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QTimer;
 
 namespace Ui {
 class TForm1;
 }
 
 namespace altrix {
-
-class CommPort;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
@@ -65,12 +65,13 @@ struct RefControls {
 class TForm1 : public QMainWindow, public EngineeringModeHost {
     Q_OBJECT
 public:
-    // `prompts` shows every message box and file dialog; `port` is the program's one link to
-    // the drive. Both must outlive the window.
-    TForm1(Prompts& prompts, CommPort& port, QWidget* parent = nullptr);
+    // `prompts` shows every message box and file dialog; `session` runs the captures over the
+    // program's one link to the drive and holds the capture record. Both must outlive the window.
+    TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    CaptureRecord& record() { return *record_; }
+    CaptureRecord& record() { return session_.record(); }
+    const CaptureRecord& record() const { return session_.record(); }
 
     // Shared display operations. None of them replots: the handler that calls them replots
     // once at its end.
@@ -113,7 +114,8 @@ public:
     void ClearReferenceSourceNames() override;
     // Close event: the window is freed once closed.
     void FormClose(QCloseEvent* event);
-    // Capture control: RUN, STOP and the 50 ms tick that drains the port while a capture runs.
+    // Capture control: RUN, STOP and the 50 ms tick that drains the port while a capture runs
+    // (the session's timer ticks it; tests may call Timer1Timer instead).
     void Button1Click();
     void Button2Click();
     void Timer1Timer();
@@ -150,9 +152,6 @@ private:
 
     // Channel k (1..4) is shown when its box is ticked and its address is not empty.
     bool channelShown(int k) const;
-    // No capture runs exactly while RUN is enabled; a dialog that disables the whole window
-    // does not count.
-    bool runEnabled() const;
     // Draws every shown channel with DrawPointCount and clears the series of the others.
     void redrawShownChannels();
     void chooseDrawingMode(const DrawingMode& mode);
@@ -191,20 +190,26 @@ private:
     // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
     // mode commands and the readouts that follow the mouse. STOP stays enabled.
     void lockForCapture(bool locked);
-    // Opens the port named in COMSelectBox1 into PortOpen; on failure tells the user and
-    // returns false.
-    bool openPort();
+    // The port named in COMSelectBox1.
+    std::string chosenPortName() const;
+    // The addresses and enables of the channels for RUN; none, after telling the user, when a
+    // ticked channel's address is not four lowercase hexadecimal digits.
+    std::optional<CaptureSetup> captureSetupFromControls();
+    // What the window shows of the session's reports.
+    void showCaptureStarted();
+    void showCaptureStopped();
+    void showCaptureTick();
+    void showDriveType(std::int32_t typeCode);
+    void showLinkFailure(LinkFailure why);
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
 
     Prompts& prompts_;
-    CommPort& port_;
+    CaptureSession& session_;
     std::unique_ptr<Ui::TForm1> ui_;
-    std::unique_ptr<CaptureRecord> record_;
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
     std::array<DrawingMode, 3> drawingModes_{};
-    QTimer* Timer1 = nullptr;
 
     // File dialogs, as the load and save commands show them through prompts_.
     const FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),

@@ -61,17 +61,13 @@ QString TimeText(double seconds) {
 
 }  // namespace
 
-bool TForm1::runEnabled() const {
-    return ui_->Button1->isEnabledTo(this);
-}
-
 bool TForm1::channelShown(int k) const {
     const ChannelControls& channel = channels_[k - 1];
     return channel.enable->isChecked() && !channel.address->text().isEmpty();
 }
 
 void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
-    const CaptureRecord& rec = *record_;
+    const CaptureRecord& rec = record();
     const ChannelSamples& trace = rec.ChannelTrace[channel - 1];
     QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
     points.clear();
@@ -86,7 +82,7 @@ void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int 
 }
 
 void TForm1::redrawShownChannels() {
-    const CaptureRecord& rec = *record_;
+    const CaptureRecord& rec = record();
     for (int k = 1; k <= kChannelCount; ++k) {
         const ChannelControls& channel = channels_[k - 1];
         if (channelShown(k))
@@ -97,7 +93,7 @@ void TForm1::redrawShownChannels() {
 }
 
 void TForm1::DrawRef() {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     const int stride = kWindowPositions / rec.DrawPointCount;
     for (std::size_t r = 0; r < refs_.size(); ++r) {
         QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, refs_[r].series);
@@ -115,7 +111,7 @@ void TForm1::DrawRef() {
 }
 
 void TForm1::checkzoom_andredraw() {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     const ScopeChart& chart = *ui_->Chart1;
     const double right = PositionAtPixel(chart, ScopeChart::kWidth);
     const double left = PositionAtPixel(chart, 0);
@@ -137,18 +133,19 @@ void TForm1::checkzoom_andredraw() {
 }
 
 void TForm1::Chart1BeforeDrawSeries() {
-    // RUN is enabled exactly while no capture runs; a capture keeps its own density.
-    if (runEnabled())
+    // A capture keeps its own density.
+    if (!session_.IsRunning())
         checkzoom_andredraw();
 }
 
 void TForm1::chooseDrawingMode(const DrawingMode& mode) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     rec.ReadoutEnabled = false;
     rec.DrawPointCount = mode.menuPointCount;
     redrawShownChannels();
     DrawRef();
     mode.item->setChecked(true);
+    session_.SetCaptureDensity(mode.capturePointCount);
     QLabel& label = *ui_->Label21;
     QPalette palette = label.palette();
     palette.setColor(QPalette::WindowText, mode.colour);
@@ -215,7 +212,7 @@ TForm1::ReadoutRow TForm1::readoutRow(int t) const {
 }
 
 std::int16_t TForm1::valueAtCursor(int t) const {
-    const CaptureRecord& rec = *record_;
+    const CaptureRecord& rec = record();
     if (t <= kChannelCount) return rec.ChannelTrace[t - 1][rec.CursorSample];
     // References are stored by position, and hold nothing outside the window.
     if (!IsWindowPosition(rec.CursorPosition)) return 0;
@@ -223,7 +220,7 @@ std::int16_t TForm1::valueAtCursor(int t) const {
 }
 
 std::int16_t& TForm1::valueAtMark(int t) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     return t <= kChannelCount ? rec.MarkValues[t - 1] : rec.MarkRefValues[t - kChannelCount - 1];
 }
 
@@ -239,7 +236,7 @@ void TForm1::showDifference(int t) {
 }
 
 void TForm1::Chart1MouseMove(double X) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     ScopeChart& chart = *ui_->Chart1;
     rec.CursorPosition = CursorPositionAtPixel(chart, X);
     const bool inWindow = IsWindowPosition(rec.CursorPosition);
@@ -268,7 +265,7 @@ void TForm1::Chart1MouseMove(double X) {
 }
 
 void TForm1::Chart1DblClick() {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     ScopeChart& chart = *ui_->Chart1;
     chart.clearSeries(kMarkSeries);
     // No mark can be set during a capture or a drawing-mode redraw. The position is the one
@@ -283,7 +280,7 @@ void TForm1::Chart1DblClick() {
 }
 
 void TForm1::LabeledEditChange(int t) {
-    const CaptureRecord& rec = *record_;
+    const CaptureRecord& rec = record();
     // The readouts follow every gain edit, whether or not the trace is shown or a capture runs.
     if (!IsWindowPosition(rec.CursorPosition)) {
         readoutRow(t).data->setText(QStringLiteral("N/A"));

@@ -59,7 +59,7 @@ void TForm1::SaveWaveformFile1Click() {
         return;
     // The caption names only a file that was written; a failed write leaves any existing
     // file as it was.
-    const FileResult result = WriteWaveformFile(*record_, NativePath(fileName), TimeDecimalSeparator());
+    const FileResult result = WriteWaveformFile(record(), NativePath(fileName), TimeDecimalSeparator());
     if (!result.Ok) {
         prompts_.showMessage(QStringLiteral("Save Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);
@@ -77,7 +77,7 @@ void TForm1::Loadwaveformfile1Click() {
 
     if (!fileName.isEmpty()) {
         // A file that cannot be read leaves the capture and the caption as they were.
-        const FileResult result = ReadWaveformFile(*record_, NativePath(fileName));
+        const FileResult result = ReadWaveformFile(record(), NativePath(fileName));
         if (result.Ok)
             showFileName(fileName);
         else
@@ -88,7 +88,7 @@ void TForm1::Loadwaveformfile1Click() {
 }
 
 void TForm1::resetForLoadedTraces() {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     for (int k = 1; k <= kChannelCount; ++k) takeChannelScale(k);
     rec.ReadoutEnabled = true;
     // The file names no addresses. The space is none either, but it ticks each channel's box

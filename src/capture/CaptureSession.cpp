@@ -8,6 +8,11 @@
 
 namespace altrix {
 
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kRatePeriod{1000};
+}  // namespace
+
 CaptureSession::CaptureSession(std::string settingsIniPath, QObject* parent)
     : QObject(parent),
       record_(std::make_unique<CaptureRecord>()),
@@ -50,6 +55,9 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     // at ring index 0.
     setup_ = setup;
     ResetForRun(*record_);
+    health_ = {};
+    lastByteAt_ = rateSince_ = Clock::now();
+    rateSets_ = 0;
     timer_->start();
     emit started();
     return true;
@@ -74,7 +82,27 @@ void CaptureSession::Tick() {
     // One tick decodes far fewer than a ring's worth of sets.
     int newSets = rec.NextSample - before;
     if (newSets < 0) newSets += kTraceSlots;
+    const auto now = Clock::now();
+    if (rec.ReceivedCount > 0) lastByteAt_ = now;
+    updateHealth(now, newSets);
     emit ticked(newSets);
+
+    if (IsRunning() && (port_.Vanished() || now - lastByteAt_ >= kSilenceLimit)) {
+        const auto silentFor = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastByteAt_);
+        Stop();
+        emit linkLost(QDateTime::currentDateTime().addMSecs(-silentFor.count()));
+    }
+}
+
+void CaptureSession::updateHealth(Clock::time_point now, int newSets) {
+    health_.SecondsSinceLastByte = std::chrono::duration<double>(now - lastByteAt_).count();
+    rateSets_ += newSets;
+    const auto elapsed = now - rateSince_;
+    if (elapsed >= kRatePeriod) {
+        health_.SetsPerSecond = rateSets_ / std::chrono::duration<double>(elapsed).count();
+        rateSince_ = now;
+        rateSets_ = 0;
+    }
 }
 
 void CaptureSession::Identify(const std::string& portName) {

@@ -10,7 +10,10 @@
 #include "ScopeProtocol.h"
 #include "StreamDecoder.h"
 
+#include <QDateTime>
 #include <QObject>
+
+#include <chrono>
 
 #include <memory>
 #include <string>
@@ -26,6 +29,15 @@ enum class LinkFailure {
     ExchangeStalled,  // the port stopped accepting bytes during an exchange
 };
 
+// How the link of the running (or last) capture fares.
+struct LinkHealth {
+    double SetsPerSecond = 0;          // decoded over the last second or so; the drive sends 5000
+    std::uint64_t BlocksLost = 0;
+    std::uint64_t Resyncs = 0;
+    std::uint64_t BytesDiscarded = 0;
+    double SecondsSinceLastByte = 0;
+};
+
 // What a capture streams: the address of each channel (0x9000 for one switched off) and
 // which channels store their words.
 struct CaptureSetup {
@@ -37,6 +49,8 @@ class CaptureSession : public QObject {
     Q_OBJECT
 public:
     static constexpr int kTickIntervalMs = 50;
+    // A capture whose port stays silent this long has lost its link.
+    static constexpr std::chrono::milliseconds kSilenceLimit{1000};
 
     // `settingsIniPath`: the settings file whose "Ports" section maps port names (see CommPort).
     explicit CaptureSession(std::string settingsIniPath = {}, QObject* parent = nullptr);
@@ -50,6 +64,8 @@ public:
     bool IsRunning() const;
     const CaptureSetup& Setup() const { return setup_; }
 
+    const LinkHealth& Health() const { return health_; }
+
     // DrawPointCount that every tick of a capture sets (the chosen drawing mode's).
     void SetCaptureDensity(std::int32_t pointCount) { captureDensity_ = pointCount; }
     std::int32_t CaptureDensity() const { return captureDensity_; }
@@ -61,7 +77,9 @@ public:
     // STOP: the stream reset, the port closed (whether or not the reset went through), the tick
     // stopped; then stopped(). Also when no capture runs.
     void Stop();
-    // One tick: everything that arrived is stored and decoded; then ticked().
+    // One tick: everything that arrived is stored and decoded; then ticked(). A port that has
+    // vanished or stayed silent for kSilenceLimit ends the capture as Stop does, then
+    // linkLost().
     void Tick();
     // Type Identify: a one-shot exchange that ends in identified() or linkFailed().
     void Identify(const std::string& portName);
@@ -75,17 +93,26 @@ signals:
     void ticked(int newSets);
     void identified(std::int32_t typeCode);
     void linkFailed(altrix::LinkFailure why);
+    // The running capture ended because its link was lost after the last byte at `lastByteAt`;
+    // what it had decoded is kept.
+    void linkLost(const QDateTime& lastByteAt);
 
 private:
     // Opens `portName` into PortOpen; on failure emits linkFailed().
     bool openPort(const std::string& portName);
     void closePort();
+    void updateHealth(std::chrono::steady_clock::time_point now, int newSets);
 
     std::unique_ptr<CaptureRecord> record_;
     CommPort port_;
     QTimer* timer_;
     CaptureSetup setup_{};
     std::int32_t captureDensity_ = 10000;
+    LinkHealth health_;
+    std::chrono::steady_clock::time_point lastByteAt_{};
+    // The sets counted towards SetsPerSecond since rateSince_.
+    std::chrono::steady_clock::time_point rateSince_{};
+    int rateSets_ = 0;
 };
 
 }  // namespace altrix

@@ -54,6 +54,8 @@ public:
 
     // True from a successful Open until Close: the port holds a device handle.
     bool IsOpen() const { return open_; }
+    // True once the open device has vanished (an adapter pulled out), until Close.
+    bool Vanished() const { return vanished_; }
 
 private:
     bool DeviceUsable() const;

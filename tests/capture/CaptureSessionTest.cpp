@@ -100,6 +100,41 @@ TEST_F(CaptureSessionTest, IdentifyReportsTheTypeCodeAndClosesThePort) {
     EXPECT_FALSE(session_.IsRunning());
 }
 
+// A pseudo-terminal whose other side never writes: a drive that has gone quiet.
+class QuietTerminal {
+public:
+    QuietTerminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) path_ = ::ptsname(master_);
+    }
+    ~QuietTerminal() {
+        if (master_ >= 0) ::close(master_);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+TEST_F(CaptureSessionTest, ALinkSilentForASecondEndsTheCaptureAsStopDoes) {
+    QuietTerminal quiet;
+    ASSERT_FALSE(quiet.Path().empty());
+    QSignalSpy stopped(&session_, &CaptureSession::stopped);
+    QSignalSpy lost(&session_, &CaptureSession::linkLost);
+    ASSERT_TRUE(session_.Start(quiet.Path(), {kChannels, {true, true, true, true}}));
+    session_.Tick();
+    EXPECT_TRUE(session_.IsRunning()) << "silence shorter than the limit is no loss";
+    EXPECT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return !session_.IsRunning();
+    }));
+    EXPECT_EQ(stopped.count(), 1);
+    ASSERT_EQ(lost.count(), 1);
+    EXPECT_GE(session_.Health().SecondsSinceLastByte, 1.0);
+    EXPECT_FALSE(session_.port().IsOpen());
+}
+
 // A pseudo-terminal whose other side never reads, its output queue already full: the port
 // opens, but no byte leaves.
 class StalledTerminal {

@@ -5,7 +5,8 @@
 // the controls and events that raise them and are split by concern over the files of this
 // folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom,
 // cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
-// (RUN, STOP, the capture tick, Type Identify), references.cpp (the reference waveforms),
+// (RUN, STOP, the capture tick, Type Identify), linkhealth.cpp (the link's status bar and its
+// loss), references.cpp (the reference waveforms),
 // files.cpp (waveform file save and load).
 
 #include "CaptureRecord.h"
@@ -201,6 +202,10 @@ private:
     void showCaptureTick();
     void showDriveType(std::int32_t typeCode);
     void showLinkFailure(LinkFailure why);
+    // The link's health figures in the status bar, and the box when a capture's link is lost.
+    void buildLinkStatus();
+    void showLinkHealth();
+    void showLinkLost(const QDateTime& lastByteAt);
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
 
@@ -210,6 +215,8 @@ private:
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
     std::array<DrawingMode, 3> drawingModes_{};
+    // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
+    std::array<QLabel*, 4> linkLabels_{};
 
     // File dialogs, as the load and save commands show them through prompts_.
     const FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),

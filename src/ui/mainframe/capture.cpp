@@ -129,6 +129,7 @@ void TForm1::showCaptureTick() {
         CountDataValue(rec.ChannelTrace[k - 1][newest], channel.gain, channel.data);
     }
     if (rec.DataError) ui_->Label10->show();
+    showLinkHealth();
 }
 
 void TForm1::BitBtn1Click() {

@@ -12,7 +12,7 @@
 namespace altrix::sim {
 
 inline constexpr int kSampleSetsPerSecond = 5000;
-inline constexpr int kSetsPerBlock = kWordsPerBlock / 4;  // 16 sample sets in every block
+using altrix::kSetsPerBlock;
 inline constexpr std::int64_t kBlockPeriodUs = 1'000'000LL * kSetsPerBlock / kSampleSetsPerSecond;
 
 using ChannelAddresses = std::array<std::uint16_t, kChannelCount>;

@@ -204,7 +204,9 @@ void LiveCapture10s(benchmark::State& state) {
     bench::Application();
     const std::string link =
         (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(::getpid()))).string();
-    sim::PtyDrive drive({link, 1.0, {}});
+    sim::PtySettings settings;
+    settings.LinkPath = link;
+    sim::PtyDrive drive(settings);
     std::string error;
     if (!drive.Start(error)) {
         state.SkipWithError(error.c_str());

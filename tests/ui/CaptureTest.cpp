@@ -355,7 +355,7 @@ TEST_F(CaptureTest, AVanishedDriveKeepsTheTracesAndStopAndRunStillWork) {
     EXPECT_EQ(record().NextSample, kept);
 
     // The drive comes back on the same link.
-    sim::PtyDrive again({link, 4.0, {}});
+    sim::PtyDrive again(LinkedTo(link, 4.0));
     std::string error;
     ASSERT_TRUE(again.Start(error)) << error;
     click("Button1");

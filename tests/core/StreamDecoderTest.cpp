@@ -189,17 +189,9 @@ std::vector<Damage> DamageCases() {
     cases.push_back({"bad marker in block 5", [](Bytes& s) { s[5 * 130 + 1] = sim::kBadBlockMarker; }, 5, 1, 130});
     cases.push_back({"bad counter in block 5", [](Bytes& s) { s[5 * 130] = 0x77; }, 4, 2, 260});
     cases.push_back({"garbage burst before block 5",
-                     [](Bytes& s) {
-                         const Bytes g = Garbage(300);
-                         s.insert(s.begin() + 5 * 130, g.begin(), g.end());
-                     },
-                     4, 1, 430});
+                     [g = Garbage(300)](Bytes& s) { s.insert(s.begin() + 5 * 130, g.begin(), g.end()); }, 4, 1, 430});
     cases.push_back({"garbage over blocks 6 and 7",
-                     [](Bytes& s) {
-                         const Bytes g = Garbage(200);
-                         std::copy(g.begin(), g.end(), s.begin() + 6 * 130 + 40);
-                     },
-                     6, 2, 260});
+                     [g = Garbage(200)](Bytes& s) { std::copy(g.begin(), g.end(), s.begin() + 6 * 130 + 40); }, 6, 2, 260});
     cases.push_back({"drive skipped blocks 5 to 7",
                      [](Bytes& s) { s.erase(s.begin() + 5 * 130, s.begin() + 8 * 130); }, 5, 3, 0});
     return cases;

@@ -130,9 +130,6 @@ TEST(PtyDrive, UnplugTakesTheTerminalAwayAndReplugBringsTheStreamBackOnANewOne) 
     const auto unplugged = std::chrono::steady_clock::now();
     EXPECT_GE(unplugged - started, 200ms);
     EXPECT_LT(unplugged - started, 2s) << "the read ended with the device";
-    Bytes expected = ExpectedStream(channels, before.size() / 130 + 1);
-    expected.resize(before.size());
-    EXPECT_EQ(before, expected);
     EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Link())));
 
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(sim.Link()); }));

@@ -45,12 +45,14 @@ using namespace std::chrono_literals;
 constexpr int kTickBytes = 2031;  // 50 ms of stream at 5000 sample sets per second
 const sim::ChannelAddresses kChannels{0x9004, 0x9042, 0x900c, 0x9010};
 
-// A capture's stream from its start, one ring's worth: slicing it cyclically keeps every
-// block whole, since the ring holds a whole number of blocks.
+// A capture's stream from its start, as many whole 256-block cycles of the block counter as
+// the ring holds: slicing it cyclically keeps every block whole and the counters in step.
 std::vector<std::uint8_t> StreamBytes() {
+    constexpr std::uint64_t kCounterCycle = 256;
+    constexpr std::uint64_t kBlocks = kStreamRingBytes / kBlockBytes / kCounterCycle * kCounterCycle;
     std::vector<std::uint8_t> stream;
-    stream.reserve(kStreamRingBytes);
-    for (std::uint64_t k = 0; stream.size() < kStreamRingBytes; ++k) {
+    stream.reserve(kBlocks * kBlockBytes);
+    for (std::uint64_t k = 0; k < kBlocks; ++k) {
         const sim::StreamBlock block = sim::MakeStreamBlock(kChannels, k);
         stream.insert(stream.end(), block.begin(), block.end());
     }
@@ -202,7 +204,9 @@ void LiveCapture10s(benchmark::State& state) {
     bench::Application();
     const std::string link =
         (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(::getpid()))).string();
-    sim::PtyDrive drive({link, 1.0, {}});
+    sim::PtySettings settings;
+    settings.LinkPath = link;
+    sim::PtyDrive drive(settings);
     std::string error;
     if (!drive.Start(error)) {
         state.SkipWithError(error.c_str());

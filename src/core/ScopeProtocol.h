@@ -25,7 +25,9 @@ inline constexpr int kIdentifyReplyBytes = 10;
 inline constexpr int kBlockBytes = 130;
 inline constexpr int kBlockHeaderBytes = 2;
 inline constexpr int kWordsPerBlock = 64;
+inline constexpr int kSetsPerBlock = kWordsPerBlock / 4;  // every block holds 16 whole sample sets
 inline constexpr std::uint8_t kGoodBlockMarker = 0xFF;  // second header byte of a good block
+// First header byte: the low byte of the block counter, 0 for the first block of a capture.
 inline constexpr int kStartPauseMs = 100;
 
 using ScopeFrame = std::array<std::uint8_t, 5>;

@@ -365,7 +365,7 @@ TEST_F(CaptureTest, AnUnpluggedDriveEndsTheCaptureKeepsTheTracesAndSaysSo) {
     EXPECT_GT(chart().pointCount(1), 0);
 
     // The drive comes back on the same link.
-    sim::PtyDrive again({link, 4.0, {}});
+    sim::PtyDrive again(LinkedTo(link, 4.0));
     std::string error;
     ASSERT_TRUE(again.Start(error)) << error;
     ASSERT_TRUE(run());

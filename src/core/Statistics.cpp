@@ -40,6 +40,8 @@ void Accumulate(std::span<const std::int16_t> run, Sums& sums) {
     sums.Max = high;
 }
 
+constexpr double kMaxPeriodSpread = 0.2;
+
 // Index of the first sample from `from` on beyond `threshold` (above it for Above, below it
 // otherwise), or run.size(). Chunks are ruled out by their extreme first, a reduction the
 // compiler vectorises: crossings are rare among samples.
@@ -78,7 +80,12 @@ public:
                 const std::int32_t before = i > 0 ? run[i - 1] : previous_;
                 const double at = static_cast<double>(index_) + static_cast<double>(i) - 1 +
                                   (rise_ - before) / (run[i] - before);
-                if (count_ == 0) first_ = at;
+                if (count_ == 0) {
+                    first_ = at;
+                } else {
+                    const double interval = at - last_;
+                    intervalSquares_ += interval * interval;
+                }
                 last_ = at;
                 ++count_;
                 armed_ = false;
@@ -92,10 +99,16 @@ public:
         index_ += static_cast<std::int64_t>(run.size());
     }
 
-    // Mean period in samples between the first and the last crossing; none below two.
+    // Mean period in samples between the first and the last crossing; none below two, and
+    // none when the intervals between crossings spread by more than kMaxPeriodSpread of
+    // their mean: crossings of noise have no period.
     std::optional<double> period() const {
         if (count_ < 2) return std::nullopt;
-        return (last_ - first_) / static_cast<double>(count_ - 1);
+        const double intervals = static_cast<double>(count_ - 1);
+        const double mean = (last_ - first_) / intervals;
+        const double spread = std::sqrt(std::max(0.0, intervalSquares_ / intervals - mean * mean));
+        if (spread > kMaxPeriodSpread * mean) return std::nullopt;
+        return mean;
     }
 
 private:
@@ -112,6 +125,7 @@ private:
     std::int64_t count_ = 0;
     double first_ = 0;
     double last_ = 0;
+    double intervalSquares_ = 0;
 };
 
 }  // namespace

@@ -69,6 +69,17 @@ TEST(Measure, NoiseAroundTheMeanIsNoCrossingAndOffBinFrequenciesInterpolate) {
     EXPECT_NEAR(*m.FrequencyHz, 37.3, 0.01);
 }
 
+TEST(Measure, NoiseHasNoFrequency) {
+    std::uint32_t state = 12345;
+    const auto samples = Samples(20000, [&state](int) {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<double>(state >> 20) - 2048;
+    });
+    const Measurement m = Measure(Runs(samples), 1, kRate);
+    EXPECT_GT(m.StdDev, 1000);
+    EXPECT_FALSE(m.FrequencyHz) << *m.FrequencyHz;
+}
+
 TEST(Measure, AStretchRoundTheRingEndMeasuresAsOneRun) {
     // The crossing interpolation spans the seam between the two runs.
     auto ring = std::make_unique<ChannelSamples>();

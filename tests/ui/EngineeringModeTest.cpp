@@ -49,9 +49,10 @@ protected:
             EXPECT_EQ(find(QStringLiteral("Label%1").arg(k))->isVisible(), on) << k;
         }
         const QList<QAction*> menus = find<QMenuBar>(QStringLiteral("MainMenu1"))->actions();
-        ASSERT_EQ(menus.size(), 4);
+        ASSERT_EQ(menus.size(), 5);
         EXPECT_EQ(menus[3]->text(), QStringLiteral("Advanced function"));
         EXPECT_EQ(menus[3]->isVisible(), on);
+        EXPECT_TRUE(menus[4]->isVisible());  // Analysis, in either mode
     }
 };
 

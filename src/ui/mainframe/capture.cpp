@@ -152,6 +152,7 @@ void TForm1::Timer1Timer() {
         CountDataValue(rec.ChannelTrace[k - 1][newest], channel.gain, channel.data);
     }
     if (rec.DataError) ui_->Label10->show();
+    emit traceViewChanged();
 }
 
 void TForm1::BitBtn1Click() {

@@ -43,6 +43,7 @@ void TForm1::ChClick(int r, int c) {
     rec.MarkRefValues[r - 1] = rec.MarkValues[c - 1];
     // A reference already shown keeps its drawn shape until the next DrawRef.
     ref.show->setChecked(true);
+    emit traceViewChanged();
 }
 
 void TForm1::ShowRefClick(int r) {

@@ -31,34 +31,40 @@ std::string MultiplyDecimal(std::string_view digits, std::uint64_t factor) {
     return firstNonZero == std::string::npos ? std::string("0") : product.substr(firstNonZero);
 }
 
+// A gain text taken apart: every digit (the leftmost point removed; later points are not
+// digits) and the count of digits after the leftmost point. Empty or invalid counts as "1".
+struct GainParts {
+    std::string Digits = "1";
+    bool HasPoint = false;
+    std::size_t Decimals = 0;
+    bool Invalid = false;
+};
+
+GainParts SplitGain(std::string_view gain) {
+    GainParts parts;
+    parts.Invalid = std::any_of(gain.begin(), gain.end(), [](char c) { return !IsDigit(c) && c != '.'; });
+    if (parts.Invalid || gain.empty()) return parts;
+    parts.Digits.clear();
+    const std::size_t point = gain.find('.');
+    parts.HasPoint = point != std::string_view::npos;
+    for (char c : gain)
+        if (IsDigit(c)) parts.Digits.push_back(c);
+    if (parts.HasPoint) {
+        for (char c : gain.substr(point + 1))
+            if (IsDigit(c)) ++parts.Decimals;
+    }
+    return parts;
+}
+
 }  // namespace
 
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
     ReadoutText result;
-    const bool invalid = std::any_of(gain.begin(), gain.end(),
-                                     [](char c) { return !IsDigit(c) && c != '.'; });
-    if (invalid) {
-        result.GainInvalid = true;
-        gain = {};
-    }
-
-    // Gain digits G (every digit, the leftmost point removed; later points are not digits)
-    // and the count D of characters after the leftmost point.
-    std::string gainDigits;
-    bool hasPoint = false;
-    std::size_t decimals = 0;
-    if (gain.empty()) {
-        gainDigits.push_back('1');
-    } else {
-        const std::size_t point = gain.find('.');
-        hasPoint = point != std::string_view::npos;
-        for (char c : gain)
-            if (IsDigit(c)) gainDigits.push_back(c);
-        if (hasPoint) {
-            for (char c : gain.substr(point + 1))
-                if (IsDigit(c)) ++decimals;
-        }
-    }
+    const GainParts parts = SplitGain(gain);
+    result.GainInvalid = parts.Invalid;
+    const std::string& gainDigits = parts.Digits;
+    const bool hasPoint = parts.HasPoint;
+    const std::size_t decimals = parts.Decimals;
 
     const bool negative = value < 0;
     const std::uint64_t magnitude =
@@ -80,6 +86,16 @@ ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
         result.Text = sign + "." + std::string(decimals - digits.size(), '0') + digits;
     }
     return result;
+}
+
+double GainFactor(std::string_view gain) {
+    const GainParts parts = SplitGain(gain);
+    // "digits e-decimals" is the exact decimal value; from_chars rounds it once.
+    const std::string text = (parts.Digits.empty() ? std::string("0") : parts.Digits) + "e-" +
+                             std::to_string(parts.Decimals);
+    double factor = 1;
+    std::from_chars(text.data(), text.data() + text.size(), factor);
+    return factor;
 }
 
 float YScaleGain(std::string_view text) {

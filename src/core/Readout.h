@@ -19,6 +19,10 @@ struct ReadoutText {
 // counts as 1; the caller erases an invalid gain field. Exact for gains of any length.
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain);
 
+// The gain text as the double nearest to the value CountDataValue multiplies by: its digits
+// with the leftmost point as the decimal point; an empty or invalid gain is 1.
+double GainFactor(std::string_view gain);
+
 // The Y-scale list text as a 32-bit float, summing digit x place with every intermediate
 // stored as float, so each list text gives the float nearest to its decimal value.
 float YScaleGain(std::string_view text);

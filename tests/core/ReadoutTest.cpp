@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "CaptureRecord.h"
 #include "Readout.h"
@@ -82,6 +83,13 @@ TEST(YScaleGain, ThirtyThreeHundredthsIsTheFloatAbove) {
     EXPECT_EQ(v, 0.330000013f);
     EXPECT_GT(static_cast<double>(v), 0.33);
     EXPECT_EQ(YScaleGain(""), 0.0f);
+}
+
+TEST(GainFactor, TheValueCountDataValueMultipliesBy) {
+    const std::pair<const char*, double> cases[] = {
+        {"0.01", 0.01}, {"54.61", 54.61}, {"0.09765", 0.09765}, {"5.", 5}, {".", 0},
+        {"1.2.3", 1.23}, {"", 1}, {"12a", 1}, {"007", 7}};
+    for (const auto& [gain, factor] : cases) EXPECT_EQ(GainFactor(gain), factor) << gain;
 }
 
 TEST(FormatSeconds, GeneralFormatWithTheCallersSeparator) {

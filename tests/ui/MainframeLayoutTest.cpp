@@ -306,10 +306,10 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
         names << ItemName(action);
         titles << ItemCaption(action);
     }
-    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "Refwaveform1", "Advancedfunction1"}));
-    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "Ref waveform", "Advanced function"}));
+    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "Refwaveform1", "Link1", "Advancedfunction1", "Analysis1"}));
+    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "Ref waveform", "Link", "Advanced function", "Analysis"}));
     EXPECT_FALSE(find<QMenu>("Advancedfunction1")->menuAction()->isVisible());
-    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1"})
+    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1", "Link1", "Analysis1"})
         EXPECT_TRUE(find<QMenu>(shown)->menuAction()->isVisible()) << shown;
 
     ExpectMenu(find<QMenu>("File1"), {{"Loadwaveformfile1", "Load Waveform file      ", "Ctrl+O", false, false},
@@ -333,7 +333,10 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                                       {"Ch22", "Save Ch2", "F6", true, false},
                                       {"Ch32", "Save Ch3", "F7", true, false},
                                       {"Ch42", "Save Ch4", "F8", true, false}});
+    ExpectMenu(find<QMenu>("Link1"), {{"AutoReconnect1", "Reconnect automatically", "", true, false}});
     ExpectMenu(find<QMenu>("Advancedfunction1"), {{"Base1", "Base value setting", "", false, false}});
+    ExpectMenu(find<QMenu>("Analysis1"), {{"Measurements1", "Measurements", "Ctrl+M", false, false},
+                                          {"Spectrum1", "Spectrum", "Ctrl+F", false, false}});
 }
 
 std::vector<bool> CheckMarks(const std::vector<QAction*>& actions) {

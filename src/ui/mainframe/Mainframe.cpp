@@ -100,6 +100,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent)
     connectReferenceHandlers();
     connectFileHandlers();
     buildLinkStatus();
+    connectAnalysisHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);

@@ -6,13 +6,14 @@
 // folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom,
 // cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
 // (RUN, STOP, the capture tick, Type Identify), linkhealth.cpp (the link's status bar and its
-// loss), references.cpp (the reference waveforms),
-// files.cpp (waveform file save and load).
+// loss), references.cpp (the reference waveforms), files.cpp (waveform file save and load),
+// analysis.cpp (the measurements and spectrum windows and what they read).
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
 #include "Passwordform.h"
 #include "Prompts.h"
+#include "TraceSource.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -35,6 +36,9 @@ class TForm1;
 }
 
 namespace altrix {
+
+class MeasureForm;
+class SpectrumForm;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
@@ -63,7 +67,7 @@ struct RefControls {
     int series;
 };
 
-class TForm1 : public QMainWindow, public EngineeringModeHost {
+class TForm1 : public QMainWindow, public EngineeringModeHost, public TraceSource {
     Q_OBJECT
 public:
     // `prompts` shows every message box and file dialog; `session` runs the captures over the
@@ -133,6 +137,23 @@ public:
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
     void RefYScaleBoxChange();
+    // Analysis menu: opens or raises the measurements and the spectrum window.
+    void Measurements1Click();
+    void Spectrum1Click();
+
+    // What the analysis windows read: traces 1..4 the channels, 5 and 6 Ref1 and Ref2, named
+    // after their quantity or source; the stretch from the mark to the cursor, else the view.
+    int traceCount() const override;
+    QString traceName(int t) const override;
+    bool traceShown(int t) const override;
+    double traceGain(int t) const override;
+    SampleRuns traceSamples(int t, PositionStretch stretch) const override;
+    PositionStretch analysisStretch() const override;
+    bool capturing() const override;
+
+signals:
+    // The traces, their names, gains or visibility, the cursor, the mark or the view changed.
+    void traceViewChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -181,6 +202,7 @@ private:
     void connectCaptureHandlers();
     void connectReferenceHandlers();
     void connectFileHandlers();
+    void connectAnalysisHandlers();
     // ChannelScale of channel k (1..4) from its Y-scale list.
     void takeChannelScale(int k);
     // After a load, or its cancel: clears the addresses, quantities and mark, ticks and
@@ -217,6 +239,9 @@ private:
     std::array<DrawingMode, 3> drawingModes_{};
     // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
     std::array<QLabel*, 4> linkLabels_{};
+    // Made when first opened; children of the window.
+    MeasureForm* measureForm_ = nullptr;
+    SpectrumForm* spectrumForm_ = nullptr;
 
     // File dialogs, as the load and save commands show them through prompts_.
     const FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),

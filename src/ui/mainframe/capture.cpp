@@ -130,6 +130,7 @@ void TForm1::showCaptureTick() {
     }
     if (rec.DataError) ui_->Label10->show();
     showLinkHealth();
+    emit traceViewChanged();
 }
 
 void TForm1::BitBtn1Click() {

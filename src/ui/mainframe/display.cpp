@@ -262,6 +262,7 @@ void TForm1::Chart1MouseMove(double X) {
         }
     }
     chart.replot(QCustomPlot::rpQueuedReplot);
+    emit traceViewChanged();
 }
 
 void TForm1::Chart1DblClick() {
@@ -277,6 +278,7 @@ void TForm1::Chart1DblClick() {
         for (int t = 1; t <= kTraceCount; ++t) valueAtMark(t) = valueAtCursor(t);
     }
     chart.replot(QCustomPlot::rpQueuedReplot);
+    emit traceViewChanged();
 }
 
 void TForm1::LabeledEditChange(int t) {

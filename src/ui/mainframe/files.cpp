@@ -104,6 +104,7 @@ void TForm1::resetForLoadedTraces() {
     // Every channel is shown now: ticked, with a non-empty address.
     redrawShownChannels();
     chart.replot(QCustomPlot::rpQueuedReplot);
+    emit traceViewChanged();
 }
 
 }  // namespace altrix

@@ -46,6 +46,7 @@ void TForm1::ChClick(int r, int c) {
         RefCheckBoxClick(r);
     else
         ref.show->setChecked(true);
+    emit traceViewChanged();
 }
 
 void TForm1::ShowRefClick(int r) {

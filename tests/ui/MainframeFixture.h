@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QTest>
 
+#include <string>
 #include <vector>
 
 namespace altrix::testing {
@@ -34,8 +35,10 @@ inline Points PointsOf(const ScopeChart& chart, int series) {
 
 class MainframeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        form_ = new TForm1(prompts_, port_);
+    void SetUp() override { openWindow(); }
+    // Shows a new main window over the settings file settingsIniPath_ (none when empty).
+    void openWindow() {
+        form_ = new TForm1(prompts_, port_, settingsIniPath_);
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
     }
@@ -58,6 +61,7 @@ protected:
 
     ScriptedPrompts prompts_;
     CommPort port_;
+    std::string settingsIniPath_;
     QPointer<TForm1> form_;
 };
 

@@ -1,16 +1,17 @@
-// TForm1: construction with the start-up defaults, window resizing and closing.
+// TForm1: construction with the start-up defaults and the remembered values, window resizing
+// and closing, engineering mode and the About box.
 
 #include "Mainframe.h"
 
+#include "About.h"
 #include "CommPort.h"
-#include "ParameterFiles.h"
 #include "ScopeExchange.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
 #include "ui_Mainframe.h"
 
+#include <QByteArray>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFont>
 #include <QResizeEvent>
 #include <QTimer>
@@ -60,12 +61,13 @@ public:
 
 }  // namespace
 
-TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
+TForm1::TForm1(Prompts& prompts, CommPort& port, std::string settingsIniPath, QWidget* parent)
     : QMainWindow(parent),
       prompts_(prompts),
       port_(port),
       ui_(std::make_unique<Ui::TForm1>()),
-      record_(std::make_unique<CaptureRecord>()) {
+      record_(std::make_unique<CaptureRecord>()),
+      remembered_(std::move(settingsIniPath)) {
     InitIconResources();
     InstallFontSubstitutes();
     ui_->setupUi(this);
@@ -121,6 +123,7 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
     connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
+    connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);
     ui.Image1->installEventFilter(this);
 
     // Start-up. The new record already holds its start values: no port name, 625000 baud,
@@ -129,6 +132,32 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
     ui.Chart1->addPoint(5, 0, 0);
     ui.Chart1->addPoint(5, kNewestPosition, 0);
     move(-1, -1);
+    rememberValues();
+}
+
+void TForm1::rememberValues() {
+    remembered_.add("Link", "PortName", ui_->COMSelectBox1);
+    remembered_.add(
+        "Display", "DrawingMode",
+        [this](const QString& stored) {
+            for (const DrawingMode& mode : drawingModes_)
+                if (mode.item->objectName() == stored) showDrawingMode(mode);
+        },
+        [this] {
+            for (const DrawingMode& mode : drawingModes_)
+                if (mode.item->isChecked()) return mode.item->objectName();
+            return QString();
+        });
+    remembered_.add(
+        "Display", "WindowGeometry",
+        [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
+        [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
+    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1}) {
+        remembered_.add(
+            kDialogsSection, dialog->Name.toStdString(),
+            [dialog](const QString& stored) { dialog->FileName = stored; },
+            [dialog] { return dialog->FileName; });
+    }
 }
 
 TForm1::~TForm1() = default;
@@ -155,8 +184,12 @@ void TForm1::Image1DblClick() {
 void TForm1::Base1Click() {
     // The dialog enables the window again whenever it closes, also while it is being opened.
     setEnabled(false);
-    TForm3::Open(this, prompts_,
-                 SettingsIniPath(QCoreApplication::applicationFilePath().toStdString()));
+    TForm3::Open(this, prompts_, remembered_.settingsIniPath());
+}
+
+void TForm1::About1Click() {
+    prompts_.showMessage(QStringLiteral("About"), AboutText(), MessageIcon::Information,
+                         MessageButtons::Ok);
 }
 
 void TForm1::SetEngineeringControlsVisible(bool visible) {
@@ -179,6 +212,7 @@ void TForm1::FormClose(QCloseEvent* event) {
         port_.PortOpen = false;
         Timer1->stop();
     }
+    remembered_.storeAll();
     // The window is freed once closed.
     setAttribute(Qt::WA_DeleteOnClose);
     event->accept();

@@ -61,24 +61,78 @@ bool WriteWholeFile(const std::string& path, const std::string& text) {
     return std::fclose(file) == 0 && written;
 }
 
+bool SaveWhole(const IniFile& ini, const std::string& path) {
+    std::string text;
+    return ini.Save(text) >= 0 && WriteWholeFile(path, text);
+}
+
+// A first start: the sample settings file becomes `target`, made with its folder. A parameter
+// list that the sample names by a relative path is copied beside it and named by its full path,
+// so that it is found from any current folder and its base-group file is written beside it.
+void CopySample(const std::filesystem::path& sampleFolder, const std::filesystem::path& target) {
+    namespace fs = std::filesystem;
+    IniFile ini;
+    ini.SetQuotes(true);
+    ini.SetSpaces(false);
+    std::error_code ec;
+    if (!LoadRegularFile(ini, (sampleFolder / kSettingsFileName).string())) return;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) return;
+    if (const char* named = ini.GetValue(kParameterSection, kListFilePathKey)) {
+        const fs::path list(named);
+        const fs::path copy = target.parent_path() / list.filename();
+        if (list.is_relative() && fs::is_regular_file(sampleFolder / list, ec) &&
+            (fs::exists(copy, ec) || fs::copy_file(sampleFolder / list, copy, ec)))
+            ini.SetValue(kParameterSection, kListFilePathKey, copy.string().c_str());
+    }
+    SaveWhole(ini, target.string());
+}
+
 }  // namespace
 
 std::string SettingsIniPath(const std::string& executablePath) {
     return WithExtension(executablePath, ".INI");
 }
 
-std::string ReadListFilePath(const std::string& settingsIniPath, const std::string& fallback) {
+std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const std::string& section,
+                                       const std::string& key) {
     IniFile ini;
     LoadSettings(ini, settingsIniPath);
-    return ini.GetValue(kParameterSection, kListFilePathKey, fallback.c_str());
+    if (const char* value = ini.GetValue(section.c_str(), key.c_str())) return value;
+    return std::nullopt;
+}
+
+bool WriteSettings(const std::string& settingsIniPath, std::span<const Setting> values) {
+    IniFile ini;
+    ini.SetQuotes(true);
+    ini.SetSpaces(false);
+    std::error_code ec;
+    if (std::filesystem::exists(settingsIniPath, ec) && !LoadRegularFile(ini, settingsIniPath))
+        return false;
+    for (const Setting& setting : values) {
+        if (ini.SetValue(setting.Section.c_str(), setting.Key.c_str(), setting.Value.c_str()) < 0)
+            return false;
+    }
+    return SaveWhole(ini, settingsIniPath);
+}
+
+std::string LocateSettingsFile(const SettingsPlaces& places) {
+    const std::string beside = SettingsIniPath(places.ExecutablePath);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(beside, ec)) return beside;
+    const std::filesystem::path config = std::filesystem::path(places.ConfigFolder) / kSettingsFileName;
+    if (!std::filesystem::exists(config, ec) && !places.SampleFolder.empty())
+        CopySample(places.SampleFolder, config);
+    return config.string();
+}
+
+std::string ReadListFilePath(const std::string& settingsIniPath, const std::string& fallback) {
+    return ReadSetting(settingsIniPath, kParameterSection, kListFilePathKey).value_or(fallback);
 }
 
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key) {
-    IniFile ini;
-    LoadSettings(ini, settingsIniPath);
-    if (const char* value = ini.GetValue(kPortsSection, key.c_str())) return value;
-    return std::nullopt;
+    return ReadSetting(settingsIniPath, kPortsSection, key);
 }
 
 std::optional<std::vector<std::string>> ReadParameterNames(const std::string& listFilePath) {
@@ -119,8 +173,7 @@ WriteResult WriteBaseGroups(const std::string& baseGroupPath,
             if (ini.SetValue(kBaseGroupSection, name.c_str(), value.c_str()) < 0) return failed;
         }
     }
-    std::string text;
-    if (ini.Save(text) < 0 || !WriteWholeFile(baseGroupPath, text)) return failed;
+    if (!SaveWhole(ini, baseGroupPath)) return failed;
     return {};
 }
 

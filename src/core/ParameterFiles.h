@@ -1,9 +1,11 @@
 #pragma once
-// The settings file beside the executable, the parameter list file (*.plf) and the
-// base-group file (section "usebase") of the base value setting dialog.
+// The program's settings file (where it is, single values read and written), the parameter
+// list file (*.plf) and the base-group file (section "usebase") of the base value setting
+// dialog. Settings files are private-profile text whose names match without regard to case.
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,37 @@ inline constexpr const char* kDefaultListFilePath = "Parameter list.plf";
 inline constexpr int kBaseGroupCount = 5;
 inline constexpr int kParameterLineChars = 40;
 
-// The settings file: the executable's path with its extension replaced by ".INI".
+inline constexpr const char* kSettingsFileName = "altrix-scope.INI";
+
+// The settings file beside a program: the executable's path with its extension replaced by ".INI".
 std::string SettingsIniPath(const std::string& executablePath);
+
+// Where the program may keep its settings file.
+struct SettingsPlaces {
+    std::string ExecutablePath;  // the running program
+    std::string ConfigFolder;    // the user's configuration folder of the program
+    std::string SampleFolder;    // the installed sample settings file and parameter list
+};
+
+// The settings file to read and write: the one beside the program when it exists, otherwise
+// kSettingsFileName in the configuration folder. When neither exists (a first start), that
+// folder and file are made from the sample, if there is one; a parameter list that the sample
+// names by a relative path is copied beside it and named by its full path.
+std::string LocateSettingsFile(const SettingsPlaces& places);
+
+// Value of `key` in `section` of a settings file, if present. Values may be quoted.
+std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const std::string& section,
+                                       const std::string& key);
+
+struct Setting {
+    std::string Section;
+    std::string Key;
+    std::string Value;
+};
+
+// Sets each value in the settings file, creating the file when missing and keeping its other
+// sections, keys and comments. False when the file cannot be read or written.
+bool WriteSettings(const std::string& settingsIniPath, std::span<const Setting> values);
 
 // Value of "ListFilePath" in section "Parameter" (case-insensitive), or `fallback` when
 // the file or the key is missing.

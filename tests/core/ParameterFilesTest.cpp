@@ -155,5 +155,69 @@ TEST_F(ParameterFilesTest, FailureNamesTheFile) {
     EXPECT_EQ(notLoaded.Error, "Unable to write to " + folder);
 }
 
+TEST_F(ParameterFilesTest, SettingsWritesKeepTheRestOfTheFile) {
+    const std::string settings = PathOf("scope.INI");
+    const Setting made[] = {{"Link", "PortName", "COM5"}};
+    ASSERT_TRUE(WriteSettings(settings, made));  // a missing file is made
+    EXPECT_EQ(ReadSetting(settings, "link", "portname"), "COM5");
+
+    WriteBytes(settings, "; kept\n[Parameter]\nListFilePath = Parameter list.plf\n[Ports]\nCOM3=/dev/pts/4\n"
+                         "[link]\nportname=COM1\n");
+    const Setting changed[] = {{"Link", "PortName", "/dev/ttyUSB0"}, {"Dialogs", "SaveDialog1", " /data/a b.wfd "}};
+    ASSERT_TRUE(WriteSettings(settings, changed));
+    EXPECT_EQ(ReadListFilePath(settings, "0"), "Parameter list.plf");
+    EXPECT_EQ(ReadPortMapping(settings, "COM3"), "/dev/pts/4");
+    EXPECT_EQ(ReadSetting(settings, "Link", "PortName"), "/dev/ttyUSB0");
+    EXPECT_EQ(ReadSetting(settings, "Dialogs", "SaveDialog1"), " /data/a b.wfd ");  // blanks kept
+    EXPECT_EQ(ReadSetting(settings, "Dialogs", "OpenDialog1"), std::nullopt);
+    const std::string text = ReadBytes(settings);
+    EXPECT_NE(text.find("; kept"), std::string::npos);
+    EXPECT_EQ(text.find("COM1"), std::string::npos);  // the key of another case was replaced
+
+    const std::string folder = PathOf("folder.INI");
+    std::filesystem::create_directory(folder);
+    EXPECT_FALSE(WriteSettings(folder, changed));
+}
+
+// Which settings file a start uses, by what exists: a file beside the program, one in the
+// configuration folder, the installed sample.
+TEST_F(ParameterFilesTest, SettingsFileIsBesideTheProgramElseInTheConfigFolder) {
+    struct Case { bool beside, config, sample; bool usesBeside; bool madeFromSample; };
+    const Case cases[] = {
+        {true, true, true, true, false},
+        {false, true, true, false, false},
+        {false, false, true, false, true},
+        {false, false, false, false, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::filesystem::path root = dir_ / std::to_string(n++);
+        const SettingsPlaces places{(root / "bin" / "altrix-scope").string(),
+                                    (root / "config" / "altrix-scope").string(), (root / "share").string()};
+        std::filesystem::create_directories(root / "bin");
+        std::filesystem::create_directories(root / "share");
+        if (c.beside) WriteBytes(root / "bin" / "altrix-scope.INI", "[Link]\nPortName=beside\n");
+        if (c.config) {
+            std::filesystem::create_directories(places.ConfigFolder);
+            WriteBytes(std::filesystem::path(places.ConfigFolder) / kSettingsFileName, "[Link]\nPortName=config\n");
+        }
+        if (c.sample) {
+            WriteBytes(root / "share" / kSettingsFileName, "[Parameter]\nListFilePath=Parameter list.plf\n");
+            WriteBytes(root / "share" / "Parameter list.plf", "P00-00 Sample parameter                 0001\r\n");
+        }
+        const std::filesystem::path config = std::filesystem::path(places.ConfigFolder) / kSettingsFileName;
+        const std::string located = LocateSettingsFile(places);
+        EXPECT_EQ(located, c.usesBeside ? (root / "bin" / "altrix-scope.INI").string() : config.string()) << n;
+        const std::filesystem::path list = std::filesystem::path(places.ConfigFolder) / "Parameter list.plf";
+        if (c.madeFromSample) {
+            EXPECT_EQ(ReadListFilePath(located, "0"), list.string());
+            EXPECT_EQ(ReadBytes(list), ReadBytes(root / "share" / "Parameter list.plf"));
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(list)) << n;
+            EXPECT_EQ(std::filesystem::exists(config), c.config) << n;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace altrix

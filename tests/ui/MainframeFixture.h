@@ -16,6 +16,7 @@
 
 #include <chrono>
 
+#include <string>
 #include <vector>
 
 namespace altrix::testing {
@@ -37,8 +38,10 @@ inline Points PointsOf(const ScopeChart& chart, int series) {
 
 class MainframeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        form_ = new TForm1(prompts_, session_);
+    void SetUp() override { openWindow(); }
+    // Shows a new main window over the settings file settingsIniPath_ (none when empty).
+    void openWindow() {
+        form_ = new TForm1(prompts_, session_, settingsIniPath_);
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
     }
@@ -72,6 +75,7 @@ protected:
     ScriptedPrompts prompts_;
     CaptureSession session_;
     CommPort& port_ = session_.port();
+    std::string settingsIniPath_;
     QPointer<TForm1> form_;
 };
 

@@ -5,6 +5,7 @@
 
 #include "Presets.h"
 #include "Readout.h"
+#include "Version.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -306,10 +307,10 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
         names << ItemName(action);
         titles << ItemCaption(action);
     }
-    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "Refwaveform1", "Link1", "Advancedfunction1", "Analysis1"}));
-    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "Ref waveform", "Link", "Advanced function", "Analysis"}));
+    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "Refwaveform1", "Link1", "Advancedfunction1", "Analysis1", "Help1"}));
+    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "Ref waveform", "Link", "Advanced function", "Analysis", "Help"}));
     EXPECT_FALSE(find<QMenu>("Advancedfunction1")->menuAction()->isVisible());
-    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1", "Link1", "Analysis1"})
+    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1", "Link1", "Analysis1", "Help1"})
         EXPECT_TRUE(find<QMenu>(shown)->menuAction()->isVisible()) << shown;
 
     ExpectMenu(find<QMenu>("File1"), {{"Loadwaveformfile1", "Load Waveform file      ", "Ctrl+O", false, false},
@@ -337,6 +338,19 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
     ExpectMenu(find<QMenu>("Advancedfunction1"), {{"Base1", "Base value setting", "", false, false}});
     ExpectMenu(find<QMenu>("Analysis1"), {{"Measurements1", "Measurements", "Ctrl+M", false, false},
                                           {"Spectrum1", "Spectrum", "Ctrl+F", false, false}});
+    ExpectMenu(find<QMenu>("Help1"), {{"About1", "About", "", false, false}});
+}
+
+TEST_F(MainframeTest, AboutNamesTheVersionAndTheLicences) {
+    find<QAction>("About1")->trigger();
+    ASSERT_EQ(prompts_.Messages.size(), 1u);
+    const AskedMessage& about = prompts_.Messages[0];
+    EXPECT_EQ(about.Caption, QStringLiteral("About"));
+    EXPECT_EQ(about.Buttons, MessageButtons::Ok);
+    for (const QString& part : {QStringLiteral("altrix-scope ") + QLatin1String(kProgramVersion),
+                                QStringLiteral("GPL-3.0-or-later"),
+                                QStringLiteral("QCustomPlot 2.1: GNU General Public License")})
+        EXPECT_TRUE(about.Text.contains(part)) << part.toStdString();
 }
 
 std::vector<bool> CheckMarks(const std::vector<QAction*>& actions) {

@@ -1,14 +1,16 @@
-// TForm1: construction with the start-up defaults, window resizing and closing.
+// TForm1: construction with the start-up defaults and the remembered values, window resizing
+// and closing, engineering mode and the About box.
 
 #include "Mainframe.h"
 
+#include "About.h"
 #include "ParameterFiles.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
 #include "ui_Mainframe.h"
 
+#include <QByteArray>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFont>
 #include <QResizeEvent>
 #include <QValidator>
@@ -55,8 +57,12 @@ public:
 
 }  // namespace
 
-TForm1::TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts), session_(session), ui_(std::make_unique<Ui::TForm1>()) {
+TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIniPath, QWidget* parent)
+    : QMainWindow(parent),
+      prompts_(prompts),
+      session_(session),
+      ui_(std::make_unique<Ui::TForm1>()),
+      remembered_(std::move(settingsIniPath)) {
     InitIconResources();
     InstallFontSubstitutes();
     ui_->setupUi(this);
@@ -110,6 +116,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent)
     connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
+    connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);
     ui.Image1->installEventFilter(this);
 
     // Start-up. The new record already holds its start values: no port name, 625000 baud,
@@ -120,6 +127,32 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent)
     ui.Chart1->addPoint(5, 0, 0);
     ui.Chart1->addPoint(5, kNewestPosition, 0);
     move(-1, -1);
+    rememberValues();
+}
+
+void TForm1::rememberValues() {
+    remembered_.add("Link", "PortName", ui_->COMSelectBox1);
+    remembered_.add(
+        "Display", "DrawingMode",
+        [this](const QString& stored) {
+            for (const DrawingMode& mode : drawingModes_)
+                if (mode.item->objectName() == stored) showDrawingMode(mode);
+        },
+        [this] {
+            for (const DrawingMode& mode : drawingModes_)
+                if (mode.item->isChecked()) return mode.item->objectName();
+            return QString();
+        });
+    remembered_.add(
+        "Display", "WindowGeometry",
+        [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
+        [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
+    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1}) {
+        remembered_.add(
+            kDialogsSection, dialog->Name.toStdString(),
+            [dialog](const QString& stored) { dialog->FileName = stored; },
+            [dialog] { return dialog->FileName; });
+    }
 }
 
 TForm1::~TForm1() = default;
@@ -146,8 +179,12 @@ void TForm1::Image1DblClick() {
 void TForm1::Base1Click() {
     // The dialog enables the window again whenever it closes, also while it is being opened.
     setEnabled(false);
-    TForm3::Open(this, prompts_,
-                 SettingsIniPath(QCoreApplication::applicationFilePath().toStdString()));
+    TForm3::Open(this, prompts_, remembered_.settingsIniPath());
+}
+
+void TForm1::About1Click() {
+    prompts_.showMessage(QStringLiteral("About"), AboutText(), MessageIcon::Information,
+                         MessageButtons::Ok);
 }
 
 void TForm1::SetEngineeringControlsVisible(bool visible) {
@@ -165,6 +202,7 @@ void TForm1::ClearReferenceSourceNames() {
 void TForm1::FormClose(QCloseEvent* event) {
     // A capture still running ends: the drive stops streaming and the port is let go of.
     session_.Shutdown();
+    remembered_.storeAll();
     // The window is freed once closed.
     setAttribute(Qt::WA_DeleteOnClose);
     event->accept();

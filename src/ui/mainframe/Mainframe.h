@@ -7,12 +7,14 @@
 // cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
 // (RUN, STOP, the capture tick, Type Identify), linkhealth.cpp (the link's status bar and its
 // loss), references.cpp (the reference waveforms), files.cpp (waveform file save and load),
-// analysis.cpp (the measurements and spectrum windows and what they read).
+// analysis.cpp (the measurements and spectrum windows and what they read). The values it
+// remembers between runs are kept in the settings file through remembered_.
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
 #include "Passwordform.h"
 #include "Prompts.h"
+#include "RememberedValues.h"
 #include "TraceSource.h"
 
 #include <QColor>
@@ -72,7 +74,11 @@ class TForm1 : public QMainWindow, public EngineeringModeHost, public TraceSourc
 public:
     // `prompts` shows every message box and file dialog; `session` runs the captures over the
     // program's one link to the drive and holds the capture record. Both must outlive the window.
-    TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent = nullptr);
+    // `settingsIniPath` is the program's settings file: the base value dialog reads it, and the
+    // window restores its remembered values from it and writes them back when it closes (empty:
+    // no settings file).
+    TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIniPath = {},
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     CaptureRecord& record() { return session_.record(); }
@@ -111,6 +117,8 @@ public:
     void YScaleBoxChange(int k);    // ComboBox5..8
     void LabeledEditChange(int t);  // gain edits LabeledEdit1..6
     void Exit1Click();
+    // Help menu: the program's version and licences.
+    void About1Click();
     // Engineering mode: the password dialog (only while no capture runs) and the base value
     // setting dialog; the main window stays disabled while either is open.
     void Image1DblClick();
@@ -177,6 +185,16 @@ private:
     // Draws every shown channel with DrawPointCount and clears the series of the others.
     void redrawShownChannels();
     void chooseDrawingMode(const DrawingMode& mode);
+    // Marks the mode's menu item and shows its Label21 text; draws nothing.
+    void showDrawingMode(const DrawingMode& mode);
+    // Registers the values kept between runs (and so restores them).
+    void rememberValues();
+    // Asks through prompts_ (`ask` is its save or open question), starting from the file the
+    // dialog chose last; a chosen name becomes the dialog's last one, in the settings file too.
+    QString askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(const FileDialogSpec&));
+
+    // Section of the settings file that keeps the file dialogs' last file names.
+    static constexpr char kDialogsSection[] = "Dialogs";
 
     // Chart series of the cursor line and the mark line.
     static constexpr int kCursorSeries = 6;
@@ -242,14 +260,16 @@ private:
     // Made when first opened; children of the window.
     MeasureForm* measureForm_ = nullptr;
     SpectrumForm* spectrumForm_ = nullptr;
+    RememberedValues remembered_;
 
-    // File dialogs, as the load and save commands show them through prompts_.
-    const FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),
-                                     QStringLiteral("*.wfd"), false};
-    const FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
-                                     QStringLiteral("*.wfd"), true};
+    // File dialogs, as the load and save commands show them through prompts_; each keeps the
+    // file name chosen last.
+    FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),
+                               QStringLiteral("*.wfd"), false, QStringLiteral("SaveDialog1"), {}};
+    FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
+                               QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
     const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
-                                     false};
+                                     false, QStringLiteral("OpenDialog2"), {}};
 };
 
 }  // namespace altrix

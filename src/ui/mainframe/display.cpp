@@ -144,6 +144,13 @@ void TForm1::chooseDrawingMode(const DrawingMode& mode) {
     rec.DrawPointCount = mode.menuPointCount;
     redrawShownChannels();
     DrawRef();
+    showDrawingMode(mode);
+    rec.ReadoutEnabled = true;
+    // The repaint recounts the points for the current view.
+    ui_->Chart1->replot();
+}
+
+void TForm1::showDrawingMode(const DrawingMode& mode) {
     mode.item->setChecked(true);
     session_.SetCaptureDensity(mode.capturePointCount);
     QLabel& label = *ui_->Label21;
@@ -151,9 +158,6 @@ void TForm1::chooseDrawingMode(const DrawingMode& mode) {
     palette.setColor(QPalette::WindowText, mode.colour);
     label.setPalette(palette);
     label.setText(mode.caption);
-    rec.ReadoutEnabled = true;
-    // The repaint recounts the points for the current view.
-    ui_->Chart1->replot();
 }
 
 void TForm1::SimplifiedModefastestdrawingbutlowprecision1Click() {

@@ -49,8 +49,17 @@ void TForm1::showFileName(const QString& fileName) {
                    QDir::toNativeSeparators(fileName));
 }
 
+QString TForm1::askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(const FileDialogSpec&)) {
+    const QString fileName = (prompts_.*ask)(dialog);
+    if (!fileName.isEmpty()) {
+        dialog.FileName = fileName;
+        remembered_.store(kDialogsSection, dialog.Name.toStdString());
+    }
+    return fileName;
+}
+
 void TForm1::SaveWaveformFile1Click() {
-    const QString fileName = prompts_.askSaveFileName(SaveDialog1);
+    const QString fileName = askFileName(SaveDialog1, &Prompts::askSaveFileName);
     if (fileName.isEmpty()) return;
     if (QFileInfo::exists(fileName) &&
         prompts_.showMessage(QStringLiteral("Overwrite?"),
@@ -72,7 +81,7 @@ void TForm1::Loadwaveformfile1Click() {
     // The dialog comes back until the name is that of an existing file, or it is cancelled.
     QString fileName;
     do {
-        fileName = prompts_.askOpenFileName(OpenDialog1);
+        fileName = askFileName(OpenDialog1, &Prompts::askOpenFileName);
     } while (!fileName.isEmpty() && !QFileInfo::exists(fileName));
 
     if (!fileName.isEmpty()) {

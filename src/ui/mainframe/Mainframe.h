@@ -76,6 +76,7 @@ public:
     // once at its end.
     void DrawWaveform(int series, std::int32_t pointCount, float scale, int channel);
     void checkzoom_andredraw();
+    // Takes both reference scales from their Y-scale lists, then draws both references.
     void DrawRef();
     // RUN's first step: shifts the view sideways, keeping its width, so that its right edge
     // shows position 99999. A view narrower than one sample is left as it is.
@@ -156,6 +157,8 @@ private:
     // Draws every shown channel with DrawPointCount and clears the series of the others.
     void redrawShownChannels();
     void chooseDrawingMode(const DrawingMode& mode);
+    // Draws both references with their scales of the last DrawRef.
+    void drawReferences();
 
     // Chart series of the cursor line and the mark line.
     static constexpr int kCursorSeries = 6;

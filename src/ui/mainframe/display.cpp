@@ -3,6 +3,7 @@
 
 #include "Mainframe.h"
 
+#include "Decimation.h"
 #include "Readout.h"
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
@@ -18,18 +19,17 @@ namespace altrix {
 
 namespace {
 
-// Plotted value of a raw sample: sample x scale, truncated toward zero. The product of a
-// 16-bit integer and a float is exact in double.
-double PlottedValue(std::int16_t sample, float scale) {
-    return std::trunc(static_cast<double>(sample) * static_cast<double>(scale));
-}
-
 // The points of a chart series, refilled in place: the series keeps its storage from one
 // redraw to the next, and appending to the container directly saves the shared-pointer copy
 // that ScopeChart::addPoint makes per point (with it a 4 x 100000 redraw took three times as
 // long).
 QCPGraphDataContainer& PointsOf(ScopeChart& chart, int series) {
     return *chart.series(series)->data();
+}
+
+// A sink of the decimation functions that appends to a series' container.
+auto AppendTo(QCPGraphDataContainer& points) {
+    return [&points](double x, double y) { points.add(QCPGraphData(x, y)); };
 }
 
 // Bottom-axis value at a pixel column of the chart, truncated toward zero. Kept as a double:
@@ -72,17 +72,10 @@ bool TForm1::channelShown(int k) const {
 
 void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
     const CaptureRecord& rec = *record_;
-    const ChannelSamples& trace = rec.ChannelTrace[channel - 1];
+    const WindowSamples window = ChannelWindow(rec.ChannelTrace[channel - 1], rec.NextSample);
     QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
     points.clear();
-    const int stride = kWindowPositions / pointCount;
-    int x = 0;
-    for (; x < kNewestPosition; x += stride)
-        points.add(QCPGraphData(x, PlottedValue(trace[SlotOfPosition(rec.NextSample, x)], scale)));
-    // The newest sample closes the trace unless the stride already reached position 99999
-    // exactly (stride 1), in which case the trace ends at 99998.
-    if (x > kNewestPosition)
-        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[NewestSlot(rec.NextSample)], scale)));
+    PickChannelPoints(window, pointCount, scale, AppendTo(points));
 }
 
 void TForm1::redrawShownChannels() {
@@ -98,19 +91,18 @@ void TForm1::redrawShownChannels() {
 
 void TForm1::DrawRef() {
     CaptureRecord& rec = *record_;
-    const int stride = kWindowPositions / rec.DrawPointCount;
+    for (std::size_t r = 0; r < refs_.size(); ++r)
+        rec.RefScale[r] = YScaleGain(refs_[r].yScale->currentText().toStdString());
+    drawReferences();
+}
+
+void TForm1::drawReferences() {
+    const CaptureRecord& rec = *record_;
     for (std::size_t r = 0; r < refs_.size(); ++r) {
         QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, refs_[r].series);
         points.clear();
-        rec.RefScale[r] = YScaleGain(refs_[r].yScale->currentText().toStdString());
-        const ReferenceSamples& trace = rec.ReferenceTrace[r];
-        // Unlike a channel, a reference runs to x < 100000, and it gets the closing point
-        // whether it is shown or not.
-        if (refs_[r].show->isChecked()) {
-            for (int x = 0; x < kWindowPositions; x += stride)
-                points.add(QCPGraphData(x, PlottedValue(trace[x], rec.RefScale[r])));
-        }
-        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[kNewestPosition], rec.RefScale[r])));
+        PickReferencePoints(ReferenceWindow(rec.ReferenceTrace[r]), rec.DrawPointCount, rec.RefScale[r],
+                            refs_[r].show->isChecked(), AppendTo(points));
     }
 }
 

@@ -70,12 +70,20 @@ bool TForm1::channelShown(int k) const {
     return channel.enable->isChecked() && !channel.address->text().isEmpty();
 }
 
+ColumnView TForm1::chartView() const {
+    const ScopeChart& chart = *ui_->Chart1;
+    return {chart.valueAtPixel(0), chart.valueAtPixel(ScopeChart::kWidth), ScopeChart::kWidth};
+}
+
 void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
     const CaptureRecord& rec = *record_;
     const WindowSamples window = ChannelWindow(rec.ChannelTrace[channel - 1], rec.NextSample);
     QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
     points.clear();
-    PickChannelPoints(window, pointCount, scale, AppendTo(points));
+    if (envelope_)
+        EnvelopePoints(window, chartView(), scale, AppendTo(points));
+    else
+        PickChannelPoints(window, pointCount, scale, AppendTo(points));
 }
 
 void TForm1::redrawShownChannels() {
@@ -101,9 +109,22 @@ void TForm1::drawReferences() {
     for (std::size_t r = 0; r < refs_.size(); ++r) {
         QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, refs_[r].series);
         points.clear();
-        PickReferencePoints(ReferenceWindow(rec.ReferenceTrace[r]), rec.DrawPointCount, rec.RefScale[r],
-                            refs_[r].show->isChecked(), AppendTo(points));
+        const WindowSamples window = ReferenceWindow(rec.ReferenceTrace[r]);
+        const bool shown = refs_[r].show->isChecked();
+        // A hidden reference keeps its closing point in every mode.
+        if (envelope_ && shown)
+            EnvelopePoints(window, chartView(), rec.RefScale[r], AppendTo(points));
+        else
+            PickReferencePoints(window, rec.DrawPointCount, rec.RefScale[r], shown, AppendTo(points));
     }
+}
+
+void TForm1::followViewWithEnvelope() {
+    const ColumnView view = chartView();
+    if (view == envelopeView_) return;
+    redrawShownChannels();
+    drawReferences();
+    envelopeView_ = view;
 }
 
 void TForm1::checkzoom_andredraw() {
@@ -123,23 +144,31 @@ void TForm1::checkzoom_andredraw() {
             break;
         }
     }
-    // The references keep the density of their last DrawRef.
-    if (rec.DrawPointCount != previous)
+    // An envelope follows every change of the view. Otherwise the references keep the
+    // density of their last DrawRef.
+    if (envelope_)
+        followViewWithEnvelope();
+    else if (rec.DrawPointCount != previous)
         redrawShownChannels();
 }
 
 void TForm1::Chart1BeforeDrawSeries() {
-    // RUN is enabled exactly while no capture runs; a capture keeps its own density.
+    // RUN is enabled exactly while no capture runs; a capture keeps its own density, but an
+    // envelope follows the view in a capture too.
     if (runEnabled())
         checkzoom_andredraw();
+    else if (envelope_)
+        followViewWithEnvelope();
 }
 
 void TForm1::chooseDrawingMode(const DrawingMode& mode) {
     CaptureRecord& rec = *record_;
     rec.ReadoutEnabled = false;
     rec.DrawPointCount = mode.menuPointCount;
+    envelope_ = mode.envelope;
     redrawShownChannels();
     DrawRef();
+    envelopeView_ = chartView();
     mode.item->setChecked(true);
     QLabel& label = *ui_->Label21;
     QPalette palette = label.palette();
@@ -160,6 +189,10 @@ void TForm1::FastMode1Click() {
 }
 
 void TForm1::HighprecisionModeClick() {
+    chooseDrawingMode(drawingModes_[3]);
+}
+
+void TForm1::EnvelopeMode1Click() {
     chooseDrawingMode(drawingModes_[2]);
 }
 

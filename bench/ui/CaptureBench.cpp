@@ -1,8 +1,9 @@
 // The capture as the window runs it, offscreen. One tick (read and decode a tick's 2031 bytes
 // of stream, redraw four traces, one replot, four readouts) at the density of each drawing
 // mode (2000 Simplified, 5000 Fast, 10000 High precision), against the bare decode of the
-// same bytes as baseline; and a 10 s live capture from the simulated drive at real time on
-// the real 50 ms timer, reported as CPU seconds per wall second and peak memory.
+// same bytes as baseline; the Envelope mode's tick against the High precision one; and a
+// 10 s live capture from the simulated drive at real time on the real 50 ms timer, reported
+// as CPU seconds per wall second and peak memory.
 
 #include <benchmark/benchmark.h>
 
@@ -166,9 +167,9 @@ const char* ModeOfDensity(std::int64_t pointCount) {
     }
 }
 
-// One Timer1 tick with a tick's bytes waiting in the port; the writing is not timed.
-// range(0): the tick density, which picks the drawing mode.
-void CaptureTick(benchmark::State& state) {
+// Timer1 ticks in the given drawing mode, each with a tick's bytes waiting in the port; the
+// writing is not timed. `pointCount`: the density the mode's ticks must ask for.
+void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount) {
     bench::Application();
     Terminal terminal;
     if (!terminal.ok()) {
@@ -176,7 +177,7 @@ void CaptureTick(benchmark::State& state) {
         return;
     }
     Window window(terminal.slavePath());
-    if (!window.run(ModeOfDensity(state.range(0)))) {
+    if (!window.run(mode)) {
         state.SkipWithError("the window did not open the pseudo-terminal");
         return;
     }
@@ -192,9 +193,24 @@ void CaptureTick(benchmark::State& state) {
         state.ResumeTiming();
         window.form().Timer1Timer();
     }
-    if (window.form().record().DrawPointCount != state.range(0)) state.SkipWithError("wrong density");
+    if (window.form().record().DrawPointCount != pointCount) state.SkipWithError("wrong density");
     if (window.form().record().DataError) state.SkipWithError("the stream misaligned");
     state.SetBytesProcessed(state.iterations() * kTickBytes);
+}
+
+// range(0): the tick density, which picks the drawing mode.
+void CaptureTick(benchmark::State& state) {
+    RunTicks(state, ModeOfDensity(state.range(0)), static_cast<std::int32_t>(state.range(0)));
+}
+
+// The tick in Envelope mode, which reduces every sample of the four windows to pixel
+// columns. Baseline: the High precision tick (4 x 10000 points).
+void EnvelopeCaptureTick(benchmark::State& state) {
+    RunTicks(state, "EnvelopeMode1", kWindowPositions);
+}
+
+void EnvelopeCaptureTick_Baseline(benchmark::State& state) {
+    RunTicks(state, "HighprecisionMode", 10000);
 }
 
 // The window against the simulated drive at real time for 10 s, ticked by Timer1 on the
@@ -241,6 +257,8 @@ void LiveCapture10s(benchmark::State& state) {
 // The bare decode runs first, before this process has any Qt socket notifier.
 BENCHMARK(CaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CaptureTick)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnvelopeCaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnvelopeCaptureTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LiveCapture10s)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -322,7 +322,8 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                {{"SimplifiedModefastestdrawingbutlowprecision1",
                  "Simplified Mode (fastest drawing but low precision)", "", true, false},
                 {"FastMode1", "Fast Mode (fast and smooth)", "", true, false},
-                {"HighprecisionMode", "High precision Mode(High level hardware is recommended)", "", true, true}});
+                {"HighprecisionMode", "High precision Mode(High level hardware is recommended)", "", true, true},
+                {"EnvelopeMode1", "Envelope Mode (every peak)", "", true, false}});
     ExpectMenu(find<QMenu>("Refwaveform1"), {{"Ref11", "Ref1", "", false, false}, {"Ref21", "Ref2", "", false, false}});
     ExpectMenu(find<QMenu>("Ref11"), {{"ShowRef1", "Show Ref1      ", "F9", true, false},
                                       {"Ch11", "Save Ch1", "F1", true, false},

@@ -87,14 +87,17 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
         {ui.CheckBox5, ui.Edit10, ui.ComboBox9, ui.LabeledEdit5, ui.Edit12, ui.Edit17, 8},
         {ui.CheckBox6, ui.Edit11, ui.ComboBox10, ui.LabeledEdit6, ui.Edit18, ui.Edit19, 9},
     }};
-    // In the order in which checkzoom_andredraw tests them.
+    // In the order in which checkzoom_andredraw tests them; High precision last, as the
+    // capture density when no item is checked. Envelope mode reads every sample.
     drawingModes_ = {{
         {ui.SimplifiedModefastestdrawingbutlowprecision1, 2500, 2000, {2500, 5000, 10000},
-         QStringLiteral("Drawing Mode : Simplified Mode"), QColor(0x00, 0x80, 0x00)},
+         QStringLiteral("Drawing Mode : Simplified Mode"), QColor(0x00, 0x80, 0x00), false},
         {ui.FastMode1, 6500, 5000, {6500, 10000, 20000}, QStringLiteral("Drawing Mode : Fast Mode"),
-         QColor(0x00, 0x00, 0xFF)},
+         QColor(0x00, 0x00, 0xFF), false},
+        {ui.EnvelopeMode1, 100000, 100000, {100000, 100000, 100000},
+         QStringLiteral("Drawing Mode : Envelope Mode"), QColor(0x80, 0x00, 0x80), true},
         {ui.HighprecisionMode, 10000, 10000, {20000, 50000, 100000},
-         QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00)},
+         QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00), false},
     }};
 
     connect(ui.Chart1, &ScopeChart::beforeDrawSeries, this, &TForm1::Chart1BeforeDrawSeries);
@@ -111,6 +114,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);
     connect(ui.HighprecisionMode, &QAction::triggered, this, &TForm1::HighprecisionModeClick);
+    connect(ui.EnvelopeMode1, &QAction::triggered, this, &TForm1::EnvelopeMode1Click);
     connect(ui.SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
     connect(ui.SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
     connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);

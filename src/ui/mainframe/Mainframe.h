@@ -12,6 +12,7 @@
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
+#include "Decimation.h"
 #include "Passwordform.h"
 #include "Prompts.h"
 #include "RememberedValues.h"
@@ -85,9 +86,11 @@ public:
     const CaptureRecord& record() const { return session_.record(); }
 
     // Shared display operations. None of them replots: the handler that calls them replots
-    // once at its end.
+    // once at its end. In Envelope mode the traces are the envelope of the current view and
+    // pointCount is not used; the repaint after a change of the view redraws them.
     void DrawWaveform(int series, std::int32_t pointCount, float scale, int channel);
     void checkzoom_andredraw();
+    // Takes both reference scales from their Y-scale lists, then draws both references.
     void DrawRef();
     // RUN's first step: shifts the view sideways, keeping its width, so that its right edge
     // shows position 99999. A view narrower than one sample is left as it is.
@@ -102,6 +105,7 @@ public:
     void SimplifiedModefastestdrawingbutlowprecision1Click();
     void FastMode1Click();
     void HighprecisionModeClick();
+    void EnvelopeMode1Click();
     void SpeedButton4Click();
     void SpeedButton5Click();
     void SpeedButton6Click();
@@ -178,6 +182,7 @@ private:
         std::array<std::int32_t, 3> stoppedPointCounts;
         QString caption;  // Label21
         QColor colour;
+        bool envelope;  // draws the envelope of the view instead of a stride
     };
 
     // Channel k (1..4) is shown when its box is ticked and its address is not empty.
@@ -195,6 +200,13 @@ private:
 
     // Section of the settings file that keeps the file dialogs' last file names.
     static constexpr char kDialogsSection[] = "Dialogs";
+    // Draws both references with their scales of the last DrawRef.
+    void drawReferences();
+    // The chart's bottom-axis view in pixel columns.
+    ColumnView chartView() const;
+    // In Envelope mode: redraws the shown channels and the references when the view is not
+    // the one of their last full redraw.
+    void followViewWithEnvelope();
 
     // Chart series of the cursor line and the mark line.
     static constexpr int kCursorSeries = 6;
@@ -254,7 +266,9 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
-    std::array<DrawingMode, 3> drawingModes_{};
+    std::array<DrawingMode, 4> drawingModes_{};
+    bool envelope_ = false;     // the chosen drawing mode draws envelopes
+    ColumnView envelopeView_{};  // the view of the last full envelope redraw
     // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
     std::array<QLabel*, 4> linkLabels_{};
     // Made when first opened; children of the window.

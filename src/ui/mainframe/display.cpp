@@ -3,6 +3,7 @@
 
 #include "Mainframe.h"
 
+#include "Decimation.h"
 #include "Readout.h"
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
@@ -18,18 +19,17 @@ namespace altrix {
 
 namespace {
 
-// Plotted value of a raw sample: sample x scale, truncated toward zero. The product of a
-// 16-bit integer and a float is exact in double.
-double PlottedValue(std::int16_t sample, float scale) {
-    return std::trunc(static_cast<double>(sample) * static_cast<double>(scale));
-}
-
 // The points of a chart series, refilled in place: the series keeps its storage from one
 // redraw to the next, and appending to the container directly saves the shared-pointer copy
 // that ScopeChart::addPoint makes per point (with it a 4 x 100000 redraw took three times as
 // long).
 QCPGraphDataContainer& PointsOf(ScopeChart& chart, int series) {
     return *chart.series(series)->data();
+}
+
+// A sink of the decimation functions that appends to a series' container.
+auto AppendTo(QCPGraphDataContainer& points) {
+    return [&points](double x, double y) { points.add(QCPGraphData(x, y)); };
 }
 
 // Bottom-axis value at a pixel column of the chart, truncated toward zero. Kept as a double:
@@ -66,19 +66,20 @@ bool TForm1::channelShown(int k) const {
     return channel.enable->isChecked() && !channel.address->text().isEmpty();
 }
 
+ColumnView TForm1::chartView() const {
+    const ScopeChart& chart = *ui_->Chart1;
+    return {chart.valueAtPixel(0), chart.valueAtPixel(ScopeChart::kWidth), ScopeChart::kWidth};
+}
+
 void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
     const CaptureRecord& rec = record();
-    const ChannelSamples& trace = rec.ChannelTrace[channel - 1];
+    const WindowSamples window = ChannelWindow(rec.ChannelTrace[channel - 1], rec.NextSample);
     QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
     points.clear();
-    const int stride = kWindowPositions / pointCount;
-    int x = 0;
-    for (; x < kNewestPosition; x += stride)
-        points.add(QCPGraphData(x, PlottedValue(trace[SlotOfPosition(rec.NextSample, x)], scale)));
-    // The newest sample closes the trace unless the stride already reached position 99999
-    // exactly (stride 1), in which case the trace ends at 99998.
-    if (x > kNewestPosition)
-        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[NewestSlot(rec.NextSample)], scale)));
+    if (envelope_)
+        EnvelopePoints(window, chartView(), scale, AppendTo(points));
+    else
+        PickChannelPoints(window, pointCount, scale, AppendTo(points));
 }
 
 void TForm1::redrawShownChannels() {
@@ -94,20 +95,32 @@ void TForm1::redrawShownChannels() {
 
 void TForm1::DrawRef() {
     CaptureRecord& rec = record();
-    const int stride = kWindowPositions / rec.DrawPointCount;
+    for (std::size_t r = 0; r < refs_.size(); ++r)
+        rec.RefScale[r] = YScaleGain(refs_[r].yScale->currentText().toStdString());
+    drawReferences();
+}
+
+void TForm1::drawReferences() {
+    const CaptureRecord& rec = record();
     for (std::size_t r = 0; r < refs_.size(); ++r) {
         QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, refs_[r].series);
         points.clear();
-        rec.RefScale[r] = YScaleGain(refs_[r].yScale->currentText().toStdString());
-        const ReferenceSamples& trace = rec.ReferenceTrace[r];
-        // Unlike a channel, a reference runs to x < 100000, and it gets the closing point
-        // whether it is shown or not.
-        if (refs_[r].show->isChecked()) {
-            for (int x = 0; x < kWindowPositions; x += stride)
-                points.add(QCPGraphData(x, PlottedValue(trace[x], rec.RefScale[r])));
-        }
-        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[kNewestPosition], rec.RefScale[r])));
+        const WindowSamples window = ReferenceWindow(rec.ReferenceTrace[r]);
+        const bool shown = refs_[r].show->isChecked();
+        // A hidden reference keeps its closing point in every mode.
+        if (envelope_ && shown)
+            EnvelopePoints(window, chartView(), rec.RefScale[r], AppendTo(points));
+        else
+            PickReferencePoints(window, rec.DrawPointCount, rec.RefScale[r], shown, AppendTo(points));
     }
+}
+
+void TForm1::followViewWithEnvelope() {
+    const ColumnView view = chartView();
+    if (view == envelopeView_) return;
+    redrawShownChannels();
+    drawReferences();
+    envelopeView_ = view;
 }
 
 void TForm1::checkzoom_andredraw() {
@@ -127,23 +140,30 @@ void TForm1::checkzoom_andredraw() {
             break;
         }
     }
-    // The references keep the density of their last DrawRef.
-    if (rec.DrawPointCount != previous)
+    // An envelope follows every change of the view. Otherwise the references keep the
+    // density of their last DrawRef.
+    if (envelope_)
+        followViewWithEnvelope();
+    else if (rec.DrawPointCount != previous)
         redrawShownChannels();
 }
 
 void TForm1::Chart1BeforeDrawSeries() {
-    // A capture keeps its own density.
+    // A capture keeps its own density, but an envelope follows the view in a capture too.
     if (!session_.IsRunning())
         checkzoom_andredraw();
+    else if (envelope_)
+        followViewWithEnvelope();
 }
 
 void TForm1::chooseDrawingMode(const DrawingMode& mode) {
     CaptureRecord& rec = record();
     rec.ReadoutEnabled = false;
     rec.DrawPointCount = mode.menuPointCount;
+    envelope_ = mode.envelope;
     redrawShownChannels();
     DrawRef();
+    envelopeView_ = chartView();
     showDrawingMode(mode);
     rec.ReadoutEnabled = true;
     // The repaint recounts the points for the current view.
@@ -151,6 +171,7 @@ void TForm1::chooseDrawingMode(const DrawingMode& mode) {
 }
 
 void TForm1::showDrawingMode(const DrawingMode& mode) {
+    envelope_ = mode.envelope;
     mode.item->setChecked(true);
     session_.SetCaptureDensity(mode.capturePointCount);
     QLabel& label = *ui_->Label21;
@@ -169,6 +190,10 @@ void TForm1::FastMode1Click() {
 }
 
 void TForm1::HighprecisionModeClick() {
+    chooseDrawingMode(drawingModes_[3]);
+}
+
+void TForm1::EnvelopeMode1Click() {
     chooseDrawingMode(drawingModes_[2]);
 }
 

@@ -183,8 +183,8 @@ private:
     void connectFileHandlers();
     // ChannelScale of channel k (1..4) from its Y-scale list.
     void takeChannelScale(int k);
-    // After a load, or its cancel: clears the addresses, quantities and mark, ticks and
-    // redraws all four channels.
+    // After a load: clears the addresses, quantities and mark, ticks and redraws all four
+    // channels.
     void resetForLoadedTraces();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);

@@ -33,14 +33,13 @@ std::string MultiplyDecimal(std::string_view digits, std::uint64_t factor) {
 
 }  // namespace
 
+bool IsValidGain(std::string_view gain) {
+    return std::all_of(gain.begin(), gain.end(), [](char c) { return IsDigit(c) || c == '.'; });
+}
+
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
     ReadoutText result;
-    const bool invalid = std::any_of(gain.begin(), gain.end(),
-                                     [](char c) { return !IsDigit(c) && c != '.'; });
-    if (invalid) {
-        result.GainInvalid = true;
-        gain = {};
-    }
+    if (!IsValidGain(gain)) gain = {};
 
     // Gain digits G (every digit, the leftmost point removed; later points are not digits)
     // and the count D of characters after the leftmost point.

@@ -81,8 +81,8 @@ public:
     // shows position 99999. A view narrower than one sample is left as it is.
     void AlignViewToNewest();
     // Writes the exact decimal text of value x the gain text of `gainField` into `readout`,
-    // always with "." as the point. A gain text holding anything but digits and "." is erased
-    // first, which raises the gain field's change handler, and then counts as gain 1.
+    // always with "." as the point. The gain may use the user's decimal separator as well as
+    // "."; a gain text holding anything else counts as gain 1 and is left as typed.
     void CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout);
 
     // Handlers.
@@ -103,7 +103,7 @@ public:
     void CheckBoxClick(int k);      // CheckBox1..4
     void QuantityBoxChange(int k);  // ComboBox1..4
     void YScaleBoxChange(int k);    // ComboBox5..8
-    void LabeledEditChange(int t);  // gain edits LabeledEdit1..6
+    void LabeledEditChange(int t);  // gain edits LabeledEdit1..6; an invalid gain shows red
     void Exit1Click();
     // Engineering mode: the password dialog (only while no capture runs) and the base value
     // setting dialog; the main window stays disabled while either is open.

@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <utility>
 
 #include <sys/stat.h>
 
@@ -345,33 +344,22 @@ TEST_F(BaseValueDialogTest, MissingListFileIsReportedAndTheDialogCloses) {
     for (QWidget* window : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<TForm3*>(window), nullptr);
 }
 
-// Pipes and devices are refused before they are opened (a pipe would wait for a writer for
-// ever, a device could be read without end), and so are lists beyond the reader's bounds.
-TEST_F(BaseValueDialogTest, ListPathThatIsNoRegularFileOrTooLargeIsRefused) {
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("folder.plf"));
-    ASSERT_EQ(mkfifo(QFile::encodeName(PathOf("pipe.plf")).constData(), 0600), 0);
-    WriteFile(PathOf("huge.plf"), "P\r\n");
-    ASSERT_TRUE(QFile::resize(PathOf("huge.plf"), qint64(kMaxParameterListBytes) + 1));
-    const std::pair<QString, QString> cases[] = {{PathOf("folder.plf"), "Not a regular file"},
-                                                 {PathOf("pipe.plf"), "Not a regular file"},
-                                                 {"/dev/zero", "Not a regular file"},
-                                                 {PathOf("huge.plf"), "Larger than 16 MiB"}};
-    for (const auto& [path, why] : cases) {
-        SCOPED_TRACE(path.toStdString());
-        prompts_.asked.clear();
-        WriteSettings(path);
-        {
-            const testing::Watchdog watchdog("opening the dialog on " + path.toStdString());
-            Open();
-        }
-        EXPECT_TRUE(dialog_.isNull());
-        ASSERT_EQ(prompts_.asked.size(), 1u);
-        EXPECT_EQ(prompts_.asked[0].caption, "Load Error");
-        EXPECT_EQ(prompts_.asked[0].text, "Unable to read " + path + ": " + why);
-        EXPECT_EQ(prompts_.asked[0].icon, MessageIcon::Error);
-        EXPECT_TRUE(owner_->isEnabled());
-        ProcessDeferredDeletes();
+// A list file that is refused is reported and the dialog closes: a pipe, which would wait for
+// a writer for ever, is not even opened.
+TEST_F(BaseValueDialogTest, ListPathThatIsNoRegularFileIsRefused) {
+    const QString pipe = PathOf("pipe.plf");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    WriteSettings(pipe);
+    {
+        const testing::Watchdog watchdog("opening the dialog on a pipe");
+        Open();
     }
+    EXPECT_TRUE(dialog_.isNull());
+    ASSERT_EQ(prompts_.asked.size(), 1u);
+    EXPECT_EQ(prompts_.asked[0].caption, "Load Error");
+    EXPECT_EQ(prompts_.asked[0].text, "Unable to read " + pipe + ": Not a regular file");
+    EXPECT_EQ(prompts_.asked[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(owner_->isEnabled());
 }
 
 // The base-group file gets each name as the bytes the list file holds (here Big5, which the

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <utility>
 #include <vector>
 
 namespace altrix {

@@ -16,6 +16,7 @@
 #include <QProgressDialog>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace altrix {

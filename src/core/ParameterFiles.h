@@ -4,9 +4,12 @@
 // dialog. Settings files are private-profile text whose names match without regard to case.
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace altrix {
@@ -14,6 +17,10 @@ namespace altrix {
 inline constexpr const char* kDefaultListFilePath = "Parameter list.plf";
 inline constexpr int kBaseGroupCount = 5;
 inline constexpr int kParameterLineChars = 40;
+// Bounds of a parameter list file, far above any drive's list: a larger file is refused, so
+// reading one takes a moment and bounded memory.
+inline constexpr std::uintmax_t kMaxParameterListBytes = 16u << 20;
+inline constexpr std::size_t kMaxParameterLines = 100000;
 
 inline constexpr const char* kSettingsFileName = "altrix-scope.INI";
 
@@ -55,10 +62,17 @@ std::string ReadListFilePath(const std::string& settingsIniPath, const std::stri
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key);
 
-// The parameter names of a list file, in file order: each line's first 40 characters up
-// to the first blank. std::nullopt when the file does not exist; an existing file that
-// cannot be read gives no names. Opened read-only.
-std::optional<std::vector<std::string>> ReadParameterNames(const std::string& listFilePath);
+struct ParameterList {
+    bool Missing = false;  // nothing exists at the path
+    std::string Refused;   // why the file was not read, for the user; empty when it was
+    std::vector<std::string> Names;
+};
+
+// The parameter names of a list file, in file order, as their bytes stand in the file: each
+// non-empty line's first 40 characters up to the first blank. Anything but a regular file,
+// and a file beyond kMaxParameterListBytes or kMaxParameterLines, is refused. A regular file
+// that cannot be opened gives no names. Opened read-only.
+ParameterList ReadParameterNames(const std::string& listFilePath);
 
 // The base-group file of a list file: its extension replaced by ".ini", or ".ini" appended.
 // Callers pass the list file path that the names were read from (read with the same
@@ -67,11 +81,17 @@ std::string BaseGroupPath(const std::string& listFilePath);
 
 struct WriteResult {
     bool Ok = true;
-    std::string Error;  // "Unable to write to <path>" when !Ok
+    std::string Error;  // for the user when !Ok: a refused name, or "Unable to write to <path>"
 };
 
+// Why `name` cannot be a key of the base-group file that reads back byte for byte (empty,
+// "=" in it, a comment or section start, blanks at either end, control characters), or empty
+// when it can. Bytes beyond ASCII are kept as they are, whatever their encoding.
+std::string BaseGroupNameProblem(std::string_view name);
+
 // Erases section "usebase" and writes each name of group g (0-based) with the value g + 1,
-// groups in order, keeping the file's other sections.
+// groups in order, keeping the file's other sections. The file is replaced as a whole
+// (ReplaceFile). When a name has a BaseGroupNameProblem, nothing is written.
 WriteResult WriteBaseGroups(const std::string& baseGroupPath,
                             const std::array<std::vector<std::string>, kBaseGroupCount>& groups);
 

@@ -37,13 +37,11 @@ struct GainParts {
     std::string Digits = "1";
     bool HasPoint = false;
     std::size_t Decimals = 0;
-    bool Invalid = false;
 };
 
 GainParts SplitGain(std::string_view gain) {
     GainParts parts;
-    parts.Invalid = std::any_of(gain.begin(), gain.end(), [](char c) { return !IsDigit(c) && c != '.'; });
-    if (parts.Invalid || gain.empty()) return parts;
+    if (!IsValidGain(gain) || gain.empty()) return parts;
     parts.Digits.clear();
     const std::size_t point = gain.find('.');
     parts.HasPoint = point != std::string_view::npos;
@@ -58,10 +56,13 @@ GainParts SplitGain(std::string_view gain) {
 
 }  // namespace
 
+bool IsValidGain(std::string_view gain) {
+    return std::all_of(gain.begin(), gain.end(), [](char c) { return IsDigit(c) || c == '.'; });
+}
+
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
     ReadoutText result;
     const GainParts parts = SplitGain(gain);
-    result.GainInvalid = parts.Invalid;
     const std::string& gainDigits = parts.Digits;
     const bool hasPoint = parts.HasPoint;
     const std::size_t decimals = parts.Decimals;

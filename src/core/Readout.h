@@ -10,13 +10,15 @@
 namespace altrix {
 
 struct ReadoutText {
-    std::string Text;          // never empty
-    bool GainInvalid = false;  // the gain text held a character other than digits and "."
+    std::string Text;  // never empty
 };
+
+// A gain text of digits and "." only; an empty text is valid too (it counts as 1).
+bool IsValidGain(std::string_view gain);
 
 // The exact decimal product of `value` and the gain text, computed on the gain's digits
 // (never in floating point), always with "." as the decimal point. An empty or invalid gain
-// counts as 1; the caller erases an invalid gain field. Exact for gains of any length.
+// counts as 1. Exact for gains of any length.
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain);
 
 // The gain text as the double nearest to the value CountDataValue multiplies by: its digits

@@ -48,7 +48,7 @@ TEST(CountDataValue, ExactDecimalProductOfValueAndGainText) {
     for (const Case& c : cases) {
         const ReadoutText r = CountDataValue(c.value, c.gain);
         EXPECT_EQ(r.Text, c.text) << c.value << " x \"" << c.gain << "\"";
-        EXPECT_FALSE(r.GainInvalid);
+        EXPECT_TRUE(IsValidGain(c.gain)) << c.gain;
     }
 }
 
@@ -65,7 +65,7 @@ TEST(CountDataValue, EmptyOrInvalidGainCountsAsOne) {
     for (const Case& c : cases) {
         const ReadoutText r = CountDataValue(c.value, c.gain);
         EXPECT_EQ(r.Text, c.text) << "\"" << c.gain << "\"";
-        EXPECT_EQ(r.GainInvalid, c.invalid) << "\"" << c.gain << "\"";
+        EXPECT_EQ(IsValidGain(c.gain), !c.invalid) << "\"" << c.gain << "\"";
     }
 }
 

@@ -96,8 +96,8 @@ public:
     // shows position 99999. A view narrower than one sample is left as it is.
     void AlignViewToNewest();
     // Writes the exact decimal text of value x the gain text of `gainField` into `readout`,
-    // always with "." as the point. A gain text holding anything but digits and "." is erased
-    // first, which raises the gain field's change handler, and then counts as gain 1.
+    // always with "." as the point. The gain may use the user's decimal separator as well as
+    // "."; a gain text holding anything else counts as gain 1 and is left as typed.
     void CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout);
 
     // Handlers.
@@ -119,7 +119,7 @@ public:
     void CheckBoxClick(int k);      // CheckBox1..4
     void QuantityBoxChange(int k);  // ComboBox1..4
     void YScaleBoxChange(int k);    // ComboBox5..8
-    void LabeledEditChange(int t);  // gain edits LabeledEdit1..6
+    void LabeledEditChange(int t);  // gain edits LabeledEdit1..6; an invalid gain shows red
     void Exit1Click();
     // Help menu: the program's version and licences.
     void About1Click();
@@ -235,8 +235,8 @@ private:
     void connectAnalysisHandlers();
     // ChannelScale of channel k (1..4) from its Y-scale list.
     void takeChannelScale(int k);
-    // After a load, or its cancel: clears the addresses, quantities and mark, ticks and
-    // redraws all four channels.
+    // After a load: clears the addresses, quantities and mark, ticks and redraws all four
+    // channels.
     void resetForLoadedTraces();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);

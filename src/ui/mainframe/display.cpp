@@ -8,12 +8,14 @@
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
+#include <QApplication>
 #include <QLocale>
 #include <QPalette>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace altrix {
 
@@ -57,6 +59,23 @@ void AddVerticalLine(ScopeChart& chart, int series, std::int32_t x) {
 QString TimeText(double seconds) {
     return QString::fromStdString(FormatSeconds(seconds, '.'))
         .replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+// The gain text as the core reads it: where the user's decimal separator is not ".", it
+// stands for "." (which stays valid too, as the presets write it).
+std::string GainText(const QLineEdit& gain) {
+    QString text = gain.text();
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String(".")) text.replace(point, QLatin1String("."));
+    return text.toStdString();
+}
+
+// An invalid gain keeps its text, shown in red, and counts as 1 until it is corrected.
+void MarkGain(QLineEdit& gain) {
+    QPalette palette = gain.palette();
+    palette.setColor(QPalette::Text, IsValidGain(GainText(gain)) ? QApplication::palette(&gain).color(QPalette::Text)
+                                                                 : QColor(Qt::red));
+    gain.setPalette(palette);
 }
 
 }  // namespace
@@ -224,11 +243,7 @@ void TForm1::AlignViewToNewest() {
 }
 
 void TForm1::CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout) {
-    const ReadoutText result = altrix::CountDataValue(value, gainField->text().toStdString());
-    // Erasing the gain raises its change handler, which recomputes that trace's readouts with
-    // the empty gain before this readout is written.
-    if (result.GainInvalid) gainField->setText(QString());
-    readout->setText(QString::fromStdString(result.Text));
+    readout->setText(QString::fromStdString(altrix::CountDataValue(value, GainText(*gainField)).Text));
 }
 
 TForm1::ReadoutRow TForm1::readoutRow(int t) const {
@@ -312,6 +327,7 @@ void TForm1::Chart1DblClick() {
 
 void TForm1::LabeledEditChange(int t) {
     const CaptureRecord& rec = record();
+    MarkGain(*readoutRow(t).gain);
     // The readouts follow every gain edit, whether or not the trace is shown or a capture runs.
     if (!IsWindowPosition(rec.CursorPosition)) {
         readoutRow(t).data->setText(QStringLiteral("N/A"));

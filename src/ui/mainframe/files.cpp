@@ -1,5 +1,6 @@
 // TForm1: saving the display window to a waveform file and loading one into the channel
-// traces, with the window's reset for the loaded traces.
+// traces, with the window's reset for the loaded traces. A load that does not complete changes
+// nothing.
 
 #include "Mainframe.h"
 
@@ -7,11 +8,15 @@
 #include "WaveformFile.h"
 #include "ui_Mainframe.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProgressDialog>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace altrix {
@@ -32,6 +37,29 @@ std::string NativePath(const QString& fileName) {
 QString FailureText(const char* action, const QString& fileName, const FileResult& result) {
     return QStringLiteral("Unable to %1 %2: %3")
         .arg(QLatin1String(action), fileName, QString::fromLocal8Bit(result.Error));
+}
+
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressDelayMs = 500;
+
+// Reads a waveform file into the record while the window stays alive: the window's events are
+// handled after each chunk, and a read that lasts shows its progress in a dialog over `window`
+// whose Cancel stops it. Until that dialog shows, user input waits; once it shows, it blocks
+// input to the window itself.
+FileResult ReadWithProgress(CaptureRecord& record, const QString& fileName, QWidget* window) {
+    QProgressDialog progress(QStringLiteral("Loading %1").arg(QDir::toNativeSeparators(fileName)),
+                             QStringLiteral("Cancel"), 0, kProgressSteps, window);
+    progress.setWindowTitle(QStringLiteral("Load Waveform file"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setValue(0);
+    return ReadWaveformFile(record, NativePath(fileName), [&progress](std::uint64_t done, std::uint64_t total) {
+        if (total > 0)
+            progress.setValue(static_cast<int>(std::min(done, total) * kProgressSteps / total));
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+    });
 }
 
 }  // namespace
@@ -83,16 +111,17 @@ void TForm1::Loadwaveformfile1Click() {
     do {
         fileName = askFileName(OpenDialog1, &Prompts::askOpenFileName);
     } while (!fileName.isEmpty() && !QFileInfo::exists(fileName));
-
-    if (!fileName.isEmpty()) {
-        // A file that cannot be read leaves the capture and the caption as they were.
-        const FileResult result = ReadWaveformFile(record(), NativePath(fileName));
-        if (result.Ok)
-            showFileName(fileName);
-        else
-            prompts_.showMessage(QStringLiteral("Load Error"), FailureText("read", fileName, result),
-                                 MessageIcon::Error, MessageButtons::Ok);
+    // A cancel, a file that cannot be read (reported) and a cancelled read leave the traces,
+    // the channel controls and the caption as they were.
+    if (fileName.isEmpty()) return;
+    const FileResult result = ReadWithProgress(record(), fileName, this);
+    if (result.Cancelled) return;
+    if (!result.Ok) {
+        prompts_.showMessage(QStringLiteral("Load Error"), FailureText("read", fileName, result),
+                             MessageIcon::Error, MessageButtons::Ok);
+        return;
     }
+    showFileName(fileName);
     resetForLoadedTraces();
 }
 

@@ -11,6 +11,7 @@ namespace altrix {
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kRatePeriod{1000};
+constexpr int kSetsPerSecond = 5000;
 }  // namespace
 
 CaptureSession::CaptureSession(std::string settingsIniPath, QObject* parent)
@@ -57,7 +58,8 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     ResetForRun(*record_);
     health_ = {};
     lastByteAt_ = rateSince_ = Clock::now();
-    rateSets_ = 0;
+    rateBlocks_ = 0;
+    reconnecting_ = false;
     timer_->start();
     emit started();
     return true;
@@ -69,6 +71,7 @@ void CaptureSession::Stop() {
     port_.Close();
     timer_->stop();
     port_.PortOpen = false;
+    reconnecting_ = false;
     emit stopped();
 }
 
@@ -84,24 +87,60 @@ void CaptureSession::Tick() {
     if (newSets < 0) newSets += kTraceSlots;
     const auto now = Clock::now();
     if (rec.ReceivedCount > 0) lastByteAt_ = now;
-    updateHealth(now, newSets);
+    if (reconnecting_) tryReconnect(now);
+    updateHealth(now);
     emit ticked(newSets);
 
-    if (IsRunning() && (port_.Vanished() || now - lastByteAt_ >= kSilenceLimit)) {
-        const auto silentFor = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastByteAt_);
-        Stop();
-        emit linkLost(QDateTime::currentDateTime().addMSecs(-silentFor.count()));
-    }
+    if (IsRunning() && !reconnecting_ && (port_.Vanished() || now - lastByteAt_ >= kSilenceLimit))
+        loseLink(now);
 }
 
-void CaptureSession::updateHealth(Clock::time_point now, int newSets) {
+void CaptureSession::loseLink(Clock::time_point now) {
+    const auto silentFor = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastByteAt_);
+    const QDateTime lastByteAt = QDateTime::currentDateTime().addMSecs(-silentFor.count());
+    if (!autoReconnect_) {
+        Stop();
+        emit linkLost(lastByteAt);
+        return;
+    }
+    // A drive that went quiet on a port still open is told to stop, within one exchange's time.
+    SendStreamReset(port_);
+    closePort();
+    reconnecting_ = true;
+    lastAttemptAt_ = now;
+    emit reconnecting(lastByteAt);
+}
+
+void CaptureSession::tryReconnect(Clock::time_point now) {
+    if (now - lastAttemptAt_ < kRetryPeriod) return;
+    lastAttemptAt_ = now;
+    CaptureRecord& rec = *record_;
+    port_.PortOpen = port_.Open(rec.PortName, rec.BaudRate) == OpenResult::Opened;
+    if (!port_.PortOpen) return;
+    if (!SendStartCapture(port_, setup_.Addresses)) {
+        closePort();
+        return;
+    }
+    // The time without a stream keeps its place on the time axis.
+    const auto missed = std::chrono::duration<double>(Clock::now() - lastByteAt_).count();
+    RestartStream(rec, static_cast<std::int64_t>(missed * kSetsPerSecond), setup_.Enabled);
+    lastByteAt_ = Clock::now();
+    reconnecting_ = false;
+    emit reconnected();
+}
+
+void CaptureSession::updateHealth(Clock::time_point now) {
+    const StreamHealth& stream = record_->Health;
+    health_.BlocksLost = stream.BlocksLost;
+    health_.Resyncs = stream.Resyncs;
+    health_.BytesDiscarded = stream.BytesDiscarded;
     health_.SecondsSinceLastByte = std::chrono::duration<double>(now - lastByteAt_).count();
-    rateSets_ += newSets;
     const auto elapsed = now - rateSince_;
     if (elapsed >= kRatePeriod) {
-        health_.SetsPerSecond = rateSets_ / std::chrono::duration<double>(elapsed).count();
+        const std::uint64_t blocks = stream.BlocksDecoded - rateBlocks_;
+        health_.SetsPerSecond = static_cast<double>(blocks * kSetsPerBlock) / std::chrono::duration<double>(elapsed).count();
         rateSince_ = now;
-        rateSets_ = 0;
+        rateBlocks_ = stream.BlocksDecoded;
     }
 }
 
@@ -124,10 +163,11 @@ void CaptureSession::Identify(const std::string& portName) {
 }
 
 void CaptureSession::Shutdown() {
+    timer_->stop();
+    reconnecting_ = false;
     if (!port_.IsOpen()) return;
     SendStreamReset(port_);
     closePort();
-    timer_->stop();
 }
 
 }  // namespace altrix

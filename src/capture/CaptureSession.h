@@ -65,6 +65,13 @@ public:
     const CaptureSetup& Setup() const { return setup_; }
 
     const LinkHealth& Health() const { return health_; }
+    // With auto-reconnect a lost link does not end the capture: the port is tried again every
+    // kRetryPeriod and, once it opens and takes the start exchange, the capture carries on with
+    // the same channels, the time without a stream filled and marked as a gap.
+    void SetAutoReconnect(bool on) { autoReconnect_ = on; }
+    bool AutoReconnect() const { return autoReconnect_; }
+    bool Reconnecting() const { return reconnecting_; }
+    static constexpr std::chrono::milliseconds kRetryPeriod{1000};
 
     // DrawPointCount that every tick of a capture sets (the chosen drawing mode's).
     void SetCaptureDensity(std::int32_t pointCount) { captureDensity_ = pointCount; }
@@ -83,7 +90,7 @@ public:
     void Tick();
     // Type Identify: a one-shot exchange that ends in identified() or linkFailed().
     void Identify(const std::string& portName);
-    // The window closes: a capture that holds the port ends quietly (no stopped()).
+    // The window closes: a capture ends quietly (no stopped()).
     void Shutdown();
 
 signals:
@@ -96,12 +103,17 @@ signals:
     // The running capture ended because its link was lost after the last byte at `lastByteAt`;
     // what it had decoded is kept.
     void linkLost(const QDateTime& lastByteAt);
+    // With auto-reconnect: the link was lost and is being tried again; it is back.
+    void reconnecting(const QDateTime& lastByteAt);
+    void reconnected();
 
 private:
     // Opens `portName` into PortOpen; on failure emits linkFailed().
     bool openPort(const std::string& portName);
     void closePort();
-    void updateHealth(std::chrono::steady_clock::time_point now, int newSets);
+    void updateHealth(std::chrono::steady_clock::time_point now);
+    void loseLink(std::chrono::steady_clock::time_point now);
+    void tryReconnect(std::chrono::steady_clock::time_point now);
 
     std::unique_ptr<CaptureRecord> record_;
     CommPort port_;
@@ -110,9 +122,12 @@ private:
     std::int32_t captureDensity_ = 10000;
     LinkHealth health_;
     std::chrono::steady_clock::time_point lastByteAt_{};
-    // The sets counted towards SetsPerSecond since rateSince_.
+    // Blocks decoded when SetsPerSecond was last taken, at rateSince_.
     std::chrono::steady_clock::time_point rateSince_{};
-    int rateSets_ = 0;
+    std::uint64_t rateBlocks_ = 0;
+    bool autoReconnect_ = false;
+    bool reconnecting_ = false;
+    std::chrono::steady_clock::time_point lastAttemptAt_{};
 };
 
 }  // namespace altrix

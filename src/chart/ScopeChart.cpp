@@ -78,6 +78,7 @@ ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
 
     mRubberBand = new QRubberBand(QRubberBand::Rectangle, this);
     connect(this, &QCustomPlot::beforeReplot, this, &ScopeChart::beforeDrawSeries);
+    connect(this, &QCustomPlot::beforeReplot, this, &ScopeChart::placeBands);
     // Lay out now so that the pixel conversions hold before the first repaint.
     updateLayout();
 }
@@ -263,6 +264,34 @@ void ScopeChart::mouseReleaseEvent(QMouseEvent* event) {
         scrollTo(pos);
     }
     QCustomPlot::mouseReleaseEvent(event);
+}
+
+void ScopeChart::setBands(std::span<const QCPRange> ranges) {
+    mBandRanges.assign(ranges.begin(), ranges.end());
+    while (mBands.size() < mBandRanges.size()) {
+        auto* band = new QCPItemRect(this);
+        band->setLayer(QStringLiteral("grid"));  // behind the series
+        band->setPen(Qt::NoPen);
+        band->setBrush(QColor(0x80, 0x80, 0x80, 0x90));
+        band->topLeft->setType(QCPItemPosition::ptPlotCoords);
+        band->bottomRight->setType(QCPItemPosition::ptPlotCoords);
+        mBands.push_back(band);
+    }
+    mBandCount = static_cast<int>(mBandRanges.size());
+    placeBands();
+}
+
+void ScopeChart::placeBands() {
+    const double minWidth = kMinBandPixels * xAxis->range().size() / kWidth;
+    for (std::size_t i = 0; i < mBands.size(); ++i) {
+        QCPItemRect& band = *mBands[i];
+        band.setVisible(i < mBandRanges.size());
+        if (i >= mBandRanges.size()) continue;
+        const QCPRange& range = mBandRanges[i];
+        const double widen = std::max(0.0, minWidth - range.size()) / 2;
+        band.topLeft->setCoords(range.lower - widen, kLeftMax);
+        band.bottomRight->setCoords(range.upper + widen, kLeftMin);
+    }
 }
 
 }  // namespace altrix

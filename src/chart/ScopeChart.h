@@ -8,6 +8,8 @@
 #include <QRect>
 
 #include <array>
+#include <span>
+#include <vector>
 
 class QRubberBand;
 
@@ -51,6 +53,12 @@ public:
     static constexpr double kTopMin = 0, kTopMax = 99999;
     static constexpr double kRightMin = -32768, kRightMax = 32767;
 
+    // Grey bands behind the series over the bottom-axis ranges [first, last], each at least
+    // kMinBandPixels wide at the current zoom; replaces the bands set before.
+    void setBands(std::span<const QCPRange> ranges);
+    int bandCount() const { return mBandCount; }
+    static constexpr double kMinBandPixels = 3;
+
 signals:
     // Raised at every replot before the series are drawn; series refilled by a slot
     // connected here are drawn in the same replot.
@@ -88,6 +96,11 @@ private:
     QPoint mGestureStart;
     QPoint mLastScrollPos;
     QRubberBand* mRubberBand = nullptr;
+    // Band items are made once and reused; those past mBandCount are hidden.
+    std::vector<QCPItemRect*> mBands;
+    std::vector<QCPRange> mBandRanges;
+    int mBandCount = 0;
+    void placeBands();
 };
 
 }  // namespace altrix

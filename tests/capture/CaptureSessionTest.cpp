@@ -135,6 +135,45 @@ TEST_F(CaptureSessionTest, ALinkSilentForASecondEndsTheCaptureAsStopDoes) {
     EXPECT_FALSE(session_.port().IsOpen());
 }
 
+TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAndMarked) {
+    sim::PtySettings settings;
+    settings.Speed = 1.0;
+    settings.UnplugAfter = 500ms;
+    settings.ReplugAfter = 1500ms;
+    drive_ = std::make_unique<RunningDrive>(settings);
+    ASSERT_TRUE(drive_->Started()) << drive_->Error();
+    QSignalSpy reconnecting(&session_, &CaptureSession::reconnecting);
+    QSignalSpy reconnected(&session_, &CaptureSession::reconnected);
+    QSignalSpy lost(&session_, &CaptureSession::linkLost);
+    session_.SetAutoReconnect(true);
+    const CaptureSetup setup{kChannels, {true, true, true, true}};
+    ASSERT_TRUE(session_.Start(drive_->Link(), setup));
+    ASSERT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        QCoreApplication::processEvents();
+        return reconnected.count() == 1 && session_.record().Health.BlocksDecoded > 200;
+    }, 10s));
+    EXPECT_EQ(reconnecting.count(), 1);
+    EXPECT_EQ(lost.count(), 0);
+    EXPECT_TRUE(session_.IsRunning());
+    const CaptureRecord& rec = session_.record();
+    ASSERT_EQ(rec.GapCount, 1u);
+    const TraceGap gap = rec.Gaps[0];
+    // About the time without a stream: the unplug, the silence limit and the retries.
+    EXPECT_GE(gap.Sets, 5000);
+    // Before the gap the first stream, after it the new one from its first set, each in place.
+    for (int slot = 0; slot < gap.FirstSlot; ++slot)
+        ASSERT_EQ(rec.ChannelTrace[0][slot], sim::SampleValue(kChannels[0], static_cast<std::uint64_t>(slot))) << slot;
+    for (int slot = gap.FirstSlot; slot < gap.FirstSlot + gap.Sets; ++slot)
+        ASSERT_EQ(rec.ChannelTrace[0][slot], rec.ChannelTrace[0][gap.FirstSlot - 1]) << slot;
+    for (int slot = gap.FirstSlot + gap.Sets; slot < rec.NextSample; ++slot)
+        ASSERT_EQ(rec.ChannelTrace[0][slot],
+                  sim::SampleValue(kChannels[0], static_cast<std::uint64_t>(slot - gap.FirstSlot - gap.Sets)))
+            << slot;
+    session_.Stop();
+    EXPECT_FALSE(session_.IsRunning());
+}
+
 // A pseudo-terminal whose other side never reads, its output queue already full: the port
 // opens, but no byte leaves.
 class StalledTerminal {

@@ -137,6 +137,10 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
 void TForm1::rememberValues() {
     remembered_.add("Link", "PortName", ui_->COMSelectBox1);
     remembered_.add(
+        "Link", "AutoReconnect",
+        [this](const QString& stored) { ui_->AutoReconnect1->setChecked(stored == QLatin1String("1")); },
+        [this] { return QString::number(ui_->AutoReconnect1->isChecked() ? 1 : 0); });
+    remembered_.add(
         "Display", "DrawingMode",
         [this](const QString& stored) {
             for (const DrawingMode& mode : drawingModes_)

@@ -26,9 +26,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 #include <string>
 
 class QAction;
+class QCPRange;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -258,6 +260,8 @@ private:
     void buildLinkStatus();
     void showLinkHealth();
     void showLinkLost(const QDateTime& lastByteAt);
+    // The gaps the decoder filled in the window, as grey bands on the chart.
+    void showGaps();
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
 
@@ -271,6 +275,7 @@ private:
     ColumnView envelopeView_{};  // the view of the last full envelope redraw
     // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
     std::array<QLabel*, 4> linkLabels_{};
+    std::vector<QCPRange> gapBands_;  // kept for its storage
     // Made when first opened; children of the window.
     MeasureForm* measureForm_ = nullptr;
     SpectrumForm* spectrumForm_ = nullptr;

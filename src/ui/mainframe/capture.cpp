@@ -85,6 +85,7 @@ void TForm1::Button1Click() {
 void TForm1::showCaptureStarted() {
     Ui::TForm1& ui = *ui_;
     ScopeChart& chart = *ui.Chart1;
+    chart.setBands({});
     AlignViewToNewest();
     setWindowTitle(QString::fromLatin1(kCaptionText));
     for (const ChannelControls& channel : channels_) chart.clearSeries(channel.series);
@@ -130,6 +131,7 @@ void TForm1::showCaptureTick() {
     }
     if (rec.DataError) ui_->Label10->show();
     showLinkHealth();
+    if (rec.GapCount > 0) showGaps();
     emit traceViewChanged();
 }
 

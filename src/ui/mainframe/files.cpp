@@ -127,6 +127,9 @@ void TForm1::Loadwaveformfile1Click() {
 
 void TForm1::resetForLoadedTraces() {
     CaptureRecord& rec = record();
+    // A file holds no gaps.
+    rec.GapCount = 0;
+    ui_->Chart1->setBands({});
     for (int k = 1; k <= kChannelCount; ++k) takeChannelScale(k);
     rec.ReadoutEnabled = true;
     // The file names no addresses. The space is none either, but it ticks each channel's box

@@ -3,6 +3,7 @@
 
 #include "Mainframe.h"
 
+#include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
 #include <QLabel>
@@ -28,6 +29,23 @@ void TForm1::buildLinkStatus() {
                    AddStatusLabel(bar, "LinkResyncLabel"), AddStatusLabel(bar, "LinkIdleLabel")};
     showLinkHealth();
     connect(&session_, &CaptureSession::linkLost, this, &TForm1::showLinkLost);
+    connect(ui_->AutoReconnect1, &QAction::toggled, &session_, &CaptureSession::SetAutoReconnect);
+}
+
+void TForm1::showGaps() {
+    const CaptureRecord& rec = record();
+    // The gaps the decoder filled, newest last, as window positions; older ones have left it.
+    const std::uint64_t kept = std::min<std::uint64_t>(rec.GapCount, kGapRingSize);
+    gapBands_.clear();
+    for (std::uint64_t n = rec.GapCount - kept; n < rec.GapCount; ++n) {
+        const TraceGap& gap = rec.Gaps[n % kGapRingSize];
+        int first = gap.FirstSlot - rec.NextSample + kWindowPositions;
+        if (first < 0) first += kTraceSlots;
+        const int last = first + gap.Sets - 1;
+        if (gap.Sets > 0 && last >= 0 && first <= kNewestPosition)
+            gapBands_.emplace_back(std::max(first, 0), std::min(last, kNewestPosition));
+    }
+    ui_->Chart1->setBands(gapBands_);
 }
 
 void TForm1::showLinkHealth() {
@@ -36,7 +54,9 @@ void TForm1::showLinkHealth() {
     linkLabels_[0]->setText(QStringLiteral("%1 of 5000 sets/s").arg(locale.toString(health.SetsPerSecond, 'f', 0)));
     linkLabels_[1]->setText(QStringLiteral("Blocks lost: %1").arg(health.BlocksLost));
     linkLabels_[2]->setText(QStringLiteral("Resyncs: %1, %2 bytes discarded").arg(health.Resyncs).arg(health.BytesDiscarded));
-    linkLabels_[3]->setText(QStringLiteral("Last byte %1 s ago").arg(locale.toString(health.SecondsSinceLastByte, 'f', 1)));
+    linkLabels_[3]->setText(session_.Reconnecting()
+                                ? QStringLiteral("Link lost %1 s ago, reconnecting").arg(locale.toString(health.SecondsSinceLastByte, 'f', 0))
+                                : QStringLiteral("Last byte %1 s ago").arg(locale.toString(health.SecondsSinceLastByte, 'f', 1)));
 }
 
 void TForm1::showLinkLost(const QDateTime& lastByteAt) {

@@ -6,10 +6,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <random>
-#include <system_error>
 #include <vector>
 
 #include "Readout.h"
@@ -18,9 +15,8 @@ namespace altrix {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = 256 * 1024;
+constexpr std::size_t kReadChunkBytes = 256 * 1024;
 constexpr std::size_t kCountedFieldChars = 6;
-constexpr int kTempNameAttempts = 100;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -29,59 +25,24 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
-// Creates a new, not yet existing file "<path>.tmp-XXXXXX" in the target's folder, so
-// that the finished file can be renamed over the target on the same file system.
-FilePtr CreateFileBeside(const std::string& path, std::string& tempPath, int& error) {
-    static constexpr char kNameChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device seed;
-    std::minstd_rand random(seed());
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof kNameChars - 2);
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = path + ".tmp-";
-        for (int i = 0; i < 6; ++i) tempPath += kNameChars[pick(random)];
-        if (std::FILE* file = std::fopen(tempPath.c_str(), "wbx")) return FilePtr(file);
-        error = errno;
-        if (error != EEXIST) return nullptr;
-    }
-    return nullptr;
+void AppendSample(std::string& out, std::int16_t value) {
+    std::array<char, 8> digits;
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    out.append(digits.data(), end);
 }
 
-// The file's bytes, produced a chunk at a time.
-class LineWriter {
-public:
-    explicit LineWriter(std::FILE* file) : file_(file) { buffer_.reserve(kChunkBytes + 64); }
-
-    void Append(std::string_view text) { buffer_.append(text); }
-
-    void AppendSample(std::int16_t value) {
-        std::array<char, 8> digits;
-        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-        buffer_.append(digits.data(), end);
-    }
-
-    // Writes the buffer out once it holds a chunk (or always, when `all`).
-    bool Flush(bool all) {
-        if (buffer_.empty() || (!all && buffer_.size() < kChunkBytes)) return true;
-        const bool ok = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
-        buffer_.clear();
-        return ok;
-    }
-
-private:
-    std::FILE* file_;
-    std::string buffer_;
-};
-
 bool WriteDisplayWindow(const CaptureRecord& record, std::FILE* file, char decimalSeparator) {
-    LineWriter out(file);
+    ChunkWriter out(file);
+    std::string& text = out.Buffer();
     for (std::int32_t x = 0; x < kWindowPositions; ++x) {
         const int slot = SlotOfPosition(record.NextSample, x);
-        out.Append(FormatSeconds(PositionSeconds(x), decimalSeparator));
+        char time[kMaxSetSecondsLength];
+        text.append(time, WriteSetSeconds(time, x + 1, decimalSeparator));
         for (const ChannelSamples& trace : record.ChannelTrace) {
-            out.Append(" ");
-            out.AppendSample(trace[slot]);
+            text += ' ';
+            AppendSample(text, trace[slot]);
         }
-        out.Append("\r\n");
+        text += "\r\n";
         if (!out.Flush(false)) return false;
     }
     return out.Flush(true);
@@ -158,33 +119,9 @@ private:
 
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
                              char decimalSeparator) {
-    std::string tempPath;
-    int error = 0;
-    FilePtr file = CreateFileBeside(path, tempPath, error);
-    if (!file) return {false, ErrorText(error)};
-
-    const auto fail = [&tempPath](int cause) {
-        std::error_code ignored;
-        std::filesystem::remove(tempPath, ignored);
-        return FileResult{false, ErrorText(cause)};
-    };
-    errno = 0;
-    if (!WriteDisplayWindow(record, file.get(), decimalSeparator)) {
-        const int cause = errno ? errno : EIO;
-        file.reset();
-        return fail(cause);
-    }
-    if (std::fclose(file.release()) != 0) return fail(errno ? errno : EIO);
-
-    // A replaced file keeps its permissions.
-    std::error_code ec;
-    const auto existing = std::filesystem::status(path, ec);
-    if (!ec && std::filesystem::is_regular_file(existing)) {
-        std::filesystem::permissions(tempPath, existing.permissions(), ec);
-    }
-    std::filesystem::rename(tempPath, path, ec);
-    if (ec) return fail(ec.value());
-    return {};
+    return WriteFileAtomically(path, [&record, decimalSeparator](std::FILE* file) {
+        return WriteDisplayWindow(record, file, decimalSeparator);
+    });
 }
 
 FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path) {
@@ -193,7 +130,7 @@ FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path) {
 
     // The first chunk is read before anything is cleared, so that a path that opens but
     // cannot be read (a folder) leaves the record as it was.
-    std::vector<char> chunk(kChunkBytes);
+    std::vector<char> chunk(kReadChunkBytes);
     errno = 0;
     std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
     if (got == 0 && std::ferror(file.get())) return {false, ErrorText(errno ? errno : EIO)};

@@ -6,14 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "AtomicFile.h"
 #include "CaptureRecord.h"
 
 namespace altrix {
-
-struct FileResult {
-    bool Ok = true;
-    std::string Error;  // what failed, for the user, when !Ok
-};
 
 // Writes the display window to `path`. The file is written beside the target and renamed
 // over it, so an existing file is either replaced whole or left as it was.

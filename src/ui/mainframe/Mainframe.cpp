@@ -112,6 +112,7 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
     connectCaptureHandlers();
     connectReferenceHandlers();
     connectFileHandlers();
+    connectExportHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);

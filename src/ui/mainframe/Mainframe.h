@@ -6,7 +6,7 @@
 // folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom,
 // cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
 // (RUN, STOP, the capture tick, Type Identify), references.cpp (the reference waveforms),
-// files.cpp (waveform file save and load).
+// files.cpp (waveform file save and load), export.cpp (CSV and image exports).
 
 #include "CaptureRecord.h"
 #include "Passwordform.h"
@@ -19,10 +19,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QCPPainter;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QTimer;
@@ -123,6 +126,11 @@ public:
     // Waveform files: File menu items and tool buttons SpeedButton3 (save), SpeedButton2 (load).
     void SaveWaveformFile1Click();
     void Loadwaveformfile1Click();
+    // Exports: the CSV dialog (raw values, mark-to-cursor range) and then the file; the chart
+    // with a legend as an image file (PNG, SVG, PDF, ... by suffix) or on the clipboard.
+    void ExportCsv1Click();
+    void ExportImage1Click();
+    void CopyImage1Click();
     // References r (1, 2): the "Save Ch" items Ch11..Ch42 copy channel c (1..4) into r; the
     // show items ShowRef1/2, the show switches CheckBox5/6 and the Y-scale lists ComboBox9/10.
     // Their gain fields are LabeledEditChange(5) and (6).
@@ -181,6 +189,7 @@ private:
     void connectCaptureHandlers();
     void connectReferenceHandlers();
     void connectFileHandlers();
+    void connectExportHandlers();
     // ChannelScale of channel k (1..4) from its Y-scale list.
     void takeChannelScale(int k);
     // After a load, or its cancel: clears the addresses, quantities and mark, ticks and
@@ -188,6 +197,16 @@ private:
     void resetForLoadedTraces();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
+    // Exports: the name of a file to write (asking before an existing one is replaced, empty
+    // when cancelled); the CSV export once its dialog is confirmed; the CSV column of trace t
+    // (numbered as for LabeledEditChange) and whether t is shown; the chart with its legend.
+    QString askFileToWrite(const FileDialogSpec& dialog);
+    void exportCsv(bool raw, bool markToCursor);
+    std::string traceColumnName(int t) const;
+    bool traceShown(int t) const;
+    void paintChartImage(QCPPainter& painter);
+    QImage chartImage();
+    QByteArray chartImageFile(const QString& suffix);
     // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
     // mode commands and the readouts that follow the mouse. STOP stays enabled.
     void lockForCapture(bool locked);
@@ -211,6 +230,11 @@ private:
                                      QStringLiteral("*.wfd"), false};
     const FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
                                      QStringLiteral("*.wfd"), true};
+    const FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
+                                         QStringLiteral("csv"), true};
+    const FileDialogSpec ImageExportDialog{
+        QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),
+        QStringLiteral("png"), true};
     const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
                                      false};
 };

@@ -2,6 +2,7 @@
 // traces, with the window's reset for the loaded traces.
 
 #include "Mainframe.h"
+#include "files.h"
 
 #include "ScopeChart.h"
 #include "WaveformFile.h"
@@ -25,6 +26,8 @@ char TimeDecimalSeparator() {
     return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
 }
 
+}  // namespace
+
 std::string NativePath(const QString& fileName) {
     return QFile::encodeName(fileName).toStdString();
 }
@@ -33,8 +36,6 @@ QString FailureText(const char* action, const QString& fileName, const FileResul
     return QStringLiteral("Unable to %1 %2: %3")
         .arg(QLatin1String(action), fileName, QString::fromLocal8Bit(result.Error));
 }
-
-}  // namespace
 
 void TForm1::connectFileHandlers() {
     const Ui::TForm1& ui = *ui_;

@@ -1,6 +1,7 @@
 // altrix-scope: creates the main window and runs the message loop until the window closes.
 
 #include "CommPort.h"
+#include "ExportCommand.h"
 #include "Mainframe.h"
 #include "ParameterFiles.h"
 #include "Prompts.h"
@@ -9,8 +10,10 @@
 
 #include <cstdlib>
 #include <exception>
+#include <optional>
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> status = altrix::RunExportCommand(argc, argv)) return *status;
     QApplication app(argc, argv);
     altrix::DefaultPrompts prompts;
     // The one link to the drive: made before the window, closed when it goes at the end.

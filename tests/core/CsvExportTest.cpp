@@ -95,24 +95,10 @@ TEST_F(CsvExportTest, RangesAreWrittenByteForByte) {
     }
 }
 
-TEST_F(CsvExportTest, WholeWindowRunsFromTimeZeroToTheNewestSet) {
-    setSet(0, {1, 2, 3, 4}, {0, 0});
-    setSet(kNewestPosition, {100, -1, 2048, -9}, {0, 0});
-    const std::string bytes = exported(Quantities());
-
-    std::size_t lines = 0;
-    for (char c : bytes) lines += c == '\n';
-    EXPECT_EQ(lines, 1u + kWindowPositions);
-    const std::string header = "time_s,Output frequency (Hz),DC_bus (Vdc),Torque Command (%),Mem 9014\r\n";
-    const std::string start = header + "0,.01,.2,.29295,4\r\n0.0002,";
-    EXPECT_EQ(bytes.substr(0, start.size()), start);
-    EXPECT_TRUE(bytes.ends_with("\r\n19.9998,1.00,-.1,199.98720,-9\r\n"));
-}
-
 TEST(CsvColumnNames, QuantityThenTypedAddressThenChannelNumber) {
     EXPECT_EQ(ChannelColumnName(1, "DC_bus (Vdc)", "9042"), "DC_bus (Vdc)");
     EXPECT_EQ(ChannelColumnName(2, "", " 9014 "), "Mem 9014");
-    EXPECT_EQ(ChannelColumnName(3, "", " "), "Channel 3");
+    EXPECT_EQ(ChannelColumnName(3, "", " "), "Channel 3");  // after a load
     EXPECT_EQ(ReferenceColumnName(1, ""), "Ref1");
     EXPECT_EQ(ReferenceColumnName(2, "DC_bus (Vdc)"), "Ref2 DC_bus (Vdc)");
 }

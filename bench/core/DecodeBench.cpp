@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "Readout.h"
@@ -16,31 +17,46 @@ namespace {
 
 using namespace altrix;
 
+// The blocks of a capture's stream repeat every 256 blocks (the counter is one byte).
+constexpr std::size_t kStreamPeriod = 256 * kBlockBytes;
+
+// A stream with good headers, periodic, long enough that every slice of `count` bytes
+// starting inside the first period is there in one piece.
 std::vector<std::uint8_t> StreamBytes(std::size_t count) {
-    std::vector<std::uint8_t> bytes(count);
-    for (std::size_t i = 0; i < count; ++i)
-        bytes[i] = (i % kBlockBytes == 1) ? kGoodBlockMarker : static_cast<std::uint8_t>(i * 31);
+    std::vector<std::uint8_t> bytes(kStreamPeriod + count);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const std::size_t offset = i % kBlockBytes;
+        bytes[i] = offset == 0   ? static_cast<std::uint8_t>(i / kBlockBytes)
+                   : offset == 1 ? kGoodBlockMarker
+                                 : static_cast<std::uint8_t>(i * 31);
+    }
     return bytes;
 }
 
-// One receive of `range(0)` bytes stored and decoded into a running capture.
+// One receive of `range(0)` bytes stored and decoded into a running capture; successive
+// receives continue the stream.
 void Decode(benchmark::State& state) {
-    const auto bytes = StreamBytes(static_cast<std::size_t>(state.range(0)));
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const auto bytes = StreamBytes(count);
     auto rec = std::make_unique<CaptureRecord>();
     ResetForRun(*rec);
     const ChannelEnables on{true, true, true, true};
+    std::size_t at = 0;
     for (auto _ : state) {
-        StoreAndDecode(*rec, bytes, on);
+        StoreAndDecode(*rec, std::span(bytes).subspan(at, count), on);
         benchmark::DoNotOptimize(rec->NextSample);
+        at = (at + count) % kStreamPeriod;
     }
+    if (rec->DataError) state.SkipWithError("the stream fell out of step");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
 void Decode_Baseline(benchmark::State& state) {
-    const auto bytes = StreamBytes(static_cast<std::size_t>(state.range(0)));
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const auto bytes = StreamBytes(count);
     auto rec = std::make_unique<CaptureRecord>();
     for (auto _ : state) {
-        std::memcpy(rec->StreamRing.data(), bytes.data(), bytes.size());
+        std::memcpy(rec->StreamRing.data(), bytes.data(), count);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));

@@ -1,13 +1,14 @@
 // The capture as the window runs it, offscreen. One tick (read and decode a tick's 2031 bytes
 // of stream, redraw four traces, one replot, four readouts) at the density of each drawing
 // mode (2000 Simplified, 5000 Fast, 10000 High precision), against the bare decode of the
-// same bytes as baseline; and a 10 s live capture from the simulated drive at real time on
-// the real 50 ms timer, reported as CPU seconds per wall second and peak memory.
+// same bytes as baseline; the Envelope mode's tick against the High precision one; and a
+// 10 s live capture from the simulated drive at real time on the real 50 ms timer, reported
+// as CPU seconds per wall second and peak memory.
 
 #include <benchmark/benchmark.h>
 
 #include "BenchApplication.h"
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "DriveModel.h"
 #include "Mainframe.h"
 #include "PtyDrive.h"
@@ -45,12 +46,14 @@ using namespace std::chrono_literals;
 constexpr int kTickBytes = 2031;  // 50 ms of stream at 5000 sample sets per second
 const sim::ChannelAddresses kChannels{0x9004, 0x9042, 0x900c, 0x9010};
 
-// A capture's stream from its start, one ring's worth: slicing it cyclically keeps every
-// block whole, since the ring holds a whole number of blocks.
+// A capture's stream from its start, as many whole 256-block cycles of the block counter as
+// the ring holds: slicing it cyclically keeps every block whole and the counters in step.
 std::vector<std::uint8_t> StreamBytes() {
+    constexpr std::uint64_t kCounterCycle = 256;
+    constexpr std::uint64_t kBlocks = kStreamRingBytes / kBlockBytes / kCounterCycle * kCounterCycle;
     std::vector<std::uint8_t> stream;
-    stream.reserve(kStreamRingBytes);
-    for (std::uint64_t k = 0; stream.size() < kStreamRingBytes; ++k) {
+    stream.reserve(kBlocks * kBlockBytes);
+    for (std::uint64_t k = 0; k < kBlocks; ++k) {
         const sim::StreamBlock block = sim::MakeStreamBlock(kChannels, k);
         stream.insert(stream.end(), block.begin(), block.end());
     }
@@ -68,7 +71,7 @@ double CpuSeconds(int who) {
 // A window on a pseudo-terminal that the benchmark feeds itself.
 class Window {
 public:
-    explicit Window(const std::string& portName) : form_(new TForm1(prompts_, port_)) {
+    explicit Window(const std::string& portName) : form_(new TForm1(prompts_, session_)) {
         for (int k = 1; k <= kChannelCount; ++k)
             child<QLineEdit>(QStringLiteral("Edit%1").arg(k))
                 ->setText(QString::number(kChannels[static_cast<std::size_t>(k - 1)], 16));
@@ -84,7 +87,7 @@ public:
     bool run(const char* mode) {
         child<QAction>(QLatin1String(mode))->trigger();
         form_->Button1Click();
-        return port_.IsOpen();
+        return session_.port().IsOpen();
     }
     TForm1& form() { return *form_; }
 
@@ -93,7 +96,7 @@ private:
     T* child(const QString& name) const { return form_->findChild<T*>(name); }
 
     DefaultPrompts prompts_;
-    CommPort port_;
+    CaptureSession session_;
     TForm1* form_;
 };
 
@@ -164,9 +167,9 @@ const char* ModeOfDensity(std::int64_t pointCount) {
     }
 }
 
-// One Timer1 tick with a tick's bytes waiting in the port; the writing is not timed.
-// range(0): the tick density, which picks the drawing mode.
-void CaptureTick(benchmark::State& state) {
+// Timer1 ticks in the given drawing mode, each with a tick's bytes waiting in the port; the
+// writing is not timed. `pointCount`: the density the mode's ticks must ask for.
+void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount) {
     bench::Application();
     Terminal terminal;
     if (!terminal.ok()) {
@@ -174,7 +177,7 @@ void CaptureTick(benchmark::State& state) {
         return;
     }
     Window window(terminal.slavePath());
-    if (!window.run(ModeOfDensity(state.range(0)))) {
+    if (!window.run(mode)) {
         state.SkipWithError("the window did not open the pseudo-terminal");
         return;
     }
@@ -190,9 +193,24 @@ void CaptureTick(benchmark::State& state) {
         state.ResumeTiming();
         window.form().Timer1Timer();
     }
-    if (window.form().record().DrawPointCount != state.range(0)) state.SkipWithError("wrong density");
+    if (window.form().record().DrawPointCount != pointCount) state.SkipWithError("wrong density");
     if (window.form().record().DataError) state.SkipWithError("the stream misaligned");
     state.SetBytesProcessed(state.iterations() * kTickBytes);
+}
+
+// range(0): the tick density, which picks the drawing mode.
+void CaptureTick(benchmark::State& state) {
+    RunTicks(state, ModeOfDensity(state.range(0)), static_cast<std::int32_t>(state.range(0)));
+}
+
+// The tick in Envelope mode, which reduces every sample of the four windows to pixel
+// columns. Baseline: the High precision tick (4 x 10000 points).
+void EnvelopeCaptureTick(benchmark::State& state) {
+    RunTicks(state, "EnvelopeMode1", kWindowPositions);
+}
+
+void EnvelopeCaptureTick_Baseline(benchmark::State& state) {
+    RunTicks(state, "HighprecisionMode", 10000);
 }
 
 // The window against the simulated drive at real time for 10 s, ticked by Timer1 on the
@@ -202,7 +220,9 @@ void LiveCapture10s(benchmark::State& state) {
     bench::Application();
     const std::string link =
         (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(::getpid()))).string();
-    sim::PtyDrive drive({link, 1.0, {}});
+    sim::PtySettings settings;
+    settings.LinkPath = link;
+    sim::PtyDrive drive(settings);
     std::string error;
     if (!drive.Start(error)) {
         state.SkipWithError(error.c_str());
@@ -237,6 +257,8 @@ void LiveCapture10s(benchmark::State& state) {
 // The bare decode runs first, before this process has any Qt socket notifier.
 BENCHMARK(CaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CaptureTick)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnvelopeCaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnvelopeCaptureTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LiveCapture10s)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -1,11 +1,12 @@
 // Redraw figures of the main window, offscreen: four traces refilled and one replot, as a
 // capture tick does at each point count, and the stopped redraw after a zoom. Baseline: the
-// same tick at 4 x 2000 points, the Simplified mode's capture density.
+// same tick at 4 x 2000 points, the Simplified mode's capture density. The Envelope mode's
+// tick and stopped redraw have the High precision ones as baselines.
 
 #include <benchmark/benchmark.h>
 
 #include "BenchApplication.h"
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "Mainframe.h"
 #include "Prompts.h"
 #include "ScopeChart.h"
@@ -24,7 +25,7 @@ using namespace altrix;
 
 // A shown window holding four shown channels of a full capture.
 struct BenchWindow {
-    BenchWindow() : form((bench::Application(), new TForm1(prompts, port))) {
+    BenchWindow() : form((bench::Application(), new TForm1(prompts, session))) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k) {
@@ -42,7 +43,7 @@ struct BenchWindow {
     ~BenchWindow() { delete form; }
 
     DefaultPrompts prompts;
-    CommPort port;
+    CaptureSession session;
     TForm1* form;
 
     ScopeChart& chart() const { return *form->findChild<ScopeChart*>(QStringLiteral("Chart1")); }
@@ -54,9 +55,10 @@ BenchWindow& Window() {
     return window;
 }
 
-void DrawFourTracesAndReplot(benchmark::State& state, std::int32_t pointCount) {
+void DrawFourTracesAndReplot(benchmark::State& state, const char* mode, std::int32_t pointCount) {
     BenchWindow& window = Window();
     window.click("SpeedButton4");
+    window.form->findChild<QAction*>(QLatin1String(mode))->trigger();
     // While a capture runs (RUN disabled) the repaint keeps the tick's point count.
     window.form->findChild<QPushButton*>(QStringLiteral("Button1"))->setEnabled(false);
     CaptureRecord& rec = window.form->record();
@@ -70,11 +72,21 @@ void DrawFourTracesAndReplot(benchmark::State& state, std::int32_t pointCount) {
 
 // A capture tick's redraw at the full view: four traces of range(0) points, one replot.
 void CaptureTickRedraw(benchmark::State& state) {
-    DrawFourTracesAndReplot(state, static_cast<std::int32_t>(state.range(0)));
+    DrawFourTracesAndReplot(state, "HighprecisionMode", static_cast<std::int32_t>(state.range(0)));
 }
 
 void CaptureTickRedraw_Baseline(benchmark::State& state) {
-    DrawFourTracesAndReplot(state, 2000);
+    DrawFourTracesAndReplot(state, "HighprecisionMode", 2000);
+}
+
+// A capture tick's redraw in Envelope mode at the full view: every sample of the four
+// windows reduced to pixel columns, one replot. Baseline: the High precision tick (4 x 10000).
+void EnvelopeTickRedraw(benchmark::State& state) {
+    DrawFourTracesAndReplot(state, "EnvelopeMode1", kWindowPositions);
+}
+
+void EnvelopeTickRedraw_Baseline(benchmark::State& state) {
+    DrawFourTracesAndReplot(state, "HighprecisionMode", 10000);
 }
 
 // A stopped redraw after zooming in six times at High precision: the repaint recounts to
@@ -93,6 +105,28 @@ void StoppedRedraw4x100000(benchmark::State& state) {
     window.click("SpeedButton4");
 }
 
+// A stopped redraw in Envelope mode at the full view: each repaint finds the view moved by a
+// millionth of a sample, so it refills the four traces from every sample and draws them.
+// Baseline: the High precision redraw of 4 x 100000 points.
+void StoppedRedrawEnvelope(benchmark::State& state) {
+    BenchWindow& window = Window();
+    window.click("SpeedButton4");
+    window.form->findChild<QAction*>(QStringLiteral("EnvelopeMode1"))->trigger();
+    double shift = 0;
+    for (auto _ : state) {
+        shift = shift == 0 ? 1e-6 : 0;
+        window.chart().xAxis->setRange(shift, ScopeChart::kBottomMax + shift);
+        window.chart().replot();
+    }
+    if (window.chart().pointCount(1) > 2 * ScopeChart::kWidth + 2) state.SkipWithError("not an envelope");
+    window.click("SpeedButton4");
+    window.form->findChild<QAction*>(QStringLiteral("HighprecisionMode"))->trigger();
+}
+
+void StoppedRedrawEnvelope_Baseline(benchmark::State& state) {
+    StoppedRedraw4x100000(state);
+}
+
 // An ordinary stopped repaint: the count stays, nothing is refilled.
 void StoppedRepaintUnchanged(benchmark::State& state) {
     BenchWindow& window = Window();
@@ -105,7 +139,11 @@ BENCHMARK(CaptureTickRedraw_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CaptureTickRedraw)
     ->Arg(2000)->Arg(2500)->Arg(5000)->Arg(6500)->Arg(10000)->Arg(20000)->Arg(50000)->Arg(100000)
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnvelopeTickRedraw_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(EnvelopeTickRedraw)->Unit(benchmark::kMicrosecond);
 BENCHMARK(StoppedRedraw4x100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(StoppedRedrawEnvelope_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(StoppedRedrawEnvelope)->Unit(benchmark::kMicrosecond);
 BENCHMARK(StoppedRepaintUnchanged)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchApplication.h"
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "Mainframe.h"
 #include "Prompts.h"
 #include "WaveformFile.h"
@@ -33,7 +33,7 @@ public:
 
 // A shown window holding a full capture.
 struct BenchWindow {
-    BenchWindow() : form((bench::Application(), new TForm1(prompts, port))) {
+    BenchWindow() : form((bench::Application(), new TForm1(prompts, session))) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k)
@@ -50,7 +50,7 @@ struct BenchWindow {
 
     QTemporaryDir dir;
     FixedPrompts prompts;
-    CommPort port;
+    CaptureSession session;
     TForm1* form;
 };
 

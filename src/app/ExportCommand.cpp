@@ -27,7 +27,7 @@ bool ParseGains(std::string_view text, std::vector<std::string>& gains) {
     for (std::size_t start = 0;;) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
         gains.emplace_back(text.substr(start, comma - start));
-        if (ReadoutGain(gains.back()).Invalid()) return false;
+        if (!IsValidGain(gains.back())) return false;
         if (comma == text.size()) break;
         start = comma + 1;
     }

@@ -1,30 +1,68 @@
-// altrix-scope: creates the main window and runs the message loop until the window closes.
+// altrix-scope: reads the command line, finds the settings file, creates the main window and
+// runs the message loop until the window closes.
 
-#include "CommPort.h"
+#include "CaptureSession.h"
+#include "CommandLine.h"
 #include "ExportCommand.h"
 #include "Mainframe.h"
 #include "ParameterFiles.h"
 #include "Prompts.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 
 #include <cstdlib>
 #include <exception>
 #include <optional>
+#include <string>
+
+namespace {
+
+std::string NativePath(const QString& path) {
+    return QFile::encodeName(QDir::toNativeSeparators(path)).toStdString();
+}
+
+// Beside the program, else in the user's configuration folder, made from the installed
+// sample on a first start.
+std::string ProgramSettingsFile() {
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    return altrix::LocateSettingsFile({
+        NativePath(QCoreApplication::applicationFilePath()),
+        NativePath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)),
+        NativePath(QDir::cleanPath(programFolder.filePath(QStringLiteral(ALTRIX_SAMPLE_FOLDER)))),
+    });
+}
+
+QStringList ArgumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
-    if (const std::optional<int> status = altrix::RunExportCommand(argc, argv)) return *status;
+    altrix::DescribeProgram();
+    if (const std::optional<int> exitCode = altrix::RunCommandLine(ArgumentsOf(argc, argv), false))
+        return *exitCode;
+    if (const std::optional<int> exitCode = altrix::RunExportCommand(argc, argv)) return *exitCode;
     QApplication app(argc, argv);
+    if (const std::optional<int> exitCode = altrix::RunCommandLine(QCoreApplication::arguments(), true))
+        return *exitCode;
+
     altrix::DefaultPrompts prompts;
-    // The one link to the drive: made before the window, closed when it goes at the end.
-    altrix::CommPort port(
-        altrix::SettingsIniPath(QCoreApplication::applicationFilePath().toStdString()));
+    const std::string settingsIniPath = ProgramSettingsFile();
+    // The capture session holds the one link to the drive: made before the window, closed
+    // when it goes at the end.
+    altrix::CaptureSession session(settingsIniPath);
     // An exception that escapes start-up or the loop is shown, then the program ends;
     // one that is not a std::exception shows an empty message.
     QString message;
     try {
         // The window frees itself when closed; closing the last window ends the loop.
-        auto* form = new altrix::TForm1(prompts, port);
+        auto* form = new altrix::TForm1(prompts, session, settingsIniPath);
         form->show();
         return app.exec();
     } catch (const std::exception& error) {

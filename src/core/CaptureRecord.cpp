@@ -20,6 +20,10 @@ void ResetForRun(CaptureRecord& record) {
     record.DecodedUpTo = 0;
     record.NextSample = 0;
     record.ChannelPhase = 1;
+    record.NextBlockCounter = 0;
+    record.Resynchronising = false;
+    record.Health = {};
+    record.GapCount = 0;
     record.MarkPosition = kNoMark;
     for (auto& trace : record.ChannelTrace) trace.fill(0);
     std::fill_n(record.StreamRing.begin(), kRunClearedRingBytes, std::uint8_t{0});

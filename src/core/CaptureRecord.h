@@ -23,8 +23,25 @@ inline constexpr std::int32_t kStartDrawPointCount = 20000;
 inline constexpr std::int32_t kNoMark = -1;
 inline constexpr double kSamplePeriodSeconds = 0.0002;
 
+inline constexpr int kGapRingSize = 256;          // recent gaps kept for the chart
+
 using ChannelSamples = std::array<std::int16_t, kTraceSlots>;
 using ReferenceSamples = std::array<std::int16_t, kWindowPositions>;
+
+// What the stream decoder has met since RUN.
+struct StreamHealth {
+    std::uint64_t BlocksDecoded = 0;
+    std::uint64_t BlocksLost = 0;      // counted from the block counter (mod 256) at each resync
+    std::uint64_t Resyncs = 0;         // times a block was refused and headers were hunted for
+    std::uint64_t BytesDiscarded = 0;  // bytes that went into no sample
+};
+
+// Sample sets the decoder filled with the last good values instead of lost blocks: slots
+// FirstSlot .. FirstSlot + Sets - 1 of the channel traces, wrapping after 199999.
+struct TraceGap {
+    std::int32_t FirstSlot = 0;
+    std::int32_t Sets = 0;
+};
 
 // Arrays are indexed from 0: channel 1 is ChannelTrace[0], Ref1 is ReferenceTrace[0].
 struct CaptureRecord {
@@ -38,14 +55,19 @@ struct CaptureRecord {
     std::int32_t ReceivedCount = 0;
     std::array<std::uint8_t, kStreamRingBytes> StreamRing{};
     std::int32_t RingWritePos = 0;
-    std::int32_t LastBlockStart = 0;
-    std::int32_t DecodedUpTo = 0;
+    std::int32_t LastBlockStart = 0;  // where the decoder expects the next block (in step)
+    std::int32_t DecodedUpTo = 0;     // first ring byte not yet decoded or discarded
     bool DataError = false;
+    std::uint8_t NextBlockCounter = 0;  // low byte of the block counter expected next
+    bool Resynchronising = false;       // hunting for block headers that line up again
+    StreamHealth Health;
+    std::array<TraceGap, kGapRingSize> Gaps{};  // the newest is Gaps[(GapCount - 1) % kGapRingSize]
+    std::uint64_t GapCount = 0;                 // gaps recorded since RUN
 
     // Traces
     std::array<ChannelSamples, kChannelCount> ChannelTrace{};
     std::int32_t NextSample = 0;
-    std::int32_t ChannelPhase = 0;   // 1..4 once a capture has started
+    std::int32_t ChannelPhase = 0;   // 1 once a capture has started: every block begins with channel 1
     std::array<ReferenceSamples, kReferenceCount> ReferenceTrace{};
 
     // Y-scale factors
@@ -75,8 +97,8 @@ constexpr bool IsWindowPosition(std::int32_t position) {
 }
 
 // The record's reset at RUN, done before the addresses are validated: stream positions,
-// NextSample, ChannelPhase 1, no data error, no mark, all channel slots and the first
-// 260000 ring bytes zeroed. The channel scales are set by the caller from its lists.
+// NextSample, ChannelPhase 1, no data error, block counter 0 expected, link health and gaps
+// cleared, no mark, all channel slots and the first 260000 ring bytes zeroed. The channel scales are set by the caller from its lists.
 void ResetForRun(CaptureRecord& record);
 
 }  // namespace altrix

@@ -87,7 +87,7 @@ FileResult WriteCsvFile(const CaptureRecord& record, const CsvExport& what, cons
     const std::int32_t first = std::clamp(std::min(what.First, what.Last), 0, kNewestPosition);
     const std::int32_t last = std::clamp(std::max(what.First, what.Last), 0, kNewestPosition);
 
-    return WriteFileAtomically(path, [&](std::FILE* file) {
+    return ReplaceFile(path, [&](std::FILE* file) {
         ChunkWriter out(file);
         format.AppendHeader(out.Buffer());
         std::array<std::int16_t, kChannelCount + kReferenceCount> values{};

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "AtomicFile.h"
 #include "CaptureRecord.h"
 #include "Readout.h"
+#include "SafeFile.h"
 
 namespace altrix {
 
@@ -61,7 +61,7 @@ struct CsvExport {
     std::int32_t Last = kNewestPosition;
 };
 
-// Writes the export to `path` whole or not at all (see WriteFileAtomically).
+// Writes the export to `path` whole or not at all, through ReplaceFile.
 FileResult WriteCsvFile(const CaptureRecord& record, const CsvExport& what, const std::string& path);
 
 }  // namespace altrix

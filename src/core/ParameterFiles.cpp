@@ -5,11 +5,14 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <string_view>
 #include <system_error>
+
+#include "SafeFile.h"
 
 namespace altrix {
 
@@ -54,11 +57,88 @@ void LoadSettings(IniFile& ini, const std::string& path) {
     if (!LoadRegularFile(ini, path)) ini.Reset();
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && written;
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Cuts a list file's bytes into names. A line ends at LF, and one CR before the LF belongs to
+// the line end; of each line only the first 40 characters count (41 are kept, for that CR),
+// and its name runs up to the first blank. Empty lines give no name.
+class NameReader {
+public:
+    explicit NameReader(std::vector<std::string>& names) : names_(names) {}
+
+    void Feed(const char* data, std::size_t size) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (data[i] == '\n') {
+                EndLine();
+            } else {
+                if (kept_.size() <= kParameterLineChars) kept_.push_back(data[i]);
+                ++length_;
+            }
+        }
+    }
+
+    // The data may end without a line end.
+    void Finish() {
+        if (length_ > 0) EndLine();
+    }
+
+private:
+    void EndLine() {
+        if (length_ == kept_.size() && !kept_.empty() && kept_.back() == '\r') {
+            kept_.pop_back();
+            --length_;
+        }
+        if (length_ > 0) {
+            const std::string_view counted =
+                std::string_view(kept_).substr(0, static_cast<std::size_t>(kParameterLineChars));
+            names_.emplace_back(counted.substr(0, counted.find(' ')));
+        }
+        kept_.clear();
+        length_ = 0;
+    }
+
+    std::vector<std::string>& names_;
+    std::string kept_;
+    std::size_t length_ = 0;
+};
+
+std::string TooLargeText() {
+    return "Larger than " + std::to_string(kMaxParameterListBytes >> 20) + " MiB";
+}
+
+std::string TooManyLinesText() {
+    return "More than " + std::to_string(kMaxParameterLines) + " parameter lines";
+}
+
+bool SaveWhole(const IniFile& ini, const std::string& path) {
+    std::string text;
+    return ini.Save(text) >= 0 && ReplaceFile(path, [&text](std::FILE* file) {
+               return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+           }).Ok;
+}
+
+// A first start: the sample settings file becomes `target`, made with its folder. A parameter
+// list that the sample names by a relative path is copied beside it and named by its full path,
+// so that it is found from any current folder and its base-group file is written beside it.
+void CopySample(const std::filesystem::path& sampleFolder, const std::filesystem::path& target) {
+    namespace fs = std::filesystem;
+    IniFile ini;
+    ini.SetQuotes(true);
+    ini.SetSpaces(false);
+    std::error_code ec;
+    if (!LoadRegularFile(ini, (sampleFolder / kSettingsFileName).string())) return;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) return;
+    if (const char* named = ini.GetValue(kParameterSection, kListFilePathKey)) {
+        const fs::path list(named);
+        const fs::path copy = target.parent_path() / list.filename();
+        if (list.is_relative() && fs::is_regular_file(sampleFolder / list, ec) &&
+            (fs::exists(copy, ec) || fs::copy_file(sampleFolder / list, copy, ec)))
+            ini.SetValue(kParameterSection, kListFilePathKey, copy.string().c_str());
+    }
+    SaveWhole(ini, target.string());
 }
 
 }  // namespace
@@ -67,43 +147,107 @@ std::string SettingsIniPath(const std::string& executablePath) {
     return WithExtension(executablePath, ".INI");
 }
 
-std::string ReadListFilePath(const std::string& settingsIniPath, const std::string& fallback) {
+std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const std::string& section,
+                                       const std::string& key) {
     IniFile ini;
     LoadSettings(ini, settingsIniPath);
-    return ini.GetValue(kParameterSection, kListFilePathKey, fallback.c_str());
+    if (const char* value = ini.GetValue(section.c_str(), key.c_str())) return value;
+    return std::nullopt;
+}
+
+bool WriteSettings(const std::string& settingsIniPath, std::span<const Setting> values) {
+    IniFile ini;
+    ini.SetQuotes(true);
+    ini.SetSpaces(false);
+    std::error_code ec;
+    if (std::filesystem::exists(settingsIniPath, ec) && !LoadRegularFile(ini, settingsIniPath))
+        return false;
+    for (const Setting& setting : values) {
+        if (ini.SetValue(setting.Section.c_str(), setting.Key.c_str(), setting.Value.c_str()) < 0)
+            return false;
+    }
+    return SaveWhole(ini, settingsIniPath);
+}
+
+std::string LocateSettingsFile(const SettingsPlaces& places) {
+    const std::string beside = SettingsIniPath(places.ExecutablePath);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(beside, ec)) return beside;
+    const std::filesystem::path config = std::filesystem::path(places.ConfigFolder) / kSettingsFileName;
+    if (!std::filesystem::exists(config, ec) && !places.SampleFolder.empty())
+        CopySample(places.SampleFolder, config);
+    return config.string();
+}
+
+std::string ReadListFilePath(const std::string& settingsIniPath, const std::string& fallback) {
+    return ReadSetting(settingsIniPath, kParameterSection, kListFilePathKey).value_or(fallback);
 }
 
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key) {
-    IniFile ini;
-    LoadSettings(ini, settingsIniPath);
-    if (const char* value = ini.GetValue(kPortsSection, key.c_str())) return value;
-    return std::nullopt;
+    return ReadSetting(settingsIniPath, kPortsSection, key);
 }
 
-std::optional<std::vector<std::string>> ReadParameterNames(const std::string& listFilePath) {
+ParameterList ReadParameterNames(const std::string& listFilePath) {
+    ParameterList list;
     std::error_code ec;
-    if (!std::filesystem::exists(listFilePath, ec)) return std::nullopt;
-
-    std::vector<std::string> names;
-    std::ifstream file(listFilePath, std::ios::binary);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        const std::string_view counted =
-            std::string_view(line).substr(0, static_cast<std::size_t>(kParameterLineChars));
-        names.emplace_back(counted.substr(0, counted.find(' ')));
+    if (std::filesystem::status(listFilePath, ec).type() == std::filesystem::file_type::not_found) {
+        list.Missing = true;
+        return list;
     }
-    return names;
+    // Checked before opening: opening a pipe would wait for a writer.
+    list.Refused = RegularFileProblem(listFilePath);
+    if (!list.Refused.empty()) return list;
+    if (std::filesystem::file_size(listFilePath, ec) > kMaxParameterListBytes && !ec) {
+        list.Refused = TooLargeText();
+        return list;
+    }
+
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(listFilePath.c_str(), "rb"));
+    if (!file) return list;
+    NameReader reader(list.Names);
+    std::vector<char> chunk(64 * 1024);
+    std::uintmax_t done = 0;
+    while (const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get())) {
+        done += got;
+        // The file may have grown since its size was taken.
+        if (done > kMaxParameterListBytes) list.Refused = TooLargeText();
+        reader.Feed(chunk.data(), got);
+        if (list.Names.size() > kMaxParameterLines) list.Refused = TooManyLinesText();
+        if (!list.Refused.empty()) break;
+    }
+    reader.Finish();
+    if (list.Names.size() > kMaxParameterLines) list.Refused = TooManyLinesText();
+    if (!list.Refused.empty()) list.Names.clear();
+    return list;
 }
 
 std::string BaseGroupPath(const std::string& listFilePath) {
     return WithExtension(listFilePath, ".ini");
 }
 
+std::string BaseGroupNameProblem(std::string_view name) {
+    const auto isBlank = [](unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const auto isControl = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+    if (name.empty()) return "it is empty";
+    if (name.find('=') != std::string_view::npos) return "it contains \"=\"";
+    if (name.front() == ';' || name.front() == '#' || name.front() == '[') {
+        return std::string("it starts with \"") + name.front() + '"';
+    }
+    if (isBlank(name.front()) || isBlank(name.back())) return "it starts or ends with a blank";
+    if (std::any_of(name.begin(), name.end(), isControl)) return "it contains a control character";
+    return {};
+}
+
 WriteResult WriteBaseGroups(const std::string& baseGroupPath,
                             const std::array<std::vector<std::string>, kBaseGroupCount>& groups) {
+    for (const std::vector<std::string>& names : groups) {
+        for (const std::string& name : names) {
+            if (const std::string problem = BaseGroupNameProblem(name); !problem.empty()) {
+                return {false, "The parameter name \"" + name + "\" cannot be saved: " + problem};
+            }
+        }
+    }
     const WriteResult failed{false, "Unable to write to " + baseGroupPath};
 
     IniFile ini;
@@ -119,8 +263,7 @@ WriteResult WriteBaseGroups(const std::string& baseGroupPath,
             if (ini.SetValue(kBaseGroupSection, name.c_str(), value.c_str()) < 0) return failed;
         }
     }
-    std::string text;
-    if (ini.Save(text) < 0 || !WriteWholeFile(baseGroupPath, text)) return failed;
+    if (!SaveWhole(ini, baseGroupPath)) return failed;
     return {};
 }
 

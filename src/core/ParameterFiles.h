@@ -1,10 +1,15 @@
 #pragma once
-// The settings file beside the executable, the parameter list file (*.plf) and the
-// base-group file (section "usebase") of the base value setting dialog.
+// The program's settings file (where it is, single values read and written), the parameter
+// list file (*.plf) and the base-group file (section "usebase") of the base value setting
+// dialog. Settings files are private-profile text whose names match without regard to case.
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace altrix {
@@ -12,9 +17,42 @@ namespace altrix {
 inline constexpr const char* kDefaultListFilePath = "Parameter list.plf";
 inline constexpr int kBaseGroupCount = 5;
 inline constexpr int kParameterLineChars = 40;
+// Bounds of a parameter list file, far above any drive's list: a larger file is refused, so
+// reading one takes a moment and bounded memory.
+inline constexpr std::uintmax_t kMaxParameterListBytes = 16u << 20;
+inline constexpr std::size_t kMaxParameterLines = 100000;
 
-// The settings file: the executable's path with its extension replaced by ".INI".
+inline constexpr const char* kSettingsFileName = "altrix-scope.INI";
+
+// The settings file beside a program: the executable's path with its extension replaced by ".INI".
 std::string SettingsIniPath(const std::string& executablePath);
+
+// Where the program may keep its settings file.
+struct SettingsPlaces {
+    std::string ExecutablePath;  // the running program
+    std::string ConfigFolder;    // the user's configuration folder of the program
+    std::string SampleFolder;    // the installed sample settings file and parameter list
+};
+
+// The settings file to read and write: the one beside the program when it exists, otherwise
+// kSettingsFileName in the configuration folder. When neither exists (a first start), that
+// folder and file are made from the sample, if there is one; a parameter list that the sample
+// names by a relative path is copied beside it and named by its full path.
+std::string LocateSettingsFile(const SettingsPlaces& places);
+
+// Value of `key` in `section` of a settings file, if present. Values may be quoted.
+std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const std::string& section,
+                                       const std::string& key);
+
+struct Setting {
+    std::string Section;
+    std::string Key;
+    std::string Value;
+};
+
+// Sets each value in the settings file, creating the file when missing and keeping its other
+// sections, keys and comments. False when the file cannot be read or written.
+bool WriteSettings(const std::string& settingsIniPath, std::span<const Setting> values);
 
 // Value of "ListFilePath" in section "Parameter" (case-insensitive), or `fallback` when
 // the file or the key is missing.
@@ -24,10 +62,17 @@ std::string ReadListFilePath(const std::string& settingsIniPath, const std::stri
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key);
 
-// The parameter names of a list file, in file order: each line's first 40 characters up
-// to the first blank. std::nullopt when the file does not exist; an existing file that
-// cannot be read gives no names. Opened read-only.
-std::optional<std::vector<std::string>> ReadParameterNames(const std::string& listFilePath);
+struct ParameterList {
+    bool Missing = false;  // nothing exists at the path
+    std::string Refused;   // why the file was not read, for the user; empty when it was
+    std::vector<std::string> Names;
+};
+
+// The parameter names of a list file, in file order, as their bytes stand in the file: each
+// non-empty line's first 40 characters up to the first blank. Anything but a regular file,
+// and a file beyond kMaxParameterListBytes or kMaxParameterLines, is refused. A regular file
+// that cannot be opened gives no names. Opened read-only.
+ParameterList ReadParameterNames(const std::string& listFilePath);
 
 // The base-group file of a list file: its extension replaced by ".ini", or ".ini" appended.
 // Callers pass the list file path that the names were read from (read with the same
@@ -36,11 +81,17 @@ std::string BaseGroupPath(const std::string& listFilePath);
 
 struct WriteResult {
     bool Ok = true;
-    std::string Error;  // "Unable to write to <path>" when !Ok
+    std::string Error;  // for the user when !Ok: a refused name, or "Unable to write to <path>"
 };
 
+// Why `name` cannot be a key of the base-group file that reads back byte for byte (empty,
+// "=" in it, a comment or section start, blanks at either end, control characters), or empty
+// when it can. Bytes beyond ASCII are kept as they are, whatever their encoding.
+std::string BaseGroupNameProblem(std::string_view name);
+
 // Erases section "usebase" and writes each name of group g (0-based) with the value g + 1,
-// groups in order, keeping the file's other sections.
+// groups in order, keeping the file's other sections. The file is replaced as a whole
+// (ReplaceFile). When a name has a BaseGroupNameProblem, nothing is written.
 WriteResult WriteBaseGroups(const std::string& baseGroupPath,
                             const std::array<std::vector<std::string>, kBaseGroupCount>& groups);
 

@@ -34,9 +34,12 @@ std::string MultiplyDecimal(std::string_view digits, std::uint64_t factor) {
 
 }  // namespace
 
+bool IsValidGain(std::string_view gain) {
+    return std::all_of(gain.begin(), gain.end(), [](char c) { return IsDigit(c) || c == '.'; });
+}
+
 ReadoutGain::ReadoutGain(std::string_view gain) {
-    invalid_ = std::any_of(gain.begin(), gain.end(), [](char c) { return !IsDigit(c) && c != '.'; });
-    if (invalid_ || gain.empty()) {
+    if (!IsValidGain(gain) || gain.empty()) {
         digits_.push_back('1');
     } else {
         const std::size_t point = gain.find('.');
@@ -90,12 +93,22 @@ char* ReadoutGain::Write(char* out, std::int64_t value) const {
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
     const ReadoutGain readoutGain(gain);
     ReadoutText result;
-    result.GainInvalid = readoutGain.Invalid();
     result.Text.resize(readoutGain.MaxTextLength());
     char* const end = readoutGain.Write(result.Text.data(), value);
     result.Text.resize(static_cast<std::size_t>(end - result.Text.data()));
     return result;
 }
+
+double ReadoutGain::Factor() const {
+    // "digits e-decimals" is the exact decimal value; from_chars rounds it once.
+    const std::string text =
+        (digits_.empty() ? std::string("0") : digits_) + "e-" + std::to_string(decimals_);
+    double factor = 1;
+    std::from_chars(text.data(), text.data() + text.size(), factor);
+    return factor;
+}
+
+double GainFactor(std::string_view gain) { return ReadoutGain(gain).Factor(); }
 
 float YScaleGain(std::string_view text) {
     float result = 0.0f;

@@ -10,9 +10,11 @@
 namespace altrix {
 
 struct ReadoutText {
-    std::string Text;          // never empty
-    bool GainInvalid = false;  // the gain text held a character other than digits and "."
+    std::string Text;  // never empty
 };
+
+// A gain text of digits and "." only; an empty text is valid too (it counts as 1).
+bool IsValidGain(std::string_view gain);
 
 // A gain text taken apart once, for the readout texts of many values: its digits G (every
 // digit; the leftmost "." removed, later ones are not digits) and the count D of digits after
@@ -20,9 +22,6 @@ struct ReadoutText {
 class ReadoutGain {
 public:
     explicit ReadoutGain(std::string_view gain);
-
-    // The gain text held a character other than digits and ".".
-    bool Invalid() const { return invalid_; }
 
     // The most characters Write produces for any value.
     std::size_t MaxTextLength() const { return digits_.size() + decimals_ + 22; }
@@ -32,18 +31,24 @@ public:
     // `out`, which has room for MaxTextLength() characters; returns the end of the text.
     char* Write(char* out, std::int64_t value) const;
 
+    // The double nearest to the value Write multiplies by: G with D decimals.
+    double Factor() const;
+
 private:
     std::string digits_;
     std::uint64_t factor_ = 0;  // digits_ as a number, when factorFits_
     bool factorFits_ = false;
     bool hasPoint_ = false;
     std::size_t decimals_ = 0;
-    bool invalid_ = false;
 };
 
-// The readout text of `value` with the gain text (see ReadoutGain). The caller erases an
-// invalid gain field. Exact for gains of any length.
+// The readout text of `value` with the gain text (see ReadoutGain). Exact for gains of any
+// length; an empty or invalid gain counts as 1.
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain);
+
+// The gain text as the double nearest to the value CountDataValue multiplies by (see
+// ReadoutGain::Factor); an empty or invalid gain is 1.
+double GainFactor(std::string_view gain);
 
 // The Y-scale list text as a 32-bit float, summing digit x place with every intermediate
 // stored as float, so each list text gives the float nearest to its decimal value.

@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+#include "CaptureRecord.h"
+
 namespace altrix {
 
 inline constexpr std::uint8_t kFrameStart = 0x3A;
@@ -23,10 +25,15 @@ inline constexpr int kIdentifyReplyBytes = 10;
 inline constexpr int kBlockBytes = 130;
 inline constexpr int kBlockHeaderBytes = 2;
 inline constexpr int kWordsPerBlock = 64;
+inline constexpr int kSetsPerBlock = kWordsPerBlock / 4;  // every block holds 16 whole sample sets
 inline constexpr std::uint8_t kGoodBlockMarker = 0xFF;  // second header byte of a good block
+// First header byte: the low byte of the block counter, 0 for the first block of a capture.
 inline constexpr int kStartPauseMs = 100;
 
 using ScopeFrame = std::array<std::uint8_t, 5>;
+
+// The drive memory address streamed on each channel, channel 1 first.
+using ChannelAddresses = std::array<std::uint16_t, kChannelCount>;
 
 // 3A, command, address high, address low, checksum (bytes 1..4 sum to 0 mod 256).
 ScopeFrame MakeScopeFrame(std::uint8_t command, std::uint16_t address);

@@ -1,7 +1,16 @@
 #pragma once
-// Store-and-decode step of the capture tick: received bytes go into the stream ring,
-// every complete StreamBlock before the newest block start is split into the four channel
-// traces in channel rotation. Allocates nothing.
+// Store-and-decode step of the capture tick: received bytes go into the stream ring, and
+// every block whose header is in step is split into the four channel traces, 16 sample sets
+// from channel 1. A block is taken once the counter byte of the block after it has arrived
+// and follows its own, so a block that lost or gained a byte is never decoded.
+//
+// A block out of step (wrong counter, marker not 0xFF, or not followed by the next counter)
+// sets DataError and starts a resynchronisation: bytes are discarded until a header lines up
+// with the header 130 bytes after it (0xFF markers, consecutive counters). The blocks lost
+// in between, counted from the block counter mod 256, are filled with the newest good
+// values, so later sets keep their time, and recorded in the record's gap ring. A block that
+// is followed by a header pair in line is whole even when the counter jumps (the drive
+// skipped blocks), and is kept. Allocates nothing.
 
 #include <array>
 #include <cstdint>
@@ -14,9 +23,16 @@ namespace altrix {
 using ChannelEnables = std::array<bool, kChannelCount>;
 
 // `received` holds at most kReceiveCapacity bytes (normally the start of ReceiveBuffer).
-// Channels whose enable flag is false consume their words without storing them.
-// Sets DataError when the second header byte of the last block of a pass is not 0xFF.
+// Channels whose enable flag is false consume their words without storing them (also in
+// filled gaps). A partial block, or a hunt that needs more bytes, waits for the next call.
 void StoreAndDecode(CaptureRecord& record, std::span<const std::uint8_t> received,
                     const ChannelEnables& enabled);
+
+// The drive starts a new stream that numbers its blocks from 0 with the next byte to arrive
+// (after the link came back and the start exchange was sent again). Undecoded bytes of the
+// old stream are discarded; `missedSets` sample sets, the time without a stream, are
+// filled with the newest good values and recorded as a gap (at most a whole trace).
+// Neither DataError nor the resync count changes.
+void RestartStream(CaptureRecord& record, std::int64_t missedSets, const ChannelEnables& enabled);
 
 }  // namespace altrix

@@ -6,7 +6,9 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "Readout.h"
@@ -23,7 +25,7 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string ErrorText(int error) { return std::strerror(error); }
+FileResult ReadFailure(int error) { return {false, std::strerror(error), false}; }
 
 void AppendSample(std::string& out, std::int16_t value) {
     std::array<char, 8> digits;
@@ -48,12 +50,18 @@ bool WriteDisplayWindow(const CaptureRecord& record, std::FILE* file, char decim
     return out.Flush(true);
 }
 
+// The traces as a read fills them, copied into the record once the whole file is read.
+struct LoadedTraces {
+    std::array<ChannelSamples, kChannelCount> ChannelTrace{};
+    std::int32_t NextSample = 0;
+};
+
 // Splits the file's bytes into lines and fields and stores the sample fields. Lines end
 // at LF (a CR right before it belongs to the line end, any other CR is a character);
 // fields end at a space or the line end; only the first six characters of a field are kept.
 class SampleReader {
 public:
-    explicit SampleReader(CaptureRecord& record) : record_(record) {}
+    explicit SampleReader(LoadedTraces& traces) : traces_(traces) {}
 
     void Feed(const char* data, std::size_t size) {
         for (std::size_t i = 0; i < size; ++i) {
@@ -91,11 +99,11 @@ private:
     // which advances, wrapping after the last slot, once channel 4 is stored.
     void CloseField() {
         if (fieldIndex_ > 0) {
-            record_.ChannelTrace[fieldIndex_ - 1][record_.NextSample] =
+            traces_.ChannelTrace[fieldIndex_ - 1][traces_.NextSample] =
                 ParseSampleField({field_.data(), fieldLength_});
         }
         if (fieldIndex_ == kChannelCount) {
-            record_.NextSample = record_.NextSample + 1 == kTraceSlots ? 0 : record_.NextSample + 1;
+            traces_.NextSample = traces_.NextSample + 1 == kTraceSlots ? 0 : traces_.NextSample + 1;
             fieldIndex_ = 0;
         } else {
             ++fieldIndex_;
@@ -108,7 +116,7 @@ private:
         fieldIndex_ = 0;
     }
 
-    CaptureRecord& record_;
+    LoadedTraces& traces_;
     std::array<char, kCountedFieldChars> field_{};
     std::size_t fieldLength_ = 0;
     int fieldIndex_ = 0;
@@ -119,33 +127,40 @@ private:
 
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
                              char decimalSeparator) {
-    return WriteFileAtomically(path, [&record, decimalSeparator](std::FILE* file) {
+    return ReplaceFile(path, [&record, decimalSeparator](std::FILE* file) {
         return WriteDisplayWindow(record, file, decimalSeparator);
     });
 }
 
-FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path) {
+FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
+                            const ReadProgress& progress) {
+    // Checked before opening: opening a pipe would wait for a writer.
+    if (const std::string problem = RegularFileProblem(path); !problem.empty()) {
+        return {false, problem, false};
+    }
     FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) return {false, ErrorText(errno)};
+    if (!file) return ReadFailure(errno);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const std::uint64_t total = ec ? 0 : size;
 
-    // The first chunk is read before anything is cleared, so that a path that opens but
-    // cannot be read (a folder) leaves the record as it was.
+    const auto loaded = std::make_unique<LoadedTraces>();
+    SampleReader reader(*loaded);
     std::vector<char> chunk(kReadChunkBytes);
-    errno = 0;
-    std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-    if (got == 0 && std::ferror(file.get())) return {false, ErrorText(errno ? errno : EIO)};
-
-    record.NextSample = 0;
-    for (ChannelSamples& trace : record.ChannelTrace) {
-        std::fill_n(trace.begin(), kWindowPositions, std::int16_t{0});
-    }
-    SampleReader reader(record);
-    while (got > 0) {
+    std::uint64_t done = 0;
+    for (;;) {
+        errno = 0;
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        if (got == 0) break;
         reader.Feed(chunk.data(), got);
-        got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        done += got;
+        if (progress && !progress(done, total)) return {false, {}, true};
     }
+    if (std::ferror(file.get())) return ReadFailure(errno ? errno : EIO);
     reader.Finish();
-    if (std::ferror(file.get())) return {false, ErrorText(errno ? errno : EIO)};
+
+    record.ChannelTrace = loaded->ChannelTrace;
+    record.NextSample = loaded->NextSample;
     return {};
 }
 

@@ -3,23 +3,33 @@
 // display window of the capture record, oldest sample set first.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
-#include "AtomicFile.h"
 #include "CaptureRecord.h"
+#include "SafeFile.h"
 
 namespace altrix {
 
-// Writes the display window to `path`. The file is written beside the target and renamed
-// over it, so an existing file is either replaced whole or left as it was.
+// Writes the display window to `path` through ReplaceFile: an existing file is either
+// replaced whole or left as it was; links, files that are not regular and files the user may
+// not write are handled as ReplaceFile says.
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
                              char decimalSeparator);
 
-// Reads `path` (opened read-only) into the channel traces: NextSample and slots
-// 0..99999 are cleared, then each line's four sample fields fill slot NextSample, which
-// wraps after 199999. When the file cannot be opened the record is left untouched.
-FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path);
+// Told after each chunk of a read: the bytes read so far and the file's size when the read
+// began (a growing file may read more). Returns false to cancel the read.
+using ReadProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+// Reads `path` (links followed, opened read-only; anything but a regular file is refused)
+// into the channel traces: every slot starts at 0 and NextSample at 0, then each line's four
+// sample fields fill slot NextSample, which wraps after 199999. So line k shows at position
+// k - 1 of a file of 100000 lines, and positions that a shorter file does not fill read 0.
+// The record changes only when the whole file was read: a file that cannot be read, or a
+// read cancelled through `progress` (result.Cancelled), leaves it as it was.
+FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
+                            const ReadProgress& progress = {});
 
 // One sample field: only its first six characters count; digits after the first
 // character build the value, a leading "-" negates it; the result wraps to 16 bits.

@@ -17,8 +17,6 @@
 namespace altrix {
 namespace {
 
-constexpr int kWriteWaitMs = 1000;
-
 #ifdef Q_OS_WIN
 constexpr auto kStopBits = QSerialPort::OneAndHalfStop;
 #else
@@ -89,11 +87,13 @@ void CommPort::Purge() {
     ReleaseIfVanished();
 }
 
-void CommPort::WriteByte(std::uint8_t byte) {
-    if (!DeviceUsable()) return;
+bool CommPort::WriteByte(std::uint8_t byte, std::chrono::milliseconds wait) {
+    if (!DeviceUsable()) return false;
     const char data = static_cast<char>(byte);
-    if (serial_->write(&data, 1) == 1) serial_->waitForBytesWritten(kWriteWaitMs);
+    const bool sent = serial_->write(&data, 1) == 1 &&
+                      serial_->waitForBytesWritten(static_cast<int>(std::max<std::int64_t>(wait.count(), 0)));
     ReleaseIfVanished();
+    return sent;
 }
 
 std::int32_t CommPort::ReadAvailable(std::span<std::uint8_t> buffer) {

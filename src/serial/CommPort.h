@@ -1,13 +1,14 @@
 #pragma once
 // CommPort: the program's one channel to the drive, a thin object around one serial device.
 // Fixed line settings (8 data bits, no parity, 1.5 stop bits, or 2 where the platform has no
-// 1.5); single-byte writes bounded to 1000 ms; reads of what has already arrived only.
+// 1.5); single-byte writes bounded (1000 ms unless the caller gives less); reads of what has already arrived only.
 // Reports failures only through its results and shows nothing. Used from one thread.
 //
 // A device that vanishes while open (an adapter pulled out, a simulator ended) is let go of
 // at once, also while the caller's event loop runs, but CommPort stays "open" for its
 // owner: reads give 0, writes go nowhere, until Close.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -25,6 +26,8 @@ enum class OpenResult {
 
 class CommPort {
 public:
+    static constexpr std::chrono::milliseconds kWriteWait{1000};
+
     // `settingsIniPath`: the settings file whose section "Ports" maps port names to devices
     // (see ResolvePortName); empty for none.
     explicit CommPort(std::string settingsIniPath = {});
@@ -42,14 +45,17 @@ public:
     bool Close();
     // Discards both queues: what has arrived and not been read, what is not yet sent.
     void Purge();
-    // Sends one byte, waiting at most 1000 ms for it to leave. Failures are silent.
-    void WriteByte(std::uint8_t byte);
+    // Sends one byte, waiting at most `wait` for it to leave. True when it left in time;
+    // false when it did not or the port is closed (the byte is then dropped at Close).
+    bool WriteByte(std::uint8_t byte, std::chrono::milliseconds wait = kWriteWait);
     // Moves into `buffer` what has already arrived, at most buffer.size() bytes; never
     // waits for more. 0 when closed or when nothing is queued.
     std::int32_t ReadAvailable(std::span<std::uint8_t> buffer);
 
     // True from a successful Open until Close: the port holds a device handle.
     bool IsOpen() const { return open_; }
+    // True once the open device has vanished (an adapter pulled out), until Close.
+    bool Vanished() const { return vanished_; }
 
 private:
     bool DeviceUsable() const;

@@ -13,6 +13,7 @@ namespace {
 struct Finished {
     int status;
     QByteArray errors;
+    QByteArray output;
 };
 
 // Runs the program with no display and no Qt platform named.
@@ -22,8 +23,9 @@ Finished RunProgram(const QStringList& arguments) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(ALTRIX_SCOPE_PROGRAM), arguments);
-    if (!process.waitForFinished(60000)) return {-1, "did not finish"};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardError()};
+    if (!process.waitForFinished(60000)) return {-1, "did not finish", {}};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardError(),
+            process.readAllStandardOutput()};
 }
 
 QByteArray Contents(const QString& file) {
@@ -58,7 +60,7 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
     struct Case { QStringList arguments; const char* error; };
     const Case cases[] = {
         {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
-        {{dir_.path(), path("out.csv")}, "Is a directory"},
+        {{dir_.path(), path("out.csv")}, "Not a regular file"},
         {{path("empty.wfd"), path("out.csv")}, "empty.wfd: no sample sets; not a waveform file"},
         {{twoLines_, path("no/such/folder/out.csv")}, "out.csv: No such file or directory"},
         {{twoLines_}, "an input and an output file are needed; usage: altrix-scope --export-csv IN.wfd OUT.csv"},
@@ -76,6 +78,13 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
         EXPECT_TRUE(run.errors.endsWith('\n'));
     }
     EXPECT_FALSE(QFile::exists(path("out.csv")));
+}
+
+TEST(ExportCommandHelp, HelpShowsTheCommandsUsage) {
+    const Finished run = RunProgram({QStringLiteral("--help")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.output.contains("altrix-scope --export-csv IN.wfd OUT.csv [--gains G1,G2,G3,G4] [--raw]"))
+        << run.output.toStdString();
 }
 
 }  // namespace

@@ -52,6 +52,10 @@ TEST(CaptureRecord, ResetForRunClearsStreamAndTracesButKeepsReferencesAndRingTai
     rec->DecodedUpTo = 1040;
     rec->NextSample = 777;
     rec->ChannelPhase = 3;
+    rec->NextBlockCounter = 9;
+    rec->Resynchronising = true;
+    rec->Health.BlocksLost = 4;
+    rec->GapCount = 2;
     rec->MarkPosition = 5;
     rec->ChannelTrace[2][199999] = 42;
     rec->ChannelTrace[0][0] = -1;
@@ -68,6 +72,10 @@ TEST(CaptureRecord, ResetForRunClearsStreamAndTracesButKeepsReferencesAndRingTai
     EXPECT_EQ(rec->DecodedUpTo, 0);
     EXPECT_EQ(rec->NextSample, 0);
     EXPECT_EQ(rec->ChannelPhase, 1);
+    EXPECT_EQ(rec->NextBlockCounter, 0);
+    EXPECT_FALSE(rec->Resynchronising);
+    EXPECT_EQ(rec->Health.BlocksLost, 0u);
+    EXPECT_EQ(rec->GapCount, 0u);
     EXPECT_EQ(rec->MarkPosition, -1);
     EXPECT_EQ(rec->ChannelTrace[2][199999], 0);
     EXPECT_EQ(rec->ChannelTrace[0][0], 0);

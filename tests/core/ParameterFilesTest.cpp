@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include "FileTestSupport.h"
 #include "ParameterFiles.h"
+#include "SafeFile.h"
+#include "Watchdog.h"
 
 namespace altrix {
 namespace {
@@ -88,22 +95,55 @@ TEST(ParameterNames, AreReadInFileOrder) {
         {"empty_lines.plf", {"P03-00", "P03-01"}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ReadParameterNames((kDataDir / c.file).string()), c.names) << c.file;
+        const ParameterList list = ReadParameterNames((kDataDir / c.file).string());
+        EXPECT_EQ(list.Names, c.names) << c.file;
+        EXPECT_FALSE(list.Missing);
+        EXPECT_EQ(list.Refused, "");
     }
 }
 
-TEST_F(ParameterFilesTest, MissingListFileIsToldApartFromAnUnreadableOne) {
-    EXPECT_EQ(ReadParameterNames(PathOf("missing.plf")), std::nullopt);
+// A missing file is told apart from one that is refused: anything but a regular file (never
+// opened: a pipe would wait for a writer, a device read for ever) and files beyond the bounds.
+// Within them a line of any length is read in bounded memory.
+TEST_F(ParameterFilesTest, ListFilesThatAreNoRegularFileOrTooLargeAreRefused) {
     std::filesystem::create_directory(PathOf("folder.plf"));
-    EXPECT_EQ(ReadParameterNames(PathOf("folder.plf")), std::vector<std::string>{});
+    ASSERT_EQ(mkfifo(PathOf("pipe.plf").c_str(), 0600), 0);
+    WriteBytes(PathOf("huge.plf"), "P\n");
+    std::filesystem::resize_file(PathOf("huge.plf"), kMaxParameterListBytes + 1);  // sparse
+    std::string lines;
+    for (std::size_t i = 0; i <= kMaxParameterLines; ++i) lines += "P\n";
+    WriteBytes(PathOf("many.plf"), lines);
+    WriteBytes(PathOf("long.plf"), std::string(kParameterLineChars + 5, 'N') + std::string(5 << 20, ' ') + "tail");
+    struct Case {
+        std::string path;
+        bool missing;
+        std::string refused;
+        std::vector<std::string> names;
+    };
+    const Case cases[] = {
+        {PathOf("missing.plf"), true, "", {}},
+        {PathOf("folder.plf"), false, kNotRegularFile, {}},
+        {PathOf("pipe.plf"), false, kNotRegularFile, {}},
+        {"/dev/zero", false, kNotRegularFile, {}},
+        {PathOf("huge.plf"), false, "Larger than 16 MiB", {}},
+        {PathOf("many.plf"), false, "More than 100000 parameter lines", {}},
+        {PathOf("long.plf"), false, "", {std::string(kParameterLineChars, 'N')}},
+    };
+    for (const Case& c : cases) {
+        const testing::Watchdog watchdog("reading " + c.path);
+        const ParameterList list = ReadParameterNames(c.path);
+        EXPECT_EQ(list.Missing, c.missing) << c.path;
+        EXPECT_EQ(list.Refused, c.refused) << c.path;
+        EXPECT_EQ(list.Names, c.names) << c.path;
+    }
 }
 
 TEST_F(ParameterFilesTest, ReadOnlyListFileListsItsNames) {
     const std::string path = PathOf("readonly.plf");
     WriteBytes(path, ReadBytes(kDataDir / "parameters.plf"));
     ExpectWithoutWriteAccess(path, [&] {
-        const auto names = ReadParameterNames(path);
-        return names && names->size() == 4 && names->front() == "P00-00";
+        const ParameterList list = ReadParameterNames(path);
+        return list.Names.size() == 4 && list.Names.front() == "P00-00";
     });
 }
 
@@ -141,6 +181,58 @@ TEST_F(ParameterFilesTest, EmptyGroupsEraseTheSection) {
     EXPECT_EQ(TextLines(ReadBytes(path)), (std::vector<std::string>{"[Other]", "key=value"}));
 }
 
+// Names read back as the same bytes (whatever their encoding), or are refused before anything
+// is written: a reader would split a name at "=", take ";", "#" or "[" at its start for a
+// comment or a section, trim blanks at its ends, and break the line at a control character.
+TEST_F(ParameterFilesTest, NamesReadBackByteForByteOrAreRefused) {
+    const std::string path = PathOf("drive.ini");
+    const std::string big5Speed = "\xB3\x74\xAB\xD7";
+    for (const std::string& name : {big5Speed, std::string("\xE9\x80\x9F"), std::string("P[1]"), std::string("A;B#C"),
+                                   std::string("in side")}) {
+        ASSERT_TRUE(WriteBaseGroups(path, Groups{{{}, {name}, {}, {}, {}}}).Ok) << name;
+        EXPECT_EQ(ReadBytes(path), "[usebase]\n" + name + "=2\n") << name;
+    }
+    struct Refused { std::string name; const char* problem; };
+    const Refused refused[] = {
+        {"A=B", "it contains \"=\""},       {";A", "it starts with \";\""},
+        {"#A", "it starts with \"#\""},     {"[A", "it starts with \"[\""},
+        {" A", "it starts or ends with a blank"}, {"A\t", "it starts or ends with a blank"},
+        {"A\rB", "it contains a control character"}, {"", "it is empty"},
+    };
+    const std::string kept = ReadBytes(path);
+    for (const Refused& r : refused) {
+        const WriteResult result = WriteBaseGroups(path, Groups{{{"P00-00"}, {}, {}, {r.name}, {}}});
+        EXPECT_FALSE(result.Ok);
+        EXPECT_EQ(result.Error, "The parameter name \"" + r.name + "\" cannot be saved: " + r.problem);
+        EXPECT_EQ(ReadBytes(path), kept);
+    }
+}
+
+// The file is replaced as a whole: a write that fails (here at a file size limit, as on a
+// full disk) leaves every section of the old file and no temporary file behind.
+TEST_F(ParameterFilesTest, BaseGroupWriteThatFailsKeepsTheOldFileWhole) {
+    const std::string path = PathOf("drive.ini");
+    const std::string old = "[Other]\nkey=value\n[usebase]\nOld=2\n";
+    WriteBytes(path, old);
+    Groups groups;
+    for (int i = 0; i < 2000; ++i) groups[0].push_back("P" + std::to_string(i));
+
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 4096;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const WriteResult result = WriteBaseGroups(path, groups);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(result.Ok);
+    EXPECT_EQ(result.Error, "Unable to write to " + path);
+    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator()), 1);
+}
+
 TEST_F(ParameterFilesTest, FailureNamesTheFile) {
     const Groups groups{{{"P00-00"}, {}, {}, {}, {}}};
     const std::string missingFolder = PathOf("missing/drive.ini");
@@ -153,6 +245,70 @@ TEST_F(ParameterFilesTest, FailureNamesTheFile) {
     const WriteResult notLoaded = WriteBaseGroups(folder, groups);
     EXPECT_FALSE(notLoaded.Ok);
     EXPECT_EQ(notLoaded.Error, "Unable to write to " + folder);
+}
+
+TEST_F(ParameterFilesTest, SettingsWritesKeepTheRestOfTheFile) {
+    const std::string settings = PathOf("scope.INI");
+    const Setting made[] = {{"Link", "PortName", "COM5"}};
+    ASSERT_TRUE(WriteSettings(settings, made));  // a missing file is made
+    EXPECT_EQ(ReadSetting(settings, "link", "portname"), "COM5");
+
+    WriteBytes(settings, "; kept\n[Parameter]\nListFilePath = Parameter list.plf\n[Ports]\nCOM3=/dev/pts/4\n"
+                         "[link]\nportname=COM1\n");
+    const Setting changed[] = {{"Link", "PortName", "/dev/ttyUSB0"}, {"Dialogs", "SaveDialog1", " /data/a b.wfd "}};
+    ASSERT_TRUE(WriteSettings(settings, changed));
+    EXPECT_EQ(ReadListFilePath(settings, "0"), "Parameter list.plf");
+    EXPECT_EQ(ReadPortMapping(settings, "COM3"), "/dev/pts/4");
+    EXPECT_EQ(ReadSetting(settings, "Link", "PortName"), "/dev/ttyUSB0");
+    EXPECT_EQ(ReadSetting(settings, "Dialogs", "SaveDialog1"), " /data/a b.wfd ");  // blanks kept
+    EXPECT_EQ(ReadSetting(settings, "Dialogs", "OpenDialog1"), std::nullopt);
+    const std::string text = ReadBytes(settings);
+    EXPECT_NE(text.find("; kept"), std::string::npos);
+    EXPECT_EQ(text.find("COM1"), std::string::npos);  // the key of another case was replaced
+
+    const std::string folder = PathOf("folder.INI");
+    std::filesystem::create_directory(folder);
+    EXPECT_FALSE(WriteSettings(folder, changed));
+}
+
+// Which settings file a start uses, by what exists: a file beside the program, one in the
+// configuration folder, the installed sample.
+TEST_F(ParameterFilesTest, SettingsFileIsBesideTheProgramElseInTheConfigFolder) {
+    struct Case { bool beside, config, sample; bool usesBeside; bool madeFromSample; };
+    const Case cases[] = {
+        {true, true, true, true, false},
+        {false, true, true, false, false},
+        {false, false, true, false, true},
+        {false, false, false, false, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::filesystem::path root = dir_ / std::to_string(n++);
+        const SettingsPlaces places{(root / "bin" / "altrix-scope").string(),
+                                    (root / "config" / "altrix-scope").string(), (root / "share").string()};
+        std::filesystem::create_directories(root / "bin");
+        std::filesystem::create_directories(root / "share");
+        if (c.beside) WriteBytes(root / "bin" / "altrix-scope.INI", "[Link]\nPortName=beside\n");
+        if (c.config) {
+            std::filesystem::create_directories(places.ConfigFolder);
+            WriteBytes(std::filesystem::path(places.ConfigFolder) / kSettingsFileName, "[Link]\nPortName=config\n");
+        }
+        if (c.sample) {
+            WriteBytes(root / "share" / kSettingsFileName, "[Parameter]\nListFilePath=Parameter list.plf\n");
+            WriteBytes(root / "share" / "Parameter list.plf", "P00-00 Sample parameter                 0001\r\n");
+        }
+        const std::filesystem::path config = std::filesystem::path(places.ConfigFolder) / kSettingsFileName;
+        const std::string located = LocateSettingsFile(places);
+        EXPECT_EQ(located, c.usesBeside ? (root / "bin" / "altrix-scope.INI").string() : config.string()) << n;
+        const std::filesystem::path list = std::filesystem::path(places.ConfigFolder) / "Parameter list.plf";
+        if (c.madeFromSample) {
+            EXPECT_EQ(ReadListFilePath(located, "0"), list.string());
+            EXPECT_EQ(ReadBytes(list), ReadBytes(root / "share" / "Parameter list.plf"));
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(list)) << n;
+            EXPECT_EQ(std::filesystem::exists(config), c.config) << n;
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "CaptureRecord.h"
 #include "Readout.h"
@@ -48,7 +49,7 @@ TEST(CountDataValue, ExactDecimalProductOfValueAndGainText) {
     for (const Case& c : cases) {
         const ReadoutText r = CountDataValue(c.value, c.gain);
         EXPECT_EQ(r.Text, c.text) << c.value << " x \"" << c.gain << "\"";
-        EXPECT_FALSE(r.GainInvalid);
+        EXPECT_TRUE(IsValidGain(c.gain)) << c.gain;
     }
 }
 
@@ -65,7 +66,7 @@ TEST(CountDataValue, EmptyOrInvalidGainCountsAsOne) {
     for (const Case& c : cases) {
         const ReadoutText r = CountDataValue(c.value, c.gain);
         EXPECT_EQ(r.Text, c.text) << "\"" << c.gain << "\"";
-        EXPECT_EQ(r.GainInvalid, c.invalid) << "\"" << c.gain << "\"";
+        EXPECT_EQ(IsValidGain(c.gain), !c.invalid) << "\"" << c.gain << "\"";
     }
 }
 
@@ -83,6 +84,13 @@ TEST(YScaleGain, ThirtyThreeHundredthsIsTheFloatAbove) {
     EXPECT_EQ(v, 0.330000013f);
     EXPECT_GT(static_cast<double>(v), 0.33);
     EXPECT_EQ(YScaleGain(""), 0.0f);
+}
+
+TEST(GainFactor, TheValueCountDataValueMultipliesBy) {
+    const std::pair<const char*, double> cases[] = {
+        {"0.01", 0.01}, {"54.61", 54.61}, {"0.09765", 0.09765}, {"5.", 5}, {".", 0},
+        {"1.2.3", 1.23}, {"", 1}, {"12a", 1}, {"007", 7}};
+    for (const auto& [gain, factor] : cases) EXPECT_EQ(GainFactor(gain), factor) << gain;
 }
 
 TEST(FormatSeconds, GeneralFormatWithTheCallersSeparator) {

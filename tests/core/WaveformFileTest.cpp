@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -9,12 +10,15 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "CaptureRecord.h"
 #include "FileTestSupport.h"
+#include "Watchdog.h"
 #include "WaveformFile.h"
 
 namespace altrix {
@@ -231,14 +235,12 @@ TEST_P(WaveformFixtureTest, LoadsTheFixture) {
     ASSERT_TRUE(ReadWaveformFile(*record_, (kDataDir / c.file).string()).Ok);
 
     EXPECT_EQ(record_->NextSample, c.nextSample);
+    // Every slot that the file does not fill reads 0, the far half of the ring included.
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        for (int s = 0; s < kWindowPositions; ++s) {
+        for (int s = 0; s < kTraceSlots; ++s) {
             const int expected = s < static_cast<int>(c.slots.size()) ? c.slots[s][ch] : 0;
             ASSERT_EQ(record_->ChannelTrace[ch][s], expected) << "channel " << ch + 1 << " slot " << s;
         }
-        // Slots beyond the cleared half keep what they held.
-        EXPECT_EQ(record_->ChannelTrace[ch][kWindowPositions], Pattern(5, ch, kWindowPositions));
-        EXPECT_EQ(record_->ChannelTrace[ch][kTraceSlots - 1], Pattern(5, ch, kTraceSlots - 1));
     }
 }
 
@@ -270,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct LongFileCase {
     int lines;
     int nextSample;
-    int firstLinePosition;  // positions before it show slots the reader did not clear
+    int firstLinePosition;  // positions before it read 0
     int firstShownLine;
     friend void PrintTo(const LongFileCase& c, std::ostream* out) { *out << c.lines << " lines"; }
 };
@@ -289,9 +291,8 @@ TEST_P(LongWaveformFileTest, ShowsTheNewestLinesInTheWindow) {
     for (int ch = 0; ch < kChannelCount; ++ch) {
         for (int x = 0; x < kWindowPositions; ++x) {
             const int slot = SlotOfPosition(record_->NextSample, x);
-            const int expected = x < c.firstLinePosition
-                                     ? Pattern(6, ch, slot)
-                                     : LineSample(c.firstShownLine + x - c.firstLinePosition, ch);
+            const int expected =
+                x < c.firstLinePosition ? 0 : LineSample(c.firstShownLine + x - c.firstLinePosition, ch);
             ASSERT_EQ(record_->ChannelTrace[ch][slot], expected) << "channel " << ch + 1 << " position " << x;
         }
     }
@@ -305,20 +306,52 @@ INSTANTIATE_TEST_SUITE_P(Lines, LongWaveformFileTest,
                              return std::to_string(info.param.lines);
                          });
 
-TEST_F(WaveformFileTest, FileThatCannotBeOpenedLeavesTheRecordUntouched) {
+// Pipes and devices are refused before they are opened, which could wait or read for ever.
+TEST_F(WaveformFileTest, PathThatIsNoRegularFileIsRefusedAndTheRecordKept) {
     FillPattern(*record_, 7);
     record_->NextSample = 4321;
     const auto before = std::make_unique<CaptureRecord>(*record_);
     std::filesystem::create_directory(PathOf("folder.wfd"));
+    ASSERT_EQ(mkfifo(PathOf("pipe.wfd").c_str(), 0600), 0);
+    std::filesystem::create_symlink(PathOf("pipe.wfd"), PathOf("link.wfd"));
 
-    for (const std::string& path : {PathOf("missing.wfd"), PathOf("folder.wfd")}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {PathOf("missing.wfd"), std::strerror(ENOENT)}, {PathOf("folder.wfd"), kNotRegularFile},
+        {PathOf("pipe.wfd"), kNotRegularFile},          {PathOf("link.wfd"), kNotRegularFile},
+        {"/dev/zero", kNotRegularFile}};
+    for (const auto& [path, error] : cases) {
         SCOPED_TRACE(path);
+        const testing::Watchdog watchdog("reading " + path);
         const FileResult result = ReadWaveformFile(*record_, path);
         EXPECT_FALSE(result.Ok);
-        EXPECT_FALSE(result.Error.empty());
+        EXPECT_EQ(result.Error, error);
         EXPECT_EQ(record_->NextSample, before->NextSample);
         EXPECT_TRUE(record_->ChannelTrace == before->ChannelTrace);
     }
+}
+
+// Progress comes after each chunk, up to the file's size; a cancel keeps the record as it was.
+TEST_F(WaveformFileTest, ReadTellsItsProgressAndACancelKeepsTheRecord) {
+    const std::string path = PathOf("long.wfd");
+    const std::string bytes = GeneratedFile(120000);  // several chunks
+    WriteBytes(path, bytes);
+    FillPattern(*record_, 8);
+    const auto before = std::make_unique<CaptureRecord>(*record_);
+    for (const bool cancel : {true, false}) {
+        std::vector<std::uint64_t> reported;
+        const FileResult result = ReadWaveformFile(*record_, path, [&](std::uint64_t done, std::uint64_t total) {
+            EXPECT_EQ(total, bytes.size());
+            reported.push_back(done);
+            return !cancel || reported.size() < 3;
+        });
+        EXPECT_EQ(result.Ok, !cancel);
+        EXPECT_EQ(result.Cancelled, cancel);
+        EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+        EXPECT_EQ(reported.size() == 3, cancel);
+        EXPECT_EQ(reported.back() == bytes.size(), !cancel);
+        EXPECT_EQ(record_->ChannelTrace == before->ChannelTrace, cancel);
+    }
+    EXPECT_EQ(record_->NextSample, 120000);
 }
 
 TEST_F(WaveformFileTest, ReadOnlyFileLoads) {

@@ -1,6 +1,7 @@
 #include "Setbase.h"
 
 #include "DialogTestSupport.h"
+#include "Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,8 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace altrix {
 namespace {
@@ -341,13 +344,82 @@ TEST_F(BaseValueDialogTest, MissingListFileIsReportedAndTheDialogCloses) {
     for (QWidget* window : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<TForm3*>(window), nullptr);
 }
 
-TEST_F(BaseValueDialogTest, ListPathThatCannotBeReadOpensAnEmptyList) {
+// A list file that is refused is reported and the dialog closes: a pipe, which would wait for
+// a writer for ever, is not even opened.
+TEST_F(BaseValueDialogTest, ListPathThatIsNoRegularFileIsRefused) {
+    const QString pipe = PathOf("pipe.plf");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    WriteSettings(pipe);
+    {
+        const testing::Watchdog watchdog("opening the dialog on a pipe");
+        Open();
+    }
+    EXPECT_TRUE(dialog_.isNull());
+    ASSERT_EQ(prompts_.asked.size(), 1u);
+    EXPECT_EQ(prompts_.asked[0].caption, "Load Error");
+    EXPECT_EQ(prompts_.asked[0].text, "Unable to read " + pipe + ": Not a regular file");
+    EXPECT_EQ(prompts_.asked[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(owner_->isEnabled());
+}
+
+// The base-group file gets each name as the bytes the list file holds (here Big5, which the
+// window cannot show); a name that the file could not give back unchanged is refused, and
+// nothing is written.
+TEST_F(BaseValueDialogTest, NamesAreSavedAsTheirBytesOrRefused) {
+    const QByteArray big5 = "\xB3\x74\xAB\xD7";
     WriteSettings("Parameter list.plf");
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("Parameter list.plf"));
+    WriteFile(PathOf("Parameter list.plf"), big5 + " speed\r\nA=B ratio\r\n");
+    const QString baseGroupFile = PathOf("Parameter list.ini");
     Open();
+    const QString shown = QString::fromLocal8Bit(big5);
+    ASSERT_EQ(Items(List(1)), Sorted({shown, "A=B"}));
+    Assign({shown}, "d_ten");
+    Click("Button1");
+    EXPECT_TRUE(dialog_.isNull());
+    QFile file(baseGroupFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    EXPECT_EQ(written, "[usebase]\n" + big5 + "=4\n");
+    file.close();
+
+    Open();
+    Assign({"A=B"}, "m_IBase");
+    Click("Button1");
+    ASSERT_EQ(prompts_.asked.size(), 1u);
+    EXPECT_EQ(prompts_.asked[0].text, "The parameter name \"A=B\" cannot be saved: it contains \"=\"");
+    EXPECT_EQ(prompts_.asked[0].icon, MessageIcon::Error);
     ASSERT_FALSE(dialog_.isNull());
-    EXPECT_TRUE(Items(List(1)).isEmpty());
-    EXPECT_TRUE(prompts_.asked.empty());
+    EXPECT_EQ(Items(List(2)), QStringList{"A=B"});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), written);
+}
+
+// Moving rebuilds both lists in one pass: the order, duplicates, each name's bytes and the
+// selection of the target's own items come through it.
+TEST_F(BaseValueDialogTest, MovingKeepsOrderDuplicatesAndTheTargetsSelection) {
+    QStringList names;
+    for (int i = 0; i < 60; ++i) names << QStringLiteral("N%1").arg((i * 37) % 50, 2, 10, QLatin1Char('0'));
+    WriteSettings("Parameter list.plf");
+    WriteListFile(PathOf("Parameter list.plf"), names);
+    Open();
+    ASSERT_EQ(Items(List(1)), Sorted(names));
+    QStringList first, second, rest;
+    for (int i = 0; i < List(1)->count(); ++i) (i % 3 == 0 ? first : i % 3 == 1 ? second : rest) << List(1)->item(i)->text();
+    Assign(first, "d_hundred");
+    Select(List(6), {first[0], first[5]});
+    Assign(second, "d_hundred");
+
+    EXPECT_EQ(Items(List(1)), rest);
+    EXPECT_EQ(Items(List(6)), Sorted(first + second));
+    QStringList selected;
+    for (const QListWidgetItem* item : List(6)->selectedItems()) selected << item->text();
+    EXPECT_EQ(Sorted(selected), Sorted({first[0], first[5]}));
+    Click("Button1");
+    QStringList expected = {"[usebase]"};
+    for (const QString& name : Sorted(first + second)) {
+        if (!expected.contains(name + "=5")) expected << name + "=5";
+    }
+    EXPECT_EQ(Lines(PathOf("Parameter list.ini")), expected);
 }
 
 TEST_F(BaseValueDialogTest, BaseGroupFileLiesBesideTheListFile) {

@@ -98,6 +98,7 @@ TEST(DriveSimProgram, HelpDocumentsEveryOption) {
     EXPECT_EQ(program.WaitForExit(), 0);
     for (const char* option : {"--link", "--type-code", "--speed", "--no-identify-reply",
                                "--identify-delay-ms", "--drop-byte-after", "--bad-header-block",
+                               "--noise", "--unplug-after", "--replug-after", "--stall-output",
                                "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
@@ -116,6 +117,10 @@ TEST(DriveSimProgram, RefusesBadArgumentsWithoutMakingTheLink) {
         {"--link", link, "--drop-byte-after", "-1"},
         {"--link", link, "--identify-delay-ms"},
         {"--link", link, "--bogus"},
+        {"--link", link, "--noise", "0"},
+        {"--link", link, "--noise", "50000"},
+        {"--link", link, "--unplug-after", "-1"},
+        {"--link", link, "--replug-after", "1"},
     };
     for (const auto& args : cases) {
         Program program(args);

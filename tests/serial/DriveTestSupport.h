@@ -48,16 +48,26 @@ private:
     std::filesystem::path path_;
 };
 
+// Settings of a simulated drive on a pty; the link faults as they start.
+inline sim::PtySettings LinkedTo(const std::string& link, double speed = 1.0,
+                                 const sim::DriveOptions& options = {}) {
+    sim::PtySettings settings;
+    settings.LinkPath = link;
+    settings.Speed = speed;
+    settings.Drive = options;
+    return settings;
+}
+
 // A simulated drive on a pty with a link in a scratch folder, stopped with the object.
 struct RunningDrive {
     ScratchFolder Folder;
     std::unique_ptr<sim::PtyDrive> Drive;
 
-    explicit RunningDrive(sim::DriveOptions options = {}, double speed = 1.0) {
-        sim::PtySettings settings;
+    explicit RunningDrive(sim::DriveOptions options = {}, double speed = 1.0)
+        : RunningDrive(LinkedTo({}, speed, options)) {}
+    // With the link faults of `settings`; the link goes into the scratch folder.
+    explicit RunningDrive(sim::PtySettings settings) {
         settings.LinkPath = Folder.PathOf("drive");
-        settings.Speed = speed;
-        settings.Drive = options;
         Drive = std::make_unique<sim::PtyDrive>(settings);
         std::string error;
         started_ = Folder.Ok() && Drive->Start(error);
@@ -65,7 +75,7 @@ struct RunningDrive {
     }
     bool Started() const { return started_; }
     const std::string& Error() const { return error_; }
-    const std::string& Link() const { return Drive->DevicePath(); }
+    std::string Link() const { return Drive->DevicePath(); }
 
 private:
     bool started_ = false;

@@ -1,5 +1,5 @@
 // The pseudo-terminal runner seen from a plain file-descriptor client: raw bytes both ways,
-// clients that come and go, the link's lifecycle, real-time pacing.
+// clients that come and go, the link's lifecycle, real-time pacing, the link's faults.
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ TEST(PtyDrive, ReplacesAStaleLinkButNeverAnotherFile) {
     ASSERT_TRUE(folder.Ok());
     const std::string stale = folder.PathOf("stale");
     fs::create_symlink("/dev/pts/no-such-terminal", stale);
-    sim::PtyDrive replacing({stale, 1.0, {}});
+    sim::PtyDrive replacing(LinkedTo(stale));
     std::string error;
     ASSERT_TRUE(replacing.Start(error)) << error;
     EXPECT_EQ(fs::read_symlink(stale), replacing.SlavePath());
@@ -75,12 +75,21 @@ TEST(PtyDrive, ReplacesAStaleLinkButNeverAnotherFile) {
 
     const std::string file = folder.PathOf("notes.txt");
     std::ofstream(file) << "keep me";
-    sim::PtyDrive refused({file, 1.0, {}});
+    sim::PtyDrive refused(LinkedTo(file));
     EXPECT_FALSE(refused.Start(error));
     EXPECT_NE(error.find(file), std::string::npos);
     std::string content;
     std::getline(std::ifstream(file), content);
     EXPECT_EQ(content, "keep me");
+}
+
+Bytes StartExchange(const sim::ChannelAddresses& channels) {
+    Bytes start{0x3A, 0x3A};
+    for (std::size_t c = 0; c < 4; ++c) {
+        const ScopeFrame frame = MakeScopeFrame(c == 0 ? 0x00 : 0x01, channels[c]);
+        start.insert(start.end(), frame.begin(), frame.end());
+    }
+    return start;
 }
 
 TEST(PtyDrive, StreamIsPacedByDriveTime) {
@@ -89,13 +98,8 @@ TEST(PtyDrive, StreamIsPacedByDriveTime) {
     Client client(sim.Link());
     ASSERT_TRUE(client.Ok());
     const sim::ChannelAddresses channels{0x9004, 0x9042, 0x900c, 0x9010};
-    Bytes start{0x3A, 0x3A};
-    for (std::size_t c = 0; c < 4; ++c) {
-        const ScopeFrame frame = MakeScopeFrame(c == 0 ? 0x00 : 0x01, channels[c]);
-        start.insert(start.end(), frame.begin(), frame.end());
-    }
     const auto sent = std::chrono::steady_clock::now();
-    ASSERT_TRUE(client.Write(start));
+    ASSERT_TRUE(client.Write(StartExchange(channels)));
     const Bytes stream = client.Read(1'000'000, 300ms);
     const double driveSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count() * 4.0;
@@ -107,6 +111,55 @@ TEST(PtyDrive, StreamIsPacedByDriveTime) {
     Bytes expected = ExpectedStream(channels, blocks);
     expected.resize(stream.size());
     EXPECT_EQ(stream, expected);
+}
+
+TEST(PtyDrive, UnplugTakesTheTerminalAwayAndReplugBringsTheStreamBackOnANewOne) {
+    sim::PtySettings settings;
+    settings.UnplugAfter = 200ms;
+    settings.ReplugAfter = 300ms;
+    RunningDrive sim(settings);
+    ASSERT_TRUE(sim.Started()) << sim.Error();
+    const sim::ChannelAddresses channels{0x9004, 0x9042, 0x900c, 0x9010};
+    Client client(sim.Link());
+    ASSERT_TRUE(client.Ok());
+    ASSERT_TRUE(client.Write(StartExchange(channels)));
+    const auto started = std::chrono::steady_clock::now();
+
+    // The stream flows until the device vanishes under the client.
+    const Bytes before = client.Read(1'000'000, kWaitLimit);
+    const auto unplugged = std::chrono::steady_clock::now();
+    EXPECT_GE(unplugged - started, 200ms);
+    EXPECT_LT(unplugged - started, 2s) << "the read ended with the device";
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Link())));
+
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(sim.Link()); }));
+    EXPECT_GE(std::chrono::steady_clock::now() - unplugged, 300ms - 20ms);
+    Client again(sim.Link());
+    ASSERT_TRUE(again.Ok());
+    const Bytes after = again.Read(130);
+    ASSERT_EQ(after.size(), 130u);
+    // The drive ran on unheard: the stream resumes at a later block, whole.
+    const std::size_t firstAfter = before.size() / 130 + 300 * 5000 / 16 / 1000;
+    std::size_t block = after[0];
+    while (block < firstAfter) block += 256;
+    const sim::StreamBlock resumed = sim::MakeStreamBlock(channels, block);
+    EXPECT_EQ(after, Bytes(resumed.begin(), resumed.end()));
+}
+
+TEST(PtyDrive, StalledDriveReadsNothingAndTheWritesBackUp) {
+    sim::PtySettings settings;
+    settings.StallOutput = true;
+    RunningDrive sim(settings);
+    ASSERT_TRUE(sim.Started()) << sim.Error();
+    Client client(sim.Link());
+    ASSERT_TRUE(client.Ok());
+    ASSERT_TRUE(client.Write(kIdentifyExchange));
+    EXPECT_TRUE(client.Read(10, 300ms).empty()) << "no reply to a request never read";
+    const Bytes filler(4096, 0x00);
+    int accepted = 0;
+    while (accepted < 256 && client.Write(filler)) ++accepted;
+    EXPECT_LT(accepted, 256) << "the terminal's buffer filled";
+    EXPECT_TRUE(sim.Drive->Received().empty());
 }
 
 }  // namespace

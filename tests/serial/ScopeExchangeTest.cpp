@@ -127,7 +127,7 @@ TEST(ScopeExchange, IdentifyAfterACaptureGetsOnlyTheReply) {
 struct CaptureCase {
     std::string Name;
     sim::DriveOptions Options;
-    std::optional<bool> DataError;  // unset: not this test's concern
+    std::optional<int> LostBlock;  // the block the decoder must refuse, if any
 };
 
 void PrintTo(const CaptureCase& c, std::ostream* os) { *os << c.Name; }
@@ -165,18 +165,23 @@ TEST_P(EndToEndCapture, EveryByteAndSampleIsTheDrivesOwn) {
     }
     expected.resize(stream.size());
     EXPECT_EQ(stream, expected);
-    if (GetParam().DataError) {
-        EXPECT_EQ(record->DataError, *GetParam().DataError);
-    }
+    EXPECT_EQ(record->DataError, GetParam().LostBlock.has_value());
 
-    if (!GetParam().Options.DropByteAfter) {
-        ASSERT_GT(record->NextSample, 16 * 50);
-        for (std::int32_t slot = 0; slot < record->NextSample; ++slot) {
-            for (std::size_t c = 0; c < 4; ++c) {
-                ASSERT_EQ(record->ChannelTrace[c][static_cast<std::size_t>(slot)],
-                          sim::SampleValue(kChannels[c], static_cast<std::uint64_t>(slot)))
-                    << "channel " << c + 1 << " slot " << slot;
-            }
+    // Every set is the drive's own, except that a lost block's sets repeat the set before.
+    int gapStart = record->NextSample;
+    ASSERT_EQ(record->GapCount, GetParam().LostBlock ? 1u : 0u);
+    if (GetParam().LostBlock) {
+        gapStart = *GetParam().LostBlock * 16;
+        EXPECT_EQ(record->Gaps[0].FirstSlot, gapStart);
+        EXPECT_EQ(record->Gaps[0].Sets, 16);
+    }
+    ASSERT_GT(record->NextSample, 16 * 50);
+    for (std::int32_t slot = 0; slot < record->NextSample; ++slot) {
+        const bool inGap = slot >= gapStart && slot < gapStart + 16;
+        const auto set = static_cast<std::uint64_t>(inGap ? gapStart - 1 : slot);
+        for (std::size_t c = 0; c < 4; ++c) {
+            ASSERT_EQ(record->ChannelTrace[c][static_cast<std::size_t>(slot)], sim::SampleValue(kChannels[c], set))
+                << "channel " << c + 1 << " slot " << slot;
         }
     }
 }
@@ -195,11 +200,9 @@ sim::DriveOptions BadBlock(std::uint64_t k) {
 
 INSTANTIATE_TEST_SUITE_P(
     ScopeExchange, EndToEndCapture,
-    ::testing::Values(CaptureCase{"GoodDrive", {}, false},
-                      CaptureCase{"ByteDropped", Dropping(200), true},
-                      // The decoder tests only the last block of each pass; the bytes
-                      // show the bad block wherever it falls.
-                      CaptureCase{"BadHeader", BadBlock(5), std::nullopt}),
+    ::testing::Values(CaptureCase{"GoodDrive", {}, std::nullopt},
+                      CaptureCase{"ByteDropped", Dropping(200), 1},
+                      CaptureCase{"BadHeader", BadBlock(5), 5}),
     [](const auto& info) { return info.param.Name; });
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -238,6 +239,29 @@ TEST(SimulatedDriveFaults, BadSecondHeaderByteInBlockK) {
     Bytes expected = GoodStream(kChannels, 6);
     expected[3 * 130 + 1] = 0xFE;
     EXPECT_EQ(out, expected);
+}
+
+TEST(SimulatedDriveFaults, NoiseFlipsSingleBitsAtTheRequestedRateAndRepeatsWithItsSeed) {
+    DriveOptions options;
+    options.NoiseRate = 100.0;
+    const auto tenSeconds = [&](std::uint64_t seed) {
+        options.NoiseSeed = seed;
+        SimulatedDrive drive(options);
+        drive.Receive(StartSequence(kChannels), 0us);
+        return TransmitAt(drive, 10s);
+    };
+    const Bytes noisy = tenSeconds(7);
+    const Bytes good = GoodStream(kChannels, 3125);
+    ASSERT_EQ(noisy.size(), good.size());
+    int flipped = 0;
+    for (std::size_t i = 0; i < good.size(); ++i) {
+        if (noisy[i] == good[i]) continue;
+        ++flipped;
+        EXPECT_EQ(std::popcount(static_cast<unsigned>(noisy[i] ^ good[i])), 1) << "byte " << i;
+    }
+    EXPECT_NEAR(flipped, 1000, 150) << "about five standard deviations";
+    EXPECT_EQ(tenSeconds(7), noisy);
+    EXPECT_NE(tenSeconds(8), noisy);
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ TEST_F(ChannelControlsTest, YScaleRedrawsOnlyAStoppedShownChannel) {
     for (const Case& row : table) {
         edit("Edit2")->setText(QString::fromLatin1(row.address));
         box(2)->setChecked(row.ticked);
-        find<QPushButton>("Button1")->setEnabled(!row.running);
+        setCaptureRunning(row.running);
         choose(list(6), 8);  // "1"
         chart().clearSeries(2);
         choose(list(6), 10);  // "2"

@@ -7,11 +7,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QToolButton>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <vector>
@@ -239,7 +242,7 @@ TEST_F(DisplayTest, ZoomingOutWithoutBoundKeepsTheWidestRow) {
 TEST_F(DisplayTest, ZoomingDuringACaptureKeepsTheCount) {
     showChannel(1);
     const int drawn = chart().pointCount(1);
-    find<QPushButton>("Button1")->setEnabled(false);  // RUN is disabled while a capture runs
+    setCaptureRunning(true);
     record().DrawPointCount = 10000;
     for (int n = 0; n < 6; ++n) click("SpeedButton5");
     EXPECT_EQ(record().DrawPointCount, 10000);
@@ -338,6 +341,47 @@ TEST_F(DisplayTest, DrawRefDrawsTickedReferencesByPosition) {
         // An unticked reference gets only the closing point.
         EXPECT_EQ(PointsOf(chart(), 9), (std::vector<Point>{{99999, 321}})) << row.pointCount;
     }
+}
+
+// A file of ten sample sets with one spike on channel 1; loaded, it fills positions
+// 99990..99999, and the spike lies at 99992, between the samples High precision picks.
+TEST_F(DisplayTest, TheEnvelopeReachesALoadedSpikeAndFollowsTheView) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("spike.wfd"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    for (int line = 0; line < 10; ++line) out.write(line == 2 ? "0.0006 12345 0 0 0\r\n" : "0.0002 0 0 0 0\r\n");
+    out.close();
+    record().ReferenceTrace[0][777] = -5000;
+    find<QCheckBox>("CheckBox5")->setChecked(true);
+
+    chooseMode("EnvelopeMode1");
+    EXPECT_EQ(find<QLabel>("Label21")->text(), QStringLiteral("Drawing Mode : Envelope Mode"));
+    EXPECT_EQ(find<QLabel>("Label21")->palette().color(QPalette::WindowText), QColor(0x80, 0x00, 0x80));
+    EXPECT_FALSE(find<QAction>("HighprecisionMode")->isChecked());
+    prompts_.FileNames = {file};
+    find<QAction>("Loadwaveformfile1")->trigger();
+    const auto highest = [this](int series) {
+        const Points points = PointsOf(chart(), series);
+        return std::max_element(points.begin(), points.end(), [](Point a, Point b) { return a.y < b.y; })->y;
+    };
+    EXPECT_EQ(highest(1), 12345);
+    EXPECT_LE(chart().pointCount(1), 2 * ScopeChart::kWidth + 2);
+    const Points ref = PointsOf(chart(), 8);
+    EXPECT_NE(std::find(ref.begin(), ref.end(), Point{777, -5000}), ref.end());
+
+    // A zoom keeps the point count but redraws for the new view, while stopped or running.
+    for (const bool running : {false, true}) {
+        click("SpeedButton4");
+        find<QPushButton>("Button1")->setEnabled(!running);
+        click("SpeedButton5");  // 9999.9 .. 89999.1
+        EXPECT_EQ(PointsOf(chart(), 1).front().x, 9999) << running;
+        EXPECT_EQ(PointsOf(chart(), 8).back().x, 90000) << running;
+    }
+    find<QPushButton>("Button1")->setEnabled(true);
+    click("SpeedButton4");
+    chooseMode("HighprecisionMode");
+    EXPECT_EQ(highest(1), 0);
 }
 
 }  // namespace

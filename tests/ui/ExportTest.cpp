@@ -89,6 +89,7 @@ TEST_F(ExportTest, CsvColumnsAreNamedAsTheControlsShowThem) {
     answerCsvDialog(true, true);
     ASSERT_EQ(prompts_.Messages.size(), 1u);
     EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Overwrite?"));
+    EXPECT_EQ(prompts_.SaveDialogs[1].FileName, path("all.csv"));  // the dialog's last file
     EXPECT_EQ(contents(path("all.csv")), header + "0.0008,0,0,0,0,0\r\n0.001,1234,1235,1236,1237,-3\r\n");
 
     // Cancelling the dialog asks for no file; a file that cannot be written is reported.

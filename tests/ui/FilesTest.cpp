@@ -1,20 +1,25 @@
 // The save and load commands against real files in a scratch folder: dialogs, the overwrite
-// question, the caption, the window's reset after a load (also after a cancel or a failed
-// read) and the reports of files that cannot be written or read.
+// question, the caption, the window's reset after a load, the loads that change nothing
+// (cancelled, refused, failed) and the reports of files that cannot be written or read.
 
 #include "MainframeFixture.h"
+#include "Watchdog.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cmath>
 #include <deque>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace altrix::testing {
 namespace {
@@ -90,9 +95,10 @@ TEST_F(FilesTest, ASavedCaptureLoadsBackAtItsPositions) {
     EXPECT_EQ(record().ChannelScale[1], 2.0f);
     EXPECT_EQ(chart().series(2)->data()->at(0)->value, 2.0 * record().ChannelTrace[1][0]);
 
-    // RUN asks for the addresses the file did not carry, and drops the file's name.
+    // RUN asks for the addresses the file did not carry, and keeps the loaded capture.
     QTest::mouseClick(find<QPushButton>(QStringLiteral("Button1")), Qt::LeftButton);
-    EXPECT_EQ(form_->windowTitle(), kPlainCaption);
+    EXPECT_EQ(form_->windowTitle(), captionNaming(file));
+    EXPECT_EQ(record().NextSample, 100000);
     ASSERT_FALSE(prompts_.Messages.empty());
     EXPECT_EQ(prompts_.Messages.back().Caption, QStringLiteral("Channel 1 memory address error"));
 }
@@ -169,25 +175,13 @@ TEST_F(FilesTest, AFileThatCannotBeWrittenIsReported) {
               QStringList{QStringLiteral("folder.wfd")});
 }
 
-// Every way a load ends resets the channel controls, the mark and the difference readouts
-// and redraws all four channels; only a file that was read replaces the traces and names
-// itself in the caption, and one that cannot be read is reported.
-TEST_F(FilesTest, EveryLoadResetsTheWindowButOnlyAReadReplacesTheTraces) {
-    const QString good = path("three.wfd");
-    writeFile(good, "0.0002 1 2 3 4\r\n0.0004 5 6 7 8\n0.0006 9 10 11 12\r\n");
-    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.wfd")));
-    struct Case {
-        const char* what;
-        std::deque<QString> names;
-        std::size_t dialogs;
-        bool read, reported;
-    };
-    const Case table[] = {{"cancel", {}, 1, false, false},
-                          {"missing, then cancel", {path("missing.wfd")}, 2, false, false},
-                          {"a folder", {path("folder.wfd")}, 1, false, true},
-                          {"a file", {good}, 1, true, false}};
-    const QString oldCaption = captionNaming(QStringLiteral("old"));
-    for (const Case& row : table) {
+// The state a load would reset: channel controls, difference readouts, mark, caption.
+class LoadTest : public FilesTest {
+protected:
+    const char* const differences_[6] = {"Edit13", "Edit14", "Edit15", "Edit16", "Edit17", "Edit19"};
+    const QString oldCaption_ = captionNaming(QStringLiteral("old"));
+
+    void setUpWindow() {
         fillChannels(54321);
         for (int k = 1; k <= kChannelCount; ++k) {
             showChannel(k);
@@ -197,47 +191,127 @@ TEST_F(FilesTest, EveryLoadResetsTheWindowButOnlyAReadReplacesTheTraces) {
         find<QCheckBox>(QStringLiteral("CheckBox3"))->setChecked(false);
         find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentIndex(10);  // "2"
         edit(QStringLiteral("LabeledEdit1"))->setText(QStringLiteral("0.5"));
-        const char* const differences[] = {"Edit13", "Edit14", "Edit15", "Edit16", "Edit17", "Edit19"};
-        for (const char* name : differences) edit(QLatin1String(name))->setText(QStringLiteral("7"));
+        for (const char* name : differences_) edit(QLatin1String(name))->setText(QStringLiteral("7"));
         edit(QStringLiteral("Edit5"))->setText(QStringLiteral("kept"));
         record().MarkPosition = 500;
+        chart().clearSeries(7);
         chart().addPoint(7, 500, 0);
         record().ReadoutEnabled = false;
         record().ChannelScale.fill(0.0f);
-        form_->setWindowTitle(oldCaption);
+        form_->setWindowTitle(oldCaption_);
         prompts_.OpenDialogs.clear();
         prompts_.Messages.clear();
-        prompts_.FileNames = row.names;
-
-        click("SpeedButton2");
-        SCOPED_TRACE(row.what);
-        EXPECT_EQ(prompts_.OpenDialogs.size(), row.dialogs);
-        EXPECT_EQ(record().NextSample, row.read ? 3 : 54321);
-        EXPECT_EQ(record().ChannelTrace[3][2], row.read ? 12 : Pattern(3, 2));
-        EXPECT_EQ(form_->windowTitle(), row.read ? captionNaming(good) : oldCaption);
-        ASSERT_EQ(prompts_.Messages.size(), row.reported ? 1u : 0u);
-        if (row.reported) {
-            EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Load Error"));
-            EXPECT_TRUE(prompts_.Messages[0].Text.startsWith(QStringLiteral("Unable to read ") + path("folder.wfd")));
-        }
-        for (int k = 1; k <= kChannelCount; ++k) {
-            EXPECT_EQ(edit(QStringLiteral("Edit%1").arg(k))->text(), QStringLiteral(" ")) << k;
-            const auto* quantity = find<QComboBox>(QStringLiteral("ComboBox%1").arg(k));
-            EXPECT_EQ(quantity->currentIndex(), -1) << k;
-            EXPECT_EQ(quantity->currentText(), QString()) << k;
-            EXPECT_TRUE(find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->isChecked()) << k;
-            EXPECT_EQ(chart().pointCount(k), record().DrawPointCount + 1) << k;
-        }
-        for (const char* name : differences) EXPECT_EQ(edit(QLatin1String(name))->text(), QString()) << name;
-        EXPECT_EQ(edit(QStringLiteral("Edit5"))->text(), QStringLiteral("kept"));
-        EXPECT_EQ(edit(QStringLiteral("LabeledEdit1"))->text(), QStringLiteral("0.5"));
-        EXPECT_EQ(record().MarkPosition, kNoMark);
-        EXPECT_EQ(chart().pointCount(7), 0);
-        EXPECT_TRUE(record().ReadoutEnabled);
-        EXPECT_EQ(record().ChannelScale[0], 2.0f);
-        const std::int16_t oldestOfChannel1 = record().ChannelTrace[0][SlotOfPosition(record().NextSample, 0)];
-        EXPECT_EQ(chart().series(1)->data()->at(0)->value, 2.0 * oldestOfChannel1);
     }
+};
+
+// A cancelled dialog, a file that cannot be read and a read cancelled on its progress dialog
+// leave traces, channel controls, readouts, mark and caption as they were. Pipes and devices
+// are refused before they are opened.
+TEST_F(LoadTest, ALoadThatDoesNotCompleteChangesNothing) {
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.wfd")));
+    ASSERT_EQ(mkfifo(QFile::encodeName(path("pipe.wfd")).constData(), 0600), 0);
+    const QString large = path("large.wfd");
+    QByteArray lines;
+    for (int line = 0; line < 100000; ++line) lines += "0.0002 1 2 3 4\r\n";
+    writeFile(large, lines);  // more than one chunk of the reader
+    struct Case {
+        const char* what;
+        std::deque<QString> names;
+        std::size_t dialogs;
+        bool cancelRead;
+        QString refused;  // the reported file
+    };
+    const Case table[] = {{"cancel", {}, 1, false, {}},
+                          {"missing, then cancel", {path("missing.wfd")}, 2, false, {}},
+                          {"a folder", {path("folder.wfd")}, 1, false, path("folder.wfd")},
+                          {"a pipe", {path("pipe.wfd")}, 1, false, path("pipe.wfd")},
+                          {"a device", {QStringLiteral("/dev/zero")}, 1, false, QStringLiteral("/dev/zero")},
+                          {"a read cancelled", {large}, 1, true, {}}};
+    for (const Case& row : table) {
+        SCOPED_TRACE(row.what);
+        setUpWindow();
+        prompts_.FileNames = row.names;
+        bool progressShown = false;
+        if (row.cancelRead) {
+            // Runs at the first chance the read gives the window's events.
+            QTimer::singleShot(0, form_, [&] {
+                auto* progress = form_->findChild<QProgressDialog*>();
+                ASSERT_NE(progress, nullptr);
+                EXPECT_EQ(progress->windowModality(), Qt::WindowModal);
+                progressShown = true;
+                progress->cancel();
+            });
+        }
+        {
+            const Watchdog watchdog(row.what);
+            click("SpeedButton2");
+        }
+        EXPECT_EQ(progressShown, row.cancelRead);
+        EXPECT_EQ(prompts_.OpenDialogs.size(), row.dialogs);
+        ASSERT_EQ(prompts_.Messages.size(), row.refused.isEmpty() ? 0u : 1u);
+        if (!row.refused.isEmpty()) {
+            EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Load Error"));
+            const QString expected = QStringLiteral("Unable to read ") + row.refused + QStringLiteral(": Not a regular file");
+            EXPECT_EQ(prompts_.Messages[0].Text, expected);
+        }
+        EXPECT_EQ(record().NextSample, 54321);
+        EXPECT_EQ(record().ChannelTrace[3][2], Pattern(3, 2));
+        EXPECT_EQ(record().ChannelTrace[0][150000], Pattern(0, 150000));
+        EXPECT_EQ(form_->windowTitle(), oldCaption_);
+        for (int k = 1; k <= kChannelCount; ++k) {
+            EXPECT_EQ(edit(QStringLiteral("Edit%1").arg(k))->text(), QStringLiteral("9000")) << k;
+            EXPECT_EQ(find<QComboBox>(QStringLiteral("ComboBox%1").arg(k))->currentIndex(), 2) << k;
+            EXPECT_EQ(find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->isChecked(), k != 3) << k;
+            EXPECT_EQ(chart().pointCount(k), 0) << k;
+        }
+        for (const char* name : differences_) EXPECT_EQ(edit(QLatin1String(name))->text(), QStringLiteral("7")) << name;
+        EXPECT_EQ(record().MarkPosition, 500);
+        EXPECT_EQ(chart().pointCount(7), 1);
+        EXPECT_FALSE(record().ReadoutEnabled);
+        EXPECT_EQ(record().ChannelScale[0], 0.0f);
+    }
+}
+
+// A file that was read resets the channel controls, the mark and the difference readouts and
+// redraws all four channels; the positions it does not fill read 0, so a save writes zeros
+// there, not the previous capture.
+TEST_F(LoadTest, AReadFileResetsTheWindowAndLeavesNoOldSamples) {
+    const QString good = path("three.wfd");
+    writeFile(good, "0.0002 1 2 3 4\r\n0.0004 5 6 7 8\n0.0006 9 10 11 12\r\n");
+    setUpWindow();
+    prompts_.FileNames = {good};
+    click("SpeedButton2");
+
+    EXPECT_EQ(prompts_.OpenDialogs.size(), 1u);
+    EXPECT_TRUE(prompts_.Messages.empty());
+    EXPECT_EQ(record().NextSample, 3);
+    EXPECT_EQ(record().ChannelTrace[3][2], 12);
+    for (int c = 0; c < kChannelCount; ++c)
+        for (int slot = 3; slot < kTraceSlots; ++slot) ASSERT_EQ(record().ChannelTrace[c][slot], 0) << c << " " << slot;
+    EXPECT_EQ(form_->windowTitle(), captionNaming(good));
+    for (int k = 1; k <= kChannelCount; ++k) {
+        EXPECT_EQ(edit(QStringLiteral("Edit%1").arg(k))->text(), QStringLiteral(" ")) << k;
+        const auto* quantity = find<QComboBox>(QStringLiteral("ComboBox%1").arg(k));
+        EXPECT_EQ(quantity->currentIndex(), -1) << k;
+        EXPECT_EQ(quantity->currentText(), QString()) << k;
+        EXPECT_TRUE(find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->isChecked()) << k;
+        EXPECT_EQ(chart().pointCount(k), record().DrawPointCount + 1) << k;
+    }
+    for (const char* name : differences_) EXPECT_EQ(edit(QLatin1String(name))->text(), QString()) << name;
+    EXPECT_EQ(edit(QStringLiteral("Edit5"))->text(), QStringLiteral("kept"));
+    EXPECT_EQ(edit(QStringLiteral("LabeledEdit1"))->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(record().MarkPosition, kNoMark);
+    EXPECT_EQ(chart().pointCount(7), 0);
+    EXPECT_TRUE(record().ReadoutEnabled);
+    EXPECT_EQ(record().ChannelScale[0], 2.0f);
+    EXPECT_EQ(chart().series(1)->data()->at(0)->value, 0.0);
+    EXPECT_EQ(chart().series(1)->data()->at(record().DrawPointCount)->value, 2.0 * 9);
+
+    const QString saved = path("saved.wfd");
+    prompts_.FileNames = {saved};
+    trigger("SaveWaveformFile1");
+    EXPECT_TRUE(contents(saved).startsWith("0.0002 0 0 0 0\r\n"));
+    EXPECT_TRUE(contents(saved).endsWith("19.9996 1 2 3 4\r\n19.9998 5 6 7 8\r\n20 9 10 11 12\r\n"));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ protected:
         QTest::keyClicks(edit, text);
     }
     void click(const char* button) { QTest::mouseClick(find<QPushButton>(QLatin1String(button)), Qt::LeftButton); }
-    bool timerActive() const { return find<QTimer>(QStringLiteral("Timer1"))->isActive(); }
+    bool timerActive() const { return session_.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive(); }
 
     // Ticks as Timer1 does until `done` holds; false when the limit passed first.
     template <class Predicate>

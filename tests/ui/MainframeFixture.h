@@ -1,7 +1,7 @@
 #pragma once
 // A shown main window with a scripted Prompts, and helpers to reach its controls by name.
 
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "Mainframe.h"
 #include "ScopeChart.h"
 #include "ScriptedPrompts.h"
@@ -12,7 +12,11 @@
 #include <QCheckBox>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
+#include <chrono>
+
+#include <string>
 #include <vector>
 
 namespace altrix::testing {
@@ -34,8 +38,10 @@ inline Points PointsOf(const ScopeChart& chart, int series) {
 
 class MainframeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        form_ = new TForm1(prompts_, port_);
+    void SetUp() override { openWindow(); }
+    // Shows a new main window over the settings file settingsIniPath_ (none when empty).
+    void openWindow() {
+        form_ = new TForm1(prompts_, session_, settingsIniPath_);
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
     }
@@ -56,8 +62,20 @@ protected:
         find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->setChecked(true);
     }
 
+    // The session's state while a capture runs, as far as the window can tell, without a port:
+    // its tick is held off so that no tick comes while the test looks.
+    void setCaptureRunning(bool running) {
+        QTimer* tick = session_.findChild<QTimer*>(QStringLiteral("Timer1"));
+        tick->stop();
+        tick->setInterval(running ? std::chrono::milliseconds(std::chrono::hours(1))
+                                  : std::chrono::milliseconds(CaptureSession::kTickIntervalMs));
+        if (running) tick->start();
+    }
+
     ScriptedPrompts prompts_;
-    CommPort port_;
+    CaptureSession session_;
+    CommPort& port_ = session_.port();
+    std::string settingsIniPath_;
     QPointer<TForm1> form_;
 };
 

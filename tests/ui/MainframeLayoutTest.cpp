@@ -5,6 +5,7 @@
 
 #include "Presets.h"
 #include "Readout.h"
+#include "Version.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -306,10 +307,10 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
         names << ItemName(action);
         titles << ItemCaption(action);
     }
-    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "Refwaveform1", "Advancedfunction1"}));
-    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "Ref waveform", "Advanced function"}));
+    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "Refwaveform1", "Link1", "Advancedfunction1", "Analysis1", "Help1"}));
+    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "Ref waveform", "Link", "Advanced function", "Analysis", "Help"}));
     EXPECT_FALSE(find<QMenu>("Advancedfunction1")->menuAction()->isVisible());
-    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1"})
+    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1", "Link1", "Analysis1", "Help1"})
         EXPECT_TRUE(find<QMenu>(shown)->menuAction()->isVisible()) << shown;
 
     ExpectMenu(find<QMenu>("File1"), {{"Loadwaveformfile1", "Load Waveform file      ", "Ctrl+O", false, false},
@@ -324,7 +325,8 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                {{"SimplifiedModefastestdrawingbutlowprecision1",
                  "Simplified Mode (fastest drawing but low precision)", "", true, false},
                 {"FastMode1", "Fast Mode (fast and smooth)", "", true, false},
-                {"HighprecisionMode", "High precision Mode(High level hardware is recommended)", "", true, true}});
+                {"HighprecisionMode", "High precision Mode(High level hardware is recommended)", "", true, true},
+                {"EnvelopeMode1", "Envelope Mode (every peak)", "", true, false}});
     ExpectMenu(find<QMenu>("Refwaveform1"), {{"Ref11", "Ref1", "", false, false}, {"Ref21", "Ref2", "", false, false}});
     ExpectMenu(find<QMenu>("Ref11"), {{"ShowRef1", "Show Ref1      ", "F9", true, false},
                                       {"Ch11", "Save Ch1", "F1", true, false},
@@ -336,7 +338,23 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                                       {"Ch22", "Save Ch2", "F6", true, false},
                                       {"Ch32", "Save Ch3", "F7", true, false},
                                       {"Ch42", "Save Ch4", "F8", true, false}});
+    ExpectMenu(find<QMenu>("Link1"), {{"AutoReconnect1", "Reconnect automatically", "", true, false}});
     ExpectMenu(find<QMenu>("Advancedfunction1"), {{"Base1", "Base value setting", "", false, false}});
+    ExpectMenu(find<QMenu>("Analysis1"), {{"Measurements1", "Measurements", "Ctrl+M", false, false},
+                                          {"Spectrum1", "Spectrum", "Ctrl+F", false, false}});
+    ExpectMenu(find<QMenu>("Help1"), {{"About1", "About", "", false, false}});
+}
+
+TEST_F(MainframeTest, AboutNamesTheVersionAndTheLicences) {
+    find<QAction>("About1")->trigger();
+    ASSERT_EQ(prompts_.Messages.size(), 1u);
+    const AskedMessage& about = prompts_.Messages[0];
+    EXPECT_EQ(about.Caption, QStringLiteral("About"));
+    EXPECT_EQ(about.Buttons, MessageButtons::Ok);
+    for (const QString& part : {QStringLiteral("altrix-scope ") + QLatin1String(kProgramVersion),
+                                QStringLiteral("GPL-3.0-or-later"),
+                                QStringLiteral("QCustomPlot 2.1: GNU General Public License")})
+        EXPECT_TRUE(about.Text.contains(part)) << part.toStdString();
 }
 
 std::vector<bool> CheckMarks(const std::vector<QAction*>& actions) {
@@ -455,7 +473,7 @@ TEST_F(MainframeTest, StartUpState) {
     EXPECT_EQ(chart().series(5)->data()->at(1)->value, 0);
     for (int series : {1, 2, 3, 4, 6, 7, 8, 9}) EXPECT_EQ(chart().pointCount(series), 0) << series;
 
-    auto* timer = form_->findChild<QTimer*>("Timer1");
+    auto* timer = session_.findChild<QTimer*>("Timer1");
     ASSERT_NE(timer, nullptr);
     EXPECT_EQ(timer->interval(), 50);
     EXPECT_FALSE(timer->isActive());

@@ -157,7 +157,7 @@ struct GainCase {
 TEST_F(ReadoutTest, GainEditsRecomputeTheirTraceReadouts) {
     const GainCase table[] = {{"0.09765", 1024, "99.99360", "0.09765"}, {"1.5", -3, "-4.5", "1.5"},
                               {"0.1", 0, ".0", "0.1"},    {"0.5", 37, "18.5", "0.5"},
-                              {"", -37, "-37", ""},       {"12a", 37, "37", ""}};
+                              {"", -37, "-37", ""},       {"12a", 37, "37", "12a"}};
     record().NextSample = 5000;  // position 0 shows slot 105000, not the cursor's slot 0
     record().ChannelTrace[0][105000] = 1;
     for (const GainCase& row : table) {
@@ -175,19 +175,41 @@ TEST_F(ReadoutTest, GainEditsRecomputeTheirTraceReadouts) {
     EXPECT_EQ(text("Edit13"), QStringLiteral("-6"));
 }
 
-TEST_F(ReadoutTest, ABadGainMetByTheMouseIsErased) {
+// Every keystroke is kept: a gain that is not a number yet shows red and counts as 1, for the
+// mouse readouts and the gain's own; "," is a decimal point where the user's locale has it.
+TEST_F(ReadoutTest, AnInvalidGainStaysAsTypedInRedAndCountsAsOne) {
+    struct Case {
+        QLocale::Language language;
+        const char* typed;
+        bool valid;
+        const char* data;  // with 37 under the cursor
+        const char* diff;  // 37 - 25
+    };
+    const Case table[] = {{QLocale::C, "-", false, "37", "12"},         {QLocale::C, "0.5 ", false, "37", "12"},
+                          {QLocale::C, "0,01", false, "37", "12"},      {QLocale::German, "0,01", true, ".37", ".12"},
+                          {QLocale::German, "0.5", true, "18.5", "6.0"}, {QLocale::C, "1.5", true, "55.5", "18.0"}};
+    const QLocale saved;
     showChannel(1);
-    sampleAt(1, 10) = 25, sampleAt(1, 20) = 30;
+    sampleAt(1, 10) = 25, sampleAt(1, 20) = 37;
     pointAt(10);
     doubleClick();
-    pointAt(-5);
-    typeGain(1, QStringLiteral("12a"));  // outside the window the gain is not read
-    EXPECT_EQ(text("LabeledEdit1"), QStringLiteral("12a"));
-    EXPECT_EQ(text("Edit5"), QStringLiteral("N/A"));
-    pointAt(20);
-    EXPECT_EQ(text("LabeledEdit1"), QString());
-    EXPECT_EQ(text("Edit5"), QStringLiteral("30"));
-    EXPECT_EQ(text("Edit13"), QStringLiteral("5"));
+    auto* gain = find<QLineEdit>(QStringLiteral("LabeledEdit1"));
+    const QColor normal = gain->palette().color(QPalette::Text);
+    ASSERT_NE(normal, QColor(Qt::red));
+    for (const Case& row : table) {
+        SCOPED_TRACE(row.typed);
+        QLocale::setDefault(QLocale(row.language));
+        pointAt(-5);
+        typeGain(1, QString::fromLatin1(row.typed));  // outside the window: "N/A", still marked
+        EXPECT_EQ(gain->text(), QString::fromLatin1(row.typed));
+        EXPECT_EQ(gain->palette().color(QPalette::Text), row.valid ? normal : QColor(Qt::red));
+        EXPECT_EQ(text("Edit5"), QStringLiteral("N/A"));
+        pointAt(20);
+        EXPECT_EQ(gain->text(), QString::fromLatin1(row.typed));
+        EXPECT_EQ(text("Edit5"), QString::fromLatin1(row.data));
+        EXPECT_EQ(text("Edit13"), QString::fromLatin1(row.diff));
+        QLocale::setDefault(saved);
+    }
 }
 
 TEST_F(ReadoutTest, TimesTakeTheLocaleSeparatorAndDataTheirPoint) {

@@ -12,10 +12,12 @@
 namespace altrix::sim {
 
 inline constexpr int kSampleSetsPerSecond = 5000;
-inline constexpr int kSetsPerBlock = kWordsPerBlock / 4;  // 16 sample sets in every block
+using altrix::kSetsPerBlock;
 inline constexpr std::int64_t kBlockPeriodUs = 1'000'000LL * kSetsPerBlock / kSampleSetsPerSecond;
+inline constexpr double kStreamBytesPerSecond =
+    static_cast<double>(kSampleSetsPerSecond) * kBlockBytes / kSetsPerBlock;  // 40625
 
-using ChannelAddresses = std::array<std::uint16_t, kChannelCount>;
+using altrix::ChannelAddresses;
 using StreamBlock = std::array<std::uint8_t, kBlockBytes>;
 using IdentifyReplyBytes = std::array<std::uint8_t, kIdentifyReplyBytes>;
 

@@ -75,8 +75,13 @@ PtyDrive::PtyDrive(PtySettings settings)
 
 PtyDrive::~PtyDrive() { Stop(); }
 
-const std::string& PtyDrive::DevicePath() const {
-    return settings_.LinkPath.empty() ? slavePath_ : settings_.LinkPath;
+std::string PtyDrive::SlavePath() const {
+    std::lock_guard lock(mutex_);
+    return slavePath_;
+}
+
+std::string PtyDrive::DevicePath() const {
+    return settings_.LinkPath.empty() ? SlavePath() : settings_.LinkPath;
 }
 
 bool PtyDrive::Start(std::string& error) {
@@ -88,14 +93,28 @@ bool PtyDrive::Start(std::string& error) {
         error = "the speed factor must be greater than 0";
         return false;
     }
-    if (!OpenPty(error) ||
-        (!settings_.LinkPath.empty() && !MakeLink(slavePath_, settings_.LinkPath, error))) {
+    if (::pipe(wake_) != 0) {
+        error = SystemError("pipe");
+        CloseAll();
+        return false;
+    }
+    if (!SetFlags(wake_[0], error) || !SetFlags(wake_[1], error) || !Plug(error)) {
         CloseAll();
         return false;
     }
     start_ = SteadyClock::now();
     thread_ = std::thread(&PtyDrive::Run, this);
     return true;
+}
+
+// A new pty and the link to it.
+bool PtyDrive::Plug(std::string& error) {
+    if (OpenPty(error) && (settings_.LinkPath.empty() || MakeLink(slavePath_, settings_.LinkPath, error))) {
+        return true;
+    }
+    CloseFd(master_);
+    CloseFd(slave_);
+    return false;
 }
 
 bool PtyDrive::OpenPty(std::string& error) {
@@ -106,7 +125,10 @@ bool PtyDrive::OpenPty(std::string& error) {
         error = SystemError("cannot create a pseudo-terminal");
         return false;
     }
-    slavePath_ = name.data();
+    {
+        std::lock_guard lock(mutex_);
+        slavePath_ = name.data();
+    }
     slave_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios raw{};
     if (slave_ < 0 || ::tcgetattr(slave_, &raw) != 0) {
@@ -119,11 +141,32 @@ bool PtyDrive::OpenPty(std::string& error) {
         error = SystemError("cannot set up " + slavePath_);
         return false;
     }
-    if (::pipe(wake_) != 0) {
-        error = SystemError("pipe");
-        return false;
+    return SetFlags(master_, error);
+}
+
+// Closes the pty, so a client sees its device vanish, and removes the link if it still
+// points at it.
+void PtyDrive::Unplug() {
+    if (master_ >= 0 && !settings_.LinkPath.empty()) {
+        std::error_code ec;
+        if (fs::read_symlink(settings_.LinkPath, ec) == slavePath_) fs::remove(settings_.LinkPath, ec);
     }
-    return SetFlags(master_, error) && SetFlags(wake_[0], error) && SetFlags(wake_[1], error);
+    CloseFd(master_);
+    CloseFd(slave_);
+}
+
+// The due unplug or replug. What waited for the old pty, or was sent while nothing was
+// plugged in, is lost.
+void PtyDrive::ChangePlug(SteadyClock::time_point now) {
+    backlog_.clear();
+    plugChangeAt_.reset();
+    if (master_ >= 0) {
+        Unplug();
+        if (settings_.ReplugAfter) plugChangeAt_ = now + *settings_.ReplugAfter;
+    } else {
+        std::string error;
+        Plug(error);  // if no new pty can be made, the drive stays unplugged
+    }
 }
 
 void PtyDrive::Stop() {
@@ -132,10 +175,7 @@ void PtyDrive::Stop() {
         Wake();
         thread_.join();
     }
-    if (master_ >= 0 && !settings_.LinkPath.empty()) {
-        std::error_code ec;
-        if (fs::read_symlink(settings_.LinkPath, ec) == slavePath_) fs::remove(settings_.LinkPath, ec);
-    }
+    Unplug();
     CloseAll();
 }
 
@@ -175,8 +215,16 @@ std::chrono::milliseconds PtyDrive::TimeToNextWrite(SteadyClock::time_point now,
 void PtyDrive::Run() {
     auto lastWrite = SteadyClock::now() - kMinWritePeriod;
     while (!stopping_) {
-        const auto timeout = TimeToNextWrite(SteadyClock::now(), lastWrite);
-        std::array<pollfd, 2> fds{{{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}}};
+        const auto before = SteadyClock::now();
+        auto timeout = master_ >= 0 ? TimeToNextWrite(before, lastWrite) : std::chrono::milliseconds(-1);
+        if (plugChangeAt_) {
+            const auto untilChange = std::max(std::chrono::ceil<std::chrono::milliseconds>(*plugChangeAt_ - before),
+                                              std::chrono::milliseconds(0));
+            if (timeout.count() < 0 || untilChange < timeout) timeout = untilChange;
+        }
+        // Without a pty (unplugged) the first entry is ignored.
+        const short clientEvents = settings_.StallOutput ? 0 : POLLIN;
+        std::array<pollfd, 2> fds{{{master_, clientEvents, 0}, {wake_[0], POLLIN, 0}}};
         ::poll(fds.data(), fds.size(), static_cast<int>(timeout.count()));
         if (fds[1].revents & POLLIN) {
             std::array<char, 64> drain;
@@ -185,7 +233,9 @@ void PtyDrive::Run() {
         }
         if (stopping_) break;
 
-        const DriveTime now = DriveNow(SteadyClock::now());
+        const auto wall = SteadyClock::now();
+        const DriveTime now = DriveNow(wall);
+        bool streaming = false;
         {
             std::lock_guard lock(mutex_);
             drive_.Transmit(now, backlog_);  // what was due before the client's newest bytes
@@ -196,8 +246,16 @@ void PtyDrive::Run() {
             backlog_.insert(backlog_.end(), injected_.begin(), injected_.end());
             injected_.clear();
             drive_.Transmit(now, backlog_);
+            streaming = drive_.Streaming();
         }
-        if (!backlog_.empty()) {
+        if (settings_.UnplugAfter && streaming && !unplugScheduled_) {
+            unplugScheduled_ = true;
+            plugChangeAt_ = wall + *settings_.UnplugAfter;
+        }
+        if (plugChangeAt_ && wall >= *plugChangeAt_) ChangePlug(wall);
+        if (master_ < 0) {
+            backlog_.clear();  // nothing is plugged in: the drive's bytes go nowhere
+        } else if (!backlog_.empty()) {
             WriteToClient();
             lastWrite = SteadyClock::now();
         }

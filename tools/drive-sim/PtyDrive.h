@@ -6,6 +6,9 @@
 // Bytes the client has not yet made room for wait in a backlog, which counts as part of the
 // client's input queue: the client's purge empties it too. Past 1 MiB further bytes are
 // lost, as on a line.
+// Faults of the link: an unplug (the pty and the link vanish, as a pulled USB adapter does;
+// the drive runs on and its stream goes nowhere), a replug (a new pty and the link to it;
+// the stream carries on there), and a stalled input (nothing the client sends is read).
 // Usable from tests (start, exchange, inspect what the drive received, stop) and by the
 // altrix-drive-sim program.
 
@@ -14,6 +17,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -27,6 +31,13 @@ struct PtySettings {
     std::string LinkPath;  // made a symbolic link to the slave; none when empty
     double Speed = 1.0;    // drive seconds per wall-clock second
     DriveOptions Drive;
+    // Wall-clock time from the start of the first capture's stream to the unplug (once).
+    std::optional<std::chrono::milliseconds> UnplugAfter;
+    // Wall-clock time from the unplug to the replug; none: the drive stays unplugged.
+    std::optional<std::chrono::milliseconds> ReplugAfter;
+    // Never read what the client writes: the drive hears nothing, and once the terminal's
+    // buffer is full the client's writes wait.
+    bool StallOutput = false;
 };
 
 struct ReceivedByte {
@@ -54,9 +65,10 @@ public:
     // removes the link if it still points at this pty. Idempotent.
     void Stop();
 
-    const std::string& SlavePath() const { return slavePath_; }
+    // The slave of the current pty (after a replug, the new one).
+    std::string SlavePath() const;
     // What a client opens: the link, or the slave when there is no link.
-    const std::string& DevicePath() const;
+    std::string DevicePath() const;
 
     // Every byte the drive has received since the start, stamped as the runner read it.
     std::vector<ReceivedByte> Received() const;
@@ -72,6 +84,9 @@ public:
 
 private:
     bool OpenPty(std::string& error);
+    bool Plug(std::string& error);
+    void Unplug();
+    void ChangePlug(std::chrono::steady_clock::time_point now);
     void Run();
     std::chrono::milliseconds TimeToNextWrite(std::chrono::steady_clock::time_point now,
                                               std::chrono::steady_clock::time_point lastWrite);
@@ -82,7 +97,7 @@ private:
     void CloseAll();
 
     PtySettings settings_;
-    std::string slavePath_;
+    std::string slavePath_;  // written under mutex_, by the runner once it runs
     int master_ = -1;
     int slave_ = -1;  // held so the slave stays usable between clients
     int wake_[2] = {-1, -1};
@@ -90,6 +105,10 @@ private:
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::vector<std::uint8_t> backlog_;  // the thread's own
+    // The thread's own: when the link changes next (the unplug once the first stream has
+    // started, then the replug), and whether the unplug was scheduled.
+    std::optional<std::chrono::steady_clock::time_point> plugChangeAt_;
+    bool unplugScheduled_ = false;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable receivedChanged_;

@@ -13,7 +13,11 @@ bool IsCommand(std::uint8_t byte) {
 
 }  // namespace
 
-SimulatedDrive::SimulatedDrive(DriveOptions options) : options_(options) {}
+SimulatedDrive::SimulatedDrive(DriveOptions options)
+    : options_(options),
+      noise_(options.NoiseSeed),
+      cleanRun_(std::clamp(options.NoiseRate / kStreamBytesPerSecond, 1e-12, 1.0)),
+      cleanBytesLeft_(cleanRun_(noise_)) {}
 
 void SimulatedDrive::Receive(std::span<const std::uint8_t> bytes, DriveTime now) {
     for (std::uint8_t byte : bytes) Accept(byte, now);
@@ -119,10 +123,20 @@ void SimulatedDrive::AppendBlock(std::vector<std::uint8_t>& out) {
         options_.BadHeaderBlock == blocksSent_ ? kBadBlockMarker : kGoodBlockMarker;
     const StreamBlock block = MakeStreamBlock(streamChannels_, blocksSent_, marker);
     for (std::uint8_t byte : block) {
-        if (options_.DropByteAfter != streamBytes_) out.push_back(byte);
+        if (options_.DropByteAfter != streamBytes_) out.push_back(WithNoise(byte));
         ++streamBytes_;
     }
     ++blocksSent_;
+}
+
+std::uint8_t SimulatedDrive::WithNoise(std::uint8_t byte) {
+    if (!(options_.NoiseRate > 0.0)) return byte;
+    if (cleanBytesLeft_ > 0) {
+        --cleanBytesLeft_;
+        return byte;
+    }
+    cleanBytesLeft_ = cleanRun_(noise_);
+    return static_cast<std::uint8_t>(byte ^ (1u << (noise_() % 8)));
 }
 
 }  // namespace altrix::sim

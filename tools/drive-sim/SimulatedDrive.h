@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <random>
 #include <span>
 #include <vector>
 
@@ -32,6 +33,10 @@ struct DriveOptions {
     // Faults, counted from the start of each capture's stream:
     std::optional<std::uint64_t> DropByteAfter;   // byte N + 1 (after the first N) is not sent
     std::optional<std::uint64_t> BadHeaderBlock;  // block K (0-based) carries 0xFE, not 0xFF
+    // Line noise: one bit flipped in a random stream byte NoiseRate times per second of
+    // stream on average (at most once a byte), drawn from NoiseSeed across all captures.
+    double NoiseRate = 0.0;
+    std::uint64_t NoiseSeed = 1;
 };
 
 inline constexpr std::uint8_t kBadBlockMarker = 0xFE;
@@ -60,6 +65,7 @@ private:
     void Accept(std::uint8_t byte, DriveTime now);
     void OnFrame(DriveTime now);
     void AppendBlock(std::vector<std::uint8_t>& out);
+    std::uint8_t WithNoise(std::uint8_t byte);
 
     DriveOptions options_;
     Parse parse_ = Parse::Hunt;
@@ -76,6 +82,10 @@ private:
     std::uint64_t streamBytes_ = 0;  // bytes of this capture's stream, the dropped one included
 
     std::deque<DriveTime> repliesDue_;  // in order: the delay is the same for every reply
+
+    std::mt19937_64 noise_;
+    std::geometric_distribution<std::uint64_t> cleanRun_;  // good bytes before the next flip
+    std::uint64_t cleanBytesLeft_ = 0;
 };
 
 }  // namespace altrix::sim

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +36,16 @@ Options:
                            first N bytes (the stream misaligns from there on)
   --bad-header-block K     in every capture, send block K (counted from 0) with 0xFE as its
                            second header byte
+  --noise RATE             flip one random bit of the stream RATE times per second of drive
+                           time on average, above 0 and at most 40625 (one a byte); the
+                           errors repeat from run to run
+  --unplug-after S         S seconds after the first capture's stream starts, remove the
+                           pseudo-terminal and the link, as a pulled adapter vanishes; the
+                           drive runs on unheard
+  --replug-after S         S seconds after the unplug, make a new pseudo-terminal and point
+                           the link at it; the stream carries on there (needs --unplug-after)
+  --stall-output           never read what the oscilloscope sends: the drive hears nothing,
+                           and once the terminal's buffer is full the sender's writes wait
   --help                   show this text and exit
 
 Prints PATH on standard output once the link is in place.
@@ -51,13 +63,23 @@ std::optional<long long> ParseInteger(std::string_view text, long long low, long
 }
 
 constexpr double kMaxSpeed = 1000.0;
+constexpr double kMaxSeconds = 86400.0;
 
-std::optional<double> ParseSpeed(std::string_view text) {
+// A decimal number within [low, high]; above `low` only when `aboveLow` is set.
+std::optional<double> ParseDecimal(std::string_view text, double low, double high, bool aboveLow) {
     const std::string copy(text);
     char* end = nullptr;
     const double value = std::strtod(copy.c_str(), &end);
-    if (copy.empty() || *end != '\0' || !(value > 0.0) || value > kMaxSpeed) return std::nullopt;
+    if (copy.empty() || *end != '\0' || !(value >= low) || (aboveLow && value == low) || value > high) {
+        return std::nullopt;
+    }
     return value;
+}
+
+std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text) {
+    const auto seconds = ParseDecimal(text, 0.0, kMaxSeconds, false);
+    if (!seconds) return std::nullopt;
+    return std::chrono::milliseconds(std::llround(*seconds * 1000.0));
 }
 
 int UsageError(const std::string& message) {
@@ -84,7 +106,7 @@ constexpr ValueOption kValueOptions[] = {
      }},
     {"--speed", "a number above 0 and at most 1000",
      [](std::string_view v, PtySettings& s) {
-         const auto speed = ParseSpeed(v);
+         const auto speed = ParseDecimal(v, 0.0, kMaxSpeed, true);
          if (speed) s.Speed = *speed;
          return speed.has_value();
      }},
@@ -112,6 +134,22 @@ constexpr ValueOption kValueOptions[] = {
          if (k) s.Drive.BadHeaderBlock = static_cast<std::uint64_t>(*k);
          return k.has_value();
      }},
+    {"--noise", "errors per second, above 0 and at most 40625",
+     [](std::string_view v, PtySettings& s) {
+         const auto rate = ParseDecimal(v, 0.0, altrix::sim::kStreamBytesPerSecond, true);
+         if (rate) s.Drive.NoiseRate = *rate;
+         return rate.has_value();
+     }},
+    {"--unplug-after", "seconds from 0 to 86400",
+     [](std::string_view v, PtySettings& s) {
+         s.UnplugAfter = ParseSeconds(v);
+         return s.UnplugAfter.has_value();
+     }},
+    {"--replug-after", "seconds from 0 to 86400",
+     [](std::string_view v, PtySettings& s) {
+         s.ReplugAfter = ParseSeconds(v);
+         return s.ReplugAfter.has_value();
+     }},
 };
 
 }  // namespace
@@ -126,6 +164,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--no-identify-reply") {
             settings.Drive.AnswerIdentify = false;
+            continue;
+        }
+        if (arg == "--stall-output") {
+            settings.StallOutput = true;
             continue;
         }
         std::optional<std::string_view> value;
@@ -144,6 +186,7 @@ int main(int argc, char** argv) {
         }
     }
     if (settings.LinkPath.empty()) return UsageError("--link PATH is required");
+    if (settings.ReplugAfter && !settings.UnplugAfter) return UsageError("--replug-after needs --unplug-after");
 
     // The runner's thread inherits this mask; the signals are taken by sigwait below.
     sigset_t stopSignals;

@@ -29,7 +29,8 @@ public:
     // centred over `owner`. The dialog destroys itself when closed and enables `owner` again,
     // so the owner disables itself before calling this. When the list file is missing, the
     // dialog reports it through `prompts`, closes at once and nullptr is returned. `prompts`
-    // must stay valid while the dialog is open.
+    // must stay valid while the dialog is open. A list file that is refused (not a regular
+    // file, too large) is reported the same way.
     static TForm3* Open(QWidget* owner, Prompts& prompts, const std::string& settingsIniPath);
     ~TForm3() override;
 
@@ -37,10 +38,12 @@ public:
     void SpeedButton1Click();
     void SpeedButton2Click();
     // Moves the selected items of `source` to `target`, where they arrive unselected at their
-    // sorted places. Nothing is copied or lost; equal texts stay separate items.
+    // sorted places. Nothing is copied or lost; equal texts stay separate items. Takes time
+    // linear in the items of both lists.
     static void MoveSelectedItems(QListWidget& source, QListWidget& target);
-    // OK: writes the groups to the base-group file and closes; on a write failure reports it
-    // and stays open with the lists as they are.
+    // OK: writes the groups to the base-group file, each name as the bytes the list file gave
+    // it, and closes; on a write failure or a name the file cannot hold, reports it and stays
+    // open with the lists as they are.
     void Button1Click();
     // "Cencel": closes without writing.
     void Button2Click();
@@ -56,7 +59,7 @@ private:
     // ListBox2 .. ListBox6: the groups 1 to 5.
     std::array<QListWidget*, kBaseGroupCount> groupLists_{};
     std::string baseGroupPath_;
-    bool listFileMissing_ = false;
+    bool listFileUnread_ = false;  // missing or refused: the dialog closed at once
 };
 
 }  // namespace altrix

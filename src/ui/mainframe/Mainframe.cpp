@@ -1,19 +1,18 @@
-// TForm1: construction with the start-up defaults, window resizing and closing.
+// TForm1: construction with the start-up defaults and the remembered values, window resizing
+// and closing, engineering mode and the About box.
 
 #include "Mainframe.h"
 
-#include "CommPort.h"
+#include "About.h"
 #include "ParameterFiles.h"
-#include "ScopeExchange.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
 #include "ui_Mainframe.h"
 
+#include <QByteArray>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFont>
 #include <QResizeEvent>
-#include <QTimer>
 #include <QValidator>
 
 #include <cmath>
@@ -27,8 +26,6 @@ static void InitIconResources() {
 namespace altrix {
 
 namespace {
-
-constexpr int kTimer1IntervalMs = 50;
 
 // The window's fonts are Windows families; elsewhere the closest installed ones stand in.
 void InstallFontSubstitutes() {
@@ -60,12 +57,12 @@ public:
 
 }  // namespace
 
-TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
+TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIniPath, QWidget* parent)
     : QMainWindow(parent),
       prompts_(prompts),
-      port_(port),
+      session_(session),
       ui_(std::make_unique<Ui::TForm1>()),
-      record_(std::make_unique<CaptureRecord>()) {
+      remembered_(std::move(settingsIniPath)) {
     InitIconResources();
     InstallFontSubstitutes();
     ui_->setupUi(this);
@@ -90,19 +87,18 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
         {ui.CheckBox5, ui.Edit10, ui.ComboBox9, ui.LabeledEdit5, ui.Edit12, ui.Edit17, 8},
         {ui.CheckBox6, ui.Edit11, ui.ComboBox10, ui.LabeledEdit6, ui.Edit18, ui.Edit19, 9},
     }};
-    // In the order in which checkzoom_andredraw tests them.
+    // In the order in which checkzoom_andredraw tests them; High precision last, as the
+    // capture density when no item is checked. Envelope mode reads every sample.
     drawingModes_ = {{
         {ui.SimplifiedModefastestdrawingbutlowprecision1, 2500, 2000, {2500, 5000, 10000},
-         QStringLiteral("Drawing Mode : Simplified Mode"), QColor(0x00, 0x80, 0x00)},
+         QStringLiteral("Drawing Mode : Simplified Mode"), QColor(0x00, 0x80, 0x00), false},
         {ui.FastMode1, 6500, 5000, {6500, 10000, 20000}, QStringLiteral("Drawing Mode : Fast Mode"),
-         QColor(0x00, 0x00, 0xFF)},
+         QColor(0x00, 0x00, 0xFF), false},
+        {ui.EnvelopeMode1, 100000, 100000, {100000, 100000, 100000},
+         QStringLiteral("Drawing Mode : Envelope Mode"), QColor(0x80, 0x00, 0x80), true},
         {ui.HighprecisionMode, 10000, 10000, {20000, 50000, 100000},
-         QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00)},
+         QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00), false},
     }};
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kTimer1IntervalMs);
 
     connect(ui.Chart1, &ScopeChart::beforeDrawSeries, this, &TForm1::Chart1BeforeDrawSeries);
     connect(ui.Chart1, &QCustomPlot::mouseMove, this,
@@ -113,23 +109,55 @@ TForm1::TForm1(Prompts& prompts, CommPort& port, QWidget* parent)
     connectReferenceHandlers();
     connectFileHandlers();
     connectExportHandlers();
+    buildLinkStatus();
+    connectAnalysisHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);
     connect(ui.HighprecisionMode, &QAction::triggered, this, &TForm1::HighprecisionModeClick);
+    connect(ui.EnvelopeMode1, &QAction::triggered, this, &TForm1::EnvelopeMode1Click);
     connect(ui.SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
     connect(ui.SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
     connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
+    connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);
     ui.Image1->installEventFilter(this);
 
     // Start-up. The new record already holds its start values: no port name, 625000 baud,
-    // 20000 points per trace, no mark, zeroed references.
+    // 20000 points per trace, no mark, zeroed references. Captures tick at the density of the
+    // High precision mode.
+    session_.SetCaptureDensity(drawingModes_.back().capturePointCount);
     setWindowTitle(QString::fromLatin1(kCaptionText));
     ui.Chart1->addPoint(5, 0, 0);
     ui.Chart1->addPoint(5, kNewestPosition, 0);
     move(-1, -1);
+    rememberValues();
+}
+
+void TForm1::rememberValues() {
+    remembered_.add("Link", "PortName", ui_->COMSelectBox1);
+    remembered_.add(
+        "Display", "DrawingMode",
+        [this](const QString& stored) {
+            for (const DrawingMode& mode : drawingModes_)
+                if (mode.item->objectName() == stored) showDrawingMode(mode);
+        },
+        [this] {
+            for (const DrawingMode& mode : drawingModes_)
+                if (mode.item->isChecked()) return mode.item->objectName();
+            return QString();
+        });
+    remembered_.add(
+        "Display", "WindowGeometry",
+        [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
+        [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
+    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &ImageExportDialog}) {
+        remembered_.add(
+            kDialogsSection, dialog->Name.toStdString(),
+            [dialog](const QString& stored) { dialog->FileName = stored; },
+            [dialog] { return dialog->FileName; });
+    }
 }
 
 TForm1::~TForm1() = default;
@@ -148,7 +176,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::Image1DblClick() {
-    if (!runEnabled()) return;
+    if (session_.IsRunning()) return;
     TForm2::Open(this, *this);
     setEnabled(false);
 }
@@ -156,8 +184,12 @@ void TForm1::Image1DblClick() {
 void TForm1::Base1Click() {
     // The dialog enables the window again whenever it closes, also while it is being opened.
     setEnabled(false);
-    TForm3::Open(this, prompts_,
-                 SettingsIniPath(QCoreApplication::applicationFilePath().toStdString()));
+    TForm3::Open(this, prompts_, remembered_.settingsIniPath());
+}
+
+void TForm1::About1Click() {
+    prompts_.showMessage(QStringLiteral("About"), AboutText(), MessageIcon::Information,
+                         MessageButtons::Ok);
 }
 
 void TForm1::SetEngineeringControlsVisible(bool visible) {
@@ -174,12 +206,8 @@ void TForm1::ClearReferenceSourceNames() {
 
 void TForm1::FormClose(QCloseEvent* event) {
     // A capture still running ends: the drive stops streaming and the port is let go of.
-    if (port_.IsOpen()) {
-        SendStreamReset(port_);
-        port_.Close();
-        port_.PortOpen = false;
-        Timer1->stop();
-    }
+    session_.Shutdown();
+    remembered_.storeAll();
     // The window is freed once closed.
     setAttribute(Qt::WA_DeleteOnClose);
     event->accept();

@@ -5,12 +5,19 @@
 // the controls and events that raise them and are split by concern over the files of this
 // folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom,
 // cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
-// (RUN, STOP, the capture tick, Type Identify), references.cpp (the reference waveforms),
-// files.cpp (waveform file save and load), export.cpp (CSV and image exports).
+// (RUN, STOP, the capture tick, Type Identify), linkhealth.cpp (the link's status bar and its
+// loss), references.cpp (the reference waveforms), files.cpp (waveform file save and load),
+// export.cpp (CSV and image exports), analysis.cpp (the measurements and spectrum windows and
+// what they read). The values it remembers between runs are kept in the settings file through
+// remembered_.
 
 #include "CaptureRecord.h"
+#include "CaptureSession.h"
+#include "Decimation.h"
 #include "Passwordform.h"
 #include "Prompts.h"
+#include "RememberedValues.h"
+#include "TraceSource.h"
 
 #include <QColor>
 #include <QMainWindow>
@@ -19,6 +26,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -28,7 +36,6 @@ class QCPPainter;
 class QImage;
 class QLabel;
 class QLineEdit;
-class QTimer;
 
 namespace Ui {
 class TForm1;
@@ -36,7 +43,8 @@ class TForm1;
 
 namespace altrix {
 
-class CommPort;
+class MeasureForm;
+class SpectrumForm;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
@@ -65,27 +73,34 @@ struct RefControls {
     int series;
 };
 
-class TForm1 : public QMainWindow, public EngineeringModeHost {
+class TForm1 : public QMainWindow, public EngineeringModeHost, public TraceSource {
     Q_OBJECT
 public:
-    // `prompts` shows every message box and file dialog; `port` is the program's one link to
-    // the drive. Both must outlive the window.
-    TForm1(Prompts& prompts, CommPort& port, QWidget* parent = nullptr);
+    // `prompts` shows every message box and file dialog; `session` runs the captures over the
+    // program's one link to the drive and holds the capture record. Both must outlive the window.
+    // `settingsIniPath` is the program's settings file: the base value dialog reads it, and the
+    // window restores its remembered values from it and writes them back when it closes (empty:
+    // no settings file).
+    TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIniPath = {},
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
-    CaptureRecord& record() { return *record_; }
+    CaptureRecord& record() { return session_.record(); }
+    const CaptureRecord& record() const { return session_.record(); }
 
     // Shared display operations. None of them replots: the handler that calls them replots
-    // once at its end.
+    // once at its end. In Envelope mode the traces are the envelope of the current view and
+    // pointCount is not used; the repaint after a change of the view redraws them.
     void DrawWaveform(int series, std::int32_t pointCount, float scale, int channel);
     void checkzoom_andredraw();
+    // Takes both reference scales from their Y-scale lists, then draws both references.
     void DrawRef();
     // RUN's first step: shifts the view sideways, keeping its width, so that its right edge
     // shows position 99999. A view narrower than one sample is left as it is.
     void AlignViewToNewest();
     // Writes the exact decimal text of value x the gain text of `gainField` into `readout`,
-    // always with "." as the point. A gain text holding anything but digits and "." is erased
-    // first, which raises the gain field's change handler, and then counts as gain 1.
+    // always with "." as the point. The gain may use the user's decimal separator as well as
+    // "."; a gain text holding anything else counts as gain 1 and is left as typed.
     void CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout);
 
     // Handlers.
@@ -93,6 +108,7 @@ public:
     void SimplifiedModefastestdrawingbutlowprecision1Click();
     void FastMode1Click();
     void HighprecisionModeClick();
+    void EnvelopeMode1Click();
     void SpeedButton4Click();
     void SpeedButton5Click();
     void SpeedButton6Click();
@@ -106,8 +122,10 @@ public:
     void CheckBoxClick(int k);      // CheckBox1..4
     void QuantityBoxChange(int k);  // ComboBox1..4
     void YScaleBoxChange(int k);    // ComboBox5..8
-    void LabeledEditChange(int t);  // gain edits LabeledEdit1..6
+    void LabeledEditChange(int t);  // gain edits LabeledEdit1..6; an invalid gain shows red
     void Exit1Click();
+    // Help menu: the program's version and licences.
+    void About1Click();
     // Engineering mode: the password dialog (only while no capture runs) and the base value
     // setting dialog; the main window stays disabled while either is open.
     void Image1DblClick();
@@ -116,7 +134,8 @@ public:
     void ClearReferenceSourceNames() override;
     // Close event: the window is freed once closed.
     void FormClose(QCloseEvent* event);
-    // Capture control: RUN, STOP and the 50 ms tick that drains the port while a capture runs.
+    // Capture control: RUN, STOP and the 50 ms tick that drains the port while a capture runs
+    // (the session's timer ticks it; tests may call Timer1Timer instead).
     void Button1Click();
     void Button2Click();
     void Timer1Timer();
@@ -138,6 +157,23 @@ public:
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
     void RefYScaleBoxChange();
+    // Analysis menu: opens or raises the measurements and the spectrum window.
+    void Measurements1Click();
+    void Spectrum1Click();
+
+    // What the analysis windows read: traces 1..4 the channels, 5 and 6 Ref1 and Ref2, named
+    // after their quantity or source; the stretch from the mark to the cursor, else the view.
+    int traceCount() const override;
+    QString traceName(int t) const override;
+    bool traceShown(int t) const override;
+    double traceGain(int t) const override;
+    SampleRuns traceSamples(int t, PositionStretch stretch) const override;
+    PositionStretch analysisStretch() const override;
+    bool capturing() const override;
+
+signals:
+    // The traces, their names, gains or visibility, the cursor, the mark or the view changed.
+    void traceViewChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -154,16 +190,31 @@ private:
         std::array<std::int32_t, 3> stoppedPointCounts;
         QString caption;  // Label21
         QColor colour;
+        bool envelope;  // draws the envelope of the view instead of a stride
     };
 
     // Channel k (1..4) is shown when its box is ticked and its address is not empty.
     bool channelShown(int k) const;
-    // No capture runs exactly while RUN is enabled; a dialog that disables the whole window
-    // does not count.
-    bool runEnabled() const;
     // Draws every shown channel with DrawPointCount and clears the series of the others.
     void redrawShownChannels();
     void chooseDrawingMode(const DrawingMode& mode);
+    // Marks the mode's menu item and shows its Label21 text; draws nothing.
+    void showDrawingMode(const DrawingMode& mode);
+    // Registers the values kept between runs (and so restores them).
+    void rememberValues();
+    // Asks through prompts_ (`ask` is its save or open question), starting from the file the
+    // dialog chose last; a chosen name becomes the dialog's last one, in the settings file too.
+    QString askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(const FileDialogSpec&));
+
+    // Section of the settings file that keeps the file dialogs' last file names.
+    static constexpr char kDialogsSection[] = "Dialogs";
+    // Draws both references with their scales of the last DrawRef.
+    void drawReferences();
+    // The chart's bottom-axis view in pixel columns.
+    ColumnView chartView() const;
+    // In Envelope mode: redraws the shown channels and the references when the view is not
+    // the one of their last full redraw.
+    void followViewWithEnvelope();
 
     // Chart series of the cursor line and the mark line.
     static constexpr int kCursorSeries = 6;
@@ -190,53 +241,73 @@ private:
     void connectReferenceHandlers();
     void connectFileHandlers();
     void connectExportHandlers();
+    void connectAnalysisHandlers();
     // ChannelScale of channel k (1..4) from its Y-scale list.
     void takeChannelScale(int k);
-    // After a load, or its cancel: clears the addresses, quantities and mark, ticks and
-    // redraws all four channels.
+    // After a load: clears the addresses, quantities and mark, ticks and redraws all four
+    // channels.
     void resetForLoadedTraces();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
-    // Exports: the name of a file to write (asking before an existing one is replaced, empty
-    // when cancelled); the CSV export once its dialog is confirmed; the CSV column of trace t
-    // (numbered as for LabeledEditChange) and whether t is shown; the chart with its legend.
-    QString askFileToWrite(const FileDialogSpec& dialog);
+    // The name of a file to write, through askFileName, asking before an existing file is
+    // replaced; empty when cancelled. The waveform save and the exports share it.
+    QString askFileToWrite(FileDialogSpec& dialog);
+    // Exports: the CSV export once its dialog is confirmed; the CSV column of trace t
+    // (numbered as for LabeledEditChange); the chart with its legend.
     void exportCsv(bool raw, bool markToCursor);
     std::string traceColumnName(int t) const;
-    bool traceShown(int t) const;
     void paintChartImage(QCPPainter& painter);
     QImage chartImage();
     QByteArray chartImageFile(const QString& suffix);
     // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
     // mode commands and the readouts that follow the mouse. STOP stays enabled.
     void lockForCapture(bool locked);
-    // Opens the port named in COMSelectBox1 into PortOpen; on failure tells the user and
-    // returns false.
-    bool openPort();
+    // The port named in COMSelectBox1.
+    std::string chosenPortName() const;
+    // The addresses and enables of the channels for RUN; none, after telling the user, when a
+    // ticked channel's address is not four lowercase hexadecimal digits.
+    std::optional<CaptureSetup> captureSetupFromControls();
+    // What the window shows of the session's reports.
+    void showCaptureStarted();
+    void showCaptureStopped();
+    void showCaptureTick();
+    void showDriveType(std::int32_t typeCode);
+    void showLinkFailure(LinkFailure why);
+    // The link's health figures in the status bar, and the box when a capture's link is lost.
+    void buildLinkStatus();
+    void showLinkHealth();
+    void showLinkLost(const QDateTime& lastByteAt);
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
 
     Prompts& prompts_;
-    CommPort& port_;
+    CaptureSession& session_;
     std::unique_ptr<Ui::TForm1> ui_;
-    std::unique_ptr<CaptureRecord> record_;
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
-    std::array<DrawingMode, 3> drawingModes_{};
-    QTimer* Timer1 = nullptr;
+    std::array<DrawingMode, 4> drawingModes_{};
+    bool envelope_ = false;     // the chosen drawing mode draws envelopes
+    ColumnView envelopeView_{};  // the view of the last full envelope redraw
+    // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
+    std::array<QLabel*, 4> linkLabels_{};
+    // Made when first opened; children of the window.
+    MeasureForm* measureForm_ = nullptr;
+    SpectrumForm* spectrumForm_ = nullptr;
+    RememberedValues remembered_;
 
-    // File dialogs, as the load and save commands show them through prompts_.
-    const FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),
-                                     QStringLiteral("*.wfd"), false};
-    const FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
-                                     QStringLiteral("*.wfd"), true};
-    const FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
-                                         QStringLiteral("csv"), true};
-    const FileDialogSpec ImageExportDialog{
+    // File dialogs, as the load, save and export commands show them through prompts_; each
+    // keeps the file name chosen last.
+    FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),
+                               QStringLiteral("*.wfd"), false, QStringLiteral("SaveDialog1"), {}};
+    FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
+                               QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
+    FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
+                                   QStringLiteral("csv"), true, QStringLiteral("CsvExportDialog"), {}};
+    FileDialogSpec ImageExportDialog{
         QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),
-        QStringLiteral("png"), true};
+        QStringLiteral("png"), true, QStringLiteral("ImageExportDialog"), {}};
     const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
-                                     false};
+                                     false, QStringLiteral("OpenDialog2"), {}};
 };
 
 }  // namespace altrix

@@ -1,21 +1,17 @@
-// TForm1: capture control (RUN, STOP), the capture tick that drains the port and decodes the
-// sample stream, and Type Identify.
+// TForm1: the capture commands (RUN, STOP, Type Identify) and what the window shows of a
+// capture. The CaptureSession runs the link; these handlers read the controls, call it, and
+// draw what it reports.
 
 #include "Mainframe.h"
 
-#include "CommPort.h"
+#include "CaptureSession.h"
 #include "Presets.h"
 #include "ScopeChart.h"
-#include "ScopeExchange.h"
-#include "ScopeProtocol.h"
-#include "StreamDecoder.h"
 #include "ui_Mainframe.h"
 
 #include <QPalette>
-#include <QTimer>
 
 #include <optional>
-#include <span>
 
 namespace altrix {
 
@@ -31,7 +27,11 @@ void TForm1::connectCaptureHandlers() {
     connect(ui.Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(ui.Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(&session_, &CaptureSession::started, this, &TForm1::showCaptureStarted);
+    connect(&session_, &CaptureSession::stopped, this, &TForm1::showCaptureStopped);
+    connect(&session_, &CaptureSession::ticked, this, &TForm1::showCaptureTick);
+    connect(&session_, &CaptureSession::identified, this, &TForm1::showDriveType);
+    connect(&session_, &CaptureSession::linkFailed, this, &TForm1::showLinkFailure);
 }
 
 void TForm1::lockForCapture(bool locked) {
@@ -44,32 +44,47 @@ void TForm1::lockForCapture(bool locked) {
     ui.Button1->setEnabled(!locked);
     ui.BitBtn1->setEnabled(!locked);
     ui.Button2->setEnabled(true);
-    record_->ReadoutEnabled = !locked;
+    record().ReadoutEnabled = !locked;
     for (QMenu* menu : {ui.File1, ui.DrawingMode1, ui.Refwaveform1})
         menu->menuAction()->setEnabled(!locked);
     ui.SpeedButton2->setEnabled(!locked);
     ui.SpeedButton3->setEnabled(!locked);
 }
 
-bool TForm1::openPort() {
-    CaptureRecord& rec = *record_;
-    rec.PortName = ui_->COMSelectBox1->currentText().toStdString();
-    const OpenResult result = port_.Open(rec.PortName, rec.BaudRate);
-    port_.PortOpen = result == OpenResult::Opened;
-    if (port_.PortOpen) return true;
-    if (result == OpenResult::SettingsRefused)
-        prompts_.showMessage(QStringLiteral("Set Error"), QStringLiteral("通訊埠設定錯誤!!!"),
-                             MessageIcon::None, MessageButtons::Ok);
-    prompts_.showMessage(QStringLiteral("Comm Error"), QStringLiteral("開啟通訊埠錯誤！！"),
-                         MessageIcon::None, MessageButtons::Ok);
-    return false;
+std::string TForm1::chosenPortName() const {
+    return ui_->COMSelectBox1->currentText().toStdString();
+}
+
+std::optional<CaptureSetup> TForm1::captureSetupFromControls() {
+    // A channel that is switched off asks the drive for the unused address.
+    CaptureSetup setup;
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const ChannelControls& channel = channels_[k - 1];
+        setup.Enabled[k - 1] = channel.enable->isChecked();
+        const std::optional<std::uint16_t> address =
+            setup.Enabled[k - 1] ? ParseChannelAddress(channel.address->text().toStdString())
+                                 : kUnusedChannelAddress;
+        if (!address) {
+            prompts_.showMessage(QStringLiteral("Channel %1 memory address error").arg(k),
+                                 QStringLiteral("Please input 4 hexadecimal numbers"),
+                                 MessageIcon::Warning, MessageButtons::Ok);
+            return std::nullopt;
+        }
+        setup.Addresses[k - 1] = *address;
+    }
+    return setup;
 }
 
 void TForm1::Button1Click() {
-    CaptureRecord& rec = *record_;
+    // A RUN that does not start (a bad address, a port that does not open or answer) leaves
+    // the traces, the view and the readouts as they were.
+    if (const std::optional<CaptureSetup> setup = captureSetupFromControls())
+        session_.Start(chosenPortName(), *setup);
+}
+
+void TForm1::showCaptureStarted() {
     Ui::TForm1& ui = *ui_;
     ScopeChart& chart = *ui.Chart1;
-
     AlignViewToNewest();
     setWindowTitle(QString::fromLatin1(kCaptionText));
     for (const ChannelControls& channel : channels_) chart.clearSeries(channel.series);
@@ -77,27 +92,7 @@ void TForm1::Button1Click() {
     chart.clearSeries(kMarkSeries);
     ui.Edit9->clear();
     ui.Label10->hide();
-    ResetForRun(rec);
     for (int k = 1; k <= kChannelCount; ++k) takeChannelScale(k);
-
-    // A channel that is switched off asks the drive for the unused address.
-    ChannelAddresses addresses{};
-    for (int k = 1; k <= kChannelCount; ++k) {
-        const ChannelControls& channel = channels_[k - 1];
-        const std::optional<std::uint16_t> address =
-            channel.enable->isChecked() ? ParseChannelAddress(channel.address->text().toStdString())
-                                        : kUnusedChannelAddress;
-        if (!address) {
-            // The cleared traces show behind the box; nothing else changes.
-            chart.replot();
-            prompts_.showMessage(QStringLiteral("Channel %1 memory address error").arg(k),
-                                 QStringLiteral("Please input 4 hexadecimal numbers"),
-                                 MessageIcon::Warning, MessageButtons::Ok);
-            return;
-        }
-        addresses[k - 1] = *address;
-    }
-
     ui.LabeledEdit9->clear();
     for (const ChannelControls& channel : channels_) {
         channel.data->clear();
@@ -105,21 +100,14 @@ void TForm1::Button1Click() {
     }
     for (const RefControls& ref : refs_) ref.diff->clear();
     lockForCapture(true);
-    // Painted before the port is opened: the start exchange pauses for 100 ms, and a failed
-    // open shows its boxes over the locked window.
     chart.replot();
-
-    // A failed open leaves the controls locked and the timer off until STOP.
-    if (!openPort()) return;
-    SendStartCapture(port_, addresses);
-    Timer1->start();
 }
 
 void TForm1::Button2Click() {
-    SendStreamReset(port_);
-    port_.Close();
-    Timer1->stop();
-    port_.PortOpen = false;
+    session_.Stop();
+}
+
+void TForm1::showCaptureStopped() {
     redrawShownChannels();
     lockForCapture(false);
     // With RUN enabled again, this repaint recounts the points for the current view.
@@ -127,24 +115,13 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::Timer1Timer() {
-    CaptureRecord& rec = *record_;
-    rec.ReceivedCount = port_.ReadAvailable(rec.ReceiveBuffer);
-    ChannelEnables enabled{};
-    for (int k = 1; k <= kChannelCount; ++k) enabled[k - 1] = channels_[k - 1].enable->isChecked();
-    StoreAndDecode(rec, std::span(rec.ReceiveBuffer).first(static_cast<std::size_t>(rec.ReceivedCount)),
-                   enabled);
+    session_.Tick();
+}
 
-    // The checked drawing mode sets the density; High precision's when none is checked.
-    rec.DrawPointCount = drawingModes_.back().capturePointCount;
-    for (const DrawingMode& mode : drawingModes_) {
-        if (mode.item->isChecked()) {
-            rec.DrawPointCount = mode.capturePointCount;
-            break;
-        }
-    }
+void TForm1::showCaptureTick() {
+    const CaptureRecord& rec = record();
     redrawShownChannels();
     ui_->Chart1->replot();
-
     // Every channel's newest value, shown or not.
     const int newest = NewestSlot(rec.NextSample);
     for (int k = 1; k <= kChannelCount; ++k) {
@@ -152,6 +129,8 @@ void TForm1::Timer1Timer() {
         CountDataValue(rec.ChannelTrace[k - 1][newest], channel.gain, channel.data);
     }
     if (rec.DataError) ui_->Label10->show();
+    showLinkHealth();
+    emit traceViewChanged();
 }
 
 void TForm1::BitBtn1Click() {
@@ -159,20 +138,11 @@ void TForm1::BitBtn1Click() {
 }
 
 void TForm1::ParameterRequest() {
-    CaptureRecord& rec = *record_;
-    rec.StreamRing.fill(0);
-    // A failed open leaves the button as it was.
-    if (!openPort()) return;
-    SendIdentifyRequest(port_);
-    rec.ReceiveBuffer.fill(0);
-    // Bytes that do not arrive in time read as 0.
-    const auto reply = std::span(rec.ReceiveBuffer).first<kIdentifyReplyBytes>();
-    ReadReply(port_, reply, kIdentifyReplyWait);
-    rec.DriveTypeCode = DecodeIdentifyReply(reply).TypeCode;
-    port_.Close();
-    port_.PortOpen = false;
+    session_.Identify(chosenPortName());
+}
 
-    const std::string_view label = DriveTypeLabel(rec.DriveTypeCode);
+void TForm1::showDriveType(std::int32_t typeCode) {
+    const std::string_view label = DriveTypeLabel(typeCode);
     QPushButton& button = *ui_->BitBtn1;
     button.setText(QString::fromLatin1(label.data(), static_cast<qsizetype>(label.size())));
     // The label's colour while the button is enabled; disabled during a capture it greys.
@@ -181,6 +151,14 @@ void TForm1::ParameterRequest() {
     palette.setColor(QPalette::Active, QPalette::ButtonText, colour);
     palette.setColor(QPalette::Inactive, QPalette::ButtonText, colour);
     button.setPalette(palette);
+}
+
+void TForm1::showLinkFailure(LinkFailure why) {
+    if (why == LinkFailure::SettingsRefused)
+        prompts_.showMessage(QStringLiteral("Set Error"), QStringLiteral("通訊埠設定錯誤!!!"),
+                             MessageIcon::None, MessageButtons::Ok);
+    prompts_.showMessage(QStringLiteral("Comm Error"), QStringLiteral("開啟通訊埠錯誤！！"),
+                         MessageIcon::None, MessageButtons::Ok);
 }
 
 }  // namespace altrix

@@ -91,7 +91,7 @@ void TForm1::CheckBoxClick(int k) {
     // The address is not looked at: a ticked channel without one is drawn until the next
     // multi-channel redraw clears it.
     if (channel.enable->isChecked())
-        DrawWaveform(channel.series, record_->DrawPointCount, record_->ChannelScale[k - 1], k);
+        DrawWaveform(channel.series, record().DrawPointCount, record().ChannelScale[k - 1], k);
     else
         chart.clearSeries(channel.series);
     // Queued, so that commands ticking several boxes repaint once.
@@ -99,15 +99,15 @@ void TForm1::CheckBoxClick(int k) {
 }
 
 void TForm1::takeChannelScale(int k) {
-    record_->ChannelScale[k - 1] = YScaleGain(channels_[k - 1].yScale->currentText().toStdString());
+    record().ChannelScale[k - 1] = YScaleGain(channels_[k - 1].yScale->currentText().toStdString());
 }
 
 void TForm1::YScaleBoxChange(int k) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     const ChannelControls& channel = channels_[k - 1];
     takeChannelScale(k);
-    // During a capture (RUN disabled) the next tick draws with the new factor.
-    if (!runEnabled() || !channelShown(k)) return;
+    // During a capture the next tick draws with the new factor.
+    if (session_.IsRunning() || !channelShown(k)) return;
     DrawWaveform(channel.series, rec.DrawPointCount, rec.ChannelScale[k - 1], k);
     ui_->Chart1->replot(QCustomPlot::rpQueuedReplot);
 }

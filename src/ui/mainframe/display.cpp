@@ -3,26 +3,23 @@
 
 #include "Mainframe.h"
 
+#include "Decimation.h"
 #include "Readout.h"
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
+#include <QApplication>
 #include <QLocale>
 #include <QPalette>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace altrix {
 
 namespace {
-
-// Plotted value of a raw sample: sample x scale, truncated toward zero. The product of a
-// 16-bit integer and a float is exact in double.
-double PlottedValue(std::int16_t sample, float scale) {
-    return std::trunc(static_cast<double>(sample) * static_cast<double>(scale));
-}
 
 // The points of a chart series, refilled in place: the series keeps its storage from one
 // redraw to the next, and appending to the container directly saves the shared-pointer copy
@@ -30,6 +27,11 @@ double PlottedValue(std::int16_t sample, float scale) {
 // long).
 QCPGraphDataContainer& PointsOf(ScopeChart& chart, int series) {
     return *chart.series(series)->data();
+}
+
+// A sink of the decimation functions that appends to a series' container.
+auto AppendTo(QCPGraphDataContainer& points) {
+    return [&points](double x, double y) { points.add(QCPGraphData(x, y)); };
 }
 
 // Bottom-axis value at a pixel column of the chart, truncated toward zero. Kept as a double:
@@ -59,34 +61,48 @@ QString TimeText(double seconds) {
         .replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
-}  // namespace
-
-bool TForm1::runEnabled() const {
-    return ui_->Button1->isEnabledTo(this);
+// The gain text as the core reads it: where the user's decimal separator is not ".", it
+// stands for "." (which stays valid too, as the presets write it).
+std::string GainText(const QLineEdit& gain) {
+    QString text = gain.text();
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String(".")) text.replace(point, QLatin1String("."));
+    return text.toStdString();
 }
+
+// An invalid gain keeps its text, shown in red, and counts as 1 until it is corrected.
+void MarkGain(QLineEdit& gain) {
+    QPalette palette = gain.palette();
+    palette.setColor(QPalette::Text, IsValidGain(GainText(gain)) ? QApplication::palette(&gain).color(QPalette::Text)
+                                                                 : QColor(Qt::red));
+    gain.setPalette(palette);
+}
+
+}  // namespace
 
 bool TForm1::channelShown(int k) const {
     const ChannelControls& channel = channels_[k - 1];
     return channel.enable->isChecked() && !channel.address->text().isEmpty();
 }
 
+ColumnView TForm1::chartView() const {
+    const ScopeChart& chart = *ui_->Chart1;
+    return {chart.valueAtPixel(0), chart.valueAtPixel(ScopeChart::kWidth), ScopeChart::kWidth};
+}
+
 void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
-    const CaptureRecord& rec = *record_;
-    const ChannelSamples& trace = rec.ChannelTrace[channel - 1];
+    const CaptureRecord& rec = record();
+    const WindowSamples window = ChannelWindow(rec.ChannelTrace[channel - 1], rec.NextSample);
     QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
     points.clear();
-    const int stride = kWindowPositions / pointCount;
-    int x = 0;
-    for (; x < kNewestPosition; x += stride)
-        points.add(QCPGraphData(x, PlottedValue(trace[SlotOfPosition(rec.NextSample, x)], scale)));
-    // The newest sample closes the trace unless the stride already reached position 99999
-    // exactly (stride 1), in which case the trace ends at 99998.
-    if (x > kNewestPosition)
-        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[NewestSlot(rec.NextSample)], scale)));
+    if (envelope_)
+        EnvelopePoints(window, chartView(), scale, AppendTo(points));
+    else
+        PickChannelPoints(window, pointCount, scale, AppendTo(points));
 }
 
 void TForm1::redrawShownChannels() {
-    const CaptureRecord& rec = *record_;
+    const CaptureRecord& rec = record();
     for (int k = 1; k <= kChannelCount; ++k) {
         const ChannelControls& channel = channels_[k - 1];
         if (channelShown(k))
@@ -97,25 +113,37 @@ void TForm1::redrawShownChannels() {
 }
 
 void TForm1::DrawRef() {
-    CaptureRecord& rec = *record_;
-    const int stride = kWindowPositions / rec.DrawPointCount;
+    CaptureRecord& rec = record();
+    for (std::size_t r = 0; r < refs_.size(); ++r)
+        rec.RefScale[r] = YScaleGain(refs_[r].yScale->currentText().toStdString());
+    drawReferences();
+}
+
+void TForm1::drawReferences() {
+    const CaptureRecord& rec = record();
     for (std::size_t r = 0; r < refs_.size(); ++r) {
         QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, refs_[r].series);
         points.clear();
-        rec.RefScale[r] = YScaleGain(refs_[r].yScale->currentText().toStdString());
-        const ReferenceSamples& trace = rec.ReferenceTrace[r];
-        // Unlike a channel, a reference runs to x < 100000, and it gets the closing point
-        // whether it is shown or not.
-        if (refs_[r].show->isChecked()) {
-            for (int x = 0; x < kWindowPositions; x += stride)
-                points.add(QCPGraphData(x, PlottedValue(trace[x], rec.RefScale[r])));
-        }
-        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[kNewestPosition], rec.RefScale[r])));
+        const WindowSamples window = ReferenceWindow(rec.ReferenceTrace[r]);
+        const bool shown = refs_[r].show->isChecked();
+        // A hidden reference keeps its closing point in every mode.
+        if (envelope_ && shown)
+            EnvelopePoints(window, chartView(), rec.RefScale[r], AppendTo(points));
+        else
+            PickReferencePoints(window, rec.DrawPointCount, rec.RefScale[r], shown, AppendTo(points));
     }
 }
 
+void TForm1::followViewWithEnvelope() {
+    const ColumnView view = chartView();
+    if (view == envelopeView_) return;
+    redrawShownChannels();
+    drawReferences();
+    envelopeView_ = view;
+}
+
 void TForm1::checkzoom_andredraw() {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     const ScopeChart& chart = *ui_->Chart1;
     const double right = PositionAtPixel(chart, ScopeChart::kWidth);
     const double left = PositionAtPixel(chart, 0);
@@ -131,32 +159,45 @@ void TForm1::checkzoom_andredraw() {
             break;
         }
     }
-    // The references keep the density of their last DrawRef.
-    if (rec.DrawPointCount != previous)
+    // An envelope follows every change of the view. Otherwise the references keep the
+    // density of their last DrawRef.
+    if (envelope_)
+        followViewWithEnvelope();
+    else if (rec.DrawPointCount != previous)
         redrawShownChannels();
 }
 
 void TForm1::Chart1BeforeDrawSeries() {
-    // RUN is enabled exactly while no capture runs; a capture keeps its own density.
-    if (runEnabled())
+    // A capture keeps its own density, but an envelope follows the view in a capture too.
+    if (!session_.IsRunning())
         checkzoom_andredraw();
+    else if (envelope_)
+        followViewWithEnvelope();
 }
 
 void TForm1::chooseDrawingMode(const DrawingMode& mode) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     rec.ReadoutEnabled = false;
     rec.DrawPointCount = mode.menuPointCount;
+    envelope_ = mode.envelope;
     redrawShownChannels();
     DrawRef();
+    envelopeView_ = chartView();
+    showDrawingMode(mode);
+    rec.ReadoutEnabled = true;
+    // The repaint recounts the points for the current view.
+    ui_->Chart1->replot();
+}
+
+void TForm1::showDrawingMode(const DrawingMode& mode) {
+    envelope_ = mode.envelope;
     mode.item->setChecked(true);
+    session_.SetCaptureDensity(mode.capturePointCount);
     QLabel& label = *ui_->Label21;
     QPalette palette = label.palette();
     palette.setColor(QPalette::WindowText, mode.colour);
     label.setPalette(palette);
     label.setText(mode.caption);
-    rec.ReadoutEnabled = true;
-    // The repaint recounts the points for the current view.
-    ui_->Chart1->replot();
 }
 
 void TForm1::SimplifiedModefastestdrawingbutlowprecision1Click() {
@@ -168,6 +209,10 @@ void TForm1::FastMode1Click() {
 }
 
 void TForm1::HighprecisionModeClick() {
+    chooseDrawingMode(drawingModes_[3]);
+}
+
+void TForm1::EnvelopeMode1Click() {
     chooseDrawingMode(drawingModes_[2]);
 }
 
@@ -198,11 +243,7 @@ void TForm1::AlignViewToNewest() {
 }
 
 void TForm1::CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout) {
-    const ReadoutText result = altrix::CountDataValue(value, gainField->text().toStdString());
-    // Erasing the gain raises its change handler, which recomputes that trace's readouts with
-    // the empty gain before this readout is written.
-    if (result.GainInvalid) gainField->setText(QString());
-    readout->setText(QString::fromStdString(result.Text));
+    readout->setText(QString::fromStdString(altrix::CountDataValue(value, GainText(*gainField)).Text));
 }
 
 TForm1::ReadoutRow TForm1::readoutRow(int t) const {
@@ -215,7 +256,7 @@ TForm1::ReadoutRow TForm1::readoutRow(int t) const {
 }
 
 std::int16_t TForm1::valueAtCursor(int t) const {
-    const CaptureRecord& rec = *record_;
+    const CaptureRecord& rec = record();
     if (t <= kChannelCount) return rec.ChannelTrace[t - 1][rec.CursorSample];
     // References are stored by position, and hold nothing outside the window.
     if (!IsWindowPosition(rec.CursorPosition)) return 0;
@@ -223,7 +264,7 @@ std::int16_t TForm1::valueAtCursor(int t) const {
 }
 
 std::int16_t& TForm1::valueAtMark(int t) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     return t <= kChannelCount ? rec.MarkValues[t - 1] : rec.MarkRefValues[t - kChannelCount - 1];
 }
 
@@ -239,7 +280,7 @@ void TForm1::showDifference(int t) {
 }
 
 void TForm1::Chart1MouseMove(double X) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     ScopeChart& chart = *ui_->Chart1;
     rec.CursorPosition = CursorPositionAtPixel(chart, X);
     const bool inWindow = IsWindowPosition(rec.CursorPosition);
@@ -265,10 +306,11 @@ void TForm1::Chart1MouseMove(double X) {
         }
     }
     chart.replot(QCustomPlot::rpQueuedReplot);
+    emit traceViewChanged();
 }
 
 void TForm1::Chart1DblClick() {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     ScopeChart& chart = *ui_->Chart1;
     chart.clearSeries(kMarkSeries);
     // No mark can be set during a capture or a drawing-mode redraw. The position is the one
@@ -280,10 +322,12 @@ void TForm1::Chart1DblClick() {
         for (int t = 1; t <= kTraceCount; ++t) valueAtMark(t) = valueAtCursor(t);
     }
     chart.replot(QCustomPlot::rpQueuedReplot);
+    emit traceViewChanged();
 }
 
 void TForm1::LabeledEditChange(int t) {
-    const CaptureRecord& rec = *record_;
+    const CaptureRecord& rec = record();
+    MarkGain(*readoutRow(t).gain);
     // The readouts follow every gain edit, whether or not the trace is shown or a capture runs.
     if (!IsWindowPosition(rec.CursorPosition)) {
         readoutRow(t).data->setText(QStringLiteral("N/A"));

@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 namespace altrix {
@@ -85,17 +86,6 @@ void TForm1::connectExportHandlers() {
     connect(ui.CopyImage1, &QAction::triggered, this, &TForm1::CopyImage1Click);
 }
 
-QString TForm1::askFileToWrite(const FileDialogSpec& dialog) {
-    const QString fileName = prompts_.askSaveFileName(dialog);
-    if (fileName.isEmpty()) return {};
-    if (QFileInfo::exists(fileName) &&
-        prompts_.showMessage(QStringLiteral("Overwrite?"),
-                             QStringLiteral("File name is already existed, overwrite it?"),
-                             MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return {};
-    return fileName;
-}
-
 std::string TForm1::traceColumnName(int t) const {
     if (t <= kChannelCount) {
         const ChannelControls& channel = channels_[t - 1];
@@ -103,10 +93,6 @@ std::string TForm1::traceColumnName(int t) const {
                                  channel.address->text().toStdString());
     }
     return ReferenceColumnName(t - kChannelCount, refs_[t - kChannelCount - 1].source->text().toStdString());
-}
-
-bool TForm1::traceShown(int t) const {
-    return t <= kChannelCount ? channelShown(t) : readoutRow(t).shown->isChecked();
 }
 
 void TForm1::ExportCsv1Click() {
@@ -118,7 +104,7 @@ void TForm1::ExportCsv1Click() {
     raw->setObjectName(QStringLiteral("ExportRawBox"));
     auto* range = new QCheckBox(QStringLiteral("Only the sets from the mark to the cursor"), dialog);
     range->setObjectName(QStringLiteral("ExportRangeBox"));
-    range->setEnabled(record_->MarkPosition != kNoMark);
+    range->setEnabled(record().MarkPosition != kNoMark);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     buttons->setObjectName(QStringLiteral("ExportButtons"));
     auto* layout = new QVBoxLayout(dialog);
@@ -148,10 +134,10 @@ void TForm1::exportCsv(bool raw, bool markToCursor) {
     }
     what.Raw = raw;
     if (markToCursor) {
-        what.First = record_->MarkPosition;
-        what.Last = record_->CursorPosition;
+        what.First = record().MarkPosition;
+        what.Last = record().CursorPosition;
     }
-    const FileResult result = WriteCsvFile(*record_, what, NativePath(fileName));
+    const FileResult result = WriteCsvFile(record(), what, NativePath(fileName));
     if (!result.Ok)
         prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);
@@ -218,8 +204,10 @@ void TForm1::ExportImage1Click() {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     const QByteArray bytes = chartImageFile(suffix);
     const FileResult result =
-        bytes.isEmpty() ? FileResult{false, "no image format is named \"" + suffix.toStdString() + "\""}
-                        : WriteFileAtomically(NativePath(fileName), std::string_view(bytes.constData(), bytes.size()));
+        bytes.isEmpty() ? FileResult{false, "no image format is named \"" + suffix.toStdString() + "\"", false}
+                        : ReplaceFile(NativePath(fileName), [&bytes](std::FILE* file) {
+                              return std::fwrite(bytes.constData(), 1, bytes.size(), file) == std::size_t(bytes.size());
+                          });
     if (!result.Ok)
         prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);

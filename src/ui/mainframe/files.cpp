@@ -1,5 +1,6 @@
 // TForm1: saving the display window to a waveform file and loading one into the channel
-// traces, with the window's reset for the loaded traces.
+// traces, with the window's reset for the loaded traces. A load that does not complete changes
+// nothing. The question for a file to write is shared with the exports.
 
 #include "Mainframe.h"
 #include "files.h"
@@ -8,11 +9,15 @@
 #include "WaveformFile.h"
 #include "ui_Mainframe.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProgressDialog>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace altrix {
@@ -24,6 +29,29 @@ namespace {
 char TimeDecimalSeparator() {
     const QString point = QLocale().decimalPoint();
     return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
+}
+
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressDelayMs = 500;
+
+// Reads a waveform file into the record while the window stays alive: the window's events are
+// handled after each chunk, and a read that lasts shows its progress in a dialog over `window`
+// whose Cancel stops it. Until that dialog shows, user input waits; once it shows, it blocks
+// input to the window itself.
+FileResult ReadWithProgress(CaptureRecord& record, const QString& fileName, QWidget* window) {
+    QProgressDialog progress(QStringLiteral("Loading %1").arg(QDir::toNativeSeparators(fileName)),
+                             QStringLiteral("Cancel"), 0, kProgressSteps, window);
+    progress.setWindowTitle(QStringLiteral("Load Waveform file"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelayMs);
+    progress.setValue(0);
+    return ReadWaveformFile(record, NativePath(fileName), [&progress](std::uint64_t done, std::uint64_t total) {
+        if (total > 0)
+            progress.setValue(static_cast<int>(std::min(done, total) * kProgressSteps / total));
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+    });
 }
 
 }  // namespace
@@ -50,17 +78,32 @@ void TForm1::showFileName(const QString& fileName) {
                    QDir::toNativeSeparators(fileName));
 }
 
-void TForm1::SaveWaveformFile1Click() {
-    const QString fileName = prompts_.askSaveFileName(SaveDialog1);
-    if (fileName.isEmpty()) return;
+QString TForm1::askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(const FileDialogSpec&)) {
+    const QString fileName = (prompts_.*ask)(dialog);
+    if (!fileName.isEmpty()) {
+        dialog.FileName = fileName;
+        remembered_.store(kDialogsSection, dialog.Name.toStdString());
+    }
+    return fileName;
+}
+
+QString TForm1::askFileToWrite(FileDialogSpec& dialog) {
+    const QString fileName = askFileName(dialog, &Prompts::askSaveFileName);
+    if (fileName.isEmpty()) return {};
     if (QFileInfo::exists(fileName) &&
         prompts_.showMessage(QStringLiteral("Overwrite?"),
                              QStringLiteral("File name is already existed, overwrite it?"),
                              MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return;
+        return {};
+    return fileName;
+}
+
+void TForm1::SaveWaveformFile1Click() {
+    const QString fileName = askFileToWrite(SaveDialog1);
+    if (fileName.isEmpty()) return;
     // The caption names only a file that was written; a failed write leaves any existing
     // file as it was.
-    const FileResult result = WriteWaveformFile(*record_, NativePath(fileName), TimeDecimalSeparator());
+    const FileResult result = WriteWaveformFile(record(), NativePath(fileName), TimeDecimalSeparator());
     if (!result.Ok) {
         prompts_.showMessage(QStringLiteral("Save Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);
@@ -73,23 +116,24 @@ void TForm1::Loadwaveformfile1Click() {
     // The dialog comes back until the name is that of an existing file, or it is cancelled.
     QString fileName;
     do {
-        fileName = prompts_.askOpenFileName(OpenDialog1);
+        fileName = askFileName(OpenDialog1, &Prompts::askOpenFileName);
     } while (!fileName.isEmpty() && !QFileInfo::exists(fileName));
-
-    if (!fileName.isEmpty()) {
-        // A file that cannot be read leaves the capture and the caption as they were.
-        const FileResult result = ReadWaveformFile(*record_, NativePath(fileName));
-        if (result.Ok)
-            showFileName(fileName);
-        else
-            prompts_.showMessage(QStringLiteral("Load Error"), FailureText("read", fileName, result),
-                                 MessageIcon::Error, MessageButtons::Ok);
+    // A cancel, a file that cannot be read (reported) and a cancelled read leave the traces,
+    // the channel controls and the caption as they were.
+    if (fileName.isEmpty()) return;
+    const FileResult result = ReadWithProgress(record(), fileName, this);
+    if (result.Cancelled) return;
+    if (!result.Ok) {
+        prompts_.showMessage(QStringLiteral("Load Error"), FailureText("read", fileName, result),
+                             MessageIcon::Error, MessageButtons::Ok);
+        return;
     }
+    showFileName(fileName);
     resetForLoadedTraces();
 }
 
 void TForm1::resetForLoadedTraces() {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     for (int k = 1; k <= kChannelCount; ++k) takeChannelScale(k);
     rec.ReadoutEnabled = true;
     // The file names no addresses. The space is none either, but it ticks each channel's box
@@ -105,6 +149,7 @@ void TForm1::resetForLoadedTraces() {
     // Every channel is shown now: ticked, with a non-empty address.
     redrawShownChannels();
     chart.replot(QCustomPlot::rpQueuedReplot);
+    emit traceViewChanged();
 }
 
 }  // namespace altrix

@@ -2,7 +2,7 @@
 // What the waveform file commands share with the exports: the path handed to the core
 // writers and the text that reports a file that could not be written or read.
 
-#include "AtomicFile.h"
+#include "SafeFile.h"
 
 #include <QString>
 

@@ -27,7 +27,7 @@ void TForm1::connectReferenceHandlers() {
 }
 
 void TForm1::ChClick(int r, int c) {
-    CaptureRecord& rec = *record_;
+    CaptureRecord& rec = record();
     const ChannelControls& channel = channels_[c - 1];
     const RefControls& ref = refs_[r - 1];
     ReferenceSamples& trace = rec.ReferenceTrace[r - 1];
@@ -41,8 +41,12 @@ void TForm1::ChClick(int r, int c) {
     // A new gain recomputes the reference's readouts through LabeledEditChange.
     ref.gain->setText(channel.gain->text());
     rec.MarkRefValues[r - 1] = rec.MarkValues[c - 1];
-    // A reference already shown keeps its drawn shape until the next DrawRef.
-    ref.show->setChecked(true);
+    // Showing it draws it; a reference already shown is redrawn with its new samples.
+    if (ref.show->isChecked())
+        RefCheckBoxClick(r);
+    else
+        ref.show->setChecked(true);
+    emit traceViewChanged();
 }
 
 void TForm1::ShowRefClick(int r) {
@@ -62,9 +66,9 @@ void TForm1::RefCheckBoxClick(int r) {
 }
 
 void TForm1::RefYScaleBoxChange() {
-    // DrawRef rescales both references. During a capture (RUN disabled) the new scale waits
+    // DrawRef rescales both references. During a capture the new scale waits
     // for the next DrawRef.
-    if (!runEnabled()) return;
+    if (session_.IsRunning()) return;
     DrawRef();
     ui_->Chart1->replot(QCustomPlot::rpQueuedReplot);
 }

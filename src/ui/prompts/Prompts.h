@@ -16,6 +16,8 @@ struct FileDialogSpec {
     QString Filter;
     QString DefaultExtension;
     bool Resizable = false;
+    QString Name;      // the dialog's name, under which the window remembers its file name
+    QString FileName;  // the file the dialog starts with, with its folder; empty for none
 };
 
 class Prompts {

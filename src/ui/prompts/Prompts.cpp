@@ -26,6 +26,8 @@ QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
                                                        : QFileDialog::AnyFile);
     dialog.setNameFilter(QtFileFilter(spec.Filter));
     dialog.setDefaultSuffix(DefaultSuffix(spec.DefaultExtension));
+    // A name with its folder also opens that folder.
+    if (!spec.FileName.isEmpty()) dialog.selectFile(spec.FileName);
     // The save dialog does not ask about overwriting: the save command asks itself.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setSizeGripEnabled(spec.Resizable);

@@ -1,0 +1,65 @@
+#include "CommandLine.h"
+
+#include "ExportCommand.h"
+#include "Version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace altrix {
+
+namespace {
+
+void Print(std::FILE* stream, const QString& text) {
+    std::fputs(qPrintable(text), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+void DescribeProgram() {
+    QCoreApplication::setApplicationName(QLatin1String(kProgramName));
+    QCoreApplication::setApplicationVersion(QLatin1String(kProgramVersion));
+    QGuiApplication::setDesktopFileName(QLatin1String(kProgramName));
+}
+
+std::optional<int> RunCommandLine(const QStringList& arguments, bool windowSystemOptionsRemoved) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "An oscilloscope for ALTRIX AC motor drives over their serial link. Without options it "
+        "opens its window; the settings file is the one beside the program, or else "
+        "altrix-scope.INI in the user's configuration folder.\n\n"
+        "Without a window, --export-csv converts a waveform file to CSV as \"Export CSV...\" "
+        "writes it, values read with the channels' gains (1 when not given) or as raw integers "
+        "with --raw:\n  %1").arg(QLatin1String(kExportCommandUsage)));
+    // Without the window system's --help-all: its options are in Qt's documentation.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    const bool parsed = parser.parse(arguments);
+
+    if (parser.isSet(help)) {
+        // Before the window system starts the parser cannot name the program itself.
+        Print(stdout, parser.helpText().replace(QLatin1String("<executable_name>"),
+                                                QCoreApplication::applicationName()));
+        return EXIT_SUCCESS;
+    }
+    if (parser.isSet(version)) {
+        Print(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                     QCoreApplication::applicationVersion()));
+        return EXIT_SUCCESS;
+    }
+    if (!parsed && windowSystemOptionsRemoved) {
+        Print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n")
+                          .arg(QCoreApplication::applicationName(), parser.errorText()));
+        return EXIT_FAILURE;
+    }
+    return std::nullopt;
+}
+
+}  // namespace altrix

@@ -1,0 +1,50 @@
+#pragma once
+// What the file readers and writers share: the result they report, the check that a path
+// names a regular file, the replacement of a file as a whole and the chunked writer that
+// fills the new file.
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace altrix {
+
+struct FileResult {
+    bool Ok = true;
+    std::string Error;       // what failed, for the user, when !Ok
+    bool Cancelled = false;  // a read that its caller stopped (Ok is false, Error empty)
+};
+
+inline constexpr const char* kNotRegularFile = "Not a regular file";
+
+// Empty when `path`, links followed, is a regular file; otherwise why it cannot be read as
+// one: kNotRegularFile for folders, devices and pipes, or the system's error text.
+std::string RegularFileProblem(const std::string& path);
+
+// Replaces the file at `path` as a whole. `write` fills a new file in the same folder and
+// returns false when a write fails (errno telling why); the new file is then renamed over the
+// target. A link is followed to the file it names, which is replaced in its own folder. A
+// target that exists but is not a regular file, or that the user may not write, is refused.
+// On any failure the target is left as it was and the new file is removed, by the handle of
+// the folder it was made in, so a folder renamed meanwhile keeps no stray file either.
+FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FILE*)>& write);
+
+// Gathers text and writes it to an open file a large chunk at a time, so that formatting
+// code appends to one buffer and never writes per value.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(std::FILE* file);
+
+    // The text not written yet; append to it.
+    std::string& Buffer() { return buffer_; }
+
+    // Writes the buffer out once it holds a chunk (or always, when `all`); false when the
+    // write failed (errno tells why).
+    bool Flush(bool all);
+
+private:
+    std::FILE* file_;
+    std::string buffer_;
+};
+
+}  // namespace altrix

@@ -1,0 +1,33 @@
+#pragma once
+// Measurements of a trace over a stretch: extremes, mean, RMS, peak to peak, standard
+// deviation and fundamental frequency, in engineering units (raw sample x gain).
+
+#include <cstddef>
+#include <optional>
+
+#include "Stretch.h"
+
+namespace altrix {
+
+struct Measurement {
+    std::size_t Count = 0;  // samples measured; with none every value below is 0
+    double Min = 0;
+    double Max = 0;
+    double Mean = 0;
+    double Rms = 0;
+    double PeakToPeak = 0;
+    double StdDev = 0;  // of the population: sqrt(RMS^2 - mean^2)
+    // From the rising crossings of the mean; none without two of them or when they come at
+    // irregular intervals.
+    std::optional<double> FrequencyHz;
+};
+
+// Measures `samples` x `gain` (gain >= 0). The statistics come from one pass of exact
+// integer sums. The frequency counts the periods between the first and the last rising
+// crossing of the mean, a crossing being a rise above mean + h after a fall below mean - h
+// (h a quarter of the standard deviation, so that noise riding on the signal does not
+// count), its time interpolated between the two samples around it. Crossings whose
+// intervals spread by more than a fifth of their mean (those of noise) give no frequency.
+Measurement Measure(const SampleRuns& samples, double gain, double sampleRateHz);
+
+}  // namespace altrix

@@ -1,0 +1,46 @@
+#pragma once
+// Values of a window kept between runs in the program's settings file, each under a section
+// and key of its own. Registering a value puts back at once what the file holds for it;
+// storeAll() writes every registered value (when the window closes), store() one of them.
+// With no settings file (an empty path) nothing is read or written.
+
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+
+namespace altrix {
+
+class RememberedValues {
+public:
+    using Restore = std::function<void(const QString& stored)>;
+    using Current = std::function<QString()>;
+
+    explicit RememberedValues(std::string settingsIniPath);
+
+    const std::string& settingsIniPath() const { return path_; }
+
+    void add(const std::string& section, const std::string& key, const Restore& restore,
+             Current current);
+    // The text of a list: one of its items is picked again, any other text typed again when
+    // the list takes typed text.
+    void add(const std::string& section, const std::string& key, QComboBox* box);
+
+    void store(const std::string& section, const std::string& key) const;
+    void storeAll() const;
+
+private:
+    struct Value {
+        std::string section;
+        std::string key;
+        Current current;
+    };
+
+    std::string path_;
+    std::vector<Value> values_;
+};
+
+}  // namespace altrix

@@ -1,0 +1,37 @@
+#pragma once
+// The measurements window: a row for each shown trace with its minimum, maximum, mean, RMS,
+// peak to peak, standard deviation and frequency over the analysed stretch, in engineering
+// units. A non-modal tool window over its owner.
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class MeasureForm;
+}
+
+namespace altrix {
+
+class CoalescedUpdate;
+class TraceSource;
+
+class MeasureForm : public QWidget {
+    Q_OBJECT
+public:
+    // `source` must outlive the window.
+    MeasureForm(const TraceSource& source, QWidget* parent);
+    ~MeasureForm() override;
+
+    // The traces or the stretch changed: the table follows once the event loop is free.
+    void traceViewChanged();
+
+private:
+    void updateTable();
+
+    const TraceSource& source_;
+    std::unique_ptr<Ui::MeasureForm> ui_;
+    CoalescedUpdate* update_;
+};
+
+}  // namespace altrix

@@ -1,0 +1,145 @@
+#include "SpectrumForm.h"
+
+#include "CoalescedUpdate.h"
+#include "TraceSource.h"
+#include "ui_SpectrumForm.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace altrix {
+
+namespace {
+
+constexpr double kSampleRateHz = 1.0 / kSamplePeriodSeconds;
+constexpr double kTopHz = kSampleRateHz / 2;
+constexpr int kCapturingIntervalMs = 200;  // five updates a second
+// The dB plot shows this far below its strongest bin; silence reads as its floor.
+constexpr double kDbRange = 120;
+constexpr double kFloorDb = -300;
+// The narrowest frequency view.
+constexpr double kMinSpanHz = 1;
+
+}  // namespace
+
+SpectrumForm::SpectrumForm(const TraceSource& source, QWidget* parent)
+    : QWidget(parent, Qt::Tool),
+      source_(source),
+      ui_(std::make_unique<Ui::SpectrumForm>()),
+      update_(new CoalescedUpdate(*this, kCapturingIntervalMs, [this] { updateSpectrum(); })) {
+    ui_->setupUi(this);
+    QCustomPlot& plot = *ui_->SpectrumPlot;
+    plot.addGraph();
+    plot.graph(0)->setAdaptiveSampling(true);
+    plot.xAxis->setLabel(QStringLiteral("Hz"));
+    plot.xAxis->setRange(0, kTopHz);
+    plot.setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    plot.axisRect()->setRangeDrag(Qt::Horizontal);
+    plot.axisRect()->setRangeZoom(Qt::Horizontal);
+    plot.setMouseTracking(true);
+
+    connect(plot.xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            &SpectrumForm::limitFrequencyRange);
+    connect(&plot, &QCustomPlot::mouseMove, this, &SpectrumForm::showCursor);
+    connect(&plot, &QCustomPlot::mouseDoubleClick, this, [this] {
+        ui_->SpectrumPlot->xAxis->setRange(0, kTopHz);
+        ui_->SpectrumPlot->replot(QCustomPlot::rpQueuedReplot);
+    });
+    connect(ui_->SpectrumSourceBox, &QComboBox::activated, this, &SpectrumForm::updateSpectrum);
+    connect(ui_->SpectrumDbBox, &QCheckBox::toggled, this, &SpectrumForm::showSpectrum);
+}
+
+SpectrumForm::~SpectrumForm() = default;
+
+void SpectrumForm::traceViewChanged() {
+    update_->request(source_.capturing());
+}
+
+void SpectrumForm::limitFrequencyRange(const QCPRange& range) {
+    const double span = std::clamp(range.size(), kMinSpanHz, kTopHz);
+    const double lower = std::clamp(range.lower, 0.0, kTopHz - span);
+    if (lower != range.lower || span != range.size())
+        ui_->SpectrumPlot->xAxis->setRange(lower, lower + span);
+}
+
+void SpectrumForm::refillSources() {
+    QComboBox& box = *ui_->SpectrumSourceBox;
+    QStringList names;
+    QList<int> traces;
+    for (int t = 1; t <= source_.traceCount(); ++t) {
+        if (!source_.traceShown(t)) continue;
+        names << source_.traceName(t);
+        traces << t;
+    }
+    // Refilled only on a change, so that an open list stays as it is.
+    bool same = box.count() == names.size();
+    for (int i = 0; same && i < box.count(); ++i)
+        same = box.itemText(i) == names[i] && box.itemData(i).toInt() == traces[i];
+    if (same) return;
+    const int chosen = box.currentData().toInt();
+    box.clear();
+    for (int i = 0; i < names.size(); ++i) box.addItem(names[i], traces[i]);
+    box.setCurrentIndex(std::max(0, box.findData(chosen)));
+}
+
+void SpectrumForm::updateSpectrum() {
+    refillSources();
+    const int t = ui_->SpectrumSourceBox->currentData().toInt();
+    if (t == 0)
+        analyzer_.compute({}, 1, kSampleRateHz);
+    else
+        analyzer_.compute(source_.traceSamples(t, source_.analysisStretch()), source_.traceGain(t), kSampleRateHz);
+    showSpectrum();
+}
+
+double SpectrumForm::plotted(double amplitude) const {
+    if (!ui_->SpectrumDbBox->isChecked()) return amplitude;
+    return amplitude > 0 ? std::max(20 * std::log10(amplitude), kFloorDb) : kFloorDb;
+}
+
+QString SpectrumForm::amplitudeText(double amplitude) const {
+    return ui_->SpectrumDbBox->isChecked() ? QStringLiteral("%1 dB").arg(plotted(amplitude), 0, 'f', 1)
+                                           : QString::number(amplitude, 'g', 5);
+}
+
+void SpectrumForm::showSpectrum() {
+    QCustomPlot& plot = *ui_->SpectrumPlot;
+    QCPGraphDataContainer& points = *plot.graph(0)->data();
+    points.clear();
+    const auto amplitudes = analyzer_.amplitudes();
+    double top = 0;
+    for (std::size_t k = 0; k < amplitudes.size(); ++k) {
+        const double y = plotted(amplitudes[k]);
+        points.add(QCPGraphData(static_cast<double>(k) * analyzer_.binHz(), y));
+        top = k == 0 ? y : std::max(top, y);
+    }
+    if (ui_->SpectrumDbBox->isChecked()) {
+        plot.yAxis->setLabel(QStringLiteral("dB"));
+        plot.yAxis->setRange(top - kDbRange, top + 10);
+    } else {
+        plot.yAxis->setLabel(QStringLiteral("Amplitude"));
+        plot.yAxis->setRange(0, top > 0 ? top * 1.1 : 1);
+    }
+
+    const auto peak = analyzer_.peak();
+    ui_->SpectrumPeakLabel->setText(
+        peak ? QStringLiteral("Peak %1 Hz, %2").arg(peak->FrequencyHz, 0, 'f', 2).arg(amplitudeText(peak->Amplitude))
+             : QStringLiteral("Peak -"));
+    plot.replot(QCustomPlot::rpQueuedReplot);
+}
+
+void SpectrumForm::showCursor(QMouseEvent* event) {
+    const auto amplitudes = analyzer_.amplitudes();
+    if (amplitudes.empty()) {
+        ui_->SpectrumCursorLabel->clear();
+        return;
+    }
+    const double hz = ui_->SpectrumPlot->xAxis->pixelToCoord(event->position().x());
+    const double bin = std::clamp(std::round(hz / analyzer_.binHz()), 0.0, static_cast<double>(amplitudes.size() - 1));
+    const auto k = static_cast<std::size_t>(bin);
+    ui_->SpectrumCursorLabel->setText(QStringLiteral("%1 Hz: %2")
+                                          .arg(static_cast<double>(k) * analyzer_.binHz(), 0, 'f', 2)
+                                          .arg(amplitudeText(amplitudes[k])));
+}
+
+}  // namespace altrix

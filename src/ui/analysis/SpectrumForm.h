@@ -1,0 +1,52 @@
+#pragma once
+// The spectrum window: the amplitude spectrum of one shown trace over the analysed stretch,
+// 0 .. 2500 Hz, in engineering units or dB, with its strongest peak, a readout under the
+// mouse and zoom on the frequency axis. A non-modal tool window over its owner; during a
+// capture it follows the traces at most five times a second.
+
+#include "Spectrum.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QCPRange;
+class QMouseEvent;
+
+namespace Ui {
+class SpectrumForm;
+}
+
+namespace altrix {
+
+class CoalescedUpdate;
+class TraceSource;
+
+class SpectrumForm : public QWidget {
+    Q_OBJECT
+public:
+    // `source` must outlive the window.
+    SpectrumForm(const TraceSource& source, QWidget* parent);
+    ~SpectrumForm() override;
+
+    void traceViewChanged();
+
+private:
+    // The source list: the shown traces by name, keeping the chosen trace while it is shown.
+    void refillSources();
+    void updateSpectrum();
+    // Plots the last spectrum in the chosen unit and writes the peak.
+    void showSpectrum();
+    void showCursor(QMouseEvent* event);
+    // An amplitude in the unit of the plot.
+    double plotted(double amplitude) const;
+    QString amplitudeText(double amplitude) const;
+    void limitFrequencyRange(const QCPRange& range);
+
+    const TraceSource& source_;
+    std::unique_ptr<Ui::SpectrumForm> ui_;
+    CoalescedUpdate* update_;
+    SpectrumAnalyzer analyzer_;
+};
+
+}  // namespace altrix

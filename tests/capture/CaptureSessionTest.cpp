@@ -1,0 +1,226 @@
+// CaptureSession against the simulated drive, with no widget: the start exchange's bytes, the
+// decoded traces, STOP, Type Identify, and every way the link can refuse a start.
+
+#include "CaptureSession.h"
+#include "DriveModel.h"
+#include "DriveTestSupport.h"
+
+#include <QSignalSpy>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace altrix::testing {
+namespace {
+
+const ChannelAddresses kChannels{0x9004, 0x1234, 0x9042, 0xabcd};
+const Bytes kStreamReset{0x3A, 0x3A};
+
+Bytes StartExchange(const ChannelAddresses& channels) {
+    Bytes bytes = kStreamReset;
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        const ScopeFrame frame = MakeScopeFrame(c == 0 ? kFirstChannelCommand : kFurtherChannelCommand, channels[c]);
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
+    }
+    return bytes;
+}
+
+class CaptureSessionTest : public ::testing::Test {
+protected:
+    void startDrive(sim::DriveOptions options = {}, double speed = 4.0) {
+        drive_ = std::make_unique<RunningDrive>(options, speed);
+        ASSERT_TRUE(drive_->Started()) << drive_->Error();
+    }
+    Bytes received() const { return Values(drive_->Drive->Received()); }
+    bool tickUntil(int sets) {
+        return WaitUntil([&] {
+            session_.Tick();
+            return session_.record().NextSample >= sets;
+        });
+    }
+
+    CaptureSession session_;
+    std::unique_ptr<RunningDrive> drive_;
+};
+
+TEST_F(CaptureSessionTest, RunsACaptureFromStartToStop) {
+    startDrive();
+    QSignalSpy started(&session_, &CaptureSession::started);
+    QSignalSpy ticked(&session_, &CaptureSession::ticked);
+    QSignalSpy stopped(&session_, &CaptureSession::stopped);
+    // Channel 2 is switched off: its words are consumed but not stored.
+    const CaptureSetup setup{kChannels, {true, false, true, true}};
+    ASSERT_TRUE(session_.Start(drive_->Link(), setup));
+    EXPECT_TRUE(session_.IsRunning());
+    EXPECT_TRUE(session_.port().PortOpen);
+    EXPECT_EQ(started.count(), 1);
+    const Bytes exchange = StartExchange(kChannels);
+    ASSERT_TRUE(drive_->Drive->WaitForReceived(exchange.size(), kWaitLimit));
+    EXPECT_EQ(received(), exchange);
+    ASSERT_TRUE(WaitUntil([&] { return drive_->Drive->Streaming(); }));
+
+    session_.SetCaptureDensity(5000);
+    ASSERT_TRUE(tickUntil(2000));
+    const CaptureRecord& rec = session_.record();
+    int reported = 0;
+    for (const QList<QVariant>& tick : ticked) reported += tick[0].toInt();
+    EXPECT_EQ(reported, rec.NextSample);
+    EXPECT_EQ(rec.DrawPointCount, 5000);
+    for (int k = 1; k <= kChannelCount; ++k)
+        for (int slot = 0; slot < rec.NextSample; ++slot)
+            ASSERT_EQ(rec.ChannelTrace[k - 1][slot],
+                      setup.Enabled[k - 1] ? sim::SampleValue(kChannels[k - 1], static_cast<std::uint64_t>(slot)) : 0)
+                << "channel " << k << " slot " << slot;
+    EXPECT_FALSE(rec.DataError);
+
+    const std::size_t sentBeforeStop = received().size();
+    session_.Stop();
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_FALSE(session_.IsRunning());
+    EXPECT_FALSE(session_.port().IsOpen());
+    EXPECT_FALSE(session_.port().PortOpen);
+    ASSERT_TRUE(drive_->Drive->WaitForReceived(sentBeforeStop + 2, kWaitLimit));
+    const Bytes all = received();
+    EXPECT_EQ(Bytes(all.begin() + static_cast<std::ptrdiff_t>(sentBeforeStop), all.end()), kStreamReset);
+}
+
+TEST_F(CaptureSessionTest, IdentifyReportsTheTypeCodeAndClosesThePort) {
+    sim::DriveOptions options;
+    options.TypeCode = 33;
+    startDrive(options);
+    QSignalSpy identified(&session_, &CaptureSession::identified);
+    session_.Identify(drive_->Link());
+    ASSERT_EQ(identified.count(), 1);
+    EXPECT_EQ(identified[0][0].toInt(), 33);
+    EXPECT_EQ(session_.record().DriveTypeCode, 33);
+    EXPECT_FALSE(session_.port().IsOpen());
+    EXPECT_FALSE(session_.IsRunning());
+}
+
+// A pseudo-terminal whose other side never writes: a drive that has gone quiet.
+class QuietTerminal {
+public:
+    QuietTerminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) path_ = ::ptsname(master_);
+    }
+    ~QuietTerminal() {
+        if (master_ >= 0) ::close(master_);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+TEST_F(CaptureSessionTest, ALinkSilentForASecondEndsTheCaptureAsStopDoes) {
+    QuietTerminal quiet;
+    ASSERT_FALSE(quiet.Path().empty());
+    QSignalSpy stopped(&session_, &CaptureSession::stopped);
+    QSignalSpy lost(&session_, &CaptureSession::linkLost);
+    ASSERT_TRUE(session_.Start(quiet.Path(), {kChannels, {true, true, true, true}}));
+    session_.Tick();
+    EXPECT_TRUE(session_.IsRunning()) << "silence shorter than the limit is no loss";
+    EXPECT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return !session_.IsRunning();
+    }));
+    EXPECT_EQ(stopped.count(), 1);
+    ASSERT_EQ(lost.count(), 1);
+    EXPECT_GE(session_.Health().SecondsSinceLastByte, 1.0);
+    EXPECT_FALSE(session_.port().IsOpen());
+}
+
+// A pseudo-terminal whose other side never reads, its output queue already full: the port
+// opens, but no byte leaves.
+class StalledTerminal {
+public:
+    StalledTerminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+        path_ = ::ptsname(master_);
+        filler_ = ::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+        // The kernel moves queued bytes on to the other side in the background: the queue is
+        // full once it has taken nothing for a while.
+        const Bytes chunk(4096, 0x55);
+        for (int idle = 0; filler_ >= 0 && idle < 5;) {
+            idle = ::write(filler_, chunk.data(), chunk.size()) > 0 ? 0 : idle + 1;
+            if (idle > 0) std::this_thread::sleep_for(20ms);
+        }
+    }
+    ~StalledTerminal() {
+        if (filler_ >= 0) ::close(filler_);
+        if (master_ >= 0) ::close(master_);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    int master_ = -1;
+    int filler_ = -1;
+    std::string path_;
+};
+
+enum class Command { Run, Identify };
+enum class Link { Missing, RefusedSettings, Stalled };
+struct RefusedCase {
+    const char* name;
+    Command command;
+    Link link;
+    LinkFailure failure;
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedLinkTest : public CaptureSessionTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedLinkTest, ReportsWhyAndLeavesTheCaptureAsItWas) {
+    const RefusedCase& c = GetParam();
+    startDrive();
+    StalledTerminal stalled;
+    std::string port = drive_->Link();
+    if (c.link == Link::Missing) port = drive_->Folder.PathOf("no-such-device");
+    if (c.link == Link::RefusedSettings) session_.record().BaudRate = 0;
+    if (c.link == Link::Stalled) port = stalled.Path();
+    CaptureRecord& rec = session_.record();
+    rec.NextSample = 777;
+    for (ChannelSamples& trace : rec.ChannelTrace) trace.fill(7);
+
+    QSignalSpy failed(&session_, &CaptureSession::linkFailed);
+    QSignalSpy started(&session_, &CaptureSession::started);
+    QSignalSpy identified(&session_, &CaptureSession::identified);
+    if (c.command == Command::Run)
+        EXPECT_FALSE(session_.Start(port, {kChannels, {true, true, true, true}}));
+    else
+        session_.Identify(port);
+
+    ASSERT_EQ(failed.count(), 1);
+    EXPECT_EQ(failed[0][0].value<LinkFailure>(), c.failure);
+    EXPECT_EQ(started.count() + identified.count(), 0);
+    EXPECT_FALSE(session_.IsRunning());
+    EXPECT_FALSE(session_.port().IsOpen());
+    EXPECT_FALSE(session_.port().PortOpen);
+    EXPECT_EQ(rec.NextSample, 777);
+    for (const ChannelSamples& trace : rec.ChannelTrace)
+        EXPECT_TRUE(std::all_of(trace.begin(), trace.end(), [](std::int16_t s) { return s == 7; }));
+    if (c.link != Link::Stalled) {
+        EXPECT_TRUE(received().empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Capture, RefusedLinkTest,
+    ::testing::Values(RefusedCase{"RunOnAMissingDevice", Command::Run, Link::Missing, LinkFailure::DeviceError},
+                      RefusedCase{"RunWithRefusedSettings", Command::Run, Link::RefusedSettings,
+                                  LinkFailure::SettingsRefused},
+                      RefusedCase{"RunOnAStalledPort", Command::Run, Link::Stalled, LinkFailure::ExchangeStalled},
+                      RefusedCase{"IdentifyOnAMissingDevice", Command::Identify, Link::Missing,
+                                  LinkFailure::DeviceError},
+                      RefusedCase{"IdentifyOnAStalledPort", Command::Identify, Link::Stalled,
+                                  LinkFailure::ExchangeStalled}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace altrix::testing

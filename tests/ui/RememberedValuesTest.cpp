@@ -1,0 +1,96 @@
+// What the window remembers between runs in the settings file: each value comes back after a
+// close and a start; the file dialogs also start from their last file within a run; the
+// settings file's own sections stay, and the channels start as always.
+
+#include "MainframeFixture.h"
+
+#include "ParameterFiles.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+
+namespace altrix::testing {
+namespace {
+
+class RememberedValuesTest : public MainframeTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        settingsIniPath_ = dir_.filePath(QStringLiteral("altrix-scope.INI")).toStdString();
+        QFile settings(QString::fromStdString(settingsIniPath_));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write("[Parameter]\nListFilePath=Parameter list.plf\n[Ports]\nCOM3=/dev/pts/9\n");
+        settings.close();
+        MainframeTest::SetUp();
+    }
+    // Closes the window as the user does, and starts the next one over the same settings file.
+    void restart() {
+        form_->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(form_.isNull());
+        openWindow();
+    }
+    QComboBox* portBox() const { return find<QComboBox>(QStringLiteral("COMSelectBox1")); }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(RememberedValuesTest, PortNameComesBackTypedOrPicked) {
+    struct Case { QString name; int index; };
+    const Case cases[] = {{QStringLiteral("/dev/ttyUSB7"), 2}, {QStringLiteral("COM5"), 4}};
+    for (const Case& c : cases) {
+        portBox()->setEditText(c.name);
+        restart();
+        EXPECT_EQ(portBox()->currentText(), c.name);
+        EXPECT_EQ(portBox()->currentIndex(), c.index) << c.name.toStdString();
+    }
+}
+
+TEST_F(RememberedValuesTest, DrawingModeAndWindowPositionComeBack) {
+    find<QAction>(QStringLiteral("FastMode1"))->trigger();
+    form_->move(140, 70);
+    restart();
+    EXPECT_TRUE(find<QAction>(QStringLiteral("FastMode1"))->isChecked());
+    EXPECT_FALSE(find<QAction>(QStringLiteral("HighprecisionMode"))->isChecked());
+    EXPECT_EQ(find<QLabel>(QStringLiteral("Label21"))->text(), QStringLiteral("Drawing Mode : Fast Mode"));
+    EXPECT_EQ(form_->pos(), QPoint(140, 70));
+}
+
+TEST_F(RememberedValuesTest, FileDialogsStartFromTheirLastFile) {
+    const QString saved = dir_.filePath(QStringLiteral("saved.wfd"));
+    prompts_.FileNames = {saved, saved};
+    find<QAction>(QStringLiteral("SaveWaveformFile1"))->trigger();
+    find<QAction>(QStringLiteral("Loadwaveformfile1"))->trigger();
+    ASSERT_TRUE(QFile::exists(saved));
+    // Written when chosen, not only at the close.
+    EXPECT_EQ(ReadSetting(settingsIniPath_, "Dialogs", "SaveDialog1"), saved.toStdString());
+    EXPECT_EQ(ReadSetting(settingsIniPath_, "Dialogs", "OpenDialog1"), saved.toStdString());
+    EXPECT_TRUE(prompts_.SaveDialogs[0].FileName.isEmpty());
+    EXPECT_TRUE(prompts_.OpenDialogs[0].FileName.isEmpty());
+
+    // The next dialog of the run, then the first of the next run (both cancelled).
+    for (int run = 0; run < 2; ++run) {
+        if (run == 1) restart();
+        find<QAction>(QStringLiteral("SaveWaveformFile1"))->trigger();
+        find<QAction>(QStringLiteral("Loadwaveformfile1"))->trigger();
+        EXPECT_EQ(prompts_.SaveDialogs.back().FileName, saved) << run;
+        EXPECT_EQ(prompts_.OpenDialogs.back().FileName, saved) << run;
+    }
+}
+
+TEST_F(RememberedValuesTest, SettingsSectionsAndChannelsStartAsBefore) {
+    auto* quantity = find<QComboBox>(QStringLiteral("ComboBox1"));
+    quantity->setCurrentIndex(3);
+    emit quantity->activated(3);
+    restart();
+    EXPECT_EQ(find<QComboBox>(QStringLiteral("ComboBox1"))->currentIndex(), -1);
+    EXPECT_FALSE(find<QCheckBox>(QStringLiteral("CheckBox1"))->isChecked());
+    EXPECT_EQ(ReadListFilePath(settingsIniPath_, "0"), "Parameter list.plf");
+    EXPECT_EQ(ReadPortMapping(settingsIniPath_, "COM3"), "/dev/pts/9");
+}
+
+}  // namespace
+}  // namespace altrix::testing

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "ExportCommand.h"
 #include "Version.h"
 
 #include <QCommandLineParser>
@@ -31,7 +32,10 @@ std::optional<int> RunCommandLine(const QStringList& arguments, bool windowSyste
     parser.setApplicationDescription(QStringLiteral(
         "An oscilloscope for ALTRIX AC motor drives over their serial link. Without options it "
         "opens its window; the settings file is the one beside the program, or else "
-        "altrix-scope.INI in the user's configuration folder."));
+        "altrix-scope.INI in the user's configuration folder.\n\n"
+        "Without a window, --export-csv converts a waveform file to CSV as \"Export CSV...\" "
+        "writes it, values read with the channels' gains (1 when not given) or as raw integers "
+        "with --raw:\n  %1").arg(QLatin1String(kExportCommandUsage)));
     // Without the window system's --help-all: its options are in Qt's documentation.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));

@@ -10,7 +10,8 @@ namespace altrix {
 // Sets the program's name and version, which --version, --help and the window system use.
 void DescribeProgram();
 
-// Answers the options that end the program at once (--help, --version) and returns the exit
+// Answers the options that end the program at once (--help, which also shows the usage of
+// --export-csv, and --version) and returns the exit
 // code; std::nullopt when the window is to start. Read twice: before the window system
 // starts, so that those options need no display, the window system's own options (-platform,
 // -style, ...) are still in `arguments` and an unknown option is left for the second reading;

@@ -3,6 +3,7 @@
 
 #include "CaptureSession.h"
 #include "CommandLine.h"
+#include "ExportCommand.h"
 #include "Mainframe.h"
 #include "ParameterFiles.h"
 #include "Prompts.h"
@@ -46,6 +47,7 @@ int main(int argc, char* argv[]) {
     altrix::DescribeProgram();
     if (const std::optional<int> exitCode = altrix::RunCommandLine(ArgumentsOf(argc, argv), false))
         return *exitCode;
+    if (const std::optional<int> exitCode = altrix::RunExportCommand(argc, argv)) return *exitCode;
     QApplication app(argc, argv);
     if (const std::optional<int> exitCode = altrix::RunCommandLine(QCoreApplication::arguments(), true))
         return *exitCode;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "CaptureRecord.h"
 
@@ -31,73 +32,83 @@ std::string MultiplyDecimal(std::string_view digits, std::uint64_t factor) {
     return firstNonZero == std::string::npos ? std::string("0") : product.substr(firstNonZero);
 }
 
-// A gain text taken apart: every digit (the leftmost point removed; later points are not
-// digits) and the count of digits after the leftmost point. Empty or invalid counts as "1".
-struct GainParts {
-    std::string Digits = "1";
-    bool HasPoint = false;
-    std::size_t Decimals = 0;
-};
-
-GainParts SplitGain(std::string_view gain) {
-    GainParts parts;
-    if (!IsValidGain(gain) || gain.empty()) return parts;
-    parts.Digits.clear();
-    const std::size_t point = gain.find('.');
-    parts.HasPoint = point != std::string_view::npos;
-    for (char c : gain)
-        if (IsDigit(c)) parts.Digits.push_back(c);
-    if (parts.HasPoint) {
-        for (char c : gain.substr(point + 1))
-            if (IsDigit(c)) ++parts.Decimals;
-    }
-    return parts;
-}
-
 }  // namespace
 
 bool IsValidGain(std::string_view gain) {
     return std::all_of(gain.begin(), gain.end(), [](char c) { return IsDigit(c) || c == '.'; });
 }
 
-ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
-    ReadoutText result;
-    const GainParts parts = SplitGain(gain);
-    const std::string& gainDigits = parts.Digits;
-    const bool hasPoint = parts.HasPoint;
-    const std::size_t decimals = parts.Decimals;
+ReadoutGain::ReadoutGain(std::string_view gain) {
+    if (!IsValidGain(gain) || gain.empty()) {
+        digits_.push_back('1');
+    } else {
+        const std::size_t point = gain.find('.');
+        hasPoint_ = point != std::string_view::npos;
+        for (char c : gain)
+            if (IsDigit(c)) digits_.push_back(c);
+        if (hasPoint_) {
+            for (char c : gain.substr(point + 1))
+                if (IsDigit(c)) ++decimals_;
+        }
+    }
+    // Up to 19 digits always fit 64 bits; longer gains take the digit-wise product.
+    factorFits_ = digits_.size() <= 19;
+    if (factorFits_) std::from_chars(digits_.data(), digits_.data() + digits_.size(), factor_);
+}
 
+char* ReadoutGain::Write(char* out, std::int64_t value) const {
     const bool negative = value < 0;
     const std::uint64_t magnitude =
         negative ? static_cast<std::uint64_t>(0) - static_cast<std::uint64_t>(value)
                  : static_cast<std::uint64_t>(value);
-    const std::string digits = MultiplyDecimal(gainDigits, magnitude);
-    const bool zero = digits == "0";
-    const std::string sign = (negative && !zero) ? "-" : "";
-
-    if (!hasPoint) {
-        result.Text = sign + digits;
-    } else if (zero && decimals >= 1) {
-        result.Text = ".0";
-    } else if (digits.size() > decimals) {
-        result.Text = sign + digits.substr(0, digits.size() - decimals) + "." +
-                      digits.substr(digits.size() - decimals);
-    } else {
-        // Fewer digits than decimals: pad with zeros after the point, never before it.
-        result.Text = sign + "." + std::string(decimals - digits.size(), '0') + digits;
+    const bool productFits =
+        factorFits_ &&
+        (factor_ == 0 || magnitude <= std::numeric_limits<std::uint64_t>::max() / factor_);
+    const std::uint64_t product = productFits ? factor_ * magnitude : 0;
+    const std::string wide = productFits ? std::string() : MultiplyDecimal(digits_, magnitude);
+    const bool zero = productFits ? product == 0 : wide == "0";
+    if (hasPoint_ && zero && decimals_ >= 1) {
+        *out++ = '.';
+        *out++ = '0';
+        return out;
     }
+
+    if (negative && !zero) *out++ = '-';
+    char* const end = productFits ? std::to_chars(out, out + 20, product).ptr
+                                  : std::copy(wide.begin(), wide.end(), out);
+    if (!hasPoint_) return end;
+    // The point goes before the last D digits; with fewer digits than D, the digits move right
+    // and zeros fill the gap after the point (never a zero before it). This runs for every
+    // value of an export: plain loops over a few characters, no calls.
+    const std::size_t count = static_cast<std::size_t>(end - out);
+    const std::size_t moved = std::min(count, decimals_);
+    const std::size_t shift = count > decimals_ ? 1 : decimals_ - count + 1;
+    for (char* p = end; p-- != end - moved;) p[shift] = *p;
+    char* const point = end - moved;
+    *point = '.';
+    for (char* p = point + 1; p != point + shift; ++p) *p = '0';
+    return end + shift;
+}
+
+ReadoutText CountDataValue(std::int64_t value, std::string_view gain) {
+    const ReadoutGain readoutGain(gain);
+    ReadoutText result;
+    result.Text.resize(readoutGain.MaxTextLength());
+    char* const end = readoutGain.Write(result.Text.data(), value);
+    result.Text.resize(static_cast<std::size_t>(end - result.Text.data()));
     return result;
 }
 
-double GainFactor(std::string_view gain) {
-    const GainParts parts = SplitGain(gain);
+double ReadoutGain::Factor() const {
     // "digits e-decimals" is the exact decimal value; from_chars rounds it once.
-    const std::string text = (parts.Digits.empty() ? std::string("0") : parts.Digits) + "e-" +
-                             std::to_string(parts.Decimals);
+    const std::string text =
+        (digits_.empty() ? std::string("0") : digits_) + "e-" + std::to_string(decimals_);
     double factor = 1;
     std::from_chars(text.data(), text.data() + text.size(), factor);
     return factor;
 }
+
+double GainFactor(std::string_view gain) { return ReadoutGain(gain).Factor(); }
 
 float YScaleGain(std::string_view text) {
     float result = 0.0f;
@@ -125,6 +136,22 @@ std::string FormatSeconds(double seconds, char decimalSeparator) {
     std::string text(buffer, end);
     std::replace(text.begin(), text.end(), '.', decimalSeparator);
     return text;
+}
+
+char* WriteSetSeconds(char* out, std::int64_t sets, char decimalSeparator) {
+    constexpr std::int64_t kSetsPerSecond = 5000;
+    out = std::to_chars(out, out + kMaxSetSecondsLength, sets / kSetsPerSecond).ptr;
+    // The fraction in ten-thousandths of a second, without trailing zeros.
+    int fraction = static_cast<int>(sets % kSetsPerSecond) * 2;
+    if (fraction == 0) return out;
+    int digits = 4;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --digits;
+    }
+    *out++ = decimalSeparator;
+    for (int i = digits; i-- > 0; fraction /= 10) out[i] = static_cast<char>('0' + fraction % 10);
+    return out + digits;
 }
 
 double PositionSeconds(std::int32_t position) {

@@ -16,13 +16,38 @@ struct ReadoutText {
 // A gain text of digits and "." only; an empty text is valid too (it counts as 1).
 bool IsValidGain(std::string_view gain);
 
-// The exact decimal product of `value` and the gain text, computed on the gain's digits
-// (never in floating point), always with "." as the decimal point. An empty or invalid gain
-// counts as 1. Exact for gains of any length.
+// A gain text taken apart once, for the readout texts of many values: its digits G (every
+// digit; the leftmost "." removed, later ones are not digits) and the count D of digits after
+// the leftmost ".". An empty or invalid gain counts as 1 without a point.
+class ReadoutGain {
+public:
+    explicit ReadoutGain(std::string_view gain);
+
+    // The most characters Write produces for any value.
+    std::size_t MaxTextLength() const { return digits_.size() + decimals_ + 22; }
+
+    // Writes the exact decimal text of value x gain, computed on the gain's digits (never in
+    // floating point), with "." as the decimal point (99.99360, -.12, .0, 125., -32768) at
+    // `out`, which has room for MaxTextLength() characters; returns the end of the text.
+    char* Write(char* out, std::int64_t value) const;
+
+    // The double nearest to the value Write multiplies by: G with D decimals.
+    double Factor() const;
+
+private:
+    std::string digits_;
+    std::uint64_t factor_ = 0;  // digits_ as a number, when factorFits_
+    bool factorFits_ = false;
+    bool hasPoint_ = false;
+    std::size_t decimals_ = 0;
+};
+
+// The readout text of `value` with the gain text (see ReadoutGain). Exact for gains of any
+// length; an empty or invalid gain counts as 1.
 ReadoutText CountDataValue(std::int64_t value, std::string_view gain);
 
-// The gain text as the double nearest to the value CountDataValue multiplies by: its digits
-// with the leftmost point as the decimal point; an empty or invalid gain is 1.
+// The gain text as the double nearest to the value CountDataValue multiplies by (see
+// ReadoutGain::Factor); an empty or invalid gain is 1.
 double GainFactor(std::string_view gain);
 
 // The Y-scale list text as a 32-bit float, summing digit x place with every intermediate
@@ -37,6 +62,13 @@ inline constexpr int kDefaultYScaleIndex = 8;  // "1"
 // The seconds of `seconds` in the general number format with up to 15 significant digits
 // and the given decimal separator: 0.0002, 2.4692, 20, -0.0002.
 std::string FormatSeconds(double seconds, char decimalSeparator);
+
+// Writes the time of `sets` >= 0 sample sets, sets x 0.0002 s, as exact decimal text: the
+// text FormatSeconds gives for that time (0, 0.0002, 1, 19.9998), made without floating point
+// for writers of many lines. `out` has room for kMaxSetSecondsLength characters; returns the
+// end of the text.
+inline constexpr std::size_t kMaxSetSecondsLength = 24;
+char* WriteSetSeconds(char* out, std::int64_t sets, char decimalSeparator);
 
 // Time of bottom-axis position x: (x + 1) x 0.0002 s.
 double PositionSeconds(std::int32_t position);

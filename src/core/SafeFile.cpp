@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr std::size_t kChunkBytes = 256 * 1024;
 constexpr int kMaxLinkHops = 40;
 constexpr int kTempNameAttempts = 100;
 
@@ -177,6 +178,15 @@ FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FI
     if (std::fclose(file.release()) != 0) return fail(errno ? errno : EIO);
     if (const int error = folder.Rename(tempName, name); error != 0) return fail(error);
     return {};
+}
+
+ChunkWriter::ChunkWriter(std::FILE* file) : file_(file) { buffer_.reserve(kChunkBytes + 1024); }
+
+bool ChunkWriter::Flush(bool all) {
+    if (buffer_.empty() || (!all && buffer_.size() < kChunkBytes)) return true;
+    const bool ok = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+    buffer_.clear();
+    return ok;
 }
 
 }  // namespace altrix

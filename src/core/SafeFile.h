@@ -1,6 +1,7 @@
 #pragma once
 // What the file readers and writers share: the result they report, the check that a path
-// names a regular file, and the replacement of a file as a whole.
+// names a regular file, the replacement of a file as a whole and the chunked writer that
+// fills the new file.
 
 #include <cstdio>
 #include <functional>
@@ -27,5 +28,23 @@ std::string RegularFileProblem(const std::string& path);
 // On any failure the target is left as it was and the new file is removed, by the handle of
 // the folder it was made in, so a folder renamed meanwhile keeps no stray file either.
 FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FILE*)>& write);
+
+// Gathers text and writes it to an open file a large chunk at a time, so that formatting
+// code appends to one buffer and never writes per value.
+class ChunkWriter {
+public:
+    explicit ChunkWriter(std::FILE* file);
+
+    // The text not written yet; append to it.
+    std::string& Buffer() { return buffer_; }
+
+    // Writes the buffer out once it holds a chunk (or always, when `all`); false when the
+    // write failed (errno tells why).
+    bool Flush(bool all);
+
+private:
+    std::FILE* file_;
+    std::string buffer_;
+};
 
 }  // namespace altrix

@@ -17,7 +17,7 @@ namespace altrix {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = 256 * 1024;
+constexpr std::size_t kReadChunkBytes = 256 * 1024;
 constexpr std::size_t kCountedFieldChars = 6;
 
 struct FileCloser {
@@ -27,42 +27,24 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 FileResult ReadFailure(int error) { return {false, std::strerror(error), false}; }
 
-// The file's bytes, produced a chunk at a time.
-class LineWriter {
-public:
-    explicit LineWriter(std::FILE* file) : file_(file) { buffer_.reserve(kChunkBytes + 64); }
-
-    void Append(std::string_view text) { buffer_.append(text); }
-
-    void AppendSample(std::int16_t value) {
-        std::array<char, 8> digits;
-        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-        buffer_.append(digits.data(), end);
-    }
-
-    // Writes the buffer out once it holds a chunk (or always, when `all`).
-    bool Flush(bool all) {
-        if (buffer_.empty() || (!all && buffer_.size() < kChunkBytes)) return true;
-        const bool ok = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
-        buffer_.clear();
-        return ok;
-    }
-
-private:
-    std::FILE* file_;
-    std::string buffer_;
-};
+void AppendSample(std::string& out, std::int16_t value) {
+    std::array<char, 8> digits;
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    out.append(digits.data(), end);
+}
 
 bool WriteDisplayWindow(const CaptureRecord& record, std::FILE* file, char decimalSeparator) {
-    LineWriter out(file);
+    ChunkWriter out(file);
+    std::string& text = out.Buffer();
     for (std::int32_t x = 0; x < kWindowPositions; ++x) {
         const int slot = SlotOfPosition(record.NextSample, x);
-        out.Append(FormatSeconds(PositionSeconds(x), decimalSeparator));
+        char time[kMaxSetSecondsLength];
+        text.append(time, WriteSetSeconds(time, x + 1, decimalSeparator));
         for (const ChannelSamples& trace : record.ChannelTrace) {
-            out.Append(" ");
-            out.AppendSample(trace[slot]);
+            text += ' ';
+            AppendSample(text, trace[slot]);
         }
-        out.Append("\r\n");
+        text += "\r\n";
         if (!out.Flush(false)) return false;
     }
     return out.Flush(true);
@@ -145,7 +127,7 @@ private:
 
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
                              char decimalSeparator) {
-    return ReplaceFile(path, [&](std::FILE* file) {
+    return ReplaceFile(path, [&record, decimalSeparator](std::FILE* file) {
         return WriteDisplayWindow(record, file, decimalSeparator);
     });
 }
@@ -164,7 +146,7 @@ FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
 
     const auto loaded = std::make_unique<LoadedTraces>();
     SampleReader reader(*loaded);
-    std::vector<char> chunk(kChunkBytes);
+    std::vector<char> chunk(kReadChunkBytes);
     std::uint64_t done = 0;
     for (;;) {
         errno = 0;

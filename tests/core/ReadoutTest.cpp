@@ -42,6 +42,7 @@ TEST(CountDataValue, ExactDecimalProductOfValueAndGainText) {
         {65535, "99999999999", "6553499999934465"},
         {-65535, "123456789012345678901234567890", "-8090740667924074066792407406671150"},
         {2, "0.00000000000000000001", ".00000000000000000002"},
+        {-65535, "9999999999999999999", "-655349999999999999934465"},
         // Later points are not digits and not decimals.
         {100, "1.2.5", "125.00"},
     };
@@ -102,6 +103,22 @@ TEST(FormatSeconds, GeneralFormatWithTheCallersSeparator) {
     for (const Case& c : cases)
         EXPECT_EQ(FormatSeconds(PositionSeconds(c.position), c.sep), c.text) << c.position;
     EXPECT_EQ(FormatSeconds((999 - 1000) * kSamplePeriodSeconds, '.'), "-0.0002");
+}
+
+TEST(WriteSetSeconds, GivesTheTextFormatSecondsGivesForTheSetsTime) {
+    const auto expectSame = [](std::int64_t sets, char separator) {
+        char buffer[kMaxSetSecondsLength];
+        const std::string text(buffer, WriteSetSeconds(buffer, sets, separator));
+        const std::string expected = FormatSeconds(static_cast<double>(sets) * kSamplePeriodSeconds, separator);
+        if (text == expected) return true;
+        ADD_FAILURE() << sets << " sets: " << text << " instead of " << expected;
+        return false;
+    };
+    // Every set of two windows, then a day and more of recording in coarse steps.
+    for (std::int64_t sets = 0; sets <= 2 * kWindowPositions; ++sets)
+        if (!expectSame(sets, '.')) break;
+    for (std::int64_t sets = 2 * kWindowPositions; sets <= 1'000'000'000; sets += 999'983)
+        if (!expectSame(sets, ',')) break;
 }
 
 }  // namespace

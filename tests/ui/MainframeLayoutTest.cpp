@@ -316,6 +316,9 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
     ExpectMenu(find<QMenu>("File1"), {{"Loadwaveformfile1", "Load Waveform file      ", "Ctrl+O", false, false},
                                       {"N1", "", "", false, false},
                                       {"SaveWaveformFile1", "Save Waveform to File      ", "Ctrl+S", false, false},
+                                      {"ExportCsv1", "Export CSV...", "Ctrl+E", false, false},
+                                      {"ExportImage1", "Export image...", "", false, false},
+                                      {"CopyImage1", "Copy image", "Ctrl+Shift+C", false, false},
                                       {"Exit1", "Exit", "", false, false}});
     EXPECT_TRUE(find<QAction>("N1")->isSeparator());
     ExpectMenu(find<QMenu>("DrawingMode1"),

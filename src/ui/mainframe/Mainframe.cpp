@@ -108,6 +108,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
     connectCaptureHandlers();
     connectReferenceHandlers();
     connectFileHandlers();
+    connectExportHandlers();
     buildLinkStatus();
     connectAnalysisHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
@@ -155,7 +156,7 @@ void TForm1::rememberValues() {
         "Display", "WindowGeometry",
         [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
-    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1}) {
+    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &ImageExportDialog}) {
         remembered_.add(
             kDialogsSection, dialog->Name.toStdString(),
             [dialog](const QString& stored) { dialog->FileName = stored; },

@@ -7,8 +7,9 @@
 // cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
 // (RUN, STOP, the capture tick, Type Identify), linkhealth.cpp (the link's status bar and its
 // loss), references.cpp (the reference waveforms), files.cpp (waveform file save and load),
-// analysis.cpp (the measurements and spectrum windows and what they read). The values it
-// remembers between runs are kept in the settings file through remembered_.
+// export.cpp (CSV and image exports), analysis.cpp (the measurements and spectrum windows and
+// what they read). The values it remembers between runs are kept in the settings file through
+// remembered_.
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
@@ -33,6 +34,8 @@ class QAction;
 class QCPRange;
 class QCheckBox;
 class QComboBox;
+class QCPPainter;
+class QImage;
 class QLabel;
 class QLineEdit;
 
@@ -144,6 +147,11 @@ public:
     // Waveform files: File menu items and tool buttons SpeedButton3 (save), SpeedButton2 (load).
     void SaveWaveformFile1Click();
     void Loadwaveformfile1Click();
+    // Exports: the CSV dialog (raw values, mark-to-cursor range) and then the file; the chart
+    // with a legend as an image file (PNG, SVG, PDF, ... by suffix) or on the clipboard.
+    void ExportCsv1Click();
+    void ExportImage1Click();
+    void CopyImage1Click();
     // References r (1, 2): the "Save Ch" items Ch11..Ch42 copy channel c (1..4) into r; the
     // show items ShowRef1/2, the show switches CheckBox5/6 and the Y-scale lists ComboBox9/10.
     // Their gain fields are LabeledEditChange(5) and (6).
@@ -234,6 +242,7 @@ private:
     void connectCaptureHandlers();
     void connectReferenceHandlers();
     void connectFileHandlers();
+    void connectExportHandlers();
     void connectAnalysisHandlers();
     // ChannelScale of channel k (1..4) from its Y-scale list.
     void takeChannelScale(int k);
@@ -242,6 +251,16 @@ private:
     void resetForLoadedTraces();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
+    // The name of a file to write, through askFileName, asking before an existing file is
+    // replaced; empty when cancelled. The waveform save and the exports share it.
+    QString askFileToWrite(FileDialogSpec& dialog);
+    // Exports: the CSV export once its dialog is confirmed; the CSV column of trace t
+    // (numbered as for LabeledEditChange); the chart with its legend.
+    void exportCsv(bool raw, bool markToCursor);
+    std::string traceColumnName(int t) const;
+    void paintChartImage(QCPPainter& painter);
+    QImage chartImage();
+    QByteArray chartImageFile(const QString& suffix);
     // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
     // mode commands and the readouts that follow the mouse. STOP stays enabled.
     void lockForCapture(bool locked);
@@ -281,12 +300,17 @@ private:
     SpectrumForm* spectrumForm_ = nullptr;
     RememberedValues remembered_;
 
-    // File dialogs, as the load and save commands show them through prompts_; each keeps the
-    // file name chosen last.
+    // File dialogs, as the load, save and export commands show them through prompts_; each
+    // keeps the file name chosen last.
     FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),
                                QStringLiteral("*.wfd"), false, QStringLiteral("SaveDialog1"), {}};
     FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
                                QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
+    FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
+                                   QStringLiteral("csv"), true, QStringLiteral("CsvExportDialog"), {}};
+    FileDialogSpec ImageExportDialog{
+        QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),
+        QStringLiteral("png"), true, QStringLiteral("ImageExportDialog"), {}};
     const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
                                      false, QStringLiteral("OpenDialog2"), {}};
 };

@@ -1,8 +1,9 @@
 // TForm1: saving the display window to a waveform file and loading one into the channel
 // traces, with the window's reset for the loaded traces. A load that does not complete changes
-// nothing.
+// nothing. The question for a file to write is shared with the exports.
 
 #include "Mainframe.h"
+#include "files.h"
 
 #include "ScopeChart.h"
 #include "WaveformFile.h"
@@ -30,15 +31,6 @@ char TimeDecimalSeparator() {
     return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
 }
 
-std::string NativePath(const QString& fileName) {
-    return QFile::encodeName(fileName).toStdString();
-}
-
-QString FailureText(const char* action, const QString& fileName, const FileResult& result) {
-    return QStringLiteral("Unable to %1 %2: %3")
-        .arg(QLatin1String(action), fileName, QString::fromLocal8Bit(result.Error));
-}
-
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressDelayMs = 500;
 
@@ -64,6 +56,15 @@ FileResult ReadWithProgress(CaptureRecord& record, const QString& fileName, QWid
 
 }  // namespace
 
+std::string NativePath(const QString& fileName) {
+    return QFile::encodeName(fileName).toStdString();
+}
+
+QString FailureText(const char* action, const QString& fileName, const FileResult& result) {
+    return QStringLiteral("Unable to %1 %2: %3")
+        .arg(QLatin1String(action), fileName, QString::fromLocal8Bit(result.Error));
+}
+
 void TForm1::connectFileHandlers() {
     const Ui::TForm1& ui = *ui_;
     connect(ui.SaveWaveformFile1, &QAction::triggered, this, &TForm1::SaveWaveformFile1Click);
@@ -86,14 +87,20 @@ QString TForm1::askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(cons
     return fileName;
 }
 
-void TForm1::SaveWaveformFile1Click() {
-    const QString fileName = askFileName(SaveDialog1, &Prompts::askSaveFileName);
-    if (fileName.isEmpty()) return;
+QString TForm1::askFileToWrite(FileDialogSpec& dialog) {
+    const QString fileName = askFileName(dialog, &Prompts::askSaveFileName);
+    if (fileName.isEmpty()) return {};
     if (QFileInfo::exists(fileName) &&
         prompts_.showMessage(QStringLiteral("Overwrite?"),
                              QStringLiteral("File name is already existed, overwrite it?"),
                              MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
-        return;
+        return {};
+    return fileName;
+}
+
+void TForm1::SaveWaveformFile1Click() {
+    const QString fileName = askFileToWrite(SaveDialog1);
+    if (fileName.isEmpty()) return;
     // The caption names only a file that was written; a failed write leaves any existing
     // file as it was.
     const FileResult result = WriteWaveformFile(record(), NativePath(fileName), TimeDecimalSeparator());

@@ -1,0 +1,90 @@
+#include "ExportCommand.h"
+
+#include "CsvExport.h"
+#include "WaveformFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace altrix {
+
+namespace {
+
+struct ExportArguments {
+    std::string input;
+    std::string output;
+    std::vector<std::string> gains = std::vector<std::string>(kChannelCount);  // empty: gain 1
+    bool raw = false;
+};
+
+// The gains "G1,G2,G3,G4": four texts of digits and ".", each of which may be empty.
+bool ParseGains(std::string_view text, std::vector<std::string>& gains) {
+    gains.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        gains.emplace_back(text.substr(start, comma - start));
+        if (!IsValidGain(gains.back())) return false;
+        if (comma == text.size()) break;
+        start = comma + 1;
+    }
+    return gains.size() == static_cast<std::size_t>(kChannelCount);
+}
+
+// Empty text when the arguments after --export-csv are usable, else what is wrong.
+std::string ParseArguments(const std::vector<std::string_view>& args, ExportArguments& parsed) {
+    std::vector<std::string_view> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--raw") {
+            parsed.raw = true;
+        } else if (args[i] == "--gains") {
+            if (i + 1 == args.size() || !ParseGains(args[++i], parsed.gains))
+                return "--gains takes four gains of digits and \".\", such as 0.01,0.1,,54.61";
+        } else if (args[i].starts_with("--") || files.size() == 2) {
+            return std::string("unexpected argument \"") + std::string(args[i]) + "\"";
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.size() != 2) return "an input and an output file are needed";
+    parsed.input = files[0];
+    parsed.output = files[1];
+    return {};
+}
+
+int Fail(const std::string& text) {
+    std::fprintf(stderr, "altrix-scope: %s\n", text.c_str());
+    return 1;
+}
+
+}  // namespace
+
+std::optional<int> RunExportCommand(int argc, char* argv[]) {
+    const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
+    const auto command = std::find(args.begin(), args.end(), "--export-csv");
+    if (command == args.end()) return std::nullopt;
+
+    ExportArguments parsed;
+    std::vector<std::string_view> rest(args.begin(), command);
+    rest.insert(rest.end(), command + 1, args.end());
+    if (const std::string wrong = ParseArguments(rest, parsed); !wrong.empty())
+        return Fail(wrong + "; usage: " + kExportCommandUsage);
+
+    const auto record = std::make_unique<CaptureRecord>();
+    if (const FileResult read = ReadWaveformFile(*record, parsed.input); !read.Ok)
+        return Fail(parsed.input + ": " + read.Error);
+    if (record->NextSample == 0) return Fail(parsed.input + ": no sample sets; not a waveform file");
+
+    CsvExport what;
+    for (int k = 1; k <= kChannelCount; ++k)
+        what.Channels[k - 1] = {ChannelColumnName(k, {}, {}), parsed.gains[k - 1]};
+    what.Raw = parsed.raw;
+    if (const FileResult written = WriteCsvFile(*record, what, parsed.output); !written.Ok)
+        return Fail(parsed.output + ": " + written.Error);
+    return 0;
+}
+
+}  // namespace altrix

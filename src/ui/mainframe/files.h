@@ -1,0 +1,19 @@
+#pragma once
+// What the waveform file commands share with the exports: the path handed to the core
+// writers and the text that reports a file that could not be written or read.
+
+#include "SafeFile.h"
+
+#include <QString>
+
+#include <string>
+
+namespace altrix {
+
+// The file name in the file system's encoding.
+std::string NativePath(const QString& fileName);
+
+// "Unable to <action> <file>: <reason>".
+QString FailureText(const char* action, const QString& fileName, const FileResult& result);
+
+}  // namespace altrix

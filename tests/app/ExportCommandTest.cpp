@@ -1,0 +1,90 @@
+// altrix-scope --export-csv, run as the built program with no display: the file it writes and
+// its exit status and one error line on standard error.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+struct Finished {
+    int status;
+    QByteArray errors;
+    QByteArray output;
+};
+
+// Runs the program with no display and no Qt platform named.
+Finished RunProgram(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ALTRIX_SCOPE_PROGRAM), arguments);
+    if (!process.waitForFinished(60000)) return {-1, "did not finish", {}};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardError(),
+            process.readAllStandardOutput()};
+}
+
+QByteArray Contents(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+class ExportCommandTest : public ::testing::Test {
+protected:
+    QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+    const QString twoLines_ = QStringLiteral(ALTRIX_TEST_DATA_DIR "/crlf_lines.wfd");  // -32768 32767 0 -1, then 1 2 3 4
+    QTemporaryDir dir_;
+};
+
+TEST_F(ExportCommandTest, ConvertsAWaveformFileAsTheWindowExportsIt) {
+    const Finished run = RunProgram({QStringLiteral("--export-csv"), twoLines_, path("out.csv"),
+                                     QStringLiteral("--gains"), QStringLiteral("0.01,,0.1,1")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, QByteArray());
+    const QByteArray csv = Contents(path("out.csv"));
+    // The file's two sets end the window; the positions before them were never filled.
+    EXPECT_TRUE(csv.startsWith("time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0,.0,0,.0,0\r\n0.0002,"))
+        << csv.left(80).toStdString();
+    EXPECT_TRUE(csv.endsWith("\r\n19.9996,-327.68,32767,.0,-1\r\n19.9998,.01,2,.3,4\r\n")) << csv.right(80).toStdString();
+    EXPECT_EQ(csv.count('\n'), 100001);
+}
+
+TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
+    QFile empty(path("empty.wfd"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    struct Case { QStringList arguments; const char* error; };
+    const Case cases[] = {
+        {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
+        {{dir_.path(), path("out.csv")}, "Not a regular file"},
+        {{path("empty.wfd"), path("out.csv")}, "empty.wfd: no sample sets; not a waveform file"},
+        {{twoLines_, path("no/such/folder/out.csv")}, "out.csv: No such file or directory"},
+        {{twoLines_}, "an input and an output file are needed; usage: altrix-scope --export-csv IN.wfd OUT.csv"},
+        {{twoLines_, path("out.csv"), QStringLiteral("--gains"), QStringLiteral("1,2,3")}, "--gains takes four gains"},
+        {{twoLines_, path("out.csv"), QStringLiteral("--gains"), QStringLiteral("1,2,x,4")}, "--gains takes four gains"},
+        {{twoLines_, path("out.csv"), QStringLiteral("--scale")}, "unexpected argument \"--scale\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        const Finished run = RunProgram(QStringList{QStringLiteral("--export-csv")} + c.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.errors.startsWith("altrix-scope: ")) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(c.error)) << run.errors.toStdString();
+        EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.endsWith('\n'));
+    }
+    EXPECT_FALSE(QFile::exists(path("out.csv")));
+}
+
+TEST(ExportCommandHelp, HelpShowsTheCommandsUsage) {
+    const Finished run = RunProgram({QStringLiteral("--help")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.output.contains("altrix-scope --export-csv IN.wfd OUT.csv [--gains G1,G2,G3,G4] [--raw]"))
+        << run.output.toStdString();
+}
+
+}  // namespace

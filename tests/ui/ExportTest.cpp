@@ -1,0 +1,141 @@
+// The export commands of the File menu against real files: the CSV dialog and the columns the
+// controls name, the mark-to-cursor range, images by their suffix with their legend, the
+// clipboard copy, and the reports of files that cannot be written.
+
+#include "MainframeFixture.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace altrix::testing {
+namespace {
+
+class ExportTest : public MainframeTest {
+protected:
+    void SetUp() override {
+        MainframeTest::SetUp();
+        ASSERT_TRUE(dir_.isValid());
+        record().NextSample = kWindowPositions;  // position x shows slot x
+    }
+    QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+    void trigger(const char* item) { find<QAction>(QLatin1String(item))->trigger(); }
+    static QByteArray contents(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+    }
+    void chooseQuantity(int k, const char* item) {
+        auto* list = find<QComboBox>(QStringLiteral("ComboBox%1").arg(k));
+        const int index = list->findText(QString::fromLatin1(item));
+        ASSERT_GE(index, 0) << item;
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+    // Ticks the dialog's boxes as asked and confirms it or cancels it.
+    void answerCsvDialog(bool raw, bool range, bool confirm = true) {
+        auto* dialog = find<QDialog>(QStringLiteral("ExportCsvDialog"));
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(dialog->isVisible());
+        find<QCheckBox>(QStringLiteral("ExportRawBox"))->setChecked(raw);
+        if (range) find<QCheckBox>(QStringLiteral("ExportRangeBox"))->setChecked(true);
+        auto* buttons = find<QDialogButtonBox>(QStringLiteral("ExportButtons"));
+        QTest::mouseClick(buttons->button(confirm ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel), Qt::LeftButton);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    bool rangeBoxEnabled() const { return find<QCheckBox>(QStringLiteral("ExportRangeBox"))->isEnabled(); }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(ExportTest, CsvColumnsAreNamedAsTheControlsShowThem) {
+    chooseQuantity(1, "Output frequency (Hz)");             // gain 0.01
+    showChannel(2, QStringLiteral("9014"));                 // typed address
+    find<QLineEdit>(QStringLiteral("LabeledEdit2"))->setText(QStringLiteral("0.5"));
+    find<QLineEdit>(QStringLiteral("Edit10"))->setText(QStringLiteral("DC_bus (Vdc)"));
+    find<QLineEdit>(QStringLiteral("LabeledEdit5"))->setText(QStringLiteral("0.1"));
+    find<QCheckBox>(QStringLiteral("CheckBox5"))->setChecked(true);  // Ref1 shown, Ref2 not
+    for (int c = 0; c < kChannelCount; ++c) {
+        record().ChannelTrace[c][0] = static_cast<std::int16_t>(-7 - c);
+        record().ChannelTrace[c][5] = static_cast<std::int16_t>(1234 + c);
+    }
+    record().ReferenceTrace[0][0] = 25;
+    record().ReferenceTrace[0][5] = -3;
+    const QByteArray header = "time_s,Output frequency (Hz),Mem 9014,Channel 3,Channel 4,Ref1 DC_bus (Vdc)\r\n";
+
+    // The whole window in engineering units; the range needs a mark.
+    trigger("ExportCsv1");
+    EXPECT_FALSE(rangeBoxEnabled());
+    prompts_.FileNames = {path("all.csv")};
+    answerCsvDialog(false, false);
+    ASSERT_EQ(prompts_.SaveDialogs.size(), 1u);
+    EXPECT_EQ(prompts_.SaveDialogs[0].Filter, QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"));
+    const QByteArray all = contents(path("all.csv"));
+    EXPECT_TRUE(all.startsWith(header + "0,-.07,-4.0,-9,-10,2.5\r\n0.0002,")) << all.left(200).toStdString();
+    EXPECT_EQ(all.count('\n'), 1 + kWindowPositions);
+
+    // From a mark at 5 back to the cursor at 4, raw, over the same file.
+    record().MarkPosition = 5;
+    record().CursorPosition = 4;
+    trigger("ExportCsv1");
+    EXPECT_TRUE(rangeBoxEnabled());
+    prompts_.FileNames = {path("all.csv")};
+    prompts_.MessageAnswers = {MessageAnswer::Yes};
+    answerCsvDialog(true, true);
+    ASSERT_EQ(prompts_.Messages.size(), 1u);
+    EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Overwrite?"));
+    EXPECT_EQ(prompts_.SaveDialogs[1].FileName, path("all.csv"));  // the dialog's last file
+    EXPECT_EQ(contents(path("all.csv")), header + "0.0008,0,0,0,0,0\r\n0.001,1234,1235,1236,1237,-3\r\n");
+
+    // Cancelling the dialog asks for no file; a file that cannot be written is reported.
+    trigger("ExportCsv1");
+    answerCsvDialog(false, false, false);
+    EXPECT_EQ(prompts_.SaveDialogs.size(), 2u);
+    trigger("ExportCsv1");
+    prompts_.FileNames = {path("missing/all.csv")};
+    answerCsvDialog(false, false);
+    ASSERT_EQ(prompts_.Messages.size(), 2u);
+    EXPECT_EQ(prompts_.Messages[1].Caption, QStringLiteral("Export Error"));
+    EXPECT_TRUE(prompts_.Messages[1].Text.startsWith(QStringLiteral("Unable to write ") + path("missing/all.csv")));
+}
+
+TEST_F(ExportTest, ImagesTakeTheFormatOfTheirSuffixWithALegend) {
+    chooseQuantity(1, "DC_bus (Vdc)");
+    showChannel(3, QStringLiteral("9014"));
+    struct Case { const char* file; QByteArray start; };
+    const Case cases[] = {{"chart.png", "\x89PNG"}, {"chart.svg", "<?xml"}, {"chart.pdf", "%PDF-"}};
+    for (const Case& c : cases) {
+        prompts_.FileNames = {path(c.file)};
+        trigger("ExportImage1");
+        EXPECT_TRUE(contents(path(c.file)).startsWith(c.start)) << c.file;
+    }
+    EXPECT_TRUE(prompts_.Messages.empty());
+    EXPECT_EQ(prompts_.SaveDialogs.back().Filter,
+              QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"));
+
+    // The chart's picture: on the clipboard exactly as in the file.
+    const QImage png(path("chart.png"));
+    EXPECT_EQ(png.size(), chart().size());
+    trigger("CopyImage1");
+    EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(png.format()), png);
+
+    // The legend names the shown traces only, and the time span in view.
+    const QByteArray svg = contents(path("chart.svg"));
+    for (const char* shown : {"DC_bus (Vdc)", "Mem 9014", "Time 0.0002 s to 20 s"})
+        EXPECT_TRUE(svg.contains(shown)) << shown;
+    for (const char* hidden : {"Channel 2", "Channel 4", "Ref1", "Ref2"}) EXPECT_FALSE(svg.contains(hidden)) << hidden;
+
+    prompts_.FileNames = {path("chart.xyz")};
+    trigger("ExportImage1");
+    EXPECT_FALSE(QFile::exists(path("chart.xyz")));
+    ASSERT_EQ(prompts_.Messages.size(), 1u);
+    EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Export Error"));
+}
+
+}  // namespace
+}  // namespace altrix::testing

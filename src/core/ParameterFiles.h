@@ -2,6 +2,8 @@
 // The settings file beside the executable, the parameter list file (*.plf) and the
 // base-group file (section "usebase") of the base value setting dialog.
 
+#include "Trigger.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -23,6 +25,12 @@ std::string ReadListFilePath(const std::string& settingsIniPath, const std::stri
 // Value of `key` in section "Ports" of the settings file, if present.
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key);
+
+// The trigger settings of section "Trigger"; keys that are missing or out of range keep their
+// defaults. Writing sets every key of the section and keeps the rest of the file; false when the
+// file cannot be written. Neither touches a file when `settingsIniPath` is empty.
+TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath);
+bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings);
 
 // The parameter names of a list file, in file order: each line's first 40 characters up
 // to the first blank. std::nullopt when the file does not exist; an existing file that

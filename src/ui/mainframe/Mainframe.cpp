@@ -99,6 +99,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, QWidget* parent)
     connectCaptureHandlers();
     connectReferenceHandlers();
     connectFileHandlers();
+    connectTriggerHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);

@@ -6,7 +6,7 @@
 // folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom,
 // cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
 // (RUN, STOP, the capture tick, Type Identify), references.cpp (the reference waveforms),
-// files.cpp (waveform file save and load).
+// files.cpp (waveform file save and load), trigger.cpp (the trigger controls and line).
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
@@ -14,6 +14,8 @@
 #include "Prompts.h"
 
 #include <QColor>
+#include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
@@ -24,6 +26,7 @@
 #include <string>
 
 class QAction;
+class QCPItemStraightLine;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -36,6 +39,10 @@ class TForm1;
 namespace altrix {
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
+
+// Seconds as the time readouts show them: up to 15 significant digits, the decimal separator of
+// the default locale.
+QString TimeText(double seconds);
 
 // The controls of one channel group, gathered once so that every handler family is written
 // once for channel k.
@@ -132,6 +139,9 @@ public:
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
     void RefYScaleBoxChange();
+    // Trigger: any trigger control changed by the user; the choice is remembered in the
+    // settings file.
+    void TriggerControlChange();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -203,6 +213,21 @@ private:
     void showLinkFailure(LinkFailure why);
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
+    // Trigger (trigger.cpp): the controls, their settings, the state label, the line at the
+    // trigger position, and the positions of the triggered captures saved to files.
+    void connectTriggerHandlers();
+    TriggerSettings triggerSettingsFromControls() const;
+    void showTriggerSettings(const TriggerSettings& settings);
+    // RUN's trigger: the settings and the gain text of the source channel.
+    void takeTriggerSetup(CaptureSetup& setup) const;
+    // The trigger controls follow the capture lock; the level or the bit, by the condition.
+    void showTriggerControls();
+    void showTriggerState(TriggerPhase phase, double seconds);
+    void showTriggerPosition(int position);
+    // After a save the file's trigger position is remembered; a load shows it again while the
+    // file is as it was saved.
+    void rememberTriggerOfFile(const QString& fileName);
+    void recallTriggerOfFile(const QString& fileName);
 
     Prompts& prompts_;
     CaptureSession& session_;
@@ -210,6 +235,14 @@ private:
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
     std::array<DrawingMode, 3> drawingModes_{};
+    QCPItemStraightLine* triggerLine_ = nullptr;
+    int triggerPosition_ = -1;  // of the line on show, -1 when hidden
+    struct SavedTrigger {
+        QDateTime modified;
+        qint64 size;
+        int position;
+    };
+    QHash<QString, SavedTrigger> savedTriggers_;  // by canonical file path
 
     // File dialogs, as the load and save commands show them through prompts_.
     const FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),

@@ -52,14 +52,13 @@ void AddVerticalLine(ScopeChart& chart, int series, std::int32_t x) {
     chart.addPoint(series, x, -32768);
 }
 
-// Time readout text: the general number format with up to 15 significant digits and the
-// decimal separator of the default locale, which is the user's unless a test sets another.
+}  // namespace
+
+// The default locale is the user's unless a test sets another.
 QString TimeText(double seconds) {
     return QString::fromStdString(FormatSeconds(seconds, '.'))
         .replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
-
-}  // namespace
 
 bool TForm1::channelShown(int k) const {
     const ChannelControls& channel = channels_[k - 1];
@@ -67,18 +66,19 @@ bool TForm1::channelShown(int k) const {
 }
 
 void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
-    const CaptureRecord& rec = record();
-    const ChannelSamples& trace = rec.ChannelTrace[channel - 1];
+    // The record's traces, or a Normal trigger's window while the capture runs on.
+    const ChannelSamples& trace = session_.ShownTrace(channel);
+    const std::int32_t nextSample = session_.ShownNextSample();
     QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
     points.clear();
     const int stride = kWindowPositions / pointCount;
     int x = 0;
     for (; x < kNewestPosition; x += stride)
-        points.add(QCPGraphData(x, PlottedValue(trace[SlotOfPosition(rec.NextSample, x)], scale)));
+        points.add(QCPGraphData(x, PlottedValue(trace[SlotOfPosition(nextSample, x)], scale)));
     // The newest sample closes the trace unless the stride already reached position 99999
     // exactly (stride 1), in which case the trace ends at 99998.
     if (x > kNewestPosition)
-        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[NewestSlot(rec.NextSample)], scale)));
+        points.add(QCPGraphData(kNewestPosition, PlottedValue(trace[NewestSlot(nextSample)], scale)));
 }
 
 void TForm1::redrawShownChannels() {

@@ -66,6 +66,7 @@ void TForm1::SaveWaveformFile1Click() {
         return;
     }
     showFileName(fileName);
+    rememberTriggerOfFile(fileName);
 }
 
 void TForm1::Loadwaveformfile1Click() {
@@ -78,11 +79,13 @@ void TForm1::Loadwaveformfile1Click() {
     if (!fileName.isEmpty()) {
         // A file that cannot be read leaves the capture and the caption as they were.
         const FileResult result = ReadWaveformFile(record(), NativePath(fileName));
-        if (result.Ok)
+        if (result.Ok) {
             showFileName(fileName);
-        else
+            recallTriggerOfFile(fileName);
+        } else {
             prompts_.showMessage(QStringLiteral("Load Error"), FailureText("read", fileName, result),
                                  MessageIcon::Error, MessageButtons::Ok);
+        }
     }
     resetForLoadedTraces();
 }

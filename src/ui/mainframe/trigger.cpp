@@ -16,7 +16,7 @@ namespace altrix {
 
 namespace {
 
-const QColor kTriggerLineColour(0xFF, 0x80, 0x00);  // orange: no trace, line or mark uses it
+const QColor kTriggerLineColour(0xFF, 0x00, 0xFF);  // fuchsia: no trace, line or mark uses it
 
 // The level as typed: a signed decimal number whose point is "." or, where the locale writes
 // one, ",".

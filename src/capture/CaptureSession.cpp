@@ -66,10 +66,10 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     shownTrigger_ = -1;
     shownComplete_ = false;
     timer_->start();
-    emit started();
     reportTriggerState(trigger_.Phase(), -1);
     shownPosition_ = -1;
     emit triggerMoved(-1);
+    emit started();
     return true;
 }
 

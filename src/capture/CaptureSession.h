@@ -65,8 +65,8 @@ public:
     std::int32_t CaptureDensity() const { return captureDensity_; }
 
     // RUN: opens `portName`, sends the start exchange and, once that went through, resets the
-    // record for the new capture, arms the trigger, emits started() and the trigger's state
-    // and starts the tick. On failure emits
+    // record for the new capture, arms the trigger, starts the tick and emits the trigger's
+    // state and position, then started(). On failure emits
     // linkFailed() and leaves the record as it was. True when the capture runs.
     bool Start(const std::string& portName, const CaptureSetup& setup);
     // STOP: the stream reset, the port closed (whether or not the reset went through), the tick
@@ -91,7 +91,8 @@ signals:
     // The trigger's phase; when Triggered, `seconds` is the time of the newest trigger set
     // since RUN (the first set of a capture is at 0 s).
     void triggerStateChanged(altrix::TriggerPhase phase, double seconds);
-    // Window position of the trigger set on show; -1 when none is.
+    // Window position of the trigger set on show; -1 when none is. Raised before the
+    // started() or ticked() whose display it belongs to.
     void triggerMoved(int position);
 
 private:

@@ -223,6 +223,8 @@ private:
     // The trigger controls follow the capture lock; the level or the bit, by the condition.
     void showTriggerControls();
     void showTriggerState(TriggerPhase phase, double seconds);
+    // Moves or hides the line; the capture start or tick, or the load, that it belongs to
+    // replots.
     void showTriggerPosition(int position);
     // After a save the file's trigger position is remembered; a load shows it again while the
     // file is as it was saved.

@@ -114,7 +114,6 @@ void TForm1::showTriggerPosition(int position) {
     triggerLine_->setVisible(position >= 0);
     triggerLine_->point1->setCoords(position, 0);
     triggerLine_->point2->setCoords(position, 1);
-    ui_->Chart1->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TForm1::rememberTriggerOfFile(const QString& fileName) {

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <vector>
+#include <array>
 
 namespace altrix::testing {
 namespace {
@@ -157,10 +157,10 @@ TEST_F(TriggerSessionTest, SingleStopsWithTheEventAtThePreTriggerPosition) {
     }));
     EXPECT_EQ(session_.ShownNextSample(), session_.record().NextSample);
     expectWindowAround(trigger);
-    std::vector<TriggerPhase> phases;
-    for (const QList<QVariant>& state : states)
-        if (phases.empty() || phases.back() != state[0].value<TriggerPhase>()) phases.push_back(state[0].value<TriggerPhase>());
-    EXPECT_EQ(phases, (std::vector<TriggerPhase>{TriggerPhase::Filling, TriggerPhase::Armed, TriggerPhase::Triggered}));
+    // Reported by RUN, two ticks and STOP.
+    const std::array phases{TriggerPhase::Filling, TriggerPhase::Armed, TriggerPhase::Triggered, TriggerPhase::Triggered};
+    ASSERT_EQ(states.count(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(states[i][0].value<TriggerPhase>(), phases[i]);
     EXPECT_DOUBLE_EQ(states.back()[1].toDouble(), static_cast<double>(trigger) * kSamplePeriodSeconds);
     // The line follows the trigger set while the window fills, and ends at the pre-trigger position.
     ASSERT_GE(moved.count(), 3);

@@ -3,15 +3,12 @@
 
 #include "LiveDriveFixture.h"
 
-#include "DriveModel.h"
 #include "ParameterFiles.h"
-#include "Readout.h"
 #include "WaveformFile.h"
 
 #include <QComboBox>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QToolBar>
 
 namespace altrix::testing {
 namespace {
@@ -48,7 +45,6 @@ TEST_F(TriggerWindowTest, SingleCaptureLocksTheControlsAndItsLineStaysOnItsFile)
     find<QLineEdit>(QStringLiteral("LabeledEdit2"))->setText(QStringLiteral("0.1"));
     choose(*form_, "TriggerModeBox", 1);
     choose(*form_, "TriggerSourceBox", 1);
-    choose(*form_, "TriggerSlopeBox", 0);
     auto* level = find<QLineEdit>(QStringLiteral("TriggerLevelEdit"));
     level->clear();
     QTest::keyClicks(level, QStringLiteral("5x"));  // the x is refused
@@ -62,9 +58,6 @@ TEST_F(TriggerWindowTest, SingleCaptureLocksTheControlsAndItsLineStaysOnItsFile)
     for (const char* name : kTriggerControls) EXPECT_TRUE(find(QLatin1String(name))->isEnabled()) << name;
     EXPECT_EQ(state(), QStringLiteral("Triggered at 15 s"));
     EXPECT_EQ(triggerLine(), 50000);
-    // The readout shows the window's newest set, the last of the 49999 after the trigger.
-    EXPECT_EQ(find<QLineEdit>(QStringLiteral("Edit6"))->text().toStdString(),
-              CountDataValue(sim::SampleValue(0x901a, 75000 + 49999), "0.1").Text);
 
     // Saved and loaded back, the capture keeps its line; another file has none.
     QTemporaryDir dir;
@@ -103,7 +96,6 @@ TEST_F(TriggerWindowTest, SettingsAreRememberedAndTheBitTakesTheLevelsPlace) {
     CaptureSession session(ini);
     TForm1 form(prompts_, session);
     form.show();
-    EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("TriggerModeBox"))->currentText(), QStringLiteral("Normal"));
     EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("TriggerSlopeBox"))->currentText(), QStringLiteral("Bit cleared"));
     EXPECT_EQ(form.findChild<QSpinBox*>(QStringLiteral("TriggerBitBox"))->value(), 12);
     EXPECT_TRUE(bitShown(form));

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 
+#include <optional>
 #include <span>
 
 namespace altrix {
@@ -17,8 +18,10 @@ constexpr int kSetsPerSecond = 5000;
 CaptureSession::CaptureSession(std::string settingsIniPath, QObject* parent)
     : QObject(parent),
       record_(std::make_unique<CaptureRecord>()),
-      port_(std::move(settingsIniPath)),
-      timer_(new QTimer(this)) {
+      port_(settingsIniPath),
+      timer_(new QTimer(this)),
+      settingsIniPath_(std::move(settingsIniPath)),
+      frozen_(std::make_unique<ChannelTraces>()) {
     timer_->setObjectName(QStringLiteral("Timer1"));
     timer_->setInterval(kTickIntervalMs);
     connect(timer_, &QTimer::timeout, this, &CaptureSession::Tick);
@@ -27,6 +30,14 @@ CaptureSession::CaptureSession(std::string settingsIniPath, QObject* parent)
 CaptureSession::~CaptureSession() = default;
 
 bool CaptureSession::IsRunning() const { return timer_->isActive(); }
+
+const ChannelSamples& CaptureSession::ShownTrace(int channel) const {
+    return frozenShown_ ? (*frozen_)[channel - 1] : record_->ChannelTrace[channel - 1];
+}
+
+std::int32_t CaptureSession::ShownNextSample() const {
+    return frozenShown_ ? frozenNextSample_ : record_->NextSample;
+}
 
 bool CaptureSession::openPort(const std::string& portName) {
     CaptureRecord& rec = *record_;
@@ -60,7 +71,14 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     lastByteAt_ = rateSince_ = Clock::now();
     rateBlocks_ = 0;
     reconnecting_ = false;
+    trigger_.Arm(setup.Trigger, RawThreshold(setup.Trigger.Level, setup.TriggerGain));
+    frozenShown_ = false;
+    shownTrigger_ = -1;
+    shownComplete_ = false;
     timer_->start();
+    reportTriggerState(trigger_.Phase(), -1);
+    shownPosition_ = -1;
+    emit triggerMoved(-1);
     emit started();
     return true;
 }
@@ -72,6 +90,14 @@ void CaptureSession::Stop() {
     timer_->stop();
     port_.PortOpen = false;
     reconnecting_ = false;
+    // The screen's window stays: a Normal trigger's frozen window becomes the record's.
+    if (frozenShown_) {
+        CopyWindowSlots(*frozen_, record_->ChannelTrace, frozenNextSample_);
+        record_->NextSample = frozenNextSample_;
+        frozenShown_ = false;
+    }
+    trigger_ = TriggerSearch{};
+    reportTriggerState(shownTrigger_ >= 0 ? TriggerPhase::Triggered : TriggerPhase::Off, shownTrigger_);
     emit stopped();
 }
 
@@ -89,8 +115,12 @@ void CaptureSession::Tick() {
     if (rec.ReceivedCount > 0) lastByteAt_ = now;
     if (reconnecting_) tryReconnect(now);
     updateHealth(now);
+    const bool singleComplete = searchTrigger(newSets);
     emit ticked(newSets);
-
+    if (singleComplete) {
+        Stop();
+        return;
+    }
     if (IsRunning() && !reconnecting_ && (port_.Vanished() || now - lastByteAt_ >= kSilenceLimit))
         loseLink(now);
 }
@@ -142,6 +172,47 @@ void CaptureSession::updateHealth(Clock::time_point now) {
         rateSince_ = now;
         rateBlocks_ = stream.BlocksDecoded;
     }
+}
+
+bool CaptureSession::searchTrigger(int newSets) {
+    if (trigger_.Mode() == TriggerMode::Off) return false;
+    CaptureRecord& rec = *record_;
+    const TriggerPhase phase = trigger_.Phase();
+    const std::int64_t triggerSet = trigger_.TriggerSet();
+    const std::optional<TriggeredWindow> window =
+        trigger_.Scan(rec.ChannelTrace[trigger_.Source() - 1], rec.NextSample, newSets);
+    const bool single = trigger_.Mode() == TriggerMode::Single;
+    if (window) {
+        if (single) {
+            // The sets decoded after the window's last one fall out of it.
+            rec.NextSample = window->NextSample;
+        } else {
+            CopyWindowSlots(rec.ChannelTrace, *frozen_, window->NextSample);
+            frozenNextSample_ = window->NextSample;
+            frozenShown_ = true;
+        }
+        shownTrigger_ = window->TriggerSet;
+        shownComplete_ = true;
+    } else if (!shownComplete_) {
+        // Until a window is complete, the display rolls on with the newest trigger in it.
+        shownTrigger_ = trigger_.TriggerSet();
+    }
+    if (trigger_.Phase() != phase || trigger_.TriggerSet() != triggerSet)
+        reportTriggerState(trigger_.Phase(), trigger_.TriggerSet());
+    if (shownTrigger_ >= 0)
+        reportTriggerPosition(shownComplete_ ? trigger_.PreTrigger()
+                                             : static_cast<int>(shownTrigger_ - (trigger_.SetsSeen() - 1) + kNewestPosition));
+    return window && single;
+}
+
+void CaptureSession::reportTriggerState(TriggerPhase phase, std::int64_t triggerSet) {
+    emit triggerStateChanged(phase, static_cast<double>(triggerSet) * kSamplePeriodSeconds);
+}
+
+void CaptureSession::reportTriggerPosition(int position) {
+    if (position == shownPosition_) return;
+    shownPosition_ = position;
+    emit triggerMoved(position);
 }
 
 void CaptureSession::Identify(const std::string& portName) {

@@ -9,6 +9,7 @@
 #include "CommPort.h"
 #include "ScopeProtocol.h"
 #include "StreamDecoder.h"
+#include "Trigger.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -39,10 +40,13 @@ struct LinkHealth {
 };
 
 // What a capture streams: the address of each channel (0x9000 for one switched off) and
-// which channels store their words.
+// which channels store their words; and the trigger it waits for, with the gain text of the
+// trigger's source channel, in which its level is given.
 struct CaptureSetup {
     ChannelAddresses Addresses{};
     ChannelEnables Enabled{};
+    TriggerSettings Trigger{};
+    std::string TriggerGain{};
 };
 
 class CaptureSession : public QObject {
@@ -63,6 +67,12 @@ public:
 
     bool IsRunning() const;
     const CaptureSetup& Setup() const { return setup_; }
+    const std::string& SettingsIniPath() const { return settingsIniPath_; }
+
+    // The traces and NextSample that the display shows: while a Normal trigger's completed
+    // window is shown as the capture runs on, a copy of that window; else the record's.
+    const ChannelSamples& ShownTrace(int channel) const;
+    std::int32_t ShownNextSample() const;
 
     const LinkHealth& Health() const { return health_; }
     // With auto-reconnect a lost link does not end the capture: the port is tried again every
@@ -78,15 +88,18 @@ public:
     std::int32_t CaptureDensity() const { return captureDensity_; }
 
     // RUN: opens `portName`, sends the start exchange and, once that went through, resets the
-    // record for the new capture, emits started() and starts the tick. On failure emits
+    // record for the new capture, arms the trigger, starts the tick and emits the trigger's
+    // state and position, then started(). On failure emits
     // linkFailed() and leaves the record as it was. True when the capture runs.
     bool Start(const std::string& portName, const CaptureSetup& setup);
     // STOP: the stream reset, the port closed (whether or not the reset went through), the tick
-    // stopped; then stopped(). Also when no capture runs.
+    // stopped; a triggered window on show becomes the record's, and the trigger reports what
+    // is shown; then stopped(). Also when no capture runs.
     void Stop();
-    // One tick: everything that arrived is stored and decoded; then ticked(). A port that has
-    // vanished or stayed silent for kSilenceLimit ends the capture as Stop does, then
-    // linkLost().
+    // One tick: everything that arrived is stored and decoded and searched for the trigger;
+    // then ticked(). A Single capture whose window is complete then stops as STOP stops it. A
+    // port that has vanished or stayed silent for kSilenceLimit ends the capture as Stop does,
+    // then linkLost() (or, with auto-reconnect, is tried again).
     void Tick();
     // Type Identify: a one-shot exchange that ends in identified() or linkFailed().
     void Identify(const std::string& portName);
@@ -106,6 +119,12 @@ signals:
     // With auto-reconnect: the link was lost and is being tried again; it is back.
     void reconnecting(const QDateTime& lastByteAt);
     void reconnected();
+    // The trigger's phase; when Triggered, `seconds` is the time of the newest trigger set
+    // since RUN (the first set of a capture is at 0 s).
+    void triggerStateChanged(altrix::TriggerPhase phase, double seconds);
+    // Window position of the trigger set on show; -1 when none is. Raised before the
+    // started() or ticked() whose display it belongs to.
+    void triggerMoved(int position);
 
 private:
     // Opens `portName` into PortOpen; on failure emits linkFailed().
@@ -114,6 +133,10 @@ private:
     void updateHealth(std::chrono::steady_clock::time_point now);
     void loseLink(std::chrono::steady_clock::time_point now);
     void tryReconnect(std::chrono::steady_clock::time_point now);
+    // Searches the tick's new sets; true when a Single window became complete.
+    bool searchTrigger(int newSets);
+    void reportTriggerState(TriggerPhase phase, std::int64_t triggerSet);
+    void reportTriggerPosition(int position);
 
     std::unique_ptr<CaptureRecord> record_;
     CommPort port_;
@@ -128,6 +151,17 @@ private:
     bool autoReconnect_ = false;
     bool reconnecting_ = false;
     std::chrono::steady_clock::time_point lastAttemptAt_{};
+    std::string settingsIniPath_;
+
+    TriggerSearch trigger_;
+    // A Normal trigger's completed window (the slots it shows), kept while the capture runs on.
+    std::unique_ptr<ChannelTraces> frozen_;
+    bool frozenShown_ = false;
+    std::int32_t frozenNextSample_ = 0;
+    // The trigger set on show (-1: none), and whether its window is complete.
+    std::int64_t shownTrigger_ = -1;
+    bool shownComplete_ = false;
+    int shownPosition_ = -1;
 };
 
 }  // namespace altrix

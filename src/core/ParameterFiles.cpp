@@ -6,11 +6,14 @@
 #include <SimpleIni.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "SafeFile.h"
 
@@ -25,6 +28,7 @@ constexpr const char* kParameterSection = "Parameter";
 constexpr const char* kListFilePathKey = "ListFilePath";
 constexpr const char* kPortsSection = "Ports";
 constexpr const char* kBaseGroupSection = "usebase";
+constexpr const char* kTriggerSection = "Trigger";
 
 bool IsPathSeparator(char c) {
     return c == '/' || c == static_cast<char>(std::filesystem::path::preferred_separator);
@@ -141,6 +145,23 @@ void CopySample(const std::filesystem::path& sampleFolder, const std::filesystem
     SaveWhole(ini, target.string());
 }
 
+// Index of `text` among `names`, if it is one of them.
+template <std::size_t N>
+std::optional<int> NameIndex(const std::array<std::string_view, N>& names, const char* text) {
+    const auto found = std::find(names.begin(), names.end(), std::string_view(text));
+    if (found == names.end()) return std::nullopt;
+    return static_cast<int>(found - names.begin());
+}
+
+// The whole number of `key` in section "Trigger" when it lies in low..high, else `fallback`.
+int TriggerInteger(const IniFile& ini, const char* key, int low, int high, int fallback) {
+    const char* text = ini.GetValue(kTriggerSection, key, "");
+    const char* end = text + std::strlen(text);
+    int value = 0;
+    const auto [stop, error] = std::from_chars(text, end, value);
+    return error == std::errc{} && stop == end && value >= low && value <= high ? value : fallback;
+}
+
 }  // namespace
 
 std::string SettingsIniPath(const std::string& executablePath) {
@@ -186,6 +207,41 @@ std::string ReadListFilePath(const std::string& settingsIniPath, const std::stri
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key) {
     return ReadSetting(settingsIniPath, kPortsSection, key);
+}
+
+TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath) {
+    TriggerSettings settings;
+    if (settingsIniPath.empty()) return settings;
+    IniFile ini;
+    LoadSettings(ini, settingsIniPath);
+    if (const auto mode = NameIndex(kTriggerModeNames, ini.GetValue(kTriggerSection, "Mode", "")))
+        settings.Mode = static_cast<TriggerMode>(*mode);
+    if (const auto condition = NameIndex(kTriggerConditionNames, ini.GetValue(kTriggerSection, "Condition", "")))
+        settings.Condition = static_cast<TriggerCondition>(*condition);
+    settings.Source = TriggerInteger(ini, "Source", 1, kChannelCount, settings.Source);
+    settings.Level = ini.GetValue(kTriggerSection, "Level", settings.Level.c_str());
+    settings.Bit = TriggerInteger(ini, "Bit", 0, 15, settings.Bit);
+    settings.PreTriggerPercent = TriggerInteger(ini, "PreTrigger", 0, 100, settings.PreTriggerPercent);
+    return settings;
+}
+
+bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings) {
+    if (settingsIniPath.empty()) return true;
+    IniFile ini;
+    ini.SetSpaces(false);
+    std::error_code ec;
+    if (std::filesystem::exists(settingsIniPath, ec) && !LoadRegularFile(ini, settingsIniPath)) return false;
+    const std::pair<const char*, std::string> values[] = {
+        {"Mode", std::string(kTriggerModeNames[static_cast<std::size_t>(settings.Mode)])},
+        {"Source", std::to_string(settings.Source)},
+        {"Condition", std::string(kTriggerConditionNames[static_cast<std::size_t>(settings.Condition)])},
+        {"Level", settings.Level},
+        {"Bit", std::to_string(settings.Bit)},
+        {"PreTrigger", std::to_string(settings.PreTriggerPercent)},
+    };
+    for (const auto& [key, value] : values)
+        if (ini.SetValue(kTriggerSection, key, value.c_str()) < 0) return false;
+    return SaveWhole(ini, settingsIniPath);
 }
 
 ParameterList ReadParameterNames(const std::string& listFilePath) {

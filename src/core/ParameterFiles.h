@@ -3,6 +3,8 @@
 // list file (*.plf) and the base-group file (section "usebase") of the base value setting
 // dialog. Settings files are private-profile text whose names match without regard to case.
 
+#include "Trigger.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +63,12 @@ std::string ReadListFilePath(const std::string& settingsIniPath, const std::stri
 // Value of `key` in section "Ports" of the settings file, if present.
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key);
+
+// The trigger settings of section "Trigger"; keys that are missing or out of range keep their
+// defaults. Writing sets every key of the section and keeps the rest of the file; false when the
+// file cannot be written. Neither touches a file when `settingsIniPath` is empty.
+TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath);
+bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings);
 
 struct ParameterList {
     bool Missing = false;  // nothing exists at the path

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 
 namespace altrix::testing {
 namespace {
@@ -172,6 +173,106 @@ TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAnd
             << slot;
     session_.Stop();
     EXPECT_FALSE(session_.IsRunning());
+// Triggers on the simulated drive's PID reference, which steps up from 40 % to 60 % at 5 s, down
+// at 10 s, up at 15 s, ...; with pre-trigger 50 % the first set that may trigger is the step at
+// 10 s (set 50000). The drive runs at 10x.
+class TriggerSessionTest : public CaptureSessionTest {
+protected:
+    static constexpr std::uint16_t kPidReference = 0x901a;
+    static constexpr std::uint16_t kBusVolts = 0x9042;
+    static constexpr std::int32_t kPre = 50000;
+
+    // RUN with the trigger on the PID reference (channel 1) and the DC bus on channel 2.
+    void run(TriggerMode mode, TriggerCondition condition, const char* level, int percent = 50) {
+        startDrive({}, 10.0);
+        CaptureSetup setup{{kPidReference, kBusVolts, 0x9000, 0x9000}, {true, true, false, false}};
+        setup.Trigger = {mode, 1, condition, level, 0, percent};
+        setup.TriggerGain = "1";
+        ASSERT_TRUE(session_.Start(drive_->Link(), setup));
+    }
+    // The first set from `from` on where the PID reference crosses 50 % (upwards only when
+    // `rising`), by the drive's model.
+    static std::int64_t StepFrom(std::int64_t from, bool rising = false) {
+        const auto above = [](std::int64_t n) { return sim::SampleValue(kPidReference, static_cast<std::uint64_t>(n)) >= 50; };
+        while (above(from) == above(from - 1) || (rising && !above(from))) ++from;
+        return from;
+    }
+    // The shown window holds the sets around `trigger`, with `trigger` at position kPre.
+    void expectWindowAround(std::int64_t trigger) {
+        for (int k = 1; k <= 2; ++k) {
+            const ChannelSamples& trace = session_.ShownTrace(k);
+            for (int x = 0; x < kWindowPositions; ++x)
+                ASSERT_EQ(trace[SlotOfPosition(session_.ShownNextSample(), x)],
+                          sim::SampleValue(k == 1 ? kPidReference : kBusVolts, static_cast<std::uint64_t>(trigger - kPre + x)))
+                    << "channel " << k << " position " << x;
+        }
+    }
+    template <class Predicate>
+    bool tickWhile(Predicate going) {
+        return WaitUntil([&] { return !going() || (session_.Tick(), !going()); }, 30s);
+    }
+};
+
+TEST_F(TriggerSessionTest, SingleStopsWithTheEventAtThePreTriggerPosition) {
+    QSignalSpy states(&session_, &CaptureSession::triggerStateChanged);
+    QSignalSpy moved(&session_, &CaptureSession::triggerMoved);
+    QSignalSpy stopped(&session_, &CaptureSession::stopped);
+    run(TriggerMode::Single, TriggerCondition::Rising, "50");
+    ASSERT_TRUE(tickWhile([&] { return session_.IsRunning(); }));
+    const std::int64_t trigger = StepFrom(kPre, true);  // the step at 15 s; the one at 5 s came while filling
+
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_FALSE(session_.port().IsOpen());
+    EXPECT_TRUE(WaitUntil([&] {
+        const Bytes all = received();
+        return Bytes(all.end() - 2, all.end()) == kStreamReset;  // after the start exchange's frames
+    }));
+    EXPECT_EQ(session_.ShownNextSample(), session_.record().NextSample);
+    expectWindowAround(trigger);
+    // Reported by RUN, two ticks and STOP.
+    const std::array phases{TriggerPhase::Filling, TriggerPhase::Armed, TriggerPhase::Triggered, TriggerPhase::Triggered};
+    ASSERT_EQ(states.count(), 4);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(states[i][0].value<TriggerPhase>(), phases[i]);
+    EXPECT_DOUBLE_EQ(states.back()[1].toDouble(), static_cast<double>(trigger) * kSamplePeriodSeconds);
+    // The line follows the trigger set while the window fills, and ends at the pre-trigger position.
+    ASSERT_GE(moved.count(), 3);
+    EXPECT_EQ(moved.first()[0].toInt(), -1);
+    EXPECT_GT(moved[1][0].toInt(), kPre);
+    EXPECT_EQ(moved.back()[0].toInt(), kPre);
+}
+
+TEST_F(TriggerSessionTest, NormalReplacesItsWindowOnTheNextEventAndStopKeepsIt) {
+    QSignalSpy states(&session_, &CaptureSession::triggerStateChanged);
+    run(TriggerMode::Normal, TriggerCondition::Either, "50");
+    const std::int64_t first = StepFrom(kPre);
+    const std::int64_t second = StepFrom(first + kNewestPosition - kPre + 1);
+    ASSERT_TRUE(tickWhile([&] { return session_.ShownNextSample() == session_.record().NextSample; }));
+    expectWindowAround(first);
+    // The capture runs on behind the frozen window until the next event's window is complete.
+    const std::int32_t firstShown = session_.ShownNextSample();
+    ASSERT_TRUE(tickWhile([&] { return session_.ShownNextSample() == firstShown; }));
+    EXPECT_TRUE(session_.IsRunning());
+    expectWindowAround(second);
+
+    session_.Stop();
+    EXPECT_FALSE(session_.IsRunning());
+    EXPECT_EQ(session_.ShownNextSample(), session_.record().NextSample);
+    expectWindowAround(second);
+    EXPECT_EQ(states.back()[0].value<TriggerPhase>(), TriggerPhase::Triggered);
+    EXPECT_DOUBLE_EQ(states.back()[1].toDouble(), static_cast<double>(second) * kSamplePeriodSeconds);
+}
+
+TEST_F(TriggerSessionTest, StopWhileArmedEndsTheCaptureWithoutATrigger) {
+    QSignalSpy states(&session_, &CaptureSession::triggerStateChanged);
+    QSignalSpy moved(&session_, &CaptureSession::triggerMoved);
+    run(TriggerMode::Single, TriggerCondition::Either, "70", 0);  // the reference never reaches 70 %
+    ASSERT_TRUE(tickUntil(20000));
+    EXPECT_EQ(states.back()[0].value<TriggerPhase>(), TriggerPhase::Armed);
+    session_.Stop();
+    EXPECT_FALSE(session_.IsRunning());
+    EXPECT_FALSE(session_.port().IsOpen());
+    EXPECT_EQ(states.back()[0].value<TriggerPhase>(), TriggerPhase::Off);
+    EXPECT_EQ(moved.count(), 1);  // the line taken away at RUN, never drawn
 }
 
 // A pseudo-terminal whose other side never reads, its output queue already full: the port

@@ -111,6 +111,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
     connectExportHandlers();
     buildLinkStatus();
     connectAnalysisHandlers();
+    connectTriggerHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);

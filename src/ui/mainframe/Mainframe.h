@@ -8,7 +8,7 @@
 // (RUN, STOP, the capture tick, Type Identify), linkhealth.cpp (the link's status bar and its
 // loss), references.cpp (the reference waveforms), files.cpp (waveform file save and load),
 // export.cpp (CSV and image exports), analysis.cpp (the measurements and spectrum windows and
-// what they read). The values it remembers between runs are kept in the settings file through
+// what they read), trigger.cpp (the trigger controls and line). The values it remembers between runs are kept in the settings file through
 // remembered_.
 
 #include "CaptureRecord.h"
@@ -20,6 +20,8 @@
 #include "TraceSource.h"
 
 #include <QColor>
+#include <QDateTime>
+#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
@@ -32,6 +34,7 @@
 
 class QAction;
 class QCPRange;
+class QCPItemStraightLine;
 class QCheckBox;
 class QComboBox;
 class QCPPainter;
@@ -49,6 +52,10 @@ class MeasureForm;
 class SpectrumForm;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
+
+// Seconds as the time readouts show them: up to 15 significant digits, the decimal separator of
+// the default locale.
+QString TimeText(double seconds);
 
 // The controls of one channel group, gathered once so that every handler family is written
 // once for channel k.
@@ -172,6 +179,9 @@ public:
     SampleRuns traceSamples(int t, PositionStretch stretch) const override;
     PositionStretch analysisStretch() const override;
     bool capturing() const override;
+    // Trigger: any trigger control changed by the user; the choice is remembered in the
+    // settings file.
+    void TriggerControlChange();
 
 signals:
     // The traces, their names, gains or visibility, the cursor, the mark or the view changed.
@@ -283,6 +293,23 @@ private:
     void showGaps();
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
+    // Trigger (trigger.cpp): the controls, their settings, the state label, the line at the
+    // trigger position, and the positions of the triggered captures saved to files.
+    void connectTriggerHandlers();
+    TriggerSettings triggerSettingsFromControls() const;
+    void showTriggerSettings(const TriggerSettings& settings);
+    // RUN's trigger: the settings and the gain text of the source channel.
+    void takeTriggerSetup(CaptureSetup& setup) const;
+    // The trigger controls follow the capture lock; the level or the bit, by the condition.
+    void showTriggerControls();
+    void showTriggerState(TriggerPhase phase, double seconds);
+    // Moves or hides the line; the capture start or tick, or the load, that it belongs to
+    // replots.
+    void showTriggerPosition(int position);
+    // After a save the file's trigger position is remembered; a load shows it again while the
+    // file is as it was saved.
+    void rememberTriggerOfFile(const QString& fileName);
+    void recallTriggerOfFile(const QString& fileName);
 
     Prompts& prompts_;
     CaptureSession& session_;
@@ -299,6 +326,14 @@ private:
     MeasureForm* measureForm_ = nullptr;
     SpectrumForm* spectrumForm_ = nullptr;
     RememberedValues remembered_;
+    QCPItemStraightLine* triggerLine_ = nullptr;
+    int triggerPosition_ = -1;  // of the line on show, -1 when hidden
+    struct SavedTrigger {
+        QDateTime modified;
+        qint64 size;
+        int position;
+    };
+    QHash<QString, SavedTrigger> savedTriggers_;  // by canonical file path
 
     // File dialogs, as the load, save and export commands show them through prompts_; each
     // keeps the file name chosen last.

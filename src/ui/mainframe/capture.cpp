@@ -72,6 +72,7 @@ std::optional<CaptureSetup> TForm1::captureSetupFromControls() {
         }
         setup.Addresses[k - 1] = *address;
     }
+    takeTriggerSetup(setup);
     return setup;
 }
 

@@ -54,12 +54,15 @@ void AddVerticalLine(ScopeChart& chart, int series, std::int32_t x) {
     chart.addPoint(series, x, -32768);
 }
 
-// Time readout text: the general number format with up to 15 significant digits and the
-// decimal separator of the default locale, which is the user's unless a test sets another.
+}  // namespace
+
+// The default locale is the user's unless a test sets another.
 QString TimeText(double seconds) {
     return QString::fromStdString(FormatSeconds(seconds, '.'))
         .replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
+
+namespace {
 
 // The gain text as the core reads it: where the user's decimal separator is not ".", it
 // stands for "." (which stays valid too, as the presets write it).
@@ -91,8 +94,8 @@ ColumnView TForm1::chartView() const {
 }
 
 void TForm1::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
-    const CaptureRecord& rec = record();
-    const WindowSamples window = ChannelWindow(rec.ChannelTrace[channel - 1], rec.NextSample);
+    // The record's traces, or a Normal trigger's window while the capture runs on.
+    const WindowSamples window = ChannelWindow(session_.ShownTrace(channel), session_.ShownNextSample());
     QCPGraphDataContainer& points = PointsOf(*ui_->Chart1, series);
     points.clear();
     if (envelope_)

@@ -110,6 +110,7 @@ void TForm1::SaveWaveformFile1Click() {
         return;
     }
     showFileName(fileName);
+    rememberTriggerOfFile(fileName);
 }
 
 void TForm1::Loadwaveformfile1Click() {
@@ -129,6 +130,7 @@ void TForm1::Loadwaveformfile1Click() {
         return;
     }
     showFileName(fileName);
+    recallTriggerOfFile(fileName);
     resetForLoadedTraces();
 }
 

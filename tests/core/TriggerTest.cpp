@@ -1,0 +1,129 @@
+// The trigger: the raw threshold of a level in engineering units, edge and bit detection over
+// the sets of successive ticks, the pre-trigger filling, and the window that ends each trigger.
+
+#include "Trigger.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace altrix::testing {
+namespace {
+
+struct ThresholdCase {
+    const char* level;
+    const char* gain;
+    std::int32_t threshold;
+};
+
+TEST(RawThresholdTest, IsTheSmallestSampleWhoseReadoutReachesTheLevel) {
+    const ThresholdCase cases[] = {
+        {"100", "1", 100},          {"100", "", 100},            {"5", "12a", 5},
+        {"99.9936", "0.09765", 1024}, {"99.99361", "0.09765", 1025},  // 1024 x 0.09765 = 99.99360
+        {"-4.5", "1.5", -3},        {"-4.4", "1.5", -2},         {"1", "0.3", 4},
+        {"-0.05", "0.01", -5},      {"-.5", "1", 0},             {"+.5", "1", 1},
+        {"327.67", "0.01", 32767},  {"327.68", "0.01", kNoSampleAtLevel},
+        {"-327.68", "0.01", -32768}, {"-400", "0.01", -32768},
+        {"0", "0", -32768},         {"0.1", "0", kNoSampleAtLevel}, {"", "1", 0}, {"1,5", "1", 0},
+    };
+    for (const ThresholdCase& c : cases)
+        EXPECT_EQ(RawThreshold(c.level, c.gain), c.threshold) << c.level << " with gain " << c.gain;
+}
+
+// Feeds sets 0 .. count - 1 of `value` to `search` in ticks of 7 sets, so that edges also fall
+// between two ticks; the windows completed on the way.
+std::vector<TriggeredWindow> Feed(TriggerSearch& search, const std::function<std::int16_t(std::int64_t)>& value,
+                                  std::int64_t count) {
+    const auto ring = std::make_unique<ChannelSamples>();
+    std::vector<TriggeredWindow> windows;
+    for (std::int64_t n = 0; n < count;) {
+        const int tick = static_cast<int>(std::min<std::int64_t>(7, count - n));
+        for (int i = 0; i < tick; ++i, ++n) (*ring)[n % kTraceSlots] = value(n);
+        if (const auto window = search.Scan(*ring, static_cast<std::int32_t>(n % kTraceSlots), tick))
+            windows.push_back(*window);
+    }
+    return windows;
+}
+
+// 0, with 100 at the given sets.
+std::vector<std::int16_t> Pulses(std::initializer_list<int> at) {
+    std::vector<std::int16_t> samples(1600, 0);
+    for (int n : at) samples[n] = 100;
+    return samples;
+}
+
+struct DetectionCase {
+    const char* name;
+    TriggerCondition condition;
+    std::int32_t threshold;
+    int bit;
+    int preTriggerPercent;
+    std::vector<std::int16_t> samples;  // from set 0; the last one lasts
+    std::int64_t triggerSet;            // -1: none
+};
+
+TEST(TriggerSearchTest, FindsTheFirstArmedSetThatMeetsTheCondition) {
+    using enum TriggerCondition;
+    const DetectionCase cases[] = {
+        {"RisingAtTheExactLevel", Rising, 100, 0, 0, {0, 99, 100, 50, 200}, 2},
+        {"RisingNeedsASetBelowFirst", Rising, 100, 0, 0, {100, 100, 99, 100}, 3},
+        {"FallingBelowTheLevel", Falling, 100, 0, 0, {150, 100, 99}, 2},
+        {"EitherUp", Either, 100, 0, 0, {0, 200}, 1},
+        {"EitherDown", Either, 100, 0, 0, {200, 0}, 1},
+        {"RisingThroughANegativeLevel", Rising, -5, 0, 0, {-10, -6, -5}, 2},
+        {"FallingThroughANegativeLevel", Falling, -5, 0, 0, {-4, -5, -6}, 2},
+        {"NoSampleReachesTheLevel", Either, kNoSampleAtLevel, 0, 0, {-32768, 32767}, -1},
+        {"SignBitSet", BitSet, 0, 15, 0, {0x7FFF, -1}, 1},
+        {"BitAlreadySetIsNoEvent", BitSet, 0, 3, 0, {8, 8, 0, 8}, 3},
+        {"BitCleared", BitCleared, 0, 0, 0, {1, 3, 2}, 2},
+        // Pre-trigger 1 % of the window is 1000 sets: set 1000 is the first that may trigger.
+        {"EdgeWhileFillingIsIgnored", Rising, 100, 0, 1, Pulses({10, 1500}), 1500},
+        {"EdgeJustBeforeArming", Rising, 100, 0, 1, Pulses({999}), -1},
+        {"EdgeAtTheFirstArmedSet", Rising, 100, 0, 1, Pulses({1000}), 1000},
+    };
+    for (const DetectionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TriggerSearch search;
+        search.Arm({TriggerMode::Normal, 1, c.condition, "", c.bit, c.preTriggerPercent}, c.threshold);
+        const auto& samples = c.samples;
+        Feed(search, [&](std::int64_t n) { return samples[std::min<std::size_t>(n, samples.size() - 1)]; },
+             static_cast<std::int64_t>(samples.size()) + 20);
+        EXPECT_EQ(search.TriggerSet(), c.triggerSet);
+    }
+}
+
+// A square wave between -1000 and 1000 that rises at sets 15000, 45000, 75000, ...
+std::int16_t Square(std::int64_t n) { return (n / 15000) % 2 == 1 ? 1000 : -1000; }
+
+TEST(TriggerSearchTest, EachWindowEndsWithItsTriggerAtThePreTriggerPosition) {
+    for (const TriggerMode mode : {TriggerMode::Single, TriggerMode::Normal}) {
+        for (const int percent : {0, 50, 100}) {
+            SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(mode) << ", " << percent << " %");
+            TriggerSearch search;
+            search.Arm({mode, 1, TriggerCondition::Rising, "", 0, percent}, 0);
+            const std::int32_t pre = PreTriggerSets(percent);
+            const std::vector<TriggeredWindow> windows = Feed(search, Square, 400000);
+            // The next window's trigger is the first rise after the previous window's end.
+            std::int64_t armedFrom = std::max(pre, 1);
+            std::vector<std::int64_t> expected;
+            for (std::int64_t rise = 15000; rise + (kNewestPosition - pre) < 400000; rise += 30000) {
+                if (rise < armedFrom || (mode == TriggerMode::Single && !expected.empty())) continue;
+                expected.push_back(rise);
+                armedFrom = rise + (kNewestPosition - pre) + 1;
+            }
+            ASSERT_EQ(windows.size(), expected.size());
+            for (std::size_t w = 0; w < windows.size(); ++w) {
+                EXPECT_EQ(windows[w].TriggerSet, expected[w]);
+                // The trigger set's slot shows at the pre-trigger position.
+                EXPECT_EQ(SlotOfPosition(windows[w].NextSample, pre), expected[w] % kTraceSlots);
+            }
+        }
+    }
+    EXPECT_EQ(PreTriggerSets(50), 50000);  // 49999.5, halves up
+    EXPECT_EQ(PreTriggerSets(1), 1000);
+}
+
+}  // namespace
+}  // namespace altrix::testing

@@ -173,6 +173,8 @@ TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAnd
             << slot;
     session_.Stop();
     EXPECT_FALSE(session_.IsRunning());
+}
+
 // Triggers on the simulated drive's PID reference, which steps up from 40 % to 60 % at 5 s, down
 // at 10 s, up at 15 s, ...; with pre-trigger 50 % the first set that may trigger is the step at
 // 10 s (set 50000). The drive runs at 10x.

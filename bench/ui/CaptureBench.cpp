@@ -90,6 +90,7 @@ public:
         return session_.port().IsOpen();
     }
     TForm1& form() { return *form_; }
+    CaptureSession& session() { return session_; }
 
 private:
     template <class T>
@@ -168,8 +169,9 @@ const char* ModeOfDensity(std::int64_t pointCount) {
 }
 
 // Timer1 ticks in the given drawing mode, each with a tick's bytes waiting in the port; the
-// writing is not timed. `pointCount`: the density the mode's ticks must ask for.
-void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount) {
+// writing is not timed. `pointCount`: the density the mode's ticks must ask for. With
+// `recording`, every decoded set also goes to a CSV file in the temporary folder.
+void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount, bool recording = false) {
     bench::Application();
     Terminal terminal;
     if (!terminal.ok()) {
@@ -182,6 +184,12 @@ void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount
         return;
     }
     terminal.drain();
+    const std::string recordPath =
+        (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(::getpid()) + ".csv")).string();
+    if (recording && !window.session().StartRecording(recordPath, {{"A", "0.01"}, {"B", "0.1"}, {"C", "1"}, {"D", "54.61"}}).empty()) {
+        state.SkipWithError("the recording did not start");
+        return;
+    }
     const std::vector<std::uint8_t> stream = StreamBytes();
     std::size_t at = 0;
     for (auto _ : state) {
@@ -196,6 +204,8 @@ void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount
     if (window.form().record().DrawPointCount != pointCount) state.SkipWithError("wrong density");
     if (window.form().record().DataError) state.SkipWithError("the stream misaligned");
     state.SetBytesProcessed(state.iterations() * kTickBytes);
+    window.session().StopRecording();
+    std::filesystem::remove(recordPath);
 }
 
 // range(0): the tick density, which picks the drawing mode.
@@ -210,6 +220,16 @@ void EnvelopeCaptureTick(benchmark::State& state) {
 }
 
 void EnvelopeCaptureTick_Baseline(benchmark::State& state) {
+    RunTicks(state, "HighprecisionMode", 10000);
+}
+
+// The High precision tick while every decoded set is recorded to a CSV file (about 250 lines a
+// tick). Baseline: the same tick without a recording.
+void RecordingCaptureTick(benchmark::State& state) {
+    RunTicks(state, "HighprecisionMode", 10000, true);
+}
+
+void RecordingCaptureTick_Baseline(benchmark::State& state) {
     RunTicks(state, "HighprecisionMode", 10000);
 }
 
@@ -259,6 +279,8 @@ BENCHMARK(CaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(CaptureTick)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(EnvelopeCaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(EnvelopeCaptureTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(RecordingCaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(RecordingCaptureTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LiveCapture10s)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

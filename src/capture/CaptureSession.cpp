@@ -99,6 +99,10 @@ void CaptureSession::Stop() {
     trigger_ = TriggerSearch{};
     reportTriggerState(shownTrigger_ >= 0 ? TriggerPhase::Triggered : TriggerPhase::Off, shownTrigger_);
     emit stopped();
+    if (recorder_.Active()) {
+        const bool written = recorder_.Stop();
+        emit recordingEnded(written ? QString() : QString::fromLocal8Bit(recorder_.Error()));
+    }
 }
 
 void CaptureSession::Tick() {
@@ -111,6 +115,8 @@ void CaptureSession::Tick() {
     // One tick decodes far fewer than a ring's worth of sets.
     int newSets = rec.NextSample - before;
     if (newSets < 0) newSets += kTraceSlots;
+    if (recorder_.Active() && newSets > 0 && !recorder_.Append(rec, rec.NextSample, newSets))
+        emit recordingEnded(QString::fromLocal8Bit(recorder_.Error()));
     const auto now = Clock::now();
     if (rec.ReceivedCount > 0) lastByteAt_ = now;
     if (reconnecting_) tryReconnect(now);
@@ -233,7 +239,16 @@ void CaptureSession::Identify(const std::string& portName) {
     emit identified(rec.DriveTypeCode);
 }
 
+std::string CaptureSession::StartRecording(const std::string& path, const std::vector<CsvColumn>& columns) {
+    return recorder_.Start(path, columns);
+}
+
+void CaptureSession::StopRecording() {
+    recorder_.Stop();
+}
+
 void CaptureSession::Shutdown() {
+    recorder_.Stop();
     timer_->stop();
     reconnecting_ = false;
     if (!port_.IsOpen()) return;

@@ -7,6 +7,7 @@
 
 #include "CaptureRecord.h"
 #include "CommPort.h"
+#include "Recorder.h"
 #include "ScopeProtocol.h"
 #include "StreamDecoder.h"
 #include "Trigger.h"
@@ -83,6 +84,12 @@ public:
     bool Reconnecting() const { return reconnecting_; }
     static constexpr std::chrono::milliseconds kRetryPeriod{1000};
 
+    // Recording: from StartRecording until StopRecording, STOP or a write error, every set a
+    // tick decodes is appended to the file (see Recorder). The reason when it cannot start.
+    std::string StartRecording(const std::string& path, const std::vector<CsvColumn>& columns);
+    void StopRecording();
+    const Recorder& Recording() const { return recorder_; }
+
     // DrawPointCount that every tick of a capture sets (the chosen drawing mode's).
     void SetCaptureDensity(std::int32_t pointCount) { captureDensity_ = pointCount; }
     std::int32_t CaptureDensity() const { return captureDensity_; }
@@ -119,6 +126,8 @@ signals:
     // With auto-reconnect: the link was lost and is being tried again; it is back.
     void reconnecting(const QDateTime& lastByteAt);
     void reconnected();
+    // The recording ended by itself: STOP, or a write error (`error` says which; empty for STOP).
+    void recordingEnded(const QString& error);
     // The trigger's phase; when Triggered, `seconds` is the time of the newest trigger set
     // since RUN (the first set of a capture is at 0 s).
     void triggerStateChanged(altrix::TriggerPhase phase, double seconds);
@@ -139,6 +148,7 @@ private:
     void reportTriggerPosition(int position);
 
     std::unique_ptr<CaptureRecord> record_;
+    Recorder recorder_;
     CommPort port_;
     QTimer* timer_;
     CaptureSetup setup_{};

@@ -4,14 +4,18 @@
 #include "CaptureSession.h"
 #include "DriveModel.h"
 #include "DriveTestSupport.h"
+#include "Readout.h"
 
 #include <QSignalSpy>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <fstream>
 #include <array>
 
 namespace altrix::testing {
@@ -276,6 +280,73 @@ TEST_F(TriggerSessionTest, StopWhileArmedEndsTheCaptureWithoutATrigger) {
     EXPECT_EQ(states.back()[0].value<TriggerPhase>(), TriggerPhase::Off);
     EXPECT_EQ(moved.count(), 1);  // the line taken away at RUN, never drawn
 }
+
+// The lines of a text file, without their CR LF ends.
+std::vector<std::string> LinesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The recording's line of set n, as the drive's model has it: time, then the four channels.
+std::string ModelLine(std::uint64_t n) {
+    std::string line = n == 0 ? "0" : FormatSeconds(static_cast<double>(n) * kSamplePeriodSeconds, '.');
+    for (std::uint16_t address : kChannels) line += "," + std::to_string(sim::SampleValue(address, n));
+    return line;
+}
+
+struct RecordingCase {
+    const char* name;
+    rlim_t fileSizeLimit;  // RLIM_INFINITY: the disk never fills
+};
+void PrintTo(const RecordingCase& c, std::ostream* os) { *os << c.name; }
+
+class RecordingTest : public CaptureSessionTest, public ::testing::WithParamInterface<RecordingCase> {};
+
+TEST_P(RecordingTest, HoldsEverySetInOrderOrStopsCleanlyWhenTheDiskIsFull) {
+    const bool full = GetParam().fileSizeLimit != RLIM_INFINITY;
+    startDrive();
+    const std::string path = drive_->Folder.PathOf("recording.csv");
+    QSignalSpy ended(&session_, &CaptureSession::recordingEnded);
+    ASSERT_TRUE(session_.Start(drive_->Link(), {kChannels, {true, true, true, true}}));
+    const std::vector<CsvColumn> columns{{"A", "1"}, {"B", "1"}, {"C", "1"}, {"D", "1"}};
+    ASSERT_EQ(session_.StartRecording(path, columns), "");
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+    rlimit limit = before;
+    limit.rlim_cur = GetParam().fileSizeLimit;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const bool ticked = tickUntil(10000);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(ticked);
+    EXPECT_TRUE(session_.IsRunning()) << "the capture goes on";
+    session_.Stop();
+
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended[0][0].toString().isEmpty(), !full);
+    const std::vector<std::string> lines = LinesOf(path);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "time_s,A,B,C,D");
+    const std::size_t sets = lines.size() - 1;
+    if (full)
+        EXPECT_LE(sets * 20, GetParam().fileSizeLimit) << "ended at the limit";
+    else
+        EXPECT_EQ(sets, static_cast<std::size_t>(session_.record().NextSample));
+    // Whole lines in order from the first set; after a failed write the last may be cut short.
+    const std::size_t whole = full ? sets - 1 : sets;
+    for (std::size_t n = 0; n < whole; ++n) ASSERT_EQ(lines[n + 1], ModelLine(n)) << n;
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, RecordingTest,
+                         ::testing::Values(RecordingCase{"DiskNeverFull", RLIM_INFINITY},
+                                           RecordingCase{"DiskFullAfter64kB", 64 * 1024}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A pseudo-terminal whose other side never reads, its output queue already full: the port
 // opens, but no byte leaves.

@@ -7,6 +7,7 @@
 #include "DriveModel.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -372,6 +373,27 @@ TEST_F(CaptureTest, AnUnpluggedDriveEndsTheCaptureKeepsTheTracesAndSaysSo) {
     ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 200; }));
     expectSlotsHoldSets(typed, 0, record().NextSample, 0);
     click("Button2");
+}
+
+TEST_F(CaptureTest, TheRecordSwitchRecordsFromRunUntilStop) {
+    startDrive({}, 4.0);
+    typeAddress(1, QStringLiteral("1234"));
+    ScratchFolder folder;
+    const QString file = QString::fromStdString(folder.PathOf("run.csv"));
+    prompts_.FileNames = {file};
+    find<QAction>(QStringLiteral("Record1"))->trigger();
+    auto* button = find<QToolButton>(QStringLiteral("RecordButton"));
+    EXPECT_TRUE(button->isChecked()) << "the tool bar mirrors the menu";
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(button->isEnabled()) << "usable while the File menu is locked";
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 1000; }));
+    EXPECT_TRUE(find<QLabel>(QStringLiteral("RecordLabel"))->text().startsWith(QStringLiteral("Recording run.csv")));
+    click("Button2");
+    EXPECT_FALSE(button->isChecked()) << "STOP ends the recording";
+    EXPECT_FALSE(find<QAction>(QStringLiteral("Record1"))->isChecked());
+    QFile recorded(file);
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    EXPECT_EQ(recorded.readAll().count('\n'), record().NextSample + 1) << "the header and every set";
 }
 
 }  // namespace

@@ -319,6 +319,7 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                                       {"ExportCsv1", "Export CSV...", "Ctrl+E", false, false},
                                       {"ExportImage1", "Export image...", "", false, false},
                                       {"CopyImage1", "Copy image", "Ctrl+Shift+C", false, false},
+                                      {"Record1", "Record to file...", "", true, false},
                                       {"Exit1", "Exit", "", false, false}});
     EXPECT_TRUE(find<QAction>("N1")->isSeparator());
     ExpectMenu(find<QMenu>("DrawingMode1"),

@@ -110,6 +110,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
     connectFileHandlers();
     connectExportHandlers();
     buildLinkStatus();
+    connectRecordingHandlers();
     connectAnalysisHandlers();
     connectTriggerHandlers();
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
@@ -157,7 +158,7 @@ void TForm1::rememberValues() {
         "Display", "WindowGeometry",
         [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
-    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &ImageExportDialog}) {
+    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &ImageExportDialog, &RecordDialog}) {
         remembered_.add(
             kDialogsSection, dialog->Name.toStdString(),
             [dialog](const QString& stored) { dialog->FileName = stored; },

@@ -291,6 +291,14 @@ private:
     void showLinkLost(const QDateTime& lastByteAt);
     // The gaps the decoder filled in the window, as grey bands on the chart.
     void showGaps();
+    // Recording: Record1 and RecordButton are one switch; on, it asks for the file, and the
+    // session records while a capture runs (from the next RUN when none does).
+    void Record1Click(bool on);
+    void connectRecordingHandlers();
+    void setRecordSwitch(bool on);
+    void startRecording();
+    void showRecordingEnded(const QString& error);
+    void showRecording();
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
     // Trigger (trigger.cpp): the controls, their settings, the state label, the line at the
@@ -322,6 +330,8 @@ private:
     // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
     std::array<QLabel*, 4> linkLabels_{};
     std::vector<QCPRange> gapBands_;  // kept for its storage
+    QLabel* recordLabel_ = nullptr;    // RecordLabel
+    QString recordPath_;               // the recording's file; empty when the switch is off
     // Made when first opened; children of the window.
     MeasureForm* measureForm_ = nullptr;
     SpectrumForm* spectrumForm_ = nullptr;
@@ -343,6 +353,8 @@ private:
                                QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
     FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
                                    QStringLiteral("csv"), true, QStringLiteral("CsvExportDialog"), {}};
+    FileDialogSpec RecordDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("csv"),
+                                true, QStringLiteral("RecordDialog"), {}};
     FileDialogSpec ImageExportDialog{
         QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),
         QStringLiteral("png"), true, QStringLiteral("ImageExportDialog"), {}};

@@ -133,6 +133,7 @@ void TForm1::showCaptureTick() {
     if (rec.DataError) ui_->Label10->show();
     showLinkHealth();
     if (rec.GapCount > 0) showGaps();
+    showRecording();
     emit traceViewChanged();
 }
 

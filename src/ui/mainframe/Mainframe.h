@@ -241,6 +241,9 @@ private:
         QLineEdit* diff;
     };
     ReadoutRow readoutRow(int t) const;
+    // Trace t's gain text as every reader of it takes it: the user's decimal separator read as
+    // ".", so that readouts, measurements, exports, recordings and the trigger level agree.
+    std::string gainText(int t) const;
     // Raw value of trace t under the cursor: a channel's at CursorSample, a reference's at
     // CursorPosition, 0 for a reference outside the window. valueAtMark is its stored mark value.
     std::int16_t valueAtCursor(int t) const;

@@ -74,7 +74,7 @@ bool TForm1::traceShown(int t) const {
 }
 
 double TForm1::traceGain(int t) const {
-    return GainFactor(readoutRow(t).gain->text().toStdString());
+    return GainFactor(gainText(t));
 }
 
 SampleRuns TForm1::traceSamples(int t, PositionStretch stretch) const {

@@ -249,6 +249,10 @@ void TForm1::CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit*
     readout->setText(QString::fromStdString(altrix::CountDataValue(value, GainText(*gainField)).Text));
 }
 
+std::string TForm1::gainText(int t) const {
+    return GainText(*readoutRow(t).gain);
+}
+
 TForm1::ReadoutRow TForm1::readoutRow(int t) const {
     if (t <= kChannelCount) {
         const ChannelControls& channel = channels_[t - 1];

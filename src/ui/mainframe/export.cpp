@@ -126,7 +126,7 @@ void TForm1::exportCsv(bool raw, bool markToCursor) {
     if (fileName.isEmpty()) return;
     CsvExport what;
     for (int t = 1; t <= kTraceCount; ++t) {
-        CsvColumn column{traceColumnName(t), readoutRow(t).gain->text().toStdString()};
+        CsvColumn column{traceColumnName(t), gainText(t)};
         if (t <= kChannelCount)
             what.Channels[t - 1] = std::move(column);
         else if (traceShown(t))

@@ -49,7 +49,7 @@ void TForm1::startRecording() {
     if (recordPath_.isEmpty()) return;
     std::vector<CsvColumn> columns;
     for (int k = 1; k <= kChannelCount; ++k)
-        columns.push_back({traceColumnName(k), channels_[k - 1].gain->text().toStdString()});
+        columns.push_back({traceColumnName(k), gainText(k)});
     const std::string problem = session_.StartRecording(NativePath(recordPath_), columns);
     if (!problem.empty()) {
         const QString path = recordPath_;

@@ -83,7 +83,7 @@ void TForm1::TriggerControlChange() {
 
 void TForm1::takeTriggerSetup(CaptureSetup& setup) const {
     setup.Trigger = triggerSettingsFromControls();
-    setup.TriggerGain = channels_[setup.Trigger.Source - 1].gain->text().toStdString();
+    setup.TriggerGain = gainText(setup.Trigger.Source);
 }
 
 void TForm1::showTriggerControls() {

@@ -36,7 +36,7 @@ public:
                            {"PG2 velocity (rpm)", "54.61"}}};
         what_.References = {CsvColumn{"Ref1 Output current (A rms)", "0.01"},
                             CsvColumn{"Ref2 Motor speed (rpm)", "1"}};
-        if (!WriteCsvFile(*record_, what_, SavedPath()).Ok) std::abort();
+        if (!WriteCsvFile(WindowsOf(*record_), what_, SavedPath()).Ok) std::abort();
         std::ifstream in(SavedPath(), std::ios::binary);
         bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
@@ -63,7 +63,7 @@ const CsvCapture& Capture() {
 void BM_WriteCsvFile(benchmark::State& state) {
     const CsvCapture& capture = Capture();
     for (auto _ : state) {
-        if (!WriteCsvFile(capture.Record(), capture.What(), capture.ScratchPath()).Ok)
+        if (!WriteCsvFile(WindowsOf(capture.Record()), capture.What(), capture.ScratchPath()).Ok)
             state.SkipWithError("write failed");
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.Bytes().size()));

@@ -71,7 +71,7 @@ double CpuSeconds(int who) {
 // A window on a pseudo-terminal that the benchmark feeds itself.
 class Window {
 public:
-    explicit Window(const std::string& portName) : form_(new TForm1(prompts_, session_)) {
+    explicit Window(const std::string& portName) : form_(new TForm1(prompts_, session_, display_)) {
         for (int k = 1; k <= kChannelCount; ++k)
             child<QLineEdit>(QStringLiteral("Edit%1").arg(k))
                 ->setText(QString::number(kChannels[static_cast<std::size_t>(k - 1)], 16));
@@ -98,6 +98,7 @@ private:
 
     DefaultPrompts prompts_;
     CaptureSession session_;
+    ScopeDisplay display_{session_};
     TForm1* form_;
 };
 

@@ -25,11 +25,11 @@ using namespace altrix;
 
 // A shown window holding four shown channels of a full capture.
 struct BenchWindow {
-    BenchWindow() : form((bench::Application(), new TForm1(prompts, session))) {
+    BenchWindow() : form((bench::Application(), new TForm1(prompts, session, display))) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k) {
-            rec.ChannelScale[k - 1] = 1.0f;
+            form->display().View().ChannelScale[k - 1] = 1.0f;
             for (int slot = 0; slot < kTraceSlots; ++slot) {
                 const double wave = std::sin(slot * (0.002 + 0.001 * k)) * 20000.0;
                 rec.ChannelTrace[k - 1][slot] = static_cast<std::int16_t>(wave + (slot * 7919 % 601) - 300);
@@ -44,6 +44,7 @@ struct BenchWindow {
 
     DefaultPrompts prompts;
     CaptureSession session;
+    ScopeDisplay display{session};
     TForm1* form;
 
     ScopeChart& chart() const { return *form->findChild<ScopeChart*>(QStringLiteral("Chart1")); }
@@ -61,9 +62,9 @@ void DrawFourTracesAndReplot(benchmark::State& state, const char* mode, std::int
     window.form->findChild<QAction*>(QLatin1String(mode))->trigger();
     // While a capture runs (RUN disabled) the repaint keeps the tick's point count.
     window.form->findChild<QPushButton*>(QStringLiteral("Button1"))->setEnabled(false);
-    CaptureRecord& rec = window.form->record();
+    ScopeDisplay& display = window.form->display();
     for (auto _ : state) {
-        for (int k = 1; k <= kChannelCount; ++k) window.form->DrawWaveform(k, pointCount, rec.ChannelScale[k - 1], k);
+        for (int k = 1; k <= kChannelCount; ++k) display.DrawWaveform(k, pointCount, display.View().ChannelScale[k - 1], k);
         window.chart().replot();
     }
     window.form->findChild<QPushButton*>(QStringLiteral("Button1"))->setEnabled(true);
@@ -96,12 +97,12 @@ void StoppedRedraw4x100000(benchmark::State& state) {
     window.click("SpeedButton4");
     window.form->findChild<QAction*>(QStringLiteral("HighprecisionMode"))->trigger();
     for (int n = 0; n < 6; ++n) window.click("SpeedButton5");
-    CaptureRecord& rec = window.form->record();
+    DisplayView& view = window.form->display().View();
     for (auto _ : state) {
-        rec.DrawPointCount = 50000;  // so that the repaint finds a change
+        view.DrawPointCount = 50000;  // so that the repaint finds a change
         window.chart().replot();
     }
-    if (rec.DrawPointCount != 100000) state.SkipWithError("the view did not ask for 100000 points");
+    if (view.DrawPointCount != 100000) state.SkipWithError("the view did not ask for 100000 points");
     window.click("SpeedButton4");
 }
 

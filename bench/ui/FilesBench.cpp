@@ -33,7 +33,7 @@ public:
 
 // A shown window holding a full capture.
 struct BenchWindow {
-    BenchWindow() : form((bench::Application(), new TForm1(prompts, session))) {
+    BenchWindow() : form((bench::Application(), new TForm1(prompts, session, display))) {
         CaptureRecord& rec = form->record();
         rec.NextSample = 54321;
         for (int k = 1; k <= kChannelCount; ++k)
@@ -51,6 +51,7 @@ struct BenchWindow {
     QTemporaryDir dir;
     FixedPrompts prompts;
     CaptureSession session;
+    ScopeDisplay display{session};
     TForm1* form;
 };
 

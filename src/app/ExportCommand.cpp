@@ -82,7 +82,7 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     for (int k = 1; k <= kChannelCount; ++k)
         what.Channels[k - 1] = {ChannelColumnName(k, {}, {}), parsed.gains[k - 1]};
     what.Raw = parsed.raw;
-    if (const FileResult written = WriteCsvFile(*record, what, parsed.output); !written.Ok)
+    if (const FileResult written = WriteCsvFile(WindowsOf(*record), what, parsed.output); !written.Ok)
         return Fail(parsed.output + ": " + written.Error);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "Mainframe.h"
 #include "ParameterFiles.h"
 #include "Prompts.h"
+#include "ScopeDisplay.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,15 +55,18 @@ int main(int argc, char* argv[]) {
 
     altrix::DefaultPrompts prompts;
     const std::string settingsIniPath = ProgramSettingsFile();
-    // The capture session holds the one link to the drive: made before the window, closed
-    // when it goes at the end.
+    // The pipeline: the capture session holds the one link to the drive and its record; the
+    // display model follows it and holds what the screen shows; the window binds its controls
+    // to both, and the analysis windows read the display. The session and the display are
+    // made before the window and go after it.
     altrix::CaptureSession session(settingsIniPath);
+    altrix::ScopeDisplay display(session);
     // An exception that escapes start-up or the loop is shown, then the program ends;
     // one that is not a std::exception shows an empty message.
     QString message;
     try {
         // The window frees itself when closed; closing the last window ends the loop.
-        auto* form = new altrix::TForm1(prompts, session, settingsIniPath);
+        auto* form = new altrix::TForm1(prompts, session, display, settingsIniPath);
         form->show();
         return app.exec();
     } catch (const std::exception& error) {

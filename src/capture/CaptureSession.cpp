@@ -111,7 +111,6 @@ void CaptureSession::Tick() {
     rec.ReceivedCount = port_.ReadAvailable(rec.ReceiveBuffer);
     StoreAndDecode(rec, std::span(rec.ReceiveBuffer).first(static_cast<std::size_t>(rec.ReceivedCount)),
                    setup_.Enabled);
-    rec.DrawPointCount = captureDensity_;
     // One tick decodes far fewer than a ring's worth of sets.
     int newSets = rec.NextSample - before;
     if (newSets < 0) newSets += kTraceSlots;

@@ -2,7 +2,7 @@
 // CaptureSession: the capture apart from any window. Owns the capture record, the program's one
 // CommPort and the 50 ms tick, and runs the RUN, STOP and Type Identify sequences with their
 // byte order and timing. It holds the program's capture state (running or not, the channel
-// enables and addresses of the running capture, the tick's drawing density) and tells the view
+// enables and addresses of the running capture) and tells the view
 // what happened through signals; it asks the user nothing.
 
 #include "CaptureRecord.h"
@@ -90,10 +90,6 @@ public:
     void StopRecording();
     const Recorder& Recording() const { return recorder_; }
 
-    // DrawPointCount that every tick of a capture sets (the chosen drawing mode's).
-    void SetCaptureDensity(std::int32_t pointCount) { captureDensity_ = pointCount; }
-    std::int32_t CaptureDensity() const { return captureDensity_; }
-
     // RUN: opens `portName`, sends the start exchange and, once that went through, resets the
     // record for the new capture, arms the trigger, starts the tick and emits the trigger's
     // state and position, then started(). On failure emits
@@ -152,7 +148,6 @@ private:
     CommPort port_;
     QTimer* timer_;
     CaptureSetup setup_{};
-    std::int32_t captureDensity_ = 10000;
     LinkHealth health_;
     std::chrono::steady_clock::time_point lastByteAt_{};
     // Blocks decoded when SetsPerSecond was last taken, at rateSince_.

@@ -1,7 +1,12 @@
 #include "ScopeChart.h"
 
+#include <QBuffer>
+#include <QImageWriter>
 #include <QMouseEvent>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QRubberBand>
+#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cstdlib>
@@ -94,6 +99,16 @@ void ScopeChart::clearSeries(int number) {
 
 void ScopeChart::addPoint(int number, double x, double y) {
     series(number)->data()->add(QCPGraphData(x, y));
+}
+
+SeriesPoints& ScopeChart::refill(int number) {
+    mAppender.points = series(number)->data().data();
+    mAppender.points->clear();
+    return mAppender;
+}
+
+void ScopeChart::redraw(bool queued) {
+    replot(queued ? QCustomPlot::rpQueuedReplot : QCustomPlot::rpRefreshHint);
 }
 
 int ScopeChart::pointCount(int number) const {
@@ -266,8 +281,9 @@ void ScopeChart::mouseReleaseEvent(QMouseEvent* event) {
     QCustomPlot::mouseReleaseEvent(event);
 }
 
-void ScopeChart::setBands(std::span<const QCPRange> ranges) {
-    mBandRanges.assign(ranges.begin(), ranges.end());
+void ScopeChart::setBands(std::span<const std::pair<double, double>> ranges) {
+    mBandRanges.clear();
+    for (const auto& [first, last] : ranges) mBandRanges.emplace_back(first, last);
     while (mBands.size() < mBandRanges.size()) {
         auto* band = new QCPItemRect(this);
         band->setLayer(QStringLiteral("grid"));  // behind the series
@@ -292,6 +308,83 @@ void ScopeChart::placeBands() {
         band.topLeft->setCoords(range.lower - widen, kLeftMax);
         band.bottomRight->setCoords(range.upper + widen, kLeftMin);
     }
+}
+
+namespace {
+
+// A box in the chart's top left corner: a line of each series' colour before its name, then
+// the span. Sizes follow the painter's font, so the box suits every device.
+void PaintLegend(QPainter& painter, const ScopeChart& chart, const ScopeChart::Legend& legend) {
+    const std::vector<ScopeChart::LegendEntry>& entries = legend.Entries;
+    const QString& span = legend.Span;
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int line = metrics.height();
+    const int pad = std::max(2, line / 3);
+    const int swatch = 2 * line;
+    int textWidth = metrics.horizontalAdvance(span);
+    for (const ScopeChart::LegendEntry& entry : entries)
+        textWidth = std::max(textWidth, swatch + pad + metrics.horizontalAdvance(entry.Name));
+    const QRect box(pad, pad, textWidth + 2 * pad, line * static_cast<int>(entries.size() + 1) + 2 * pad);
+
+    painter.save();
+    painter.setPen(QColor(0xC0, 0xC0, 0xC0));
+    painter.setBrush(QColor(0, 0, 0, 200));
+    painter.drawRect(box);
+    int top = box.top() + pad;
+    const int left = box.left() + pad;
+    for (const ScopeChart::LegendEntry& entry : entries) {
+        painter.setPen(QPen(chart.series(entry.Series)->pen().color(), 2));
+        painter.drawLine(left, top + line / 2, left + swatch, top + line / 2);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(left + swatch + pad, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
+                         entry.Name);
+        top += line;
+    }
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(left, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter, span);
+    painter.restore();
+}
+
+}  // namespace
+
+void ScopeChart::paintWithLegend(QCPPainter& painter, const Legend& legend) {
+    toPainter(&painter, width(), height());
+    PaintLegend(painter, *this, legend);
+}
+
+QImage ScopeChart::image(const Legend& legend) {
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    QCPPainter painter(&image);
+    paintWithLegend(painter, legend);
+    return image;
+}
+
+QByteArray ScopeChart::imageFile(const QString& suffix, const Legend& legend, const QString& title) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    // Vector output at the chart's dots per inch, so text keeps its size against the plot.
+    if (suffix == QLatin1String("svg")) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size());
+        svg.setViewBox(QRect(QPoint(), size()));
+        svg.setResolution(logicalDpiX());
+        svg.setTitle(title);
+        QCPPainter painter(&svg);
+        paintWithLegend(painter, legend);
+    } else if (suffix == QLatin1String("pdf")) {
+        QPdfWriter pdf(&buffer);
+        pdf.setResolution(logicalDpiX());
+        pdf.setPageSize(QPageSize(QSizeF(size()), QPageSize::Point, QString(), QPageSize::ExactMatch));
+        pdf.setPageMargins(QMarginsF());
+        pdf.setTitle(title);
+        QCPPainter painter(&pdf);
+        painter.setWindow(QRect(QPoint(), size()));
+        paintWithLegend(painter, legend);
+    } else if (QImageWriter::supportedImageFormats().contains(suffix.toLatin1())) {
+        image(legend).save(&buffer, suffix.toLatin1().constData());
+    }
+    return buffer.data();
 }
 
 }  // namespace altrix

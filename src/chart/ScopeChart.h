@@ -1,7 +1,10 @@
 #pragma once
 // The plot control: a black QCustomPlot with nine line series, four fixed hidden axes and
 // no margins, so that pixel columns 0 and 1000 of a 1000-pixel-wide chart map exactly to
-// the ends of the bottom-axis range. It knows nothing of captures or channels.
+// the ends of the bottom-axis range. It knows nothing of captures or channels: it takes the
+// points of numbered series as a TraceSink.
+
+#include "TraceSink.h"
 
 #include <qcustomplot.h>
 
@@ -15,7 +18,7 @@ class QRubberBand;
 
 namespace altrix {
 
-class ScopeChart : public QCustomPlot {
+class ScopeChart : public QCustomPlot, public TraceSink {
     Q_OBJECT
 public:
     // Series are addressed by their number 1..9 ("Series1" .. "Series9"); the chart holds
@@ -31,6 +34,10 @@ public:
     // Appends a point; points are always appended in ascending x.
     void addPoint(int number, double x, double y);
     int pointCount(int number) const;
+    // The sink's side: a series refilled in place (its container keeps its storage), the
+    // bands, and a replot, queued or at once.
+    SeriesPoints& refill(int number) override;
+    void redraw(bool queued) override;
 
     // Bottom-axis value at a pixel column of the chart (through the zero-line series' key axis).
     double valueAtPixel(double column) const;
@@ -55,9 +62,23 @@ public:
 
     // Grey bands behind the series over the bottom-axis ranges [first, last], each at least
     // kMinBandPixels wide at the current zoom; replaces the bands set before.
-    void setBands(std::span<const QCPRange> ranges);
+    void setBands(std::span<const std::pair<double, double>> ranges) override;
     int bandCount() const { return mBandCount; }
     static constexpr double kMinBandPixels = 3;
+
+    // The chart as shown with a legend box: each entry's name after its series' colour, then
+    // the span; as an image, or as the bytes of a file in the format its suffix names (PNG,
+    // SVG, PDF, another raster format Qt writes; empty for none).
+    struct LegendEntry {
+        QString Name;
+        int Series;
+    };
+    struct Legend {
+        std::vector<LegendEntry> Entries;
+        QString Span;
+    };
+    QImage image(const Legend& legend);
+    QByteArray imageFile(const QString& suffix, const Legend& legend, const QString& title);
 
 signals:
     // Raised at every replot before the series are drawn; series refilled by a slot
@@ -99,8 +120,17 @@ private:
     // Band items are made once and reused; those past mBandCount are hidden.
     std::vector<QCPItemRect*> mBands;
     std::vector<QCPRange> mBandRanges;
+    // Appends to one series' container directly: ScopeChart::addPoint's shared-pointer copy
+    // per point made a 4 x 100000 redraw three times as long.
+    class Appender final : public SeriesPoints {
+    public:
+        void add(double x, double y) override { points->add(QCPGraphData(x, y)); }
+        QCPGraphDataContainer* points = nullptr;
+    };
+    Appender mAppender;
     int mBandCount = 0;
     void placeBands();
+    void paintWithLegend(QCPPainter& painter, const Legend& legend);
 };
 
 }  // namespace altrix

@@ -24,7 +24,6 @@ void ResetForRun(CaptureRecord& record) {
     record.Resynchronising = false;
     record.Health = {};
     record.GapCount = 0;
-    record.MarkPosition = kNoMark;
     for (auto& trace : record.ChannelTrace) trace.fill(0);
     std::fill_n(record.StreamRing.begin(), kRunClearedRingBytes, std::uint8_t{0});
 }

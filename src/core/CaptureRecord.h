@@ -1,6 +1,7 @@
 #pragma once
 // The one in-memory model of a capture: link settings, stream staging, the four channel
-// traces, the two reference traces, scale factors and the cursor/mark state.
+// traces and the two reference traces. What the screen makes of them (scales, cursor, mark,
+// density) is the display's.
 // Every buffer is a fixed array inside the record; nothing allocates after construction
 // (PortName only changes between captures). About 2.7 MB: keep it on the heap.
 
@@ -69,19 +70,6 @@ struct CaptureRecord {
     std::int32_t NextSample = 0;
     std::int32_t ChannelPhase = 0;   // 1 once a capture has started: every block begins with channel 1
     std::array<ReferenceSamples, kReferenceCount> ReferenceTrace{};
-
-    // Y-scale factors
-    std::array<float, kChannelCount> ChannelScale{};
-    std::array<float, kReferenceCount> RefScale{};
-
-    // Display and cursor state
-    std::int32_t DrawPointCount = kStartDrawPointCount;
-    std::int32_t CursorPosition = 0;
-    std::int32_t CursorSample = 0;
-    std::int32_t MarkPosition = kNoMark;
-    std::array<std::int16_t, kChannelCount> MarkValues{};
-    std::array<std::int16_t, kReferenceCount> MarkRefValues{};
-    bool ReadoutEnabled = false;
 };
 
 // Trace slot shown at bottom-axis position x (0..99999): NextSample + x - 100000,
@@ -98,7 +86,7 @@ constexpr bool IsWindowPosition(std::int32_t position) {
 
 // The record's reset at RUN, done before the addresses are validated: stream positions,
 // NextSample, ChannelPhase 1, no data error, block counter 0 expected, link health and gaps
-// cleared, no mark, all channel slots and the first 260000 ring bytes zeroed. The channel scales are set by the caller from its lists.
+// cleared, all channel slots and the first 260000 ring bytes zeroed.
 void ResetForRun(CaptureRecord& record);
 
 }  // namespace altrix

@@ -75,13 +75,21 @@ std::string ReferenceColumnName(int r, std::string_view source) {
     return name;
 }
 
-FileResult WriteCsvFile(const CaptureRecord& record, const CsvExport& what, const std::string& path) {
+TraceWindows WindowsOf(const CaptureRecord& record) {
+    TraceWindows windows;
+    for (int k = 0; k < kChannelCount; ++k) windows[k] = ChannelWindow(record.ChannelTrace[k], record.NextSample);
+    for (int r = 0; r < kReferenceCount; ++r) windows[kChannelCount + r] = ReferenceWindow(record.ReferenceTrace[r]);
+    return windows;
+}
+
+FileResult WriteCsvFile(const TraceWindows& windows, const CsvExport& what, const std::string& path) {
     std::vector<CsvColumn> columns(what.Channels.begin(), what.Channels.end());
-    std::vector<int> references;
+    std::vector<const WindowSamples*> traces;
+    for (int k = 0; k < kChannelCount; ++k) traces.push_back(&windows[k]);
     for (int r = 0; r < kReferenceCount; ++r) {
         if (!what.References[r]) continue;
         columns.push_back(*what.References[r]);
-        references.push_back(r);
+        traces.push_back(&windows[kChannelCount + r]);
     }
     const CsvFormat format(columns, what.Raw);
     const std::int32_t first = std::clamp(std::min(what.First, what.Last), 0, kNewestPosition);
@@ -92,10 +100,8 @@ FileResult WriteCsvFile(const CaptureRecord& record, const CsvExport& what, cons
         format.AppendHeader(out.Buffer());
         std::array<std::int16_t, kChannelCount + kReferenceCount> values{};
         for (std::int32_t x = first; x <= last; ++x) {
-            const int slot = SlotOfPosition(record.NextSample, x);
             std::size_t n = 0;
-            for (const ChannelSamples& trace : record.ChannelTrace) values[n++] = trace[slot];
-            for (int r : references) values[n++] = record.ReferenceTrace[r][x];
+            for (const WindowSamples* trace : traces) values[n++] = (*trace)[x];
             format.AppendRow(out.Buffer(), x, {values.data(), n});
             if (!out.Flush(false)) return false;
         }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CaptureRecord.h"
+#include "Decimation.h"
 #include "Readout.h"
 #include "SafeFile.h"
 
@@ -61,7 +62,11 @@ struct CsvExport {
     std::int32_t Last = kNewestPosition;
 };
 
-// Writes the export to `path` whole or not at all, through ReplaceFile.
-FileResult WriteCsvFile(const CaptureRecord& record, const CsvExport& what, const std::string& path);
+// The windows an export reads, position 0 the oldest: the four channels, then the references.
+using TraceWindows = std::array<WindowSamples, kChannelCount + kReferenceCount>;
+TraceWindows WindowsOf(const CaptureRecord& record);
+
+// Writes the export of `windows` to `path` whole or not at all, through ReplaceFile.
+FileResult WriteCsvFile(const TraceWindows& windows, const CsvExport& what, const std::string& path);
 
 }  // namespace altrix

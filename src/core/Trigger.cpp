@@ -53,6 +53,10 @@ int Compare(const Decimal& a, const Decimal& b) {
 
 }  // namespace
 
+bool IsTriggerLevel(std::string_view level) {
+    return ParseDecimal(level).has_value();
+}
+
 std::int32_t RawThreshold(std::string_view level, std::string_view gain) {
     const Decimal target = ParseDecimal(level).value_or(Decimal{});
     // A readout is a decimal number; it grows with the sample since the gain is not negative.

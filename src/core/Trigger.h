@@ -34,6 +34,10 @@ struct TriggerSettings {
     bool operator==(const TriggerSettings&) const = default;
 };
 
+// A level RawThreshold reads as typed: an optionally signed decimal number with at least one
+// digit and "." as the point. Any other text is no level (RawThreshold takes it as 0).
+bool IsTriggerLevel(std::string_view level);
+
 // RawThreshold when no sample reaches the level.
 inline constexpr std::int32_t kNoSampleAtLevel = 32768;
 

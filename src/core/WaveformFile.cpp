@@ -161,6 +161,8 @@ FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
 
     record.ChannelTrace = loaded->ChannelTrace;
     record.NextSample = loaded->NextSample;
+    // A file holds no gaps.
+    record.GapCount = 0;
     return {};
 }
 

@@ -25,7 +25,7 @@ using ReadProgress = std::function<bool(std::uint64_t done, std::uint64_t total)
 // Reads `path` (links followed, opened read-only; anything but a regular file is refused)
 // into the channel traces: every slot starts at 0 and NextSample at 0, then each line's four
 // sample fields fill slot NextSample, which wraps after 199999. So line k shows at position
-// k - 1 of a file of 100000 lines, and positions that a shorter file does not fill read 0.
+// k - 1 of a file of 100000 lines, and positions that a shorter file does not fill read 0. The record then holds no gaps.
 // The record changes only when the whole file was read: a file that cannot be read, or a
 // read cancelled through `progress` (result.Cancelled), leaves it as it was.
 FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,

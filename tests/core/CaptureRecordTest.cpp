@@ -10,11 +10,8 @@ namespace {
 TEST(CaptureRecord, StartValues) {
     auto rec = std::make_unique<CaptureRecord>();
     EXPECT_EQ(rec->BaudRate, 625000);
-    EXPECT_EQ(rec->DrawPointCount, 20000);
-    EXPECT_EQ(rec->MarkPosition, -1);
     EXPECT_EQ(rec->NextSample, 0);
     EXPECT_EQ(rec->ChannelPhase, 0);
-    EXPECT_FALSE(rec->ReadoutEnabled);
     EXPECT_FALSE(rec->DataError);
     EXPECT_EQ(rec->ReferenceTrace[1][99999], 0);
 }
@@ -56,13 +53,11 @@ TEST(CaptureRecord, ResetForRunClearsStreamAndTracesButKeepsReferencesAndRingTai
     rec->Resynchronising = true;
     rec->Health.BlocksLost = 4;
     rec->GapCount = 2;
-    rec->MarkPosition = 5;
     rec->ChannelTrace[2][199999] = 42;
     rec->ChannelTrace[0][0] = -1;
     rec->StreamRing[259999] = 9;
     rec->StreamRing[260000] = 7;
     rec->ReferenceTrace[0][10] = 11;
-    rec->ChannelScale[1] = 2.0f;
 
     ResetForRun(*rec);
 
@@ -76,13 +71,11 @@ TEST(CaptureRecord, ResetForRunClearsStreamAndTracesButKeepsReferencesAndRingTai
     EXPECT_FALSE(rec->Resynchronising);
     EXPECT_EQ(rec->Health.BlocksLost, 0u);
     EXPECT_EQ(rec->GapCount, 0u);
-    EXPECT_EQ(rec->MarkPosition, -1);
     EXPECT_EQ(rec->ChannelTrace[2][199999], 0);
     EXPECT_EQ(rec->ChannelTrace[0][0], 0);
     EXPECT_EQ(rec->StreamRing[259999], 0);
     EXPECT_EQ(rec->StreamRing[260000], 7);
     EXPECT_EQ(rec->ReferenceTrace[0][10], 11);
-    EXPECT_EQ(rec->ChannelScale[1], 2.0f);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ protected:
     }
     std::string exported(const CsvExport& what) {
         const std::string path = PathOf("export.csv");
-        EXPECT_TRUE(WriteCsvFile(*record_, what, path).Ok);
+        EXPECT_TRUE(WriteCsvFile(WindowsOf(*record_), what, path).Ok);
         return ReadBytes(path);
     }
 

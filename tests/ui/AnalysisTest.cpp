@@ -18,7 +18,7 @@ class AnalysisTest : public MainframeTest {
 protected:
     void SetUp() override {
         MainframeTest::SetUp();
-        record().ReadoutEnabled = true;  // as after STOP
+        view().ReadoutEnabled = true;  // as after STOP
         record().NextSample = 50000;
     }
     template <class Value>
@@ -30,7 +30,7 @@ protected:
     void pointAt(int position) {
         chart().xAxis->setRange(position - 100, position + 900);
         form_->Chart1MouseMove(100);
-        ASSERT_EQ(record().CursorPosition, position);
+        ASSERT_EQ(view().CursorPosition, position);
     }
     void settle() { QCoreApplication::processEvents(); }
     // The row's name and its first `columns` cells, joined.

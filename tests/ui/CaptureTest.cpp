@@ -108,7 +108,7 @@ TEST_P(StreamTest, TracesHoldTheDrivesSamplesAtTheirSlots) {
     for (const ChannelSamples& trace : record().ChannelTrace)
         EXPECT_TRUE(std::all_of(trace.begin() + next, trace.end(), [](std::int16_t s) { return s == 0; }));
     expectNewestValuesShown(typed, static_cast<std::uint64_t>(next - 1));
-    EXPECT_EQ(record().DrawPointCount, GetParam().points);
+    EXPECT_EQ(view().DrawPointCount, GetParam().points);
     for (int k = 1; k <= kChannelCount; ++k)  // the newest sample closes each trace
         EXPECT_EQ(chart().pointCount(k), typed[k - 1] ? GetParam().points + 1 : 0) << "channel " << k;
     EXPECT_FALSE(dataErrorShown());
@@ -137,7 +137,7 @@ TEST_F(CaptureTest, NextSampleWrapsAndTheReadoutsFollow) {
     }, std::chrono::seconds(20)));
     ASSERT_EQ(sim_->Drive->Stats().BytesDropped, 0u) << "the ticks kept pace";
 
-    EXPECT_EQ(record().DrawPointCount, 2000);
+    EXPECT_EQ(view().DrawPointCount, 2000);
     const int next = record().NextSample;
     expectSlotsHoldSets(typed, 0, next, kTraceSlots);
     expectSlotsHoldSets(typed, next, kTraceSlots, static_cast<std::uint64_t>(next));
@@ -173,7 +173,7 @@ TEST_F(CaptureTest, RunLocksAndStopUnlocks) {
     QSignalSpy loads(find<QAction>(QStringLiteral("Loadwaveformfile1")), &QAction::triggered);
     QTest::keyClick(form_, Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(loads.count(), 0);
-    EXPECT_FALSE(record().ReadoutEnabled);
+    EXPECT_FALSE(view().ReadoutEnabled);
     EXPECT_TRUE(timerActive());
     EXPECT_TRUE(port_.PortOpen);
     for (const char* readout : readouts)
@@ -183,7 +183,7 @@ TEST_F(CaptureTest, RunLocksAndStopUnlocks) {
     const std::size_t sentBeforeStop = received().size();
     click("Button2");
     expectLocked(false);
-    EXPECT_TRUE(record().ReadoutEnabled);
+    EXPECT_TRUE(view().ReadoutEnabled);
     EXPECT_FALSE(timerActive());
     EXPECT_FALSE(port_.IsOpen());
     EXPECT_FALSE(port_.PortOpen);

@@ -15,10 +15,6 @@ protected:
     QComboBox* list(int number) const { return find<QComboBox>(QStringLiteral("ComboBox%1").arg(number)); }
     QLineEdit* edit(const QString& name) const { return find<QLineEdit>(name); }
     QCheckBox* box(int k) const { return find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k)); }
-    void choose(QComboBox* combo, int index) {
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
     void chooseQuantity(int k, const char* item) {
         const int index = list(k)->findText(QString::fromLatin1(item));
         ASSERT_GE(index, 0) << item;
@@ -33,9 +29,9 @@ TEST_F(ChannelControlsTest, AQuantityReadsInItsUnitUnderTheMouse) {
     EXPECT_EQ(edit("Edit2")->text(), QStringLiteral("9010"));
     EXPECT_EQ(edit("LabeledEdit2")->text(), QStringLiteral("0.01"));
     EXPECT_TRUE(box(2)->isChecked());
-    EXPECT_EQ(chart().pointCount(2), record().DrawPointCount + 1);
+    EXPECT_EQ(chart().pointCount(2), view().DrawPointCount + 1);
 
-    record().ReadoutEnabled = true;
+    view().ReadoutEnabled = true;
     QTest::mouseMove(&chart(), QPoint(400, 180));  // position 39999
     EXPECT_EQ(edit("Edit6")->text(), QStringLiteral("12.34"));
     QTest::mouseDClick(&chart(), Qt::LeftButton, {}, QPoint(400, 180));
@@ -84,14 +80,14 @@ TEST_F(ChannelControlsTest, TypingAnAddressSwitchesTheChannel) {
     QSignalSpy toggles(box(4), &QCheckBox::toggled);
     QTest::keyClicks(address, "9");
     EXPECT_TRUE(box(4)->isChecked());
-    EXPECT_EQ(chart().pointCount(4), record().DrawPointCount + 1);
+    EXPECT_EQ(chart().pointCount(4), view().DrawPointCount + 1);
     QTest::keyClicks(address, "04e");
     EXPECT_EQ(toggles.count(), 1);
     for (int n = 0; n < 4; ++n) QTest::keyClick(address, Qt::Key_Backspace);
     EXPECT_FALSE(box(4)->isChecked());
     EXPECT_EQ(chart().pointCount(4), 0);
     box(4)->setChecked(true);  // the box alone draws the stored samples
-    EXPECT_EQ(chart().pointCount(4), record().DrawPointCount + 1);
+    EXPECT_EQ(chart().pointCount(4), view().DrawPointCount + 1);
 }
 
 TEST_F(ChannelControlsTest, ClickingAnAddressSelectsItAndClearsTheQuantity) {
@@ -129,8 +125,8 @@ TEST_F(ChannelControlsTest, YScaleRedrawsOnlyAStoppedShownChannel) {
         choose(list(6), 8);  // "1"
         chart().clearSeries(2);
         choose(list(6), 10);  // "2"
-        EXPECT_EQ(record().ChannelScale[1], 2.0f);
-        ASSERT_EQ(chart().pointCount(2), row.redrawn ? record().DrawPointCount + 1 : 0) << row.address;
+        EXPECT_EQ(view().ChannelScale[1], 2.0f);
+        ASSERT_EQ(chart().pointCount(2), row.redrawn ? view().DrawPointCount + 1 : 0) << row.address;
         if (row.redrawn) {
             EXPECT_EQ(chart().series(2)->data()->at(0)->value, 200);
         }

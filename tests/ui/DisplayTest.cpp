@@ -54,10 +54,10 @@ TEST_F(DisplayTest, PointCountsStridesAndTheClosingPoint) {
                              {6500, 15, 6668},   {10000, 10, 10001}, {20000, 5, 20001},
                              {50000, 2, 50001},  {100000, 1, 99999}};
     record().NextSample = 12345;
-    record().ChannelScale[0] = 1.0f;
+    view().ChannelScale[0] = 1.0f;
     fillChannel(1, Pattern);
     for (const Density& row : table) {
-        form_->DrawWaveform(1, row.pointCount, 1.0f, 1);
+        display_->DrawWaveform(1, row.pointCount, 1.0f, 1);
         const std::vector<Point> points = PointsOf(chart(), 1);
         ASSERT_EQ(points.size(), static_cast<std::size_t>(row.points)) << row.pointCount;
         // Picked at the stride from the oldest end of the window...
@@ -79,7 +79,7 @@ TEST_F(DisplayTest, AfterAWrapTheWindowStartsHalfwayRoundTheRing) {
     record().ChannelTrace[1][100000] = 111;
     record().ChannelTrace[1][100005] = 112;
     record().ChannelTrace[1][199999] = -222;
-    form_->DrawWaveform(2, 20000, 1.0f, 2);
+    display_->DrawWaveform(2, 20000, 1.0f, 2);
     const std::vector<Point> points = PointsOf(chart(), 2);
     ASSERT_EQ(points.size(), 20001u);
     EXPECT_EQ(points[0], (Point{0, 111}));
@@ -103,7 +103,7 @@ TEST_F(DisplayTest, PlottedValuesAreTruncatedTowardZeroAndNeverClamped) {
     };
     for (const Scaled& row : table) {
         setAllSamples(3, row.sample);
-        form_->DrawWaveform(3, 10000, row.scale, 3);
+        display_->DrawWaveform(3, 10000, row.scale, 3);
         const std::vector<Point> points = PointsOf(chart(), 3);
         ASSERT_EQ(points.size(), 10001u);
         EXPECT_EQ(points.front().y, row.plotted) << row.sample << " x " << row.scale;
@@ -153,10 +153,10 @@ TEST_F(DisplayTest, ModeCommandsDrawAndNameTheirMode) {
         EXPECT_EQ(repaints.count(), 1) << mode.item;
         EXPECT_EQ(label->text(), QString::fromLatin1(mode.caption));
         EXPECT_EQ(label->palette().color(QPalette::WindowText), mode.colour) << mode.item;
-        EXPECT_EQ(record().DrawPointCount, mode.viewPointCount) << mode.item;
+        EXPECT_EQ(view().DrawPointCount, mode.viewPointCount) << mode.item;
         EXPECT_EQ(chart().pointCount(1), mode.channelPoints) << mode.item;
         EXPECT_EQ(chart().pointCount(8), mode.refPoints) << mode.item;
-        EXPECT_TRUE(record().ReadoutEnabled) << mode.item;
+        EXPECT_TRUE(view().ReadoutEnabled) << mode.item;
         for (const char* other : {"SimplifiedModefastestdrawingbutlowprecision1", "FastMode1", "HighprecisionMode"})
             EXPECT_EQ(find<QAction>(other)->isChecked(), std::string(other) == mode.item) << mode.item;
     }
@@ -166,7 +166,7 @@ TEST_F(DisplayTest, ModeCommandsDrawAndNameTheirMode) {
 // the count changed.
 TEST_F(DisplayTest, RepaintRedrawsOnlyWhenTheCountChanges) {
     showChannel(1);
-    record().ChannelScale[0] = 1.0f;
+    view().ChannelScale[0] = 1.0f;
     fillChannel(1, Pattern);
     chooseMode("SimplifiedModefastestdrawingbutlowprecision1");
     const std::vector<Point> drawn = PointsOf(chart(), 1);
@@ -177,7 +177,7 @@ TEST_F(DisplayTest, RepaintRedrawsOnlyWhenTheCountChanges) {
     EXPECT_EQ(PointsOf(chart(), 1), drawn);  // same count: nothing refilled
 
     for (int n = 0; n < 4; ++n) click("SpeedButton5");
-    EXPECT_EQ(record().DrawPointCount, 5000);
+    EXPECT_EQ(view().DrawPointCount, 5000);
     const std::vector<Point> redrawn = PointsOf(chart(), 1);
     ASSERT_EQ(redrawn.size(), 5001u);
     EXPECT_EQ(redrawn.front().y, 7);
@@ -213,7 +213,7 @@ TEST_F(DisplayTest, DensityFollowsZoomInClicksInEveryMode) {
         for (std::size_t clicks = 0; clicks < row.counts.size(); ++clicks) {
             click("SpeedButton5");
             const std::int32_t count = row.counts[clicks];
-            EXPECT_EQ(record().DrawPointCount, count) << row.item << " after " << clicks + 1;
+            EXPECT_EQ(view().DrawPointCount, count) << row.item << " after " << clicks + 1;
             EXPECT_EQ(chart().pointCount(2), pointsDrawn.at(count)) << row.item << " after " << clicks + 1;
         }
     }
@@ -229,23 +229,23 @@ TEST_F(DisplayTest, RowsChangeAtWholeNumberWidths45000And30000) {
     for (const Width& row : table) {
         chart().xAxis->setRange(row.left, row.right);
         chart().replot();
-        EXPECT_EQ(record().DrawPointCount, row.count) << row.left << ".." << row.right;
+        EXPECT_EQ(view().DrawPointCount, row.count) << row.left << ".." << row.right;
     }
 }
 
 TEST_F(DisplayTest, ZoomingOutWithoutBoundKeepsTheWidestRow) {
     for (int n = 0; n < 250; ++n) click("SpeedButton6");  // the view grows by 1.2^250
     EXPECT_GT(chart().xAxis->range().size(), 1e20);
-    EXPECT_EQ(record().DrawPointCount, 20000);
+    EXPECT_EQ(view().DrawPointCount, 20000);
 }
 
 TEST_F(DisplayTest, ZoomingDuringACaptureKeepsTheCount) {
     showChannel(1);
     const int drawn = chart().pointCount(1);
     setCaptureRunning(true);
-    record().DrawPointCount = 10000;
+    view().DrawPointCount = 10000;
     for (int n = 0; n < 6; ++n) click("SpeedButton5");
-    EXPECT_EQ(record().DrawPointCount, 10000);
+    EXPECT_EQ(view().DrawPointCount, 10000);
     EXPECT_EQ(chart().pointCount(1), drawn);
 }
 
@@ -325,12 +325,12 @@ TEST_F(DisplayTest, DrawRefDrawsTickedReferencesByPosition) {
     for (int x = 0; x < kWindowPositions; ++x) record().ReferenceTrace[0][x] = Pattern(x);
     record().ReferenceTrace[1][99999] = 321;
     find<QCheckBox>("CheckBox5")->setChecked(true);
-    find<QComboBox>("ComboBox9")->setCurrentIndex(10);  // "2"
+    choose(find<QComboBox>("ComboBox9"), 10);  // "2"
     for (const RefDensity& row : table) {
-        record().DrawPointCount = row.pointCount;
-        form_->DrawRef();
-        EXPECT_EQ(record().RefScale[0], 2.0f);
-        EXPECT_EQ(record().RefScale[1], 1.0f);
+        view().DrawPointCount = row.pointCount;
+        display_->DrawRef();
+        EXPECT_EQ(view().RefScale[0], 2.0f);
+        EXPECT_EQ(view().RefScale[1], 1.0f);
         const std::vector<Point> points = PointsOf(chart(), 8);
         ASSERT_EQ(points.size(), static_cast<std::size_t>(row.points)) << row.pointCount;
         for (std::size_t i = 0; i + 1 < points.size(); ++i) {

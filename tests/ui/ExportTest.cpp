@@ -80,8 +80,8 @@ TEST_F(ExportTest, CsvColumnsAreNamedAsTheControlsShowThem) {
     EXPECT_EQ(all.count('\n'), 1 + kWindowPositions);
 
     // From a mark at 5 back to the cursor at 4, raw, over the same file.
-    record().MarkPosition = 5;
-    record().CursorPosition = 4;
+    view().MarkPosition = 5;
+    view().CursorPosition = 4;
     trigger("ExportCsv1");
     EXPECT_TRUE(rangeBoxEnabled());
     prompts_.FileNames = {path("all.csv")};

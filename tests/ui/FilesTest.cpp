@@ -77,7 +77,7 @@ TEST_F(FilesTest, ASavedCaptureLoadsBackAtItsPositions) {
     ResetForRun(record());
     form_->setWindowTitle(kPlainCaption);
     edit(QStringLiteral("LabeledEdit2"))->setText(QStringLiteral("0.01"));
-    find<QComboBox>(QStringLiteral("ComboBox6"))->setCurrentIndex(10);  // "2", raising nothing
+    choose(find<QComboBox>(QStringLiteral("ComboBox6")), 10);  // "2"
     prompts_.FileNames = {file};
     QTest::keyClick(form_, Qt::Key_O, Qt::ControlModifier);
     ASSERT_EQ(prompts_.OpenDialogs.size(), 1u);
@@ -92,7 +92,7 @@ TEST_F(FilesTest, ASavedCaptureLoadsBackAtItsPositions) {
             ASSERT_EQ(record().ChannelTrace[c][SlotOfPosition(100000, x)],
                       saved->ChannelTrace[c][SlotOfPosition(54321, x)]) << c << " " << x;
     EXPECT_EQ(edit(QStringLiteral("LabeledEdit2"))->text(), QStringLiteral("0.01"));
-    EXPECT_EQ(record().ChannelScale[1], 2.0f);
+    EXPECT_EQ(view().ChannelScale[1], 2.0f);
     EXPECT_EQ(chart().series(2)->data()->at(0)->value, 2.0 * record().ChannelTrace[1][0]);
 
     // RUN asks for the addresses the file did not carry, and keeps the loaded capture.
@@ -183,21 +183,21 @@ protected:
 
     void setUpWindow() {
         fillChannels(54321);
+        choose(find<QComboBox>(QStringLiteral("ComboBox5")), 10);  // "2"
         for (int k = 1; k <= kChannelCount; ++k) {
-            showChannel(k);
-            find<QComboBox>(QStringLiteral("ComboBox%1").arg(k))->setCurrentIndex(2);
+            choose(find<QComboBox>(QStringLiteral("ComboBox%1").arg(k)), 2);
+            showChannel(k);  // an address typed after the quantity was chosen
             chart().clearSeries(k);
         }
         find<QCheckBox>(QStringLiteral("CheckBox3"))->setChecked(false);
-        find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentIndex(10);  // "2"
         edit(QStringLiteral("LabeledEdit1"))->setText(QStringLiteral("0.5"));
         for (const char* name : differences_) edit(QLatin1String(name))->setText(QStringLiteral("7"));
         edit(QStringLiteral("Edit5"))->setText(QStringLiteral("kept"));
-        record().MarkPosition = 500;
+        view().MarkPosition = 500;
         chart().clearSeries(7);
         chart().addPoint(7, 500, 0);
-        record().ReadoutEnabled = false;
-        record().ChannelScale.fill(0.0f);
+        view().ReadoutEnabled = false;
+        view().ChannelScale.fill(0.0f);
         form_->setWindowTitle(oldCaption_);
         prompts_.OpenDialogs.clear();
         prompts_.Messages.clear();
@@ -265,10 +265,10 @@ TEST_F(LoadTest, ALoadThatDoesNotCompleteChangesNothing) {
             EXPECT_EQ(chart().pointCount(k), 0) << k;
         }
         for (const char* name : differences_) EXPECT_EQ(edit(QLatin1String(name))->text(), QStringLiteral("7")) << name;
-        EXPECT_EQ(record().MarkPosition, 500);
+        EXPECT_EQ(view().MarkPosition, 500);
         EXPECT_EQ(chart().pointCount(7), 1);
-        EXPECT_FALSE(record().ReadoutEnabled);
-        EXPECT_EQ(record().ChannelScale[0], 0.0f);
+        EXPECT_FALSE(view().ReadoutEnabled);
+        EXPECT_EQ(view().ChannelScale[0], 0.0f);
     }
 }
 
@@ -295,17 +295,17 @@ TEST_F(LoadTest, AReadFileResetsTheWindowAndLeavesNoOldSamples) {
         EXPECT_EQ(quantity->currentIndex(), -1) << k;
         EXPECT_EQ(quantity->currentText(), QString()) << k;
         EXPECT_TRUE(find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->isChecked()) << k;
-        EXPECT_EQ(chart().pointCount(k), record().DrawPointCount + 1) << k;
+        EXPECT_EQ(chart().pointCount(k), view().DrawPointCount + 1) << k;
     }
     for (const char* name : differences_) EXPECT_EQ(edit(QLatin1String(name))->text(), QString()) << name;
     EXPECT_EQ(edit(QStringLiteral("Edit5"))->text(), QStringLiteral("kept"));
     EXPECT_EQ(edit(QStringLiteral("LabeledEdit1"))->text(), QStringLiteral("0.5"));
-    EXPECT_EQ(record().MarkPosition, kNoMark);
+    EXPECT_EQ(view().MarkPosition, kNoMark);
     EXPECT_EQ(chart().pointCount(7), 0);
-    EXPECT_TRUE(record().ReadoutEnabled);
-    EXPECT_EQ(record().ChannelScale[0], 2.0f);
+    EXPECT_TRUE(view().ReadoutEnabled);
+    EXPECT_EQ(view().ChannelScale[0], 2.0f);
     EXPECT_EQ(chart().series(1)->data()->at(0)->value, 0.0);
-    EXPECT_EQ(chart().series(1)->data()->at(record().DrawPointCount)->value, 2.0 * 9);
+    EXPECT_EQ(chart().series(1)->data()->at(view().DrawPointCount)->value, 2.0 * 9);
 
     const QString saved = path("saved.wfd");
     prompts_.FileNames = {saved};

@@ -10,6 +10,7 @@
 
 #include <QLineEdit>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -41,11 +42,16 @@ protected:
     void SetUp() override { openWindow(); }
     // Shows a new main window over the settings file settingsIniPath_ (none when empty).
     void openWindow() {
-        form_ = new TForm1(prompts_, session_, settingsIniPath_);
+        delete form_;  // a window closed before, still waiting to be freed
+        display_ = std::make_unique<ScopeDisplay>(session_);
+        form_ = new TForm1(prompts_, session_, *display_, settingsIniPath_);
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_));
     }
-    void TearDown() override { delete form_; }
+    void TearDown() override {
+        delete form_;
+        display_.reset();
+    }
 
     template <typename T = QWidget>
     T* find(const QString& name) const {
@@ -55,6 +61,13 @@ protected:
     }
     ScopeChart& chart() const { return *find<ScopeChart>(QStringLiteral("Chart1")); }
     CaptureRecord& record() const { return form_->record(); }
+    DisplayView& view() const { return form_->display().View(); }
+
+    // A list item chosen as the user chooses it.
+    static void choose(QComboBox* combo, int index) {
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
 
     // Channel k is shown: its box ticked and its address edit not empty.
     void showChannel(int k, const QString& address = QStringLiteral("9000")) {
@@ -74,6 +87,7 @@ protected:
 
     ScriptedPrompts prompts_;
     CaptureSession session_;
+    std::unique_ptr<ScopeDisplay> display_;  // a new one for each window, as at a new start
     CommPort& port_ = session_.port();
     std::string settingsIniPath_;
     QPointer<TForm1> form_;

@@ -460,9 +460,9 @@ TEST_F(MainframeTest, StartUpState) {
     const CaptureRecord& rec = record();
     EXPECT_TRUE(rec.PortName.empty());
     EXPECT_EQ(rec.BaudRate, 625000);
-    EXPECT_EQ(rec.DrawPointCount, 20000);
-    EXPECT_EQ(rec.MarkPosition, -1);
-    EXPECT_FALSE(rec.ReadoutEnabled);
+    EXPECT_EQ(view().DrawPointCount, 20000);
+    EXPECT_EQ(view().MarkPosition, -1);
+    EXPECT_FALSE(view().ReadoutEnabled);
     for (const ReferenceSamples& ref : rec.ReferenceTrace)
         for (std::int16_t value : ref) ASSERT_EQ(value, 0);
 

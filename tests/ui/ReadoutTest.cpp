@@ -18,7 +18,7 @@ class ReadoutTest : public MainframeTest {
 protected:
     void SetUp() override {
         MainframeTest::SetUp();
-        record().ReadoutEnabled = true;  // as after STOP
+        view().ReadoutEnabled = true;  // as after STOP
     }
     QString text(const QString& name) const { return find<QLineEdit>(name)->text(); }
     void moveTo(int column) {
@@ -32,7 +32,7 @@ protected:
         const int column = 100 + (position % 797 + 797) % 797;
         chart().xAxis->setRange(position - column, position - column + 1000);
         moveTo(column);
-        ASSERT_EQ(record().CursorPosition, position);
+        ASSERT_EQ(view().CursorPosition, position);
     }
     void doubleClick() { QTest::mouseDClick(&chart(), Qt::LeftButton, {}, QPoint(column_, 180)); }
     void typeGain(int t, const QString& gain) {
@@ -51,7 +51,7 @@ protected:
 
 TEST_F(ReadoutTest, TimeAndCursorLineFollowTheMouse) {
     moveTo(500);  // the full view
-    EXPECT_EQ(record().CursorPosition, 49999);     // trunc(500 x 99999 / 1000)
+    EXPECT_EQ(view().CursorPosition, 49999);     // trunc(500 x 99999 / 1000)
     const std::pair<int, const char*> table[] = {
         {0, "0.0002"}, {12345, "2.4692"}, {99999, "20"}, {-1, "Over range"}, {100000, "Over range"}};
     for (const auto& [position, time] : table) {
@@ -75,9 +75,9 @@ TEST_F(ReadoutTest, MarkAndDifferencesOfTickedTraces) {
 
     pointAt(1000);
     doubleClick();
-    EXPECT_EQ(record().MarkPosition, 1000);
-    EXPECT_EQ(record().MarkValues, (std::array<std::int16_t, 4>{120, -32768, 7, 0}));
-    EXPECT_EQ(record().MarkRefValues, (std::array<std::int16_t, 2>{50, 9}));
+    EXPECT_EQ(view().MarkPosition, 1000);
+    EXPECT_EQ(view().MarkValues, (std::array<std::int16_t, 4>{120, -32768, 7, 0}));
+    EXPECT_EQ(view().MarkRefValues, (std::array<std::int16_t, 2>{50, 9}));
     EXPECT_EQ(PointsOf(chart(), 7), VerticalLineAt(1000));
     EXPECT_EQ(text("Edit9"), QString());  // the double click writes no readout
 
@@ -101,19 +101,19 @@ TEST_F(ReadoutTest, OutsideTheWindowAfterZoomingOut) {
     pointAt(400);
     doubleClick();
     pointAt(500);
-    const int cursorSample = record().CursorSample;
+    const int cursorSample = view().CursorSample;
 
     chart().xAxis->setRange(0, 99999);
     QTest::mouseClick(find<QToolButton>("SpeedButton6"), Qt::LeftButton);  // "Zoom out"
     for (const int column : {0, 999}) {
         moveTo(column);
-        const int position = record().CursorPosition;
+        const int position = view().CursorPosition;
         EXPECT_FALSE(IsWindowPosition(position)) << column;
         EXPECT_EQ(text("LabeledEdit9"), QStringLiteral("Over range"));
         for (const char* data : {"Edit5", "Edit6", "Edit7", "Edit8", "Edit12", "Edit18"})
             EXPECT_EQ(text(QString::fromLatin1(data)), QStringLiteral("N/A")) << data;
         EXPECT_EQ(PointsOf(chart(), 6), VerticalLineAt(position));
-        EXPECT_EQ(record().CursorSample, cursorSample);
+        EXPECT_EQ(view().CursorSample, cursorSample);
         EXPECT_EQ(text("Edit9"), QStringLiteral("0.02"));
         EXPECT_EQ(text("Edit13"), QStringLiteral("6"));
         EXPECT_EQ(text("Edit19"), QStringLiteral("0"));
@@ -122,9 +122,9 @@ TEST_F(ReadoutTest, OutsideTheWindowAfterZoomingOut) {
     // A mark outside the window keeps the last in-window channel values; the references,
     // which hold nothing there, read 0.
     doubleClick();
-    EXPECT_EQ(record().MarkPosition, record().CursorPosition);
-    EXPECT_EQ(record().MarkValues[0], 11);
-    EXPECT_EQ(record().MarkRefValues, (std::array<std::int16_t, 2>{0, 0}));
+    EXPECT_EQ(view().MarkPosition, view().CursorPosition);
+    EXPECT_EQ(view().MarkValues[0], 11);
+    EXPECT_EQ(view().MarkRefValues, (std::array<std::int16_t, 2>{0, 0}));
     pointAt(400);
     EXPECT_EQ(text("Edit13"), QStringLiteral("-6"));
     EXPECT_EQ(text("Edit19"), QStringLiteral("-8"));
@@ -135,7 +135,7 @@ TEST_F(ReadoutTest, OnlyTheTimeFollowsWhileReadoutsAreOff) {
     sampleAt(1, 300) = 42;
     pointAt(300);
     doubleClick();
-    record().ReadoutEnabled = false;  // a capture runs
+    view().ReadoutEnabled = false;  // a capture runs
     pointAt(200);
     EXPECT_EQ(text("LabeledEdit9"), QStringLiteral("0.0402"));
     EXPECT_EQ(text("Edit5"), QStringLiteral("42"));
@@ -143,7 +143,7 @@ TEST_F(ReadoutTest, OnlyTheTimeFollowsWhileReadoutsAreOff) {
     EXPECT_EQ(PointsOf(chart(), 6), VerticalLineAt(300));
     doubleClick();  // clears the mark line, sets no mark
     EXPECT_TRUE(PointsOf(chart(), 7).empty());
-    EXPECT_EQ(record().MarkPosition, 300);
+    EXPECT_EQ(view().MarkPosition, 300);
 }
 
 struct GainCase {
@@ -169,8 +169,8 @@ TEST_F(ReadoutTest, GainEditsRecomputeTheirTraceReadouts) {
             EXPECT_EQ(text(QStringLiteral("LabeledEdit%1").arg(t)), QString::fromLatin1(row.gainAfter));
         }
     }
-    record().MarkPosition = 0;
-    record().MarkValues[0] = 40;
+    view().MarkPosition = 0;
+    view().MarkValues[0] = 40;
     typeGain(1, QStringLiteral("2"));
     EXPECT_EQ(text("Edit13"), QStringLiteral("-6"));
 }

@@ -33,16 +33,12 @@ protected:
     QLineEdit* edit(const QString& name) const { return find<QLineEdit>(name); }
     QCheckBox* box(int number) const { return find<QCheckBox>(QStringLiteral("CheckBox%1").arg(number)); }
     bool marked(const char* item) const { return find<QAction>(QLatin1String(item))->isChecked(); }
-    void choose(QComboBox* combo, int index) {
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
     // Channel c's sample at window position x.
     std::int16_t shown(int c, int x) const { return record().ChannelTrace[c - 1][SlotOfPosition(record().NextSample, x)]; }
     // A reference drawn from `samples` at DrawPointCount, with its closing point, scaled.
     Points drawnFrom(const ReferenceSamples& samples, double scale) const {
         Points points;
-        const int stride = kWindowPositions / record().DrawPointCount;
+        const int stride = kWindowPositions / view().DrawPointCount;
         for (int x = 0; x < kWindowPositions; x += stride) points.emplace_back(x, scale * samples[x]);
         points.emplace_back(kNewestPosition, scale * samples[kNewestPosition]);
         return points;
@@ -52,7 +48,7 @@ protected:
 TEST_F(ReferencesTest, SavingChannel2UnderRef1CopiesAndShowsIt) {
     choose(list(2), list(2)->findText(QStringLiteral("Output current (A rms)")));
     choose(list(6), 10);  // "2"
-    record().MarkValues[1] = 77;
+    view().MarkValues[1] = 77;
     press(Qt::Key_F2);
 
     const ReferenceSamples& ref1 = record().ReferenceTrace[0];
@@ -60,9 +56,9 @@ TEST_F(ReferencesTest, SavingChannel2UnderRef1CopiesAndShowsIt) {
     EXPECT_EQ(edit(QStringLiteral("Edit10"))->text(), QStringLiteral("Output current (A rms)"));
     EXPECT_EQ(list(9)->currentIndex(), 10);
     EXPECT_EQ(edit(QStringLiteral("LabeledEdit5"))->text(), QStringLiteral("0.01"));
-    EXPECT_EQ(record().MarkRefValues[0], 77);
+    EXPECT_EQ(view().MarkRefValues[0], 77);
     EXPECT_TRUE(box(5)->isChecked());
-    EXPECT_EQ(record().RefScale[0], 2.0f);
+    EXPECT_EQ(view().RefScale[0], 2.0f);
     EXPECT_EQ(PointsOf(chart(), 8), drawnFrom(ref1, 2.0));
     EXPECT_TRUE(marked("Ch21"));
     EXPECT_FALSE(marked("Ch11"));
@@ -92,7 +88,7 @@ TEST_F(ReferencesTest, TheSourceIsTheQuantityOrInEngineeringModeTheAddress) {
         if (row.quantity) {
             choose(list(4), list(4)->findText(QLatin1String(row.quantity)));
         } else {
-            list(4)->setCurrentIndex(-1);
+            form_->EditClick(4);  // a click into the address names no quantity
             edit(QStringLiteral("Edit4"))->setText(QStringLiteral("abcd"));
         }
         press(Qt::Key_F8);  // "Save Ch4" under "Ref2"
@@ -124,16 +120,16 @@ TEST_F(ReferencesTest, AYScaleChangeRedrawsOnlyWhileNoCaptureRuns) {
         choose(list(9), 10);  // "2"
         setCaptureRunning(false);
         const double scale = running ? 1.0 : 2.0;
-        EXPECT_EQ(record().RefScale[0], scale) << running;
+        EXPECT_EQ(view().RefScale[0], scale) << running;
         EXPECT_EQ(PointsOf(chart(), 8), drawnFrom(record().ReferenceTrace[0], scale)) << running;
     }
 }
 
 TEST_F(ReferencesTest, AGainChangeReadsTheReferencesOwnSampleAndMark) {
-    record().CursorPosition = 300;
+    view().CursorPosition = 300;
     record().ReferenceTrace[0][300] = 37;
-    record().MarkPosition = 100;
-    record().MarkRefValues[0] = 12;
+    view().MarkPosition = 100;
+    view().MarkRefValues[0] = 12;
     ASSERT_NE(shown(1, 300), 37);
     edit(QStringLiteral("LabeledEdit5"))->setText(QStringLiteral("0.5"));  // Ref1 is not shown
     EXPECT_EQ(edit(QStringLiteral("Edit12"))->text(), QStringLiteral("18.5"));

@@ -83,7 +83,8 @@ TEST_F(TriggerWindowTest, SettingsAreRememberedAndTheBitTakesTheLevelsPlace) {
     };
     {
         CaptureSession session(ini);
-        TForm1 form(prompts_, session);
+        ScopeDisplay display(session);
+        TForm1 form(prompts_, session, display);
         form.show();
         EXPECT_FALSE(bitShown(form));
         choose(form, "TriggerModeBox", 2);
@@ -94,7 +95,8 @@ TEST_F(TriggerWindowTest, SettingsAreRememberedAndTheBitTakesTheLevelsPlace) {
     }
     EXPECT_EQ(ReadTriggerSettings(ini), (TriggerSettings{TriggerMode::Normal, 1, TriggerCondition::BitCleared, "0", 12, 30}));
     CaptureSession session(ini);
-    TForm1 form(prompts_, session);
+    ScopeDisplay display(session);
+    TForm1 form(prompts_, session, display);
     form.show();
     EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("TriggerSlopeBox"))->currentText(), QStringLiteral("Bit cleared"));
     EXPECT_EQ(form.findChild<QSpinBox*>(QStringLiteral("TriggerBitBox"))->value(), 12);

@@ -3,7 +3,7 @@
 #include "CoalescedUpdate.h"
 #include "Readout.h"
 #include "Statistics.h"
-#include "TraceSource.h"
+#include "ScopeDisplay.h"
 #include "ui_MeasureForm.h"
 
 #include <QHeaderView>
@@ -28,9 +28,9 @@ QString Seconds(double seconds) {
 
 }  // namespace
 
-MeasureForm::MeasureForm(const TraceSource& source, QWidget* parent)
+MeasureForm::MeasureForm(const ScopeDisplay& display, QWidget* parent)
     : QWidget(parent, Qt::Tool),
-      source_(source),
+      display_(display),
       ui_(std::make_unique<Ui::MeasureForm>()),
       update_(new CoalescedUpdate(*this, 0, [this] { updateTable(); })) {
     ui_->setupUi(this);
@@ -40,12 +40,12 @@ MeasureForm::MeasureForm(const TraceSource& source, QWidget* parent)
 MeasureForm::~MeasureForm() = default;
 
 void MeasureForm::traceViewChanged() {
-    update_->request(source_.capturing());
+    update_->request(display_.Capturing());
 }
 
 void MeasureForm::updateTable() {
     QTableWidget& table = *ui_->MeasureTable;
-    const PositionStretch stretch = source_.analysisStretch();
+    const PositionStretch stretch = display_.AnalysisStretch();
     ui_->MeasureStretchLabel->setText(
         stretch.empty() ? QStringLiteral("No sample sets in the stretch")
                         : QStringLiteral("%1 s to %2 s, %3 sample sets")
@@ -53,9 +53,9 @@ void MeasureForm::updateTable() {
                               .arg(stretch.count()));
 
     int row = 0;
-    for (int t = 1; t <= source_.traceCount(); ++t) {
-        if (!source_.traceShown(t)) continue;
-        const Measurement m = Measure(source_.traceSamples(t, stretch), source_.traceGain(t), kSampleRateHz);
+    for (int t = 1; t <= kTraceCount; ++t) {
+        if (!display_.TraceShown(t)) continue;
+        const Measurement m = Measure(display_.Source().samplesOver(t, stretch), display_.GainFactorOf(t), kSampleRateHz);
         std::array<QString, 7> cells;
         if (m.Count == 0) {
             cells.fill(kNone);
@@ -65,7 +65,7 @@ void MeasureForm::updateTable() {
         }
         if (row == table.rowCount()) table.insertRow(row);
         if (!table.verticalHeaderItem(row)) table.setVerticalHeaderItem(row, new QTableWidgetItem);
-        table.verticalHeaderItem(row)->setText(source_.traceName(t));
+        table.verticalHeaderItem(row)->setText(display_.TraceName(t));
         for (int column = 0; column < static_cast<int>(cells.size()); ++column) {
             QTableWidgetItem* item = table.item(row, column);
             if (!item) {

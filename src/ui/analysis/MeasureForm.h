@@ -14,13 +14,13 @@ class MeasureForm;
 namespace altrix {
 
 class CoalescedUpdate;
-class TraceSource;
+class ScopeDisplay;
 
 class MeasureForm : public QWidget {
     Q_OBJECT
 public:
-    // `source` must outlive the window.
-    MeasureForm(const TraceSource& source, QWidget* parent);
+    // `display` must outlive the window.
+    MeasureForm(const ScopeDisplay& display, QWidget* parent);
     ~MeasureForm() override;
 
     // The traces or the stretch changed: the table follows once the event loop is free.
@@ -29,7 +29,7 @@ public:
 private:
     void updateTable();
 
-    const TraceSource& source_;
+    const ScopeDisplay& display_;
     std::unique_ptr<Ui::MeasureForm> ui_;
     CoalescedUpdate* update_;
 };

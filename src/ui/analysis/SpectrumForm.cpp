@@ -1,7 +1,7 @@
 #include "SpectrumForm.h"
 
 #include "CoalescedUpdate.h"
-#include "TraceSource.h"
+#include "ScopeDisplay.h"
 #include "ui_SpectrumForm.h"
 
 #include <algorithm>
@@ -22,9 +22,9 @@ constexpr double kMinSpanHz = 1;
 
 }  // namespace
 
-SpectrumForm::SpectrumForm(const TraceSource& source, QWidget* parent)
+SpectrumForm::SpectrumForm(const ScopeDisplay& display, QWidget* parent)
     : QWidget(parent, Qt::Tool),
-      source_(source),
+      display_(display),
       ui_(std::make_unique<Ui::SpectrumForm>()),
       update_(new CoalescedUpdate(*this, kCapturingIntervalMs, [this] { updateSpectrum(); })) {
     ui_->setupUi(this);
@@ -52,7 +52,7 @@ SpectrumForm::SpectrumForm(const TraceSource& source, QWidget* parent)
 SpectrumForm::~SpectrumForm() = default;
 
 void SpectrumForm::traceViewChanged() {
-    update_->request(source_.capturing());
+    update_->request(display_.Capturing());
 }
 
 void SpectrumForm::limitFrequencyRange(const QCPRange& range) {
@@ -66,9 +66,9 @@ void SpectrumForm::refillSources() {
     QComboBox& box = *ui_->SpectrumSourceBox;
     QStringList names;
     QList<int> traces;
-    for (int t = 1; t <= source_.traceCount(); ++t) {
-        if (!source_.traceShown(t)) continue;
-        names << source_.traceName(t);
+    for (int t = 1; t <= kTraceCount; ++t) {
+        if (!display_.TraceShown(t)) continue;
+        names << display_.TraceName(t);
         traces << t;
     }
     // Refilled only on a change, so that an open list stays as it is.
@@ -88,7 +88,7 @@ void SpectrumForm::updateSpectrum() {
     if (t == 0)
         analyzer_.compute({}, 1, kSampleRateHz);
     else
-        analyzer_.compute(source_.traceSamples(t, source_.analysisStretch()), source_.traceGain(t), kSampleRateHz);
+        analyzer_.compute(display_.Source().samplesOver(t, display_.AnalysisStretch()), display_.GainFactorOf(t), kSampleRateHz);
     showSpectrum();
 }
 

@@ -20,13 +20,13 @@ class SpectrumForm;
 namespace altrix {
 
 class CoalescedUpdate;
-class TraceSource;
+class ScopeDisplay;
 
 class SpectrumForm : public QWidget {
     Q_OBJECT
 public:
-    // `source` must outlive the window.
-    SpectrumForm(const TraceSource& source, QWidget* parent);
+    // `display` must outlive the window.
+    SpectrumForm(const ScopeDisplay& display, QWidget* parent);
     ~SpectrumForm() override;
 
     void traceViewChanged();
@@ -43,7 +43,7 @@ private:
     QString amplitudeText(double amplitude) const;
     void limitFrequencyRange(const QCPRange& range);
 
-    const TraceSource& source_;
+    const ScopeDisplay& display_;
     std::unique_ptr<Ui::SpectrumForm> ui_;
     CoalescedUpdate* update_;
     SpectrumAnalyzer analyzer_;

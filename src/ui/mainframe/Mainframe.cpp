@@ -57,10 +57,12 @@ public:
 
 }  // namespace
 
-TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIniPath, QWidget* parent)
+TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display, std::string settingsIniPath,
+               QWidget* parent)
     : QMainWindow(parent),
       prompts_(prompts),
       session_(session),
+      display_(display),
       ui_(std::make_unique<Ui::TForm1>()),
       remembered_(std::move(settingsIniPath)) {
     InitIconResources();
@@ -76,34 +78,21 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
     ui.Advancedfunction1->menuAction()->setVisible(false);
     auto* lowerCase = new LowerCaseValidator(this);
     channels_ = {{
-        {ui.CheckBox1, ui.Label1, ui.Edit1, ui.ComboBox1, ui.ComboBox5, ui.LabeledEdit1, ui.Edit5, ui.Edit13, 1},
-        {ui.CheckBox2, ui.Label2, ui.Edit2, ui.ComboBox2, ui.ComboBox6, ui.LabeledEdit2, ui.Edit6, ui.Edit14, 2},
-        {ui.CheckBox3, ui.Label3, ui.Edit3, ui.ComboBox3, ui.ComboBox7, ui.LabeledEdit3, ui.Edit7, ui.Edit15, 3},
-        {ui.CheckBox4, ui.Label4, ui.Edit4, ui.ComboBox4, ui.ComboBox8, ui.LabeledEdit4, ui.Edit8, ui.Edit16, 4},
+        {ui.CheckBox1, ui.Label1, ui.Edit1, ui.ComboBox1, ui.ComboBox5, ui.LabeledEdit1, ui.Edit5, ui.Edit13},
+        {ui.CheckBox2, ui.Label2, ui.Edit2, ui.ComboBox2, ui.ComboBox6, ui.LabeledEdit2, ui.Edit6, ui.Edit14},
+        {ui.CheckBox3, ui.Label3, ui.Edit3, ui.ComboBox3, ui.ComboBox7, ui.LabeledEdit3, ui.Edit7, ui.Edit15},
+        {ui.CheckBox4, ui.Label4, ui.Edit4, ui.ComboBox4, ui.ComboBox8, ui.LabeledEdit4, ui.Edit8, ui.Edit16},
     }};
     for (const ChannelControls& channel : channels_)
         channel.address->setValidator(lowerCase);
     refs_ = {{
-        {ui.CheckBox5, ui.Edit10, ui.ComboBox9, ui.LabeledEdit5, ui.Edit12, ui.Edit17, 8},
-        {ui.CheckBox6, ui.Edit11, ui.ComboBox10, ui.LabeledEdit6, ui.Edit18, ui.Edit19, 9},
-    }};
-    // In the order in which checkzoom_andredraw tests them; High precision last, as the
-    // capture density when no item is checked. Envelope mode reads every sample.
-    drawingModes_ = {{
-        {ui.SimplifiedModefastestdrawingbutlowprecision1, 2500, 2000, {2500, 5000, 10000},
-         QStringLiteral("Drawing Mode : Simplified Mode"), QColor(0x00, 0x80, 0x00), false},
-        {ui.FastMode1, 6500, 5000, {6500, 10000, 20000}, QStringLiteral("Drawing Mode : Fast Mode"),
-         QColor(0x00, 0x00, 0xFF), false},
-        {ui.EnvelopeMode1, 100000, 100000, {100000, 100000, 100000},
-         QStringLiteral("Drawing Mode : Envelope Mode"), QColor(0x80, 0x00, 0x80), true},
-        {ui.HighprecisionMode, 10000, 10000, {20000, 50000, 100000},
-         QStringLiteral("Drawing Mode : High precision Mode"), QColor(0xFF, 0x00, 0x00), false},
+        {ui.CheckBox5, ui.Edit10, ui.ComboBox9, ui.LabeledEdit5, ui.Edit12, ui.Edit17},
+        {ui.CheckBox6, ui.Edit11, ui.ComboBox10, ui.LabeledEdit6, ui.Edit18, ui.Edit19},
     }};
 
-    connect(ui.Chart1, &ScopeChart::beforeDrawSeries, this, &TForm1::Chart1BeforeDrawSeries);
-    connect(ui.Chart1, &QCustomPlot::mouseMove, this,
-            [this](QMouseEvent* event) { Chart1MouseMove(std::floor(event->position().x())); });
-    connect(ui.Chart1, &QCustomPlot::mouseDoubleClick, this, &TForm1::Chart1DblClick);
+    display_.SetSink(ui.Chart1);
+    takeChartView();
+    connectDisplayHandlers();
     connectChannelHandlers();
     connectCaptureHandlers();
     connectReferenceHandlers();
@@ -113,23 +102,18 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
     connectRecordingHandlers();
     connectAnalysisHandlers();
     connectTriggerHandlers();
-    connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
-            &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
-    connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);
-    connect(ui.HighprecisionMode, &QAction::triggered, this, &TForm1::HighprecisionModeClick);
-    connect(ui.EnvelopeMode1, &QAction::triggered, this, &TForm1::EnvelopeMode1Click);
-    connect(ui.SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
-    connect(ui.SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
-    connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
     connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);
     ui.Image1->installEventFilter(this);
+    // The controls show what the display holds.
+    for (int k = 1; k <= kChannelCount; ++k) showChannel(k);
+    for (int r = 1; r <= kReferenceCount; ++r) showReference(r);
+    showDrawingMode(display_.Mode());
+    showReadouts(~0u);
 
-    // Start-up. The new record already holds its start values: no port name, 625000 baud,
-    // 20000 points per trace, no mark, zeroed references. Captures tick at the density of the
-    // High precision mode.
-    session_.SetCaptureDensity(drawingModes_.back().capturePointCount);
+    // Start-up. The new record and display hold their start values: no port name, 625000 baud,
+    // 20000 points per trace, no mark, zeroed references, the High precision mode.
     setWindowTitle(QString::fromLatin1(kCaptionText));
     ui.Chart1->addPoint(5, 0, 0);
     ui.Chart1->addPoint(5, kNewestPosition, 0);
@@ -146,14 +130,11 @@ void TForm1::rememberValues() {
     remembered_.add(
         "Display", "DrawingMode",
         [this](const QString& stored) {
-            for (const DrawingMode& mode : drawingModes_)
-                if (mode.item->objectName() == stored) showDrawingMode(mode);
+            const std::array<QAction*, 4> items = modeItems();
+            for (std::size_t m = 0; m < items.size(); ++m)
+                if (items[m]->objectName() == stored) display_.ShowDrawingMode(static_cast<DrawingMode>(m));
         },
-        [this] {
-            for (const DrawingMode& mode : drawingModes_)
-                if (mode.item->isChecked()) return mode.item->objectName();
-            return QString();
-        });
+        [this] { return modeItems()[static_cast<std::size_t>(display_.Mode())]->objectName(); });
     remembered_.add(
         "Display", "WindowGeometry",
         [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
@@ -166,7 +147,13 @@ void TForm1::rememberValues() {
     }
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    display_.SetSink(nullptr);
+}
+
+ScopeChart& TForm1::chart() const {
+    return *ui_->Chart1;
+}
 
 void TForm1::Exit1Click() {
     close();
@@ -199,6 +186,7 @@ void TForm1::About1Click() {
 }
 
 void TForm1::SetEngineeringControlsVisible(bool visible) {
+    display_.SetEngineering(visible);
     for (const ChannelControls& channel : channels_) {
         channel.addressLabel->setVisible(visible);
         channel.address->setVisible(visible);
@@ -207,7 +195,7 @@ void TForm1::SetEngineeringControlsVisible(bool visible) {
 }
 
 void TForm1::ClearReferenceSourceNames() {
-    for (const RefControls& ref : refs_) ref.source->clear();
+    for (int r = 1; r <= kReferenceCount; ++r) display_.SetReferenceSource(r, QString());
 }
 
 void TForm1::FormClose(QCloseEvent* event) {

@@ -1,25 +1,26 @@
 #pragma once
 // The main window: the chart, four channel groups, two reference groups, the control panel,
-// the tool bar, the main menu, the descriptions of the file dialogs and the capture timer.
-// Mainframe.ui lays the controls out; this class wires and acts. Handlers carry the names of
-// the controls and events that raise them and are split by concern over the files of this
-// folder: Mainframe.cpp (construction, close), display.cpp (drawing, drawing modes, zoom,
-// cursor and mark readouts), channels.cpp (channel controls, quantity presets), capture.cpp
-// (RUN, STOP, the capture tick, Type Identify), linkhealth.cpp (the link's status bar and its
-// loss), references.cpp (the reference waveforms), files.cpp (waveform file save and load),
-// export.cpp (CSV and image exports), analysis.cpp (the measurements and spectrum windows and
-// what they read), trigger.cpp (the trigger controls and line). The values it remembers between runs are kept in the settings file through
+// the tool bar, the main menu and the descriptions of the file dialogs. Mainframe.ui lays the
+// controls out; this class binds them to the display model: a control's event writes a value
+// into the ScopeDisplay, a display signal updates the controls; no control is read as the truth
+// while the traces are drawn. Handlers carry the names of the controls and events that raise
+// them and are split by concern over the files of this folder: Mainframe.cpp (construction,
+// close, engineering mode), display.cpp (drawing modes, zoom, cursor and mark, the readouts),
+// channels.cpp (channel and reference controls), capture.cpp (RUN, STOP, the capture tick,
+// Type Identify), linkhealth.cpp (the link's status bar and its loss), files.cpp (waveform file
+// save and load), export.cpp (CSV and image exports), analysis.cpp (the measurements and
+// spectrum windows), recording.cpp (the recording switch), trigger.cpp (the trigger controls
+// and line). The values it remembers between runs are kept in the settings file through
 // remembered_.
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
-#include "Decimation.h"
 #include "Passwordform.h"
 #include "Prompts.h"
 #include "RememberedValues.h"
-#include "TraceSource.h"
+#include "ScopeChart.h"
+#include "ScopeDisplay.h"
 
-#include <QColor>
 #include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
@@ -28,17 +29,12 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <vector>
 #include <string>
 
 class QAction;
-class QCPRange;
 class QCPItemStraightLine;
 class QCheckBox;
 class QComboBox;
-class QCPPainter;
-class QImage;
 class QLabel;
 class QLineEdit;
 
@@ -53,10 +49,6 @@ class SpectrumForm;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
-// Seconds as the time readouts show them: up to 15 significant digits, the decimal separator of
-// the default locale.
-QString TimeText(double seconds);
-
 // The controls of one channel group, gathered once so that every handler family is written
 // once for channel k.
 struct ChannelControls {
@@ -68,7 +60,6 @@ struct ChannelControls {
     QLineEdit* gain;
     QLineEdit* data;
     QLineEdit* diff;
-    int series;  // chart series number of the trace
 };
 
 // The controls of one reference group.
@@ -79,38 +70,27 @@ struct RefControls {
     QLineEdit* gain;
     QLineEdit* data;
     QLineEdit* diff;
-    int series;
 };
 
-class TForm1 : public QMainWindow, public EngineeringModeHost, public TraceSource {
+class TForm1 : public QMainWindow, public EngineeringModeHost {
     Q_OBJECT
 public:
     // `prompts` shows every message box and file dialog; `session` runs the captures over the
-    // program's one link to the drive and holds the capture record. Both must outlive the window.
-    // `settingsIniPath` is the program's settings file: the base value dialog reads it, and the
-    // window restores its remembered values from it and writes them back when it closes (empty:
-    // no settings file).
-    TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIniPath = {},
+    // program's one link to the drive; `display` is what the window shows. All must outlive the
+    // window. `settingsIniPath` is the program's settings file: the base value dialog reads it,
+    // and the window restores its remembered values from it and writes them back when it
+    // closes (empty: no settings file).
+    TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display, std::string settingsIniPath = {},
            QWidget* parent = nullptr);
     ~TForm1() override;
 
     CaptureRecord& record() { return session_.record(); }
-    const CaptureRecord& record() const { return session_.record(); }
+    ScopeDisplay& display() { return display_; }
+    ScopeChart& chart() const;
 
-    // Shared display operations. None of them replots: the handler that calls them replots
-    // once at its end. In Envelope mode the traces are the envelope of the current view and
-    // pointCount is not used; the repaint after a change of the view redraws them.
-    void DrawWaveform(int series, std::int32_t pointCount, float scale, int channel);
-    void checkzoom_andredraw();
-    // Takes both reference scales from their Y-scale lists, then draws both references.
-    void DrawRef();
     // RUN's first step: shifts the view sideways, keeping its width, so that its right edge
     // shows position 99999. A view narrower than one sample is left as it is.
     void AlignViewToNewest();
-    // Writes the exact decimal text of value x the gain text of `gainField` into `readout`,
-    // always with "." as the point. The gain may use the user's decimal separator as well as
-    // "."; a gain text holding anything else counts as gain 1 and is left as typed.
-    void CountDataValue(std::int32_t value, QLineEdit* gainField, QLineEdit* readout);
 
     // Handlers.
     void Chart1BeforeDrawSeries();
@@ -165,27 +145,13 @@ public:
     void ChClick(int r, int c);
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
-    void RefYScaleBoxChange();
+    void RefYScaleBoxChange(int r);
     // Analysis menu: opens or raises the measurements and the spectrum window.
     void Measurements1Click();
     void Spectrum1Click();
-
-    // What the analysis windows read: traces 1..4 the channels, 5 and 6 Ref1 and Ref2, named
-    // after their quantity or source; the stretch from the mark to the cursor, else the view.
-    int traceCount() const override;
-    QString traceName(int t) const override;
-    bool traceShown(int t) const override;
-    double traceGain(int t) const override;
-    SampleRuns traceSamples(int t, PositionStretch stretch) const override;
-    PositionStretch analysisStretch() const override;
-    bool capturing() const override;
     // Trigger: any trigger control changed by the user; the choice is remembered in the
     // settings file.
     void TriggerControlChange();
-
-signals:
-    // The traces, their names, gains or visibility, the cursor, the mark or the view changed.
-    void traceViewChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -193,95 +159,45 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // A drawing mode: its menu item, the point counts it asks for and its Label21 text.
-    struct DrawingMode {
-        QAction* item;
-        std::int32_t menuPointCount;
-        std::int32_t capturePointCount;  // every capture tick
-        // Stopped state, by visible fraction r: r > 0.45, 0.3 <= r <= 0.45, r < 0.3.
-        std::array<std::int32_t, 3> stoppedPointCounts;
-        QString caption;  // Label21
-        QColor colour;
-        bool envelope;  // draws the envelope of the view instead of a stride
-    };
-
-    // Channel k (1..4) is shown when its box is ticked and its address is not empty.
-    bool channelShown(int k) const;
-    // Draws every shown channel with DrawPointCount and clears the series of the others.
-    void redrawShownChannels();
-    void chooseDrawingMode(const DrawingMode& mode);
-    // Marks the mode's menu item and shows its Label21 text; draws nothing.
-    void showDrawingMode(const DrawingMode& mode);
+    // The menu item of each drawing mode, in the order of DrawingMode.
+    std::array<QAction*, 4> modeItems() const;
     // Registers the values kept between runs (and so restores them).
     void rememberValues();
     // Asks through prompts_ (`ask` is its save or open question), starting from the file the
     // dialog chose last; a chosen name becomes the dialog's last one, in the settings file too.
     QString askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(const FileDialogSpec&));
-
     // Section of the settings file that keeps the file dialogs' last file names.
     static constexpr char kDialogsSection[] = "Dialogs";
-    // Draws both references with their scales of the last DrawRef.
-    void drawReferences();
-    // The chart's bottom-axis view in pixel columns.
-    ColumnView chartView() const;
-    // In Envelope mode: redraws the shown channels and the references when the view is not
-    // the one of their last full redraw.
-    void followViewWithEnvelope();
+    // The chart's bottom axis handed to the display.
+    void takeChartView();
 
-    // Chart series of the cursor line and the mark line.
-    static constexpr int kCursorSeries = 6;
-    static constexpr int kMarkSeries = 7;
-
-    // The readout controls of trace t, numbered as for LabeledEditChange.
-    static constexpr int kTraceCount = kChannelCount + kReferenceCount;
-    struct ReadoutRow {
-        QCheckBox* shown;
-        QLineEdit* gain;
-        QLineEdit* data;
-        QLineEdit* diff;
-    };
-    ReadoutRow readoutRow(int t) const;
-    // Trace t's gain text as every reader of it takes it: the user's decimal separator read as
-    // ".", so that readouts, measurements, exports, recordings and the trigger level agree.
-    std::string gainText(int t) const;
-    // Raw value of trace t under the cursor: a channel's at CursorSample, a reference's at
-    // CursorPosition, 0 for a reference outside the window. valueAtMark is its stored mark value.
-    std::int16_t valueAtCursor(int t) const;
-    std::int16_t& valueAtMark(int t);
-    // The "Data" and "△data" readouts of trace t.
-    void showValue(int t);
-    void showDifference(int t);
+    // What the window shows of the display: a channel's or reference's controls, the drawing
+    // mode, the readouts.
+    void showChannel(int k);
+    void showReference(int r);
+    void showDrawingMode(DrawingMode mode);
+    void showReadouts(std::uint32_t written);
     void connectChannelHandlers();
     void connectCaptureHandlers();
     void connectReferenceHandlers();
     void connectFileHandlers();
     void connectExportHandlers();
     void connectAnalysisHandlers();
-    // ChannelScale of channel k (1..4) from its Y-scale list.
-    void takeChannelScale(int k);
-    // After a load: clears the addresses, quantities and mark, ticks and redraws all four
-    // channels.
-    void resetForLoadedTraces();
+    void connectDisplayHandlers();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
     // The name of a file to write, through askFileName, asking before an existing file is
     // replaced; empty when cancelled. The waveform save and the exports share it.
     QString askFileToWrite(FileDialogSpec& dialog);
-    // Exports: the CSV export once its dialog is confirmed; the CSV column of trace t
-    // (numbered as for LabeledEditChange); the chart with its legend.
+    // Exports: the CSV export once its dialog is confirmed; the chart with its legend.
     void exportCsv(bool raw, bool markToCursor);
-    std::string traceColumnName(int t) const;
-    void paintChartImage(QCPPainter& painter);
     QImage chartImage();
-    QByteArray chartImageFile(const QString& suffix);
+    ScopeChart::Legend chartLegend() const;
     // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
     // mode commands and the readouts that follow the mouse. STOP stays enabled.
     void lockForCapture(bool locked);
     // The port named in COMSelectBox1.
     std::string chosenPortName() const;
-    // The addresses and enables of the channels for RUN; none, after telling the user, when a
-    // ticked channel's address is not four lowercase hexadecimal digits.
-    std::optional<CaptureSetup> captureSetupFromControls();
     // What the window shows of the session's reports.
     void showCaptureStarted();
     void showCaptureStopped();
@@ -292,8 +208,6 @@ private:
     void buildLinkStatus();
     void showLinkHealth();
     void showLinkLost(const QDateTime& lastByteAt);
-    // The gaps the decoder filled in the window, as grey bands on the chart.
-    void showGaps();
     // Recording: Record1 and RecordButton are one switch; on, it asks for the file, and the
     // session records while a capture runs (from the next RUN when none does).
     void Record1Click(bool on);
@@ -304,13 +218,10 @@ private:
     void showRecording();
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
-    // Trigger (trigger.cpp): the controls, their settings, the state label, the line at the
-    // trigger position, and the positions of the triggered captures saved to files.
+    // Trigger (trigger.cpp): the controls, the display's settings, the state label, the line at
+    // the trigger position, and the positions of the triggered captures saved to files.
     void connectTriggerHandlers();
-    TriggerSettings triggerSettingsFromControls() const;
-    void showTriggerSettings(const TriggerSettings& settings);
-    // RUN's trigger: the settings and the gain text of the source channel.
-    void takeTriggerSetup(CaptureSetup& setup) const;
+    void showTriggerSettings();
     // The trigger controls follow the capture lock; the level or the bit, by the condition.
     void showTriggerControls();
     void showTriggerState(TriggerPhase phase, double seconds);
@@ -324,15 +235,12 @@ private:
 
     Prompts& prompts_;
     CaptureSession& session_;
+    ScopeDisplay& display_;
     std::unique_ptr<Ui::TForm1> ui_;
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
-    std::array<DrawingMode, 4> drawingModes_{};
-    bool envelope_ = false;     // the chosen drawing mode draws envelopes
-    ColumnView envelopeView_{};  // the view of the last full envelope redraw
     // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
     std::array<QLabel*, 4> linkLabels_{};
-    std::vector<QCPRange> gapBands_;  // kept for its storage
     QLabel* recordLabel_ = nullptr;    // RecordLabel
     QString recordPath_;               // the recording's file; empty when the switch is off
     // Made when first opened; children of the window.

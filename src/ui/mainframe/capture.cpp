@@ -1,6 +1,6 @@
 // TForm1: the capture commands (RUN, STOP, Type Identify) and what the window shows of a
-// capture. The CaptureSession runs the link; these handlers read the controls, call it, and
-// draw what it reports.
+// capture beyond the traces, which the display draws. The CaptureSession runs the link; RUN
+// takes its channels and trigger from the display.
 
 #include "Mainframe.h"
 
@@ -11,7 +11,6 @@
 
 #include <QPalette>
 
-#include <optional>
 
 namespace altrix {
 
@@ -44,7 +43,7 @@ void TForm1::lockForCapture(bool locked) {
     ui.Button1->setEnabled(!locked);
     ui.BitBtn1->setEnabled(!locked);
     ui.Button2->setEnabled(true);
-    record().ReadoutEnabled = !locked;
+    display_.SetReadoutEnabled(!locked);
     for (QMenu* menu : {ui.File1, ui.DrawingMode1, ui.Refwaveform1})
         menu->menuAction()->setEnabled(!locked);
     ui.SpeedButton2->setEnabled(!locked);
@@ -55,54 +54,29 @@ std::string TForm1::chosenPortName() const {
     return ui_->COMSelectBox1->currentText().toStdString();
 }
 
-std::optional<CaptureSetup> TForm1::captureSetupFromControls() {
-    // A channel that is switched off asks the drive for the unused address.
-    CaptureSetup setup;
-    for (int k = 1; k <= kChannelCount; ++k) {
-        const ChannelControls& channel = channels_[k - 1];
-        setup.Enabled[k - 1] = channel.enable->isChecked();
-        const std::optional<std::uint16_t> address =
-            setup.Enabled[k - 1] ? ParseChannelAddress(channel.address->text().toStdString())
-                                 : kUnusedChannelAddress;
-        if (!address) {
-            prompts_.showMessage(QStringLiteral("Channel %1 memory address error").arg(k),
-                                 QStringLiteral("Please input 4 hexadecimal numbers"),
-                                 MessageIcon::Warning, MessageButtons::Ok);
-            return std::nullopt;
-        }
-        setup.Addresses[k - 1] = *address;
-    }
-    takeTriggerSetup(setup);
-    return setup;
-}
-
 void TForm1::Button1Click() {
-    // A RUN that does not start (a bad address, a port that does not open or answer) leaves
-    // the traces, the view and the readouts as they were.
-    if (const std::optional<CaptureSetup> setup = captureSetupFromControls())
-        session_.Start(chosenPortName(), *setup);
+    // A RUN that does not start (a bad address or trigger level, a port that does not open or
+    // answer) leaves the traces, the view and the readouts as they were.
+    const ScopeDisplay::RunSetup run = display_.CaptureSetupForRun();
+    if (run.BadChannel)
+        prompts_.showMessage(QStringLiteral("Channel %1 memory address error").arg(run.BadChannel),
+                             QStringLiteral("Please input 4 hexadecimal numbers"), MessageIcon::Warning,
+                             MessageButtons::Ok);
+    else if (run.BadTriggerLevel)
+        prompts_.showMessage(QStringLiteral("Trigger level error"),
+                             QStringLiteral("The trigger level \"%1\" is not a number: type a level such as 12.5 or -3.")
+                                 .arg(QString::fromStdString(display_.Trigger().Level)),
+                             MessageIcon::Warning, MessageButtons::Ok);
+    else
+        session_.Start(chosenPortName(), *run.Setup);
 }
 
 void TForm1::showCaptureStarted() {
-    Ui::TForm1& ui = *ui_;
-    ScopeChart& chart = *ui.Chart1;
-    chart.setBands({});
-    AlignViewToNewest();
+    // The display has moved the view and cleared the traces and readouts.
     setWindowTitle(QString::fromLatin1(kCaptionText));
-    for (const ChannelControls& channel : channels_) chart.clearSeries(channel.series);
-    chart.clearSeries(kCursorSeries);
-    chart.clearSeries(kMarkSeries);
-    ui.Edit9->clear();
-    ui.Label10->hide();
-    for (int k = 1; k <= kChannelCount; ++k) takeChannelScale(k);
-    ui.LabeledEdit9->clear();
-    for (const ChannelControls& channel : channels_) {
-        channel.data->clear();
-        channel.diff->clear();
-    }
-    for (const RefControls& ref : refs_) ref.diff->clear();
+    ui_->Label10->hide();
     lockForCapture(true);
-    chart.replot();
+    ui_->Chart1->replot();
 }
 
 void TForm1::Button2Click() {
@@ -110,7 +84,6 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::showCaptureStopped() {
-    redrawShownChannels();
     lockForCapture(false);
     // With RUN enabled again, this repaint recounts the points for the current view.
     ui_->Chart1->replot();
@@ -121,20 +94,10 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::showCaptureTick() {
-    const CaptureRecord& rec = record();
-    redrawShownChannels();
-    ui_->Chart1->replot();
-    // Every channel's newest value, shown or not.
-    const int newest = NewestSlot(rec.NextSample);
-    for (int k = 1; k <= kChannelCount; ++k) {
-        const ChannelControls& channel = channels_[k - 1];
-        CountDataValue(rec.ChannelTrace[k - 1][newest], channel.gain, channel.data);
-    }
-    if (rec.DataError) ui_->Label10->show();
+    // The display has drawn the tick's traces and readouts.
+    if (record().DataError) ui_->Label10->show();
     showLinkHealth();
-    if (rec.GapCount > 0) showGaps();
     showRecording();
-    emit traceViewChanged();
 }
 
 void TForm1::BitBtn1Click() {

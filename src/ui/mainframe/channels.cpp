@@ -1,42 +1,36 @@
-// TForm1: the channel controls (on/off box, address edit, Y-scale list) and the quantity
-// presets that fill a channel's address and gain.
+// TForm1: the channel controls (on/off box, address edit, quantity and Y-scale lists, gain) and
+// the reference controls (the "Save Ch" items, show items and switches, Y-scale lists, gains),
+// bound to the display: each event writes its value into the display, and each change the
+// display reports is shown in the controls.
 
 #include "Mainframe.h"
 
-#include "Presets.h"
-#include "Readout.h"
-#include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
+#include <QApplication>
 #include <QMouseEvent>
-
-#include <string_view>
+#include <QPalette>
 
 namespace altrix {
 
 namespace {
 
-QString Latin1Text(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+// Sets a control's value only when it differs, so that a change the display reports does not
+// come back to it as an event.
+void ShowText(QLineEdit& edit, const QString& text) {
+    if (edit.text() != text) edit.setText(text);
 }
 
-// The preset row chosen in a quantity list; none without a selection.
-const QuantityPreset* SelectedPreset(const QComboBox& quantity) {
-    const int i = quantity.currentIndex();
-    if (i < 0 || i >= static_cast<int>(kQuantityPresets.size())) return nullptr;
-    return &kQuantityPresets[static_cast<std::size_t>(i)];
+void ShowIndex(QComboBox& list, int index) {
+    if (list.currentIndex() != index) list.setCurrentIndex(index);
 }
 
-// Writes the chosen quantity's address into the address edit; no selection leaves it.
-void parameter_addr(const QComboBox& quantity, QLineEdit& address) {
-    if (const QuantityPreset* preset = SelectedPreset(quantity))
-        address.setText(Latin1Text(preset->Address));
-}
-
-// Writes the chosen quantity's gain into the gain edit, or "1" without a selection.
-void BasevalueToGain(const QComboBox& quantity, QLineEdit& gain) {
-    const QuantityPreset* preset = SelectedPreset(quantity);
-    gain.setText(Latin1Text(preset ? preset->Gain : kNoPresetGain));
+// An invalid gain keeps its text, shown in red, and counts as 1 until it is corrected.
+void ShowGain(QLineEdit& edit, const GainSetting& gain) {
+    ShowText(edit, gain.Typed);
+    QPalette palette = edit.palette();
+    palette.setColor(QPalette::Text, gain.Valid ? QApplication::palette(&edit).color(QPalette::Text) : QColor(Qt::red));
+    edit.setPalette(palette);
 }
 
 }  // namespace
@@ -49,9 +43,47 @@ void TForm1::connectChannelHandlers() {
         connect(channel.enable, &QCheckBox::toggled, this, [this, k] { CheckBoxClick(k); });
         connect(channel.quantity, &QComboBox::activated, this, [this, k] { QuantityBoxChange(k); });
         connect(channel.yScale, &QComboBox::activated, this, [this, k] { YScaleBoxChange(k); });
+        connect(channel.gain, &QLineEdit::textChanged, this, [this, k] { LabeledEditChange(k); });
     }
-    for (int t = 1; t <= kTraceCount; ++t)
-        connect(readoutRow(t).gain, &QLineEdit::textChanged, this, [this, t] { LabeledEditChange(t); });
+}
+
+void TForm1::connectReferenceHandlers() {
+    const Ui::TForm1& ui = *ui_;
+    const std::array<std::array<QAction*, kChannelCount>, kReferenceCount> saveItems{{
+        {ui.Ch11, ui.Ch21, ui.Ch31, ui.Ch41},
+        {ui.Ch12, ui.Ch22, ui.Ch32, ui.Ch42},
+    }};
+    const std::array<QAction*, kReferenceCount> showItems{ui.ShowRef1, ui.ShowRef2};
+    for (int r = 1; r <= kReferenceCount; ++r) {
+        const RefControls& ref = refs_[r - 1];
+        for (int c = 1; c <= kChannelCount; ++c)
+            connect(saveItems[r - 1][c - 1], &QAction::triggered, this, [this, r, c] { ChClick(r, c); });
+        connect(showItems[r - 1], &QAction::triggered, this, [this, r] { ShowRefClick(r); });
+        connect(ref.show, &QCheckBox::toggled, this, [this, r] { RefCheckBoxClick(r); });
+        connect(ref.yScale, &QComboBox::activated, this, [this, r] { RefYScaleBoxChange(r); });
+        connect(ref.gain, &QLineEdit::textChanged, this, [this, r] { LabeledEditChange(kChannelCount + r); });
+        connect(ref.source, &QLineEdit::textChanged, this,
+                [this, r] { display_.SetReferenceSource(r, refs_[r - 1].source->text()); });
+    }
+}
+
+void TForm1::showChannel(int k) {
+    const ChannelControls& channel = channels_[k - 1];
+    const ChannelSetting& shown = display_.Channel(k);
+    ShowText(*channel.address, shown.Address);
+    ShowIndex(*channel.quantity, shown.Quantity);
+    ShowIndex(*channel.yScale, shown.YScale);
+    ShowGain(*channel.gain, shown.Gain);
+    channel.enable->setChecked(shown.Enabled);
+}
+
+void TForm1::showReference(int r) {
+    const RefControls& ref = refs_[r - 1];
+    const ReferenceSetting& shown = display_.Reference(r);
+    ShowText(*ref.source, shown.Source);
+    ShowIndex(*ref.yScale, shown.YScale);
+    ShowGain(*ref.gain, shown.Gain);
+    ref.show->setChecked(shown.Shown);
 }
 
 int TForm1::clickedAddressEdit(const QObject* watched, const QEvent& event) const {
@@ -72,52 +104,46 @@ int TForm1::clickedAddressEdit(const QObject* watched, const QEvent& event) cons
 }
 
 void TForm1::EditChange(int k) {
-    const ChannelControls& channel = channels_[k - 1];
-    // The box raises CheckBoxClick only when its state changes: typing further characters
-    // into a non-empty address redraws nothing.
-    channel.enable->setChecked(!channel.address->text().isEmpty());
+    display_.SetChannelAddress(k, channels_[k - 1].address->text());
 }
 
 void TForm1::EditClick(int k) {
-    const ChannelControls& channel = channels_[k - 1];
-    channel.address->selectAll();
-    // While an address is typed the list names no quantity.
-    channel.quantity->setCurrentIndex(-1);
+    channels_[k - 1].address->selectAll();
+    display_.ClearQuantity(k);
 }
 
 void TForm1::CheckBoxClick(int k) {
-    const ChannelControls& channel = channels_[k - 1];
-    ScopeChart& chart = *ui_->Chart1;
-    // The address is not looked at: a ticked channel without one is drawn until the next
-    // multi-channel redraw clears it.
-    if (channel.enable->isChecked())
-        DrawWaveform(channel.series, record().DrawPointCount, record().ChannelScale[k - 1], k);
-    else
-        chart.clearSeries(channel.series);
-    // Queued, so that commands ticking several boxes repaint once.
-    chart.replot(QCustomPlot::rpQueuedReplot);
-}
-
-void TForm1::takeChannelScale(int k) {
-    record().ChannelScale[k - 1] = YScaleGain(channels_[k - 1].yScale->currentText().toStdString());
+    display_.SetChannelEnabled(k, channels_[k - 1].enable->isChecked());
 }
 
 void TForm1::YScaleBoxChange(int k) {
-    CaptureRecord& rec = record();
-    const ChannelControls& channel = channels_[k - 1];
-    takeChannelScale(k);
-    // During a capture the next tick draws with the new factor.
-    if (session_.IsRunning() || !channelShown(k)) return;
-    DrawWaveform(channel.series, rec.DrawPointCount, rec.ChannelScale[k - 1], k);
-    ui_->Chart1->replot(QCustomPlot::rpQueuedReplot);
+    display_.SetChannelYScale(k, channels_[k - 1].yScale->currentIndex());
 }
 
 void TForm1::QuantityBoxChange(int k) {
-    const ChannelControls& channel = channels_[k - 1];
-    // A new address ticks the box through EditChange, which draws the channel; a new gain
-    // recomputes the channel's readouts through LabeledEditChange.
-    parameter_addr(*channel.quantity, *channel.address);
-    BasevalueToGain(*channel.quantity, *channel.gain);
+    display_.ChooseQuantity(k, channels_[k - 1].quantity->currentIndex());
+}
+
+void TForm1::LabeledEditChange(int t) {
+    const bool channel = t <= kChannelCount;
+    display_.SetGain(t, (channel ? channels_[t - 1].gain : refs_[t - kChannelCount - 1].gain)->text());
+}
+
+void TForm1::ChClick(int r, int c) {
+    display_.SaveChannelToReference(r, c);
+}
+
+void TForm1::ShowRefClick(int r) {
+    // The item's own mark toggles by itself and may disagree with the switch.
+    display_.SetReferenceShown(r, !display_.Reference(r).Shown);
+}
+
+void TForm1::RefCheckBoxClick(int r) {
+    display_.SetReferenceShown(r, refs_[r - 1].show->isChecked());
+}
+
+void TForm1::RefYScaleBoxChange(int r) {
+    display_.SetReferenceYScale(r, refs_[r - 1].yScale->currentIndex());
 }
 
 }  // namespace altrix

@@ -131,30 +131,7 @@ void TForm1::Loadwaveformfile1Click() {
     }
     showFileName(fileName);
     recallTriggerOfFile(fileName);
-    resetForLoadedTraces();
-}
-
-void TForm1::resetForLoadedTraces() {
-    CaptureRecord& rec = record();
-    // A file holds no gaps.
-    rec.GapCount = 0;
-    ui_->Chart1->setBands({});
-    for (int k = 1; k <= kChannelCount; ++k) takeChannelScale(k);
-    rec.ReadoutEnabled = true;
-    // The file names no addresses. The space is none either, but it ticks each channel's box
-    // through its change handler, so RUN asks for an address until one is chosen or typed.
-    for (const ChannelControls& channel : channels_) channel.address->setText(QStringLiteral(" "));
-    for (const ChannelControls& channel : channels_) channel.quantity->setCurrentIndex(-1);
-    for (const ChannelControls& channel : channels_) channel.enable->setChecked(true);
-    for (const ChannelControls& channel : channels_) channel.diff->clear();
-    for (const RefControls& ref : refs_) ref.diff->clear();
-    rec.MarkPosition = kNoMark;
-    ScopeChart& chart = *ui_->Chart1;
-    chart.clearSeries(kMarkSeries);
-    // Every channel is shown now: ticked, with a non-empty address.
-    redrawShownChannels();
-    chart.replot(QCustomPlot::rpQueuedReplot);
-    emit traceViewChanged();
+    display_.ShowLoadedTraces();
 }
 
 }  // namespace altrix

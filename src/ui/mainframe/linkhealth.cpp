@@ -32,22 +32,6 @@ void TForm1::buildLinkStatus() {
     connect(ui_->AutoReconnect1, &QAction::toggled, &session_, &CaptureSession::SetAutoReconnect);
 }
 
-void TForm1::showGaps() {
-    const CaptureRecord& rec = record();
-    // The gaps the decoder filled, newest last, as window positions; older ones have left it.
-    const std::uint64_t kept = std::min<std::uint64_t>(rec.GapCount, kGapRingSize);
-    gapBands_.clear();
-    for (std::uint64_t n = rec.GapCount - kept; n < rec.GapCount; ++n) {
-        const TraceGap& gap = rec.Gaps[n % kGapRingSize];
-        int first = gap.FirstSlot - rec.NextSample + kWindowPositions;
-        if (first < 0) first += kTraceSlots;
-        const int last = first + gap.Sets - 1;
-        if (gap.Sets > 0 && last >= 0 && first <= kNewestPosition)
-            gapBands_.emplace_back(std::max(first, 0), std::min(last, kNewestPosition));
-    }
-    ui_->Chart1->setBands(gapBands_);
-}
-
 void TForm1::showLinkHealth() {
     const LinkHealth& health = session_.Health();
     const QLocale locale;

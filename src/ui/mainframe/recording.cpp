@@ -47,10 +47,7 @@ void TForm1::Record1Click(bool on) {
 
 void TForm1::startRecording() {
     if (recordPath_.isEmpty()) return;
-    std::vector<CsvColumn> columns;
-    for (int k = 1; k <= kChannelCount; ++k)
-        columns.push_back({traceColumnName(k), gainText(k)});
-    const std::string problem = session_.StartRecording(NativePath(recordPath_), columns);
+    const std::string problem = session_.StartRecording(NativePath(recordPath_), display_.ChannelColumns());
     if (!problem.empty()) {
         const QString path = recordPath_;
         recordPath_.clear();

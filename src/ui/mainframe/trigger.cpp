@@ -1,4 +1,5 @@
-// TForm1: the trigger controls of the tool bar, remembered in the settings file and handed to
+// TForm1: the trigger controls of the tool bar, bound to the display's trigger settings,
+// remembered in the settings file and handed to
 // each RUN; the trigger's state; the line at the trigger position, which a file saved from a
 // triggered capture takes along for as long as the program runs.
 
@@ -8,9 +9,11 @@
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
 
 namespace altrix {
 
@@ -41,10 +44,12 @@ void TForm1::connectTriggerHandlers() {
     triggerLine_->setSelectable(false);
     triggerLine_->setVisible(false);
 
-    showTriggerSettings(ReadTriggerSettings(session_.SettingsIniPath()));
+    connect(&display_, &ScopeDisplay::triggerChanged, this, &TForm1::showTriggerSettings);
+    display_.SetTrigger(ReadTriggerSettings(session_.SettingsIniPath()));
+    showTriggerSettings();
     for (QComboBox* box : {ui.TriggerModeBox, ui.TriggerSourceBox, ui.TriggerSlopeBox})
         connect(box, &QComboBox::activated, this, &TForm1::TriggerControlChange);
-    connect(ui.TriggerLevelEdit, &QLineEdit::editingFinished, this, &TForm1::TriggerControlChange);
+    connect(ui.TriggerLevelEdit, &QLineEdit::textEdited, this, &TForm1::TriggerControlChange);
     for (QSpinBox* box : {ui.TriggerBitBox, ui.PreTriggerBox})
         connect(box, &QSpinBox::valueChanged, this, &TForm1::TriggerControlChange);
     connect(&session_, &CaptureSession::started, this, &TForm1::showTriggerControls);
@@ -53,7 +58,7 @@ void TForm1::connectTriggerHandlers() {
     connect(&session_, &CaptureSession::triggerMoved, this, &TForm1::showTriggerPosition);
 }
 
-TriggerSettings TForm1::triggerSettingsFromControls() const {
+void TForm1::TriggerControlChange() {
     const Ui::TForm1& ui = *ui_;
     TriggerSettings settings;
     settings.Mode = static_cast<TriggerMode>(ui.TriggerModeBox->currentIndex());
@@ -62,28 +67,31 @@ TriggerSettings TForm1::triggerSettingsFromControls() const {
     settings.Level = ui.TriggerLevelEdit->text().replace(QLatin1Char(','), QLatin1Char('.')).toStdString();
     settings.Bit = ui.TriggerBitBox->value();
     settings.PreTriggerPercent = ui.PreTriggerBox->value();
-    return settings;
+    if (settings == display_.Trigger()) return;
+    display_.SetTrigger(settings);
+    WriteTriggerSettings(session_.SettingsIniPath(), settings);
 }
 
-void TForm1::showTriggerSettings(const TriggerSettings& settings) {
+void TForm1::showTriggerSettings() {
     Ui::TForm1& ui = *ui_;
+    const TriggerSettings& settings = display_.Trigger();
     ui.TriggerModeBox->setCurrentIndex(static_cast<int>(settings.Mode));
     ui.TriggerSourceBox->setCurrentIndex(settings.Source - 1);
     ui.TriggerSlopeBox->setCurrentIndex(static_cast<int>(settings.Condition));
-    ui.TriggerLevelEdit->setText(QString::fromStdString(settings.Level));
+    const QString level = QString::fromStdString(settings.Level);
+    if (ui.TriggerLevelEdit->text().replace(QLatin1Char(','), QLatin1Char('.')) != level)
+        ui.TriggerLevelEdit->setText(level);
+    // A level that is no number stays as it is, shown red, and keeps RUN from starting.
+    QPalette palette = ui.TriggerLevelEdit->palette();
+    palette.setColor(QPalette::Text, display_.TriggerLevelValid()
+                                         ? QApplication::palette(ui.TriggerLevelEdit).color(QPalette::Text)
+                                         : QColor(Qt::red));
+    ui.TriggerLevelEdit->setPalette(palette);
+    // The boxes report the user's changes only.
+    const QSignalBlocker bitBlocker(ui.TriggerBitBox), preTriggerBlocker(ui.PreTriggerBox);
     ui.TriggerBitBox->setValue(settings.Bit);
     ui.PreTriggerBox->setValue(settings.PreTriggerPercent);
     showTriggerControls();
-}
-
-void TForm1::TriggerControlChange() {
-    showTriggerControls();
-    WriteTriggerSettings(session_.SettingsIniPath(), triggerSettingsFromControls());
-}
-
-void TForm1::takeTriggerSetup(CaptureSetup& setup) const {
-    setup.Trigger = triggerSettingsFromControls();
-    setup.TriggerGain = gainText(setup.Trigger.Source);
 }
 
 void TForm1::showTriggerControls() {

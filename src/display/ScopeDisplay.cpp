@@ -1,0 +1,548 @@
+#include "ScopeDisplay.h"
+
+#include "CaptureSession.h"
+#include "CsvExport.h"
+#include "Presets.h"
+#include "Readout.h"
+#include "ScopeProtocol.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace altrix {
+
+namespace {
+
+// In the order of DrawingMode.
+constexpr std::array<DensityRule, 4> kDensityRules{{
+    {2500, 2000, {2500, 5000, 10000}, false},
+    {6500, 5000, {6500, 10000, 20000}, false},
+    {100000, 100000, {100000, 100000, 100000}, true},
+    {10000, 10000, {20000, 50000, 100000}, false},
+}};
+
+std::string_view YScaleText(int row) {
+    return row >= 0 && row < static_cast<int>(kYScaleTexts.size()) ? kYScaleTexts[static_cast<std::size_t>(row)]
+                                                                     : std::string_view();
+}
+
+const QuantityPreset* PresetAt(int row) {
+    return row >= 0 && row < static_cast<int>(kQuantityPresets.size()) ? &kQuantityPresets[static_cast<std::size_t>(row)]
+                                                                         : nullptr;
+}
+
+QString Latin1Text(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString QuantityText(int row) {
+    const QuantityPreset* preset = PresetAt(row);
+    return preset ? Latin1Text(preset->ItemText) : QString();
+}
+
+// The gain text as the core reads it: where the user's decimal separator is not ".", it stands
+// for "." (which stays valid too, as the presets write it).
+GainSetting GainOf(const QString& typed) {
+    QString text = typed;
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String(".")) text.replace(point, QLatin1String("."));
+    GainSetting gain{typed, text.toStdString(), false};
+    gain.Valid = IsValidGain(gain.Text);
+    return gain;
+}
+
+}  // namespace
+
+// The default locale is the user's unless a test sets another.
+QString TimeText(double seconds) {
+    return QString::fromStdString(FormatSeconds(seconds, '.')).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+const DensityRule& DensityOf(DrawingMode mode) {
+    return kDensityRules[static_cast<std::size_t>(mode)];
+}
+
+ScopeDisplay::ScopeDisplay(CaptureSession& session, QObject* parent)
+    : QObject(parent), session_(session), source_(std::make_unique<CaptureWindowSource>(session)) {
+    // The display follows the capture before any view of it does.
+    connect(&session_, &CaptureSession::started, this, &ScopeDisplay::ShowCaptureStarted);
+    connect(&session_, &CaptureSession::stopped, this, &ScopeDisplay::ShowCaptureStopped);
+    connect(&session_, &CaptureSession::ticked, this, &ScopeDisplay::ShowCaptureTick);
+}
+
+ScopeDisplay::~ScopeDisplay() = default;
+
+const GainSetting& ScopeDisplay::Gain(int t) const {
+    return t <= kChannelCount ? channels_[t - 1].Gain : refs_[t - kChannelCount - 1].Gain;
+}
+
+bool ScopeDisplay::TriggerLevelValid() const {
+    const bool levelUsed = trigger_.Condition != TriggerCondition::BitSet && trigger_.Condition != TriggerCondition::BitCleared;
+    return !levelUsed || IsTriggerLevel(trigger_.Level);
+}
+
+bool ScopeDisplay::ChannelShown(int k) const {
+    const ChannelSetting& channel = channels_[k - 1];
+    return channel.Enabled && !channel.Address.isEmpty();
+}
+
+bool ScopeDisplay::readoutShown(int t) const {
+    return t <= kChannelCount ? channels_[t - 1].Enabled : refs_[t - kChannelCount - 1].Shown;
+}
+
+bool ScopeDisplay::TraceShown(int t) const {
+    return t <= kChannelCount ? ChannelShown(t) : refs_[t - kChannelCount - 1].Shown;
+}
+
+QString ScopeDisplay::TraceName(int t) const {
+    if (t <= kChannelCount) {
+        const QString quantity = QuantityText(channels_[t - 1].Quantity);
+        return quantity.isEmpty() ? QStringLiteral("Channel %1").arg(t) : quantity;
+    }
+    const int r = t - kChannelCount;
+    const QString& source = refs_[r - 1].Source;
+    return source.isEmpty() ? QStringLiteral("Ref %1").arg(r) : source;
+}
+
+std::string ScopeDisplay::ColumnName(int t) const {
+    if (t <= kChannelCount) {
+        const ChannelSetting& channel = channels_[t - 1];
+        return ChannelColumnName(t, QuantityText(channel.Quantity).toStdString(), channel.Address.toStdString());
+    }
+    return ReferenceColumnName(t - kChannelCount, refs_[t - kChannelCount - 1].Source.toStdString());
+}
+
+double ScopeDisplay::GainFactorOf(int t) const {
+    return GainFactor(Gain(t).Text);
+}
+
+std::vector<CsvColumn> ScopeDisplay::ChannelColumns() const {
+    std::vector<CsvColumn> columns;
+    for (int k = 1; k <= kChannelCount; ++k) columns.push_back({ColumnName(k), Gain(k).Text});
+    return columns;
+}
+
+void ScopeDisplay::repaint(bool queued) {
+    if (sink_) sink_->redraw(queued);
+}
+
+void ScopeDisplay::clearSeries(int series) {
+    if (sink_) sink_->refill(series);
+}
+
+void ScopeDisplay::drawVerticalLine(int series, std::int32_t position) {
+    if (!sink_) return;
+    // From -32768 to 32767 at the position, a point mark at each end.
+    SeriesPoints& points = sink_->refill(series);
+    points.add(position, 32767);
+    points.add(position, -32768);
+}
+
+void ScopeDisplay::SetChannelEnabled(int k, bool on) {
+    ChannelSetting& channel = channels_[k - 1];
+    if (channel.Enabled == on) return;
+    channel.Enabled = on;
+    // The address is not looked at: a channel enabled without one is drawn until the next
+    // multi-channel redraw clears it.
+    if (on)
+        DrawWaveform(k, view_.DrawPointCount, view_.ChannelScale[k - 1], k);
+    else
+        clearSeries(k);
+    // Queued, so that commands enabling several channels repaint once.
+    repaint(true);
+    emit channelChanged(k);
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::SetChannelAddress(int k, const QString& address) {
+    ChannelSetting& channel = channels_[k - 1];
+    if (channel.Address == address) return;
+    channel.Address = address;
+    emit channelChanged(k);
+    emit traceViewChanged();
+    // Typing further characters into a non-empty address redraws nothing.
+    SetChannelEnabled(k, !address.isEmpty());
+}
+
+void ScopeDisplay::ChooseQuantity(int k, int row) {
+    channels_[k - 1].Quantity = row;
+    emit channelChanged(k);
+    emit traceViewChanged();
+    const QuantityPreset* preset = PresetAt(row);
+    if (preset) SetChannelAddress(k, Latin1Text(preset->Address));
+    SetGain(k, Latin1Text(preset ? preset->Gain : kNoPresetGain));
+}
+
+void ScopeDisplay::ClearQuantity(int k) {
+    if (channels_[k - 1].Quantity == -1) return;
+    channels_[k - 1].Quantity = -1;
+    emit channelChanged(k);
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::SetChannelYScale(int k, int row) {
+    channels_[k - 1].YScale = row;
+    view_.ChannelScale[k - 1] = YScaleGain(YScaleText(row));
+    emit channelChanged(k);
+    // During a capture the next tick draws with the new factor.
+    if (session_.IsRunning() || !ChannelShown(k)) return;
+    DrawWaveform(k, view_.DrawPointCount, view_.ChannelScale[k - 1], k);
+    repaint(true);
+}
+
+void ScopeDisplay::SetGain(int t, const QString& typed) {
+    if (Gain(t).Typed == typed) return;
+    GainSetting& gain = t <= kChannelCount ? channels_[t - 1].Gain : refs_[t - kChannelCount - 1].Gain;
+    gain = GainOf(typed);
+    // The readouts follow every gain, whether or not the trace is shown or a capture runs.
+    if (!IsWindowPosition(view_.CursorPosition)) {
+        setReadout(DataReadout(t), QStringLiteral("N/A"));
+    } else {
+        showValue(t);
+        if (view_.MarkPosition != kNoMark) showDifference(t);
+    }
+    if (t <= kChannelCount)
+        emit channelChanged(t);
+    else
+        emit referenceChanged(t - kChannelCount);
+    emitReadouts();
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::SetReferenceShown(int r, bool shown) {
+    ReferenceSetting& ref = refs_[r - 1];
+    if (ref.Shown == shown) return;
+    ref.Shown = shown;
+    if (shown)
+        DrawRef();
+    else
+        clearSeries(SeriesOfTrace(kChannelCount + r));
+    repaint(true);
+    emit referenceChanged(r);
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::SetReferenceSource(int r, const QString& source) {
+    if (refs_[r - 1].Source == source) return;
+    refs_[r - 1].Source = source;
+    emit referenceChanged(r);
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::SetReferenceYScale(int r, int row) {
+    refs_[r - 1].YScale = row;
+    emit referenceChanged(r);
+    // DrawRef rescales both references; during a capture the new scale waits for the next one.
+    if (session_.IsRunning()) return;
+    DrawRef();
+    repaint(true);
+}
+
+void ScopeDisplay::SaveChannelToReference(int r, int c) {
+    const WindowSamples window = source_->samples(c);
+    ReferenceSamples& trace = session_.record().ReferenceTrace[r - 1];
+    for (int x = 0; x < kWindowPositions; ++x) trace[x] = window[x];
+    const ChannelSetting& channel = channels_[c - 1];
+    ReferenceSetting& ref = refs_[r - 1];
+    // In engineering mode the address names the source, otherwise the chosen quantity, or
+    // nothing without one.
+    ref.Source = engineering_ ? channel.Address : QuantityText(channel.Quantity);
+    ref.YScale = channel.YScale;
+    emit referenceChanged(r);
+    SetGain(kChannelCount + r, channel.Gain.Typed);
+    view_.MarkRefValues[r - 1] = view_.MarkValues[c - 1];
+    // Showing it draws it; a reference already shown is redrawn with its new samples.
+    if (ref.Shown) {
+        DrawRef();
+        repaint(true);
+    } else {
+        SetReferenceShown(r, true);
+    }
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::SetTrigger(const TriggerSettings& settings) {
+    if (trigger_ == settings) return;
+    trigger_ = settings;
+    emit triggerChanged();
+}
+
+void ScopeDisplay::ShowDrawingMode(DrawingMode mode) {
+    mode_ = mode;
+    emit drawingModeChanged(mode);
+}
+
+void ScopeDisplay::ChooseDrawingMode(DrawingMode mode) {
+    view_.ReadoutEnabled = false;
+    view_.DrawPointCount = DensityOf(mode).MenuPointCount;
+    mode_ = mode;
+    RedrawShownChannels();
+    DrawRef();
+    envelopeColumns_ = columns_;
+    emit drawingModeChanged(mode);
+    view_.ReadoutEnabled = true;
+    // The repaint recounts the points for the current view.
+    repaint(false);
+}
+
+void ScopeDisplay::SetView(const ColumnView& columns, double lower, double upper) {
+    columns_ = columns;
+    viewLower_ = lower;
+    viewUpper_ = upper;
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
+    if (!sink_) return;
+    const WindowSamples window = source_->samples(channel);
+    SeriesPoints& points = sink_->refill(series);
+    const auto append = [&points](double x, double y) { points.add(x, y); };
+    if (DensityOf(mode_).Envelope)
+        EnvelopePoints(window, columns_, scale, append);
+    else
+        PickChannelPoints(window, pointCount, scale, append);
+}
+
+void ScopeDisplay::RedrawShownChannels() {
+    for (int k = 1; k <= kChannelCount; ++k) {
+        if (ChannelShown(k))
+            DrawWaveform(k, view_.DrawPointCount, view_.ChannelScale[k - 1], k);
+        else
+            clearSeries(k);
+    }
+}
+
+void ScopeDisplay::DrawRef() {
+    for (int r = 1; r <= kReferenceCount; ++r) view_.RefScale[r - 1] = YScaleGain(YScaleText(refs_[r - 1].YScale));
+    drawReferences();
+}
+
+void ScopeDisplay::drawReferences() {
+    if (!sink_) return;
+    for (int r = 1; r <= kReferenceCount; ++r) {
+        const int t = kChannelCount + r;
+        SeriesPoints& points = sink_->refill(SeriesOfTrace(t));
+        const auto append = [&points](double x, double y) { points.add(x, y); };
+        const WindowSamples window = source_->samples(t);
+        const bool shown = refs_[r - 1].Shown;
+        // A hidden reference keeps its closing point in every mode.
+        if (DensityOf(mode_).Envelope && shown)
+            EnvelopePoints(window, columns_, view_.RefScale[r - 1], append);
+        else
+            PickReferencePoints(window, view_.DrawPointCount, view_.RefScale[r - 1], shown, append);
+    }
+}
+
+void ScopeDisplay::followViewWithEnvelope() {
+    if (columns_ == envelopeColumns_) return;
+    RedrawShownChannels();
+    drawReferences();
+    envelopeColumns_ = columns_;
+}
+
+void ScopeDisplay::checkzoomAndRedraw() {
+    // Whole positions at the view's edges; the visible fraction is kept as a 32-bit float, so
+    // the row limits are the widths 45000 and 30000 exactly.
+    const double right = std::trunc(columns_.right);
+    const double left = std::trunc(columns_.left);
+    const float r = static_cast<float>(static_cast<long double>(right - left) * (1.0L / kNewestPosition));
+    const int row = r > 0.45L ? 0 : r >= 0.3L ? 1 : 2;
+    const std::int32_t previous = view_.DrawPointCount;
+    view_.DrawPointCount = DensityOf(mode_).StoppedPointCounts[static_cast<std::size_t>(row)];
+    // An envelope follows every change of the view. Otherwise the references keep the density
+    // of their last DrawRef.
+    if (DensityOf(mode_).Envelope)
+        followViewWithEnvelope();
+    else if (view_.DrawPointCount != previous)
+        RedrawShownChannels();
+}
+
+void ScopeDisplay::BeforeDrawSeries() {
+    // A capture keeps its own density, but an envelope follows the view in a capture too.
+    if (!session_.IsRunning())
+        checkzoomAndRedraw();
+    else if (DensityOf(mode_).Envelope)
+        followViewWithEnvelope();
+}
+
+std::int16_t ScopeDisplay::valueAtCursor(int t) const {
+    // A channel keeps the value of its last slot inside the window; a reference reads 0
+    // outside it.
+    if (t <= kChannelCount) return session_.ShownTrace(t)[view_.CursorSample];
+    if (!IsWindowPosition(view_.CursorPosition)) return 0;
+    return source_->samples(t)[view_.CursorPosition];
+}
+
+std::int16_t& ScopeDisplay::valueAtMark(int t) {
+    return t <= kChannelCount ? view_.MarkValues[t - 1] : view_.MarkRefValues[t - kChannelCount - 1];
+}
+
+void ScopeDisplay::showValue(int t) {
+    setReadout(DataReadout(t), QString::fromStdString(CountDataValue(valueAtCursor(t), Gain(t).Text).Text));
+}
+
+void ScopeDisplay::showDifference(int t) {
+    // Formed in 32 bits: -65535..65535.
+    setReadout(DiffReadout(t),
+               QString::fromStdString(CountDataValue(std::int32_t{valueAtCursor(t)} - valueAtMark(t), Gain(t).Text).Text));
+}
+
+void ScopeDisplay::setReadout(int n, const QString& text) {
+    readouts_[static_cast<std::size_t>(n)] = text;
+    touched_ |= 1u << n;
+}
+
+void ScopeDisplay::emitReadouts() {
+    const std::uint32_t touched = std::exchange(touched_, 0);
+    emit readoutsChanged(touched);
+}
+
+void ScopeDisplay::MoveCursor(std::int32_t position) {
+    view_.CursorPosition = position;
+    const bool inWindow = IsWindowPosition(position);
+    setReadout(kTimeReadout, inWindow ? TimeText(PositionSeconds(position)) : QStringLiteral("Over range"));
+    // During a capture or a drawing-mode redraw only the time follows the mouse.
+    if (!view_.ReadoutEnabled) {
+        emitReadouts();
+        return;
+    }
+    drawVerticalLine(kCursorSeries, position);
+    if (!inWindow) {
+        // CursorSample, the difference readouts and the time difference keep their contents.
+        for (int t = 1; t <= kTraceCount; ++t) setReadout(DataReadout(t), QStringLiteral("N/A"));
+    } else {
+        view_.CursorSample = SlotOfPosition(session_.ShownNextSample(), position);
+        for (int t = 1; t <= kTraceCount; ++t)
+            if (readoutShown(t)) showValue(t);
+        if (view_.MarkPosition != kNoMark) {
+            const std::int64_t steps = std::int64_t{position} - view_.MarkPosition;
+            setReadout(kMarkTimeReadout, TimeText(static_cast<double>(steps) * kSamplePeriodSeconds));
+            for (int t = 1; t <= kTraceCount; ++t)
+                if (readoutShown(t)) showDifference(t);
+        }
+    }
+    repaint(true);
+    emitReadouts();
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::SetMark() {
+    clearSeries(kMarkSeries);
+    // No mark can be set during a capture or a drawing-mode redraw. The position is the one of
+    // the last cursor move; outside the window the channels keep the values of the last
+    // in-window position and the references read 0.
+    if (view_.ReadoutEnabled) {
+        drawVerticalLine(kMarkSeries, view_.CursorPosition);
+        view_.MarkPosition = view_.CursorPosition;
+        for (int t = 1; t <= kTraceCount; ++t) valueAtMark(t) = valueAtCursor(t);
+    }
+    repaint(true);
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::takeChannelScales() {
+    for (int k = 1; k <= kChannelCount; ++k) view_.ChannelScale[k - 1] = YScaleGain(YScaleText(channels_[k - 1].YScale));
+}
+
+ScopeDisplay::RunSetup ScopeDisplay::CaptureSetupForRun() const {
+    // A channel that is switched off asks the drive for the unused address.
+    CaptureSetup setup;
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const ChannelSetting& channel = channels_[k - 1];
+        setup.Enabled[k - 1] = channel.Enabled;
+        const std::optional<std::uint16_t> address =
+            channel.Enabled ? ParseChannelAddress(channel.Address.toStdString()) : kUnusedChannelAddress;
+        if (!address) return {std::nullopt, k, false};
+        setup.Addresses[k - 1] = *address;
+    }
+    if (trigger_.Mode != TriggerMode::Off && !TriggerLevelValid()) return {std::nullopt, 0, true};
+    setup.Trigger = trigger_;
+    setup.TriggerGain = Gain(trigger_.Source).Text;
+    return {setup, 0, false};
+}
+
+void ScopeDisplay::ShowCaptureStarted() {
+    if (sink_) sink_->setBands({});
+    emit captureStarting();
+    for (int k = 1; k <= kChannelCount; ++k) clearSeries(k);
+    clearSeries(kCursorSeries);
+    clearSeries(kMarkSeries);
+    takeChannelScales();
+    view_.MarkPosition = kNoMark;
+    setReadout(kTimeReadout, {});
+    setReadout(kMarkTimeReadout, {});
+    for (int k = 1; k <= kChannelCount; ++k) {
+        setReadout(DataReadout(k), {});
+        setReadout(DiffReadout(k), {});
+    }
+    for (int r = 1; r <= kReferenceCount; ++r) setReadout(DiffReadout(kChannelCount + r), {});
+    view_.ReadoutEnabled = false;
+    emitReadouts();
+}
+
+void ScopeDisplay::ShowCaptureStopped() {
+    RedrawShownChannels();
+}
+
+void ScopeDisplay::ShowCaptureTick() {
+    view_.DrawPointCount = DensityOf(mode_).CapturePointCount;
+    RedrawShownChannels();
+    repaint(false);
+    // Every channel's newest value on show, shown or not.
+    for (int k = 1; k <= kChannelCount; ++k)
+        setReadout(DataReadout(k),
+                   QString::fromStdString(CountDataValue(source_->samples(k)[kNewestPosition], Gain(k).Text).Text));
+    emitReadouts();
+    if (session_.record().GapCount > 0) ShowGaps();
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::ShowLoadedTraces() {
+    if (sink_) sink_->setBands({});
+    takeChannelScales();
+    view_.ReadoutEnabled = true;
+    // The file names no addresses. The space is none either, but it shows each channel, so
+    // RUN asks for an address until one is chosen or typed.
+    for (ChannelSetting& channel : channels_) {
+        channel.Address = QStringLiteral(" ");
+        channel.Quantity = -1;
+        channel.Enabled = true;
+    }
+    for (int t = 1; t <= kTraceCount; ++t) setReadout(DiffReadout(t), {});
+    view_.MarkPosition = kNoMark;
+    clearSeries(kMarkSeries);
+    RedrawShownChannels();
+    repaint(true);
+    for (int k = 1; k <= kChannelCount; ++k) emit channelChanged(k);
+    emitReadouts();
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::ShowGaps() {
+    const CaptureRecord& rec = session_.record();
+    // The gaps the decoder filled, newest last, as window positions; older ones have left it.
+    const std::uint64_t kept = std::min<std::uint64_t>(rec.GapCount, kGapRingSize);
+    gapBands_.clear();
+    for (std::uint64_t n = rec.GapCount - kept; n < rec.GapCount; ++n) {
+        const TraceGap& gap = rec.Gaps[n % kGapRingSize];
+        int first = gap.FirstSlot - rec.NextSample + kWindowPositions;
+        if (first < 0) first += kTraceSlots;
+        const int last = first + gap.Sets - 1;
+        if (gap.Sets > 0 && last >= 0 && first <= kNewestPosition)
+            gapBands_.emplace_back(std::max(first, 0), std::min(last, kNewestPosition));
+    }
+    if (sink_) sink_->setBands(gapBands_);
+}
+
+PositionStretch ScopeDisplay::AnalysisStretch() const {
+    return altrix::AnalysisStretch(view_.MarkPosition, view_.CursorPosition, viewLower_, viewUpper_);
+}
+
+bool ScopeDisplay::Capturing() const {
+    return session_.IsRunning();
+}
+
+}  // namespace altrix

@@ -1,0 +1,249 @@
+#pragma once
+// ScopeDisplay: what the screen shows and what the user set, as plain values: per channel its
+// enable, address, quantity, gain and Y-scale; the two references; the drawing mode and its
+// density rule; cursor, mark and the view; the trigger settings; engineering mode. It draws the
+// trace source on screen into a TraceSink, computes the readout texts, and tells listeners what
+// changed. No widget: the main window binds its controls to it.
+
+#include "CaptureRecord.h"
+#include "CaptureSession.h"
+#include "Decimation.h"
+#include "Stretch.h"
+#include "TraceSink.h"
+#include "TraceSource.h"
+#include "Trigger.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace altrix {
+
+struct CsvColumn;
+
+inline constexpr int kTraceCount = kChannelCount + kReferenceCount;
+// Series of the sink: channel k is series k, reference r series 7 + r.
+inline constexpr int kCursorSeries = 6;
+inline constexpr int kMarkSeries = 7;
+constexpr int SeriesOfTrace(int t) {
+    return t <= kChannelCount ? t : t + 3;
+}
+
+// Seconds as the time readouts show them: up to 15 significant digits, the decimal separator of
+// the default locale.
+QString TimeText(double seconds);
+
+// A gain as typed (the user's decimal separator allowed) and as every reader takes it.
+struct GainSetting {
+    QString Typed = QStringLiteral("1");
+    std::string Text = "1";  // "." as the point
+    bool Valid = true;       // an invalid gain counts as 1
+};
+
+struct ChannelSetting {
+    bool Enabled = false;
+    QString Address;
+    int Quantity = -1;  // row of the quantity presets; -1 for none
+    GainSetting Gain;
+    int YScale = kDefaultYScaleIndex;  // row of the Y-scale texts
+};
+
+struct ReferenceSetting {
+    bool Shown = false;
+    QString Source;
+    GainSetting Gain;
+    int YScale = kDefaultYScaleIndex;
+};
+
+// In the order in which the density recount tests them.
+enum class DrawingMode { Simplified, Fast, Envelope, HighPrecision };
+
+// The point counts a drawing mode asks for.
+struct DensityRule {
+    std::int32_t MenuPointCount;     // when chosen
+    std::int32_t CapturePointCount;  // every capture tick
+    // Stopped, by visible fraction r of the window: r > 0.45, 0.3 <= r <= 0.45, r < 0.3.
+    std::array<std::int32_t, 3> StoppedPointCounts;
+    bool Envelope;  // draws the envelope of the view instead of a stride
+};
+const DensityRule& DensityOf(DrawingMode mode);
+
+// The view state the readouts and the drawing keep between events.
+struct DisplayView {
+    std::int32_t DrawPointCount = kStartDrawPointCount;
+    std::int32_t CursorPosition = 0;
+    std::int32_t CursorSample = 0;
+    std::int32_t MarkPosition = kNoMark;
+    std::array<std::int16_t, kChannelCount> MarkValues{};
+    std::array<std::int16_t, kReferenceCount> MarkRefValues{};
+    bool ReadoutEnabled = false;
+    std::array<float, kChannelCount> ChannelScale{};
+    std::array<float, kReferenceCount> RefScale{};
+};
+
+// The texts of the readouts, numbered: the cursor's time, the time from the mark, and per
+// trace t its value at the cursor and its difference from the mark.
+inline constexpr int kTimeReadout = 0;
+inline constexpr int kMarkTimeReadout = 1;
+constexpr int DataReadout(int t) {
+    return 1 + t;
+}
+constexpr int DiffReadout(int t) {
+    return 1 + kTraceCount + t;
+}
+using Readouts = std::array<QString, 2 + 2 * kTraceCount>;
+
+class ScopeDisplay : public QObject {
+    Q_OBJECT
+public:
+    // `session` runs the captures and holds the record whose window is on show; it outlives
+    // the display.
+    explicit ScopeDisplay(CaptureSession& session, QObject* parent = nullptr);
+    ~ScopeDisplay() override;
+
+    // The sink the traces are drawn into (the chart); none draws nothing.
+    void SetSink(TraceSink* sink) { sink_ = sink; }
+    const TraceSource& Source() const { return *source_; }
+
+    const ChannelSetting& Channel(int k) const { return channels_[k - 1]; }
+    const ReferenceSetting& Reference(int r) const { return refs_[r - 1]; }
+    const GainSetting& Gain(int t) const;
+    DrawingMode Mode() const { return mode_; }
+    const DisplayView& View() const { return view_; }
+    DisplayView& View() { return view_; }
+    const ColumnView& Columns() const { return columns_; }
+    const Readouts& ReadoutTexts() const { return readouts_; }
+    const TriggerSettings& Trigger() const { return trigger_; }
+    // False only for a level the trigger would wait for that is no number.
+    bool TriggerLevelValid() const;
+    bool Engineering() const { return engineering_; }
+
+    // Channel k is shown when enabled with a non-empty address.
+    bool ChannelShown(int k) const;
+    bool TraceShown(int t) const;
+    // Names as the analysis windows show them ("Channel 2", "Ref 1" without one), as CSV
+    // columns name them, and the gain factor and text of trace t.
+    QString TraceName(int t) const;
+    std::string ColumnName(int t) const;
+    double GainFactorOf(int t) const;
+    std::vector<CsvColumn> ChannelColumns() const;
+
+    // Setters of what the user set. Each does what its control's event does: draws, recounts
+    // readouts, repaints; a value that does not change does nothing.
+    void SetChannelEnabled(int k, bool on);
+    // A new address enables the channel while it is not empty.
+    void SetChannelAddress(int k, const QString& address);
+    // A chosen quantity fills in its address and gain ("1" and the address kept without one).
+    void ChooseQuantity(int k, int row);
+    // While an address is typed no quantity is named.
+    void ClearQuantity(int k);
+    void SetChannelYScale(int k, int row);
+    void SetGain(int t, const QString& typed);
+    void SetReferenceShown(int r, bool shown);
+    void SetReferenceSource(int r, const QString& source);
+    // The new scale is taken by the next DrawRef, at once while no capture runs.
+    void SetReferenceYScale(int r, int row);
+    // Copies channel c's window, name, Y-scale, gain and mark value into reference r, and shows it.
+    void SaveChannelToReference(int r, int c);
+    void SetEngineering(bool on) { engineering_ = on; }
+    void SetTrigger(const TriggerSettings& settings);
+
+    // The drawing mode: restored (named only) or chosen (every trace redrawn at the menu's
+    // density, then one repaint).
+    void ShowDrawingMode(DrawingMode mode);
+    void ChooseDrawingMode(DrawingMode mode);
+
+    // The bottom axis as the chart shows it: split into its pixel columns, and its range.
+    void SetView(const ColumnView& columns, double lower, double upper);
+    // The chart is about to paint: the density follows the view while stopped, the envelope
+    // whenever the view changed.
+    void BeforeDrawSeries();
+    // The cursor moved to a position; a double click sets the mark there.
+    void MoveCursor(std::int32_t position);
+    void SetMark();
+    void SetReadoutEnabled(bool on) { view_.ReadoutEnabled = on; }
+
+    // Drawing.
+    void DrawWaveform(int series, std::int32_t pointCount, float scale, int channel);
+    void RedrawShownChannels();
+    // Takes both reference scales from their Y-scales, then draws both references.
+    void DrawRef();
+    // The capture's values for RUN, from the channels and the trigger; else the first channel
+    // whose address is not four hexadecimal digits, or a trigger that waits for a level that
+    // is no number.
+    struct RunSetup {
+        std::optional<CaptureSetup> Setup;
+        int BadChannel = 0;
+        bool BadTriggerLevel = false;
+    };
+    RunSetup CaptureSetupForRun() const;
+
+    // What a capture and a load do to the display.
+    void ShowCaptureStarted();
+    void ShowCaptureStopped();
+    void ShowCaptureTick();
+    // After a file was read into the record: every channel shown without address or quantity,
+    // no mark, no gaps.
+    void ShowLoadedTraces();
+    // The decoder's recent gaps as bands, as window positions.
+    void ShowGaps();
+
+    // The stretch the measurements and spectrum read: mark to cursor, else the view.
+    PositionStretch AnalysisStretch() const;
+    bool Capturing() const;
+
+signals:
+    void channelChanged(int k);
+    void referenceChanged(int r);
+    void drawingModeChanged(altrix::DrawingMode mode);
+    // A capture starts: the view moves to the newest sets before the traces are cleared.
+    void captureStarting();
+    // The readouts whose bit (1 << n for readout n) is set were written, whether
+    // or not their text changed; the others keep what they show.
+    void readoutsChanged(std::uint32_t written);
+    void triggerChanged();
+    // The traces, their names, gains or visibility, the cursor, the mark or the view changed.
+    void traceViewChanged();
+
+private:
+    // The readouts of trace t are kept while its box is ticked.
+    bool readoutShown(int t) const;
+    // A readout written, and the signal for those written since the last one.
+    void setReadout(int n, const QString& text);
+    void emitReadouts();
+    void showValue(int t);
+    void showDifference(int t);
+    std::int16_t valueAtCursor(int t) const;
+    std::int16_t& valueAtMark(int t);
+    void takeChannelScales();
+    void drawReferences();
+    void followViewWithEnvelope();
+    void checkzoomAndRedraw();
+    void drawVerticalLine(int series, std::int32_t position);
+    void clearSeries(int series);
+    void repaint(bool queued);
+
+    CaptureSession& session_;
+    std::unique_ptr<TraceSource> source_;
+    TraceSink* sink_ = nullptr;
+    std::array<ChannelSetting, kChannelCount> channels_{};
+    std::array<ReferenceSetting, kReferenceCount> refs_{};
+    DrawingMode mode_ = DrawingMode::HighPrecision;
+    DisplayView view_;
+    ColumnView columns_{0, kNewestPosition, 1000};
+    double viewLower_ = 0;
+    double viewUpper_ = kNewestPosition;
+    ColumnView envelopeColumns_{};  // the view of the last full envelope redraw
+    Readouts readouts_;
+    std::uint32_t touched_ = 0;
+    TriggerSettings trigger_;
+    bool engineering_ = false;
+    std::vector<std::pair<double, double>> gapBands_;  // kept for its storage
+};
+
+}  // namespace altrix

@@ -5,12 +5,19 @@
 // and follows its own, so a block that lost or gained a byte is never decoded.
 //
 // A block out of step (wrong counter, marker not 0xFF, or not followed by the next counter)
-// sets DataError and starts a resynchronisation: bytes are discarded until a header lines up
-// with the header 130 bytes after it (0xFF markers, consecutive counters). The blocks lost
-// in between, counted from the block counter mod 256, are filled with the newest good
-// values, so later sets keep their time, and recorded in the record's gap ring. A block that
-// is followed by a header pair in line is whole even when the counter jumps (the drive
-// skipped blocks), and is kept. Allocates nothing.
+// sets DataError and starts a resynchronisation: bytes are discarded until a header is beyond
+// doubt the stream's. It must be followed by three more in line (0xFF markers, consecutive
+// counters), and its counter must continue the refused block's by the blocks lost: a header
+// that lies on their grid (give or take a byte lost or gained) is taken unless another such
+// grid lies a byte or two beside it; one off the grid only when no other confirmed header
+// lies within a block either side. Anything else is discarded and counted, never guessed at:
+// samples of small negative values (high byte 0xFF) can look like headers. The counter tells
+// the blocks lost modulo 256; the bytes discarded tell how many whole cycles of it to add, and
+// a hunt that runs a whole cycle past its start counts those blocks as it goes. The blocks
+// lost are filled with the newest good values, so later sets keep their time, and recorded in
+// the record's gap ring (a gap that carries on the newest grows it). A block that is followed
+// by a header pair in line is whole even when the counter jumps (the drive skipped blocks),
+// and is kept. Allocates nothing.
 
 #include <array>
 #include <cstdint>

@@ -41,15 +41,13 @@ bool LinedUp(const CaptureRecord& rec, int pos) {
 
 // A resynchronisation takes a header only with this many headers in line after it.
 constexpr int kConfirmingHeaders = 3;
-// A header off the block grid by at most this many bytes (a byte lost or gained) is in line.
-constexpr std::int64_t kSlipTolerance = 1;
-// A header off the grid by more is taken only when nothing else could be the stream's, and
-// never when it is off by more than this (bytes gained, or lost between the ticks' reads).
-constexpr std::int64_t kMaxSlipBytes = 32 * kBlockBytes;
+// ... and never one further off the grid of the blocks lost than this (bytes gained, or lost
+// before they were read).
+constexpr std::int64_t kMaxSlipBytes = 4 * kBlockBytes;
 // What the one-byte block counter can tell apart.
 constexpr std::int64_t kCounterCycleBlocks = 256;
 constexpr std::int64_t kCounterCycleBytes = kCounterCycleBlocks * kBlockBytes;
-// Bytes a hunt position needs: its neighbours a block to either side, each with its confirmation.
+// Bytes a hunt position needs: a block's span after it, each position with its confirmation.
 constexpr int kJudgeBytes = kBlockBytes - 1 + kConfirmingHeaders * kBlockBytes + kBlockHeaderBytes;
 
 bool ConfirmedHeader(const CaptureRecord& rec, int pos) {
@@ -74,20 +72,19 @@ Candidate Judge(const CaptureRecord& rec, int pos, std::int64_t distance) {
     return {lost, distance - lost * kBlockBytes};
 }
 
-bool InLine(const Candidate& c) { return c.Slip >= -kSlipTolerance && c.Slip <= kSlipTolerance; }
-
-// True when a confirmed header at `pos` is the stream's beyond doubt: in line, with no other
-// header in line within the slip either side (a header grid inside the samples, as a channel
-// counting in its low byte under 0xFF makes, can be in line too); off the grid, only with no
-// other confirmed header within a block either side. Only bytes of this hunt are looked at.
+// True when a confirmed header at `pos` is beyond doubt the stream's: near the grid of the
+// blocks lost, and no rival within a block either side (only bytes of this hunt are looked
+// at): a header in line with the next that claims this block or a neighbour. A channel that
+// counts in its low byte under 0xFF makes such a second grid; once bytes were lost or gained
+// nothing tells the two apart, and where they were the two grids can even join into one
+// confirmed run.
 bool Unambiguous(const CaptureRecord& rec, int pos, std::int64_t distance, const Candidate& c) {
-    const bool inLine = InLine(c);
-    if (!inLine && (c.Slip < -kMaxSlipBytes || c.Slip > kMaxSlipBytes)) return false;
-    const int span = inLine ? static_cast<int>(2 * kSlipTolerance) : kBlockBytes - 1;
-    for (int i = -static_cast<int>(std::min<std::int64_t>(span, distance)); i <= span; ++i) {
+    if (c.Slip < -kMaxSlipBytes || c.Slip > kMaxSlipBytes) return false;
+    const std::uint8_t counter = At(rec, pos, 0);
+    for (int i = -static_cast<int>(std::min<std::int64_t>(kBlockBytes - 1, distance)); i < kBlockBytes; ++i) {
         const int other = RingIndex(pos + (i < 0 ? kStreamRingBytes : 0), i);
-        if (i == 0 || !ConfirmedHeader(rec, other)) continue;
-        if (!inLine || InLine(Judge(rec, other, distance + i))) return false;
+        const auto claim = static_cast<std::uint8_t>(At(rec, other, 0) - counter + 1);
+        if (i != 0 && claim <= 2 && LinedUp(rec, other)) return false;
     }
     return true;
 }

@@ -7,11 +7,12 @@
 // A block out of step (wrong counter, marker not 0xFF, or not followed by the next counter)
 // sets DataError and starts a resynchronisation: bytes are discarded until a header is beyond
 // doubt the stream's. It must be followed by three more in line (0xFF markers, consecutive
-// counters), and its counter must continue the refused block's by the blocks lost: a header
-// that lies on their grid (give or take a byte lost or gained) is taken unless another such
-// grid lies a byte or two beside it; one off the grid only when no other confirmed header
-// lies within a block either side. Anything else is discarded and counted, never guessed at:
-// samples of small negative values (high byte 0xFF) can look like headers. The counter tells
+// counters), its counter must continue the refused block's by the blocks lost, near their
+// byte grid, and no rival may lie within a block either side (a header in line with the
+// next that claims the same block or a neighbour). Anything else
+// is discarded and counted, never guessed at: samples of small negative values (high byte
+// 0xFF) can look like headers, and a channel counting in its low byte under 0xFF makes a
+// second grid of them that only a stream without lost or gained bytes tells apart. The counter tells
 // the blocks lost modulo 256; the bytes discarded tell how many whole cycles of it to add, and
 // a hunt that runs a whole cycle past its start counts those blocks as it goes. The blocks
 // lost are filled with the newest good values, so later sets keep their time, and recorded in

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 #include <span>
 
@@ -70,7 +71,7 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     health_ = {};
     lastByteAt_ = rateSince_ = Clock::now();
     rateBlocks_ = 0;
-    reconnecting_ = false;
+    reconnecting_ = awaitingStream_ = false;
     trigger_.Arm(setup.Trigger, RawThreshold(setup.Trigger.Level, setup.TriggerGain));
     frozenShown_ = false;
     shownTrigger_ = -1;
@@ -89,7 +90,7 @@ void CaptureSession::Stop() {
     port_.Close();
     timer_->stop();
     port_.PortOpen = false;
-    reconnecting_ = false;
+    reconnecting_ = awaitingStream_ = false;
     // The screen's window stays: a Normal trigger's frozen window becomes the record's.
     if (frozenShown_) {
         CopyWindowSlots(*frozen_, record_->ChannelTrace, frozenNextSample_);
@@ -107,14 +108,15 @@ void CaptureSession::Stop() {
 
 void CaptureSession::Tick() {
     CaptureRecord& rec = *record_;
-    const std::int32_t before = rec.NextSample;
+    const std::uint64_t before = rec.SetCount;
     rec.ReceivedCount = port_.ReadAvailable(rec.ReceiveBuffer);
+    if (awaitingStream_ && rec.ReceivedCount > 0) resumeStream();
     StoreAndDecode(rec, std::span(rec.ReceiveBuffer).first(static_cast<std::size_t>(rec.ReceivedCount)),
                    setup_.Enabled);
-    // One tick decodes far fewer than a ring's worth of sets.
-    int newSets = rec.NextSample - before;
-    if (newSets < 0) newSets += kTraceSlots;
-    if (recorder_.Active() && newSets > 0 && !recorder_.Append(rec, rec.NextSample, newSets))
+    // Filled gaps included; the ring holds at most a trace of them.
+    const auto stored = static_cast<std::int64_t>(rec.SetCount - before);
+    const int newSets = static_cast<int>(std::min<std::int64_t>(stored, kTraceSlots));
+    if (recorder_.Active() && stored > 0 && !recorder_.Append(rec, rec.NextSample, stored))
         emit recordingEnded(QString::fromLocal8Bit(recorder_.Error()));
     const auto now = Clock::now();
     if (rec.ReceivedCount > 0) lastByteAt_ = now;
@@ -147,6 +149,15 @@ void CaptureSession::loseLink(Clock::time_point now) {
 }
 
 void CaptureSession::tryReconnect(Clock::time_point now) {
+    if (awaitingStream_) {
+        if (now - restartSentAt_ < kSilenceLimit && !port_.Vanished()) return;
+        // The port took the start exchange, but no stream came: try again.
+        SendStreamReset(port_);
+        closePort();
+        awaitingStream_ = false;
+        lastAttemptAt_ = now;
+        return;
+    }
     if (now - lastAttemptAt_ < kRetryPeriod) return;
     lastAttemptAt_ = now;
     CaptureRecord& rec = *record_;
@@ -156,10 +167,16 @@ void CaptureSession::tryReconnect(Clock::time_point now) {
         closePort();
         return;
     }
-    // The time without a stream keeps its place on the time axis.
-    const auto missed = std::chrono::duration<double>(Clock::now() - lastByteAt_).count();
-    RestartStream(rec, static_cast<std::int64_t>(missed * kSetsPerSecond), setup_.Enabled);
-    lastByteAt_ = Clock::now();
+    awaitingStream_ = true;
+    restartSentAt_ = Clock::now();
+}
+
+void CaptureSession::resumeStream() {
+    // The time without a stream keeps its place on the time axis: from the last byte of the old
+    // stream to the start exchange of the new one.
+    const auto missed = std::chrono::duration<double>(restartSentAt_ - lastByteAt_).count();
+    RestartStream(*record_, static_cast<std::int64_t>(missed * kSetsPerSecond), setup_.Enabled);
+    awaitingStream_ = false;
     reconnecting_ = false;
     emit reconnected();
 }
@@ -249,7 +266,7 @@ void CaptureSession::StopRecording() {
 void CaptureSession::Shutdown() {
     recorder_.Stop();
     timer_->stop();
-    reconnecting_ = false;
+    reconnecting_ = awaitingStream_ = false;
     if (!port_.IsOpen()) return;
     SendStreamReset(port_);
     closePort();

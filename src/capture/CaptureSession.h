@@ -77,8 +77,10 @@ public:
 
     const LinkHealth& Health() const { return health_; }
     // With auto-reconnect a lost link does not end the capture: the port is tried again every
-    // kRetryPeriod and, once it opens and takes the start exchange, the capture carries on with
-    // the same channels, the time without a stream filled and marked as a gap.
+    // kRetryPeriod and, once it opens and takes the start exchange, waits up to kSilenceLimit for
+    // the stream. The link is back only when stream bytes arrive: then the capture carries on
+    // with the same channels, the time without a stream filled and marked as a gap. Until then
+    // Reconnecting() holds and the time since the last byte keeps growing.
     void SetAutoReconnect(bool on) { autoReconnect_ = on; }
     bool AutoReconnect() const { return autoReconnect_; }
     bool Reconnecting() const { return reconnecting_; }
@@ -119,7 +121,8 @@ signals:
     // The running capture ended because its link was lost after the last byte at `lastByteAt`;
     // what it had decoded is kept.
     void linkLost(const QDateTime& lastByteAt);
-    // With auto-reconnect: the link was lost and is being tried again; it is back.
+    // With auto-reconnect: the link was lost and is being tried again; it is back (stream bytes
+    // arrived again).
     void reconnecting(const QDateTime& lastByteAt);
     void reconnected();
     // The recording ended by itself: STOP, or a write error (`error` says which; empty for STOP).
@@ -138,6 +141,8 @@ private:
     void updateHealth(std::chrono::steady_clock::time_point now);
     void loseLink(std::chrono::steady_clock::time_point now);
     void tryReconnect(std::chrono::steady_clock::time_point now);
+    // The first bytes of the new stream arrived: the gap filled, reconnected().
+    void resumeStream();
     // Searches the tick's new sets; true when a Single window became complete.
     bool searchTrigger(int newSets);
     void reportTriggerState(TriggerPhase phase, std::int64_t triggerSet);
@@ -155,6 +160,8 @@ private:
     std::uint64_t rateBlocks_ = 0;
     bool autoReconnect_ = false;
     bool reconnecting_ = false;
+    bool awaitingStream_ = false;  // reopened and the start exchange sent at restartSentAt_
+    std::chrono::steady_clock::time_point restartSentAt_{};
     std::chrono::steady_clock::time_point lastAttemptAt_{};
     std::string settingsIniPath_;
 

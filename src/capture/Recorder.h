@@ -1,8 +1,10 @@
 #pragma once
-// Recorder: appends every sample set a capture decodes to a CSV file of the export's form, so
-// a capture longer than the window is kept on disk. Time counts from the recording's first set.
-// Written a tick at a time and flushed at least once a second; a write error ends the
-// recording, keeping what was written before it.
+// Recorder: appends every sample set a capture stores to a CSV file of the export's form, so
+// a capture longer than the window is kept on disk. Time counts from the recording's first set;
+// the sets that fill a gap are written as the window holds them, so every line keeps the
+// window's time. Written a tick at a time, unbuffered, and checked at least once a second; a
+// write error ends the recording on the last whole line written, and so does a file deleted or
+// replaced while it records.
 
 #include "CaptureRecord.h"
 #include "CsvExport.h"
@@ -24,15 +26,17 @@ public:
     // Creates (or empties) `path` and writes the header of `columns`, one per channel. The
     // reason for the user when the file cannot be written, else empty.
     std::string Start(const std::string& path, const std::vector<CsvColumn>& columns);
-    // Appends the `count` sets that end before slot `nextSample` of the record's traces. False
-    // once a write failed: the recording has then ended and Error() says why.
-    bool Append(const CaptureRecord& record, std::int32_t nextSample, int count);
+    // Appends the `count` sets that end before slot `nextSample` of the record's traces (sets the
+    // ring no longer holds keep their time, without a line). False once a write failed or the
+    // file went: the recording has then ended and Error() says why.
+    bool Append(const CaptureRecord& record, std::int32_t nextSample, std::int64_t count);
     // Writes what is pending and closes the file; false when that write failed.
     bool Stop();
 
     bool Active() const { return file_ != nullptr; }
     const std::string& Path() const { return path_; }
     const std::string& Error() const { return error_; }
+    // Sets whose whole lines are in the file, and the file's bytes.
     std::uint64_t Sets() const { return sets_; }
     std::uint64_t Bytes() const { return bytes_; }
 
@@ -41,7 +45,7 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
     bool write(bool flush);
-    void fail();
+    void fail(const std::string& why);
 
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::unique_ptr<CsvFormat> format_;
@@ -49,6 +53,8 @@ private:
     std::string error_;
     std::string pending_;
     std::uint64_t sets_ = 0;
+    std::uint64_t pendingSets_ = 0;
+    std::int64_t nextSet_ = 0;
     std::uint64_t bytes_ = 0;
     Clock::time_point flushedAt_{};
 };

@@ -22,6 +22,8 @@ void ResetForRun(CaptureRecord& record) {
     record.ChannelPhase = 1;
     record.NextBlockCounter = 0;
     record.Resynchronising = false;
+    record.HuntDistance = 0;
+    record.SetCount = 0;
     record.Health = {};
     record.GapCount = 0;
     for (auto& trace : record.ChannelTrace) trace.fill(0);

@@ -32,7 +32,8 @@ using ReferenceSamples = std::array<std::int16_t, kWindowPositions>;
 // What the stream decoder has met since RUN.
 struct StreamHealth {
     std::uint64_t BlocksDecoded = 0;
-    std::uint64_t BlocksLost = 0;      // counted from the block counter (mod 256) at each resync
+    std::uint64_t BlocksLost = 0;      // at each resync: the block counter's step, plus the whole
+                                       // 256-block cycles that the bytes discarded tell of
     std::uint64_t Resyncs = 0;         // times a block was refused and headers were hunted for
     std::uint64_t BytesDiscarded = 0;  // bytes that went into no sample
 };
@@ -61,6 +62,7 @@ struct CaptureRecord {
     bool DataError = false;
     std::uint8_t NextBlockCounter = 0;  // low byte of the block counter expected next
     bool Resynchronising = false;       // hunting for block headers that line up again
+    std::int64_t HuntDistance = 0;      // bytes from the refused block's start to the hunt's position
     StreamHealth Health;
     std::array<TraceGap, kGapRingSize> Gaps{};  // the newest is Gaps[(GapCount - 1) % kGapRingSize]
     std::uint64_t GapCount = 0;                 // gaps recorded since RUN
@@ -68,6 +70,7 @@ struct CaptureRecord {
     // Traces
     std::array<ChannelSamples, kChannelCount> ChannelTrace{};
     std::int32_t NextSample = 0;
+    std::uint64_t SetCount = 0;      // sample sets stored since RUN, decoded or filled
     std::int32_t ChannelPhase = 0;   // 1 once a capture has started: every block begins with channel 1
     std::array<ReferenceSamples, kReferenceCount> ReferenceTrace{};
 };

@@ -146,6 +146,18 @@ std::string RegularFileProblem(const std::string& path) {
     return fs::is_regular_file(status) ? std::string() : kNotRegularFile;
 }
 
+bool StillNamedBy(std::FILE* file, const std::string& path) {
+#ifndef _WIN32
+    struct stat open {}, named {};
+    return ::fstat(::fileno(file), &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+#else
+    (void)file;
+    std::error_code ec;
+    return fs::exists(path, ec);
+#endif
+}
+
 FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FILE*)>& write) {
     std::error_code ec;
     const fs::path target = FollowLinks(path, ec);

@@ -21,6 +21,10 @@ inline constexpr const char* kNotRegularFile = "Not a regular file";
 // one: kNotRegularFile for folders, devices and pipes, or the system's error text.
 std::string RegularFileProblem(const std::string& path);
 
+// True while `path` still names the open `file`: false once it was deleted, or replaced by
+// another file, while open.
+bool StillNamedBy(std::FILE* file, const std::string& path);
+
 // Replaces the file at `path` as a whole. `write` fills a new file in the same folder and
 // returns false when a write fails (errno telling why); the new file is then renamed over the
 // target. A link is followed to the file it names, which is replaced in its own folder. A

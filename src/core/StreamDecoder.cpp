@@ -39,6 +39,56 @@ bool LinedUp(const CaptureRecord& rec, int pos) {
            At(rec, pos, kBlockBytes) == static_cast<std::uint8_t>(At(rec, pos, 0) + 1);
 }
 
+// A resynchronisation takes a header only with this many headers in line after it.
+constexpr int kConfirmingHeaders = 3;
+// ... and never one further off the grid of the blocks lost than this (bytes gained, or lost
+// before they were read).
+constexpr std::int64_t kMaxSlipBytes = 4 * kBlockBytes;
+// What the one-byte block counter can tell apart.
+constexpr std::int64_t kCounterCycleBlocks = 256;
+constexpr std::int64_t kCounterCycleBytes = kCounterCycleBlocks * kBlockBytes;
+// Bytes a hunt position needs: a block's span after it, each position with its confirmation.
+constexpr int kJudgeBytes = kBlockBytes - 1 + kConfirmingHeaders * kBlockBytes + kBlockHeaderBytes;
+
+bool ConfirmedHeader(const CaptureRecord& rec, int pos) {
+    for (int i = 0; i < kConfirmingHeaders; ++i)
+        if (!LinedUp(rec, RingIndex(pos, i * kBlockBytes))) return false;
+    return true;
+}
+
+// A header `distance` bytes after the refused block's start, read as the refused block's
+// counter plus the blocks lost: the counter's step, and the whole cycles of it that the
+// distance tells of. `slip`: how far it lies off the grid of the blocks lost.
+struct Candidate {
+    std::int64_t Lost;
+    std::int64_t Slip;
+};
+
+Candidate Judge(const CaptureRecord& rec, int pos, std::int64_t distance) {
+    const std::int64_t step = static_cast<std::uint8_t>(At(rec, pos, 0) - rec.NextBlockCounter);
+    const std::int64_t cycles =
+        std::max<std::int64_t>(0, (distance - step * kBlockBytes + kCounterCycleBytes / 2) / kCounterCycleBytes);
+    const std::int64_t lost = step + cycles * kCounterCycleBlocks;
+    return {lost, distance - lost * kBlockBytes};
+}
+
+// True when a confirmed header at `pos` is beyond doubt the stream's: near the grid of the
+// blocks lost, and no rival within a block either side (only bytes of this hunt are looked
+// at): a header in line with the next that claims this block or a neighbour. A channel that
+// counts in its low byte under 0xFF makes such a second grid; once bytes were lost or gained
+// nothing tells the two apart, and where they were the two grids can even join into one
+// confirmed run.
+bool Unambiguous(const CaptureRecord& rec, int pos, std::int64_t distance, const Candidate& c) {
+    if (c.Slip < -kMaxSlipBytes || c.Slip > kMaxSlipBytes) return false;
+    const std::uint8_t counter = At(rec, pos, 0);
+    for (int i = -static_cast<int>(std::min<std::int64_t>(kBlockBytes - 1, distance)); i < kBlockBytes; ++i) {
+        const int other = RingIndex(pos + (i < 0 ? kStreamRingBytes : 0), i);
+        const auto claim = static_cast<std::uint8_t>(At(rec, other, 0) - counter + 1);
+        if (i != 0 && claim <= 2 && LinedUp(rec, other)) return false;
+    }
+    return true;
+}
+
 void StoreReceived(CaptureRecord& rec, std::span<const std::uint8_t> received) {
     const auto at = static_cast<std::size_t>(rec.RingWritePos);
     const std::size_t first = std::min(received.size(), rec.StreamRing.size() - at);
@@ -57,37 +107,51 @@ void StoreBlock(CaptureRecord& rec, const std::uint8_t* block, const ChannelEnab
     }
     ++rec.Health.BlocksDecoded;
     ++rec.NextBlockCounter;
+    rec.SetCount += kSetsPerBlock;
 }
 
 void FillGap(CaptureRecord& rec, std::int64_t sets, const ChannelEnables& enabled) {
     if (sets <= 0) return;
     const int count = static_cast<int>(std::min<std::int64_t>(sets, kTraceSlots));
-    rec.Gaps[rec.GapCount++ % kGapRingSize] = {rec.NextSample, count};
-    const int newest = NewestSlot(rec.NextSample);
+    // A gap that carries on the newest one grows it (a hunt counts a long loss a cycle at a time).
+    TraceGap& newest = rec.Gaps[(rec.GapCount + kGapRingSize - 1) % kGapRingSize];
+    if (rec.GapCount > 0 && (newest.FirstSlot + newest.Sets) % kTraceSlots == rec.NextSample)
+        newest.Sets = std::min(newest.Sets + count, kTraceSlots);
+    else
+        rec.Gaps[rec.GapCount++ % kGapRingSize] = {rec.NextSample, count};
+    const int newestSlot = NewestSlot(rec.NextSample);
     for (int c = 0; c < kChannelCount; ++c) {
         if (!enabled[c]) continue;
         ChannelSamples& trace = rec.ChannelTrace[c];
-        const std::int16_t last = trace[newest];
+        const std::int16_t last = trace[newestSlot];
         const int run = std::min(count, kTraceSlots - rec.NextSample);
         std::fill_n(trace.begin() + rec.NextSample, run, last);
         std::fill_n(trace.begin(), count - run, last);
     }
     rec.NextSample = (rec.NextSample + count) % kTraceSlots;
+    rec.SetCount += static_cast<std::uint64_t>(count);
 }
 
-// Discards bytes up to the next header in line and carries on from it. False when the
-// pending bytes ran out first: the hunt goes on with the next call.
+void LoseBlocks(CaptureRecord& rec, std::int64_t blocks, const ChannelEnables& enabled) {
+    rec.Health.BlocksLost += static_cast<std::uint64_t>(blocks);
+    FillGap(rec, blocks * kSetsPerBlock, enabled);
+}
+
+// Discards bytes up to the next header that is beyond doubt the stream's and carries on from
+// it, the blocks lost filled. A hunt that outruns the counter's cycle (and the slip) has lost a
+// whole cycle of blocks for certain: they are filled as it goes. False when the pending bytes
+// ran out first: the hunt goes on with the next call.
 bool Resynchronise(CaptureRecord& rec, int& pos, int& pending, const ChannelEnables& enabled) {
-    for (; pending >= kLineUpBytes; pos = RingIndex(pos, 1), --pending) {
-        if (!LinedUp(rec, pos)) {
-            ++rec.Health.BytesDiscarded;
-            continue;
+    for (; pending >= kJudgeBytes; pos = RingIndex(pos, 1), --pending, ++rec.HuntDistance, ++rec.Health.BytesDiscarded) {
+        if (rec.HuntDistance >= kCounterCycleBytes + kMaxSlipBytes) {
+            rec.HuntDistance -= kCounterCycleBytes;
+            LoseBlocks(rec, kCounterCycleBlocks, enabled);
         }
-        const std::uint8_t counter = At(rec, pos, 0);
-        const auto lost = static_cast<std::uint8_t>(counter - rec.NextBlockCounter);
-        rec.Health.BlocksLost += lost;
-        FillGap(rec, std::int64_t{lost} * kSetsPerBlock, enabled);
-        rec.NextBlockCounter = counter;
+        if (!ConfirmedHeader(rec, pos)) continue;
+        const Candidate candidate = Judge(rec, pos, rec.HuntDistance);
+        if (!Unambiguous(rec, pos, rec.HuntDistance, candidate)) continue;
+        LoseBlocks(rec, candidate.Lost, enabled);
+        rec.NextBlockCounter = At(rec, pos, 0);
         rec.Resynchronising = false;
         return true;
     }
@@ -116,6 +180,7 @@ void DecodeStream(CaptureRecord& rec, const ChannelEnables& enabled) {
         if (!whole) {
             rec.DataError = true;
             rec.Resynchronising = true;
+            rec.HuntDistance = 0;
             ++rec.Health.Resyncs;
             continue;
         }

@@ -5,12 +5,20 @@
 // and follows its own, so a block that lost or gained a byte is never decoded.
 //
 // A block out of step (wrong counter, marker not 0xFF, or not followed by the next counter)
-// sets DataError and starts a resynchronisation: bytes are discarded until a header lines up
-// with the header 130 bytes after it (0xFF markers, consecutive counters). The blocks lost
-// in between, counted from the block counter mod 256, are filled with the newest good
-// values, so later sets keep their time, and recorded in the record's gap ring. A block that
-// is followed by a header pair in line is whole even when the counter jumps (the drive
-// skipped blocks), and is kept. Allocates nothing.
+// sets DataError and starts a resynchronisation: bytes are discarded until a header is beyond
+// doubt the stream's. It must be followed by three more in line (0xFF markers, consecutive
+// counters), its counter must continue the refused block's by the blocks lost, near their
+// byte grid, and no rival may lie within a block either side (a header in line with the
+// next that claims the same block or a neighbour). Anything else
+// is discarded and counted, never guessed at: samples of small negative values (high byte
+// 0xFF) can look like headers, and a channel counting in its low byte under 0xFF makes a
+// second grid of them that only a stream without lost or gained bytes tells apart. The counter tells
+// the blocks lost modulo 256; the bytes discarded tell how many whole cycles of it to add, and
+// a hunt that runs a whole cycle past its start counts those blocks as it goes. The blocks
+// lost are filled with the newest good values, so later sets keep their time, and recorded in
+// the record's gap ring (a gap that carries on the newest grows it). A block that is followed
+// by a header pair in line is whole even when the counter jumps (the drive skipped blocks),
+// and is kept. Allocates nothing.
 
 #include <array>
 #include <cstdint>

@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <array>
 
 namespace altrix::testing {
@@ -138,6 +140,26 @@ TEST_F(CaptureSessionTest, ALinkSilentForASecondEndsTheCaptureAsStopDoes) {
     EXPECT_FALSE(session_.port().IsOpen());
 }
 
+// The lines of a text file, without their CR LF ends.
+std::vector<std::string> LinesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The recording's line of set n, as the drive's model has it: time (of set `at`, n unless
+// given), then the four channels.
+std::string ModelLine(std::uint64_t n, std::uint64_t at = ~0ull) {
+    at = at == ~0ull ? n : at;
+    std::string line = at == 0 ? "0" : FormatSeconds(static_cast<double>(at) * kSamplePeriodSeconds, '.');
+    for (std::uint16_t address : kChannels) line += "," + std::to_string(sim::SampleValue(address, n));
+    return line;
+}
+
 TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAndMarked) {
     sim::PtySettings settings;
     settings.Speed = 1.0;
@@ -151,6 +173,8 @@ TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAnd
     session_.SetAutoReconnect(true);
     const CaptureSetup setup{kChannels, {true, true, true, true}};
     ASSERT_TRUE(session_.Start(drive_->Link(), setup));
+    const std::string path = drive_->Folder.PathOf("recording.csv");
+    ASSERT_EQ(session_.StartRecording(path, {{"A", "1"}, {"B", "1"}, {"C", "1"}, {"D", "1"}}), "");
     ASSERT_TRUE(WaitUntil([&] {
         session_.Tick();
         QCoreApplication::processEvents();
@@ -175,6 +199,29 @@ TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAnd
             << slot;
     session_.Stop();
     EXPECT_FALSE(session_.IsRunning());
+    // The recording holds the window's sets at the window's times, the gap's included.
+    const std::vector<std::string> lines = LinesOf(path);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(rec.NextSample) + 1);
+    const int resumed = gap.FirstSlot + gap.Sets;
+    EXPECT_EQ(lines[static_cast<std::size_t>(resumed) + 1], ModelLine(0, static_cast<std::uint64_t>(resumed)));
+}
+
+TEST_F(CaptureSessionTest, AStalledDriveIsNotBackUntilItsStreamArrives) {
+    QuietTerminal quiet;  // takes the start exchange every time, never sends a byte
+    QSignalSpy reconnecting(&session_, &CaptureSession::reconnecting);
+    QSignalSpy reconnected(&session_, &CaptureSession::reconnected);
+    session_.SetAutoReconnect(true);
+    ASSERT_TRUE(session_.Start(quiet.Path(), {kChannels, {true, true, true, true}}));
+    WaitUntil([&] {
+        session_.Tick();
+        return false;
+    }, 4500ms);
+    EXPECT_EQ(reconnecting.count(), 1);
+    EXPECT_EQ(reconnected.count(), 0);
+    EXPECT_TRUE(session_.Reconnecting());
+    EXPECT_EQ(session_.record().GapCount, 0u);
+    EXPECT_GE(session_.Health().SecondsSinceLastByte, 4.0);
+    session_.Stop();
 }
 
 // Triggers on the simulated drive's PID reference, which steps up from 40 % to 60 % at 5 s, down
@@ -279,40 +326,24 @@ TEST_F(TriggerSessionTest, StopWhileArmedEndsTheCaptureWithoutATrigger) {
     EXPECT_EQ(moved.count(), 1);  // the line taken away at RUN, never drawn
 }
 
-// The lines of a text file, without their CR LF ends.
-std::vector<std::string> LinesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// The recording's line of set n, as the drive's model has it: time, then the four channels.
-std::string ModelLine(std::uint64_t n) {
-    std::string line = n == 0 ? "0" : FormatSeconds(static_cast<double>(n) * kSamplePeriodSeconds, '.');
-    for (std::uint16_t address : kChannels) line += "," + std::to_string(sim::SampleValue(address, n));
-    return line;
-}
-
 struct RecordingCase {
     const char* name;
     rlim_t fileSizeLimit;  // RLIM_INFINITY: the disk never fills
+    bool deleted;          // the file is deleted once the recording runs
 };
 void PrintTo(const RecordingCase& c, std::ostream* os) { *os << c.name; }
 
 class RecordingTest : public CaptureSessionTest, public ::testing::WithParamInterface<RecordingCase> {};
 
-TEST_P(RecordingTest, HoldsEverySetInOrderOrStopsCleanlyWhenTheDiskIsFull) {
-    const bool full = GetParam().fileSizeLimit != RLIM_INFINITY;
+TEST_P(RecordingTest, HoldsEverySetInOrderOrEndsOnAWholeLineOrSaysTheFileWentAway) {
+    const bool full = GetParam().fileSizeLimit != RLIM_INFINITY, deleted = GetParam().deleted;
     startDrive();
     const std::string path = drive_->Folder.PathOf("recording.csv");
     QSignalSpy ended(&session_, &CaptureSession::recordingEnded);
     ASSERT_TRUE(session_.Start(drive_->Link(), {kChannels, {true, true, true, true}}));
     const std::vector<CsvColumn> columns{{"A", "1"}, {"B", "1"}, {"C", "1"}, {"D", "1"}};
     ASSERT_EQ(session_.StartRecording(path, columns), "");
+    if (deleted) std::filesystem::remove(path);
     rlimit before{};
     ::getrlimit(RLIMIT_FSIZE, &before);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
@@ -327,23 +358,27 @@ TEST_P(RecordingTest, HoldsEverySetInOrderOrStopsCleanlyWhenTheDiskIsFull) {
     session_.Stop();
 
     ASSERT_EQ(ended.count(), 1);
-    EXPECT_EQ(ended[0][0].toString().isEmpty(), !full);
+    EXPECT_EQ(ended[0][0].toString().isEmpty(), !full && !deleted);
+    if (deleted) return;
+    std::ifstream raw(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(raw), {}};
+    EXPECT_TRUE(text.ends_with("\r\n")) << "the file ends on a whole line";
     const std::vector<std::string> lines = LinesOf(path);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "time_s,A,B,C,D");
     const std::size_t sets = lines.size() - 1;
+    EXPECT_EQ(session_.Recording().Sets(), sets);
     if (full)
         EXPECT_LE(sets * 20, GetParam().fileSizeLimit) << "ended at the limit";
     else
         EXPECT_EQ(sets, static_cast<std::size_t>(session_.record().NextSample));
-    // Whole lines in order from the first set; after a failed write the last may be cut short.
-    const std::size_t whole = full ? sets - 1 : sets;
-    for (std::size_t n = 0; n < whole; ++n) ASSERT_EQ(lines[n + 1], ModelLine(n)) << n;
+    for (std::size_t n = 0; n < sets; ++n) ASSERT_EQ(lines[n + 1], ModelLine(n)) << n;
 }
 
 INSTANTIATE_TEST_SUITE_P(Capture, RecordingTest,
-                         ::testing::Values(RecordingCase{"DiskNeverFull", RLIM_INFINITY},
-                                           RecordingCase{"DiskFullAfter64kB", 64 * 1024}),
+                         ::testing::Values(RecordingCase{"DiskNeverFull", RLIM_INFINITY, false},
+                                           RecordingCase{"DiskFullAfter64kB", 64 * 1024, false},
+                                           RecordingCase{"FileDeleted", RLIM_INFINITY, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A pseudo-terminal whose other side never reads, its output queue already full: the port

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "Presets.h"
 #include "SimulatedDrive.h"
 #include "ScopeProtocol.h"
 #include "StreamDecoder.h"
@@ -230,17 +233,98 @@ TEST_F(StreamDecoderTest, DamagedStreamsResynchroniseWithEveryLaterSetInItsSlot)
     }
 }
 
+// Captures of the simulated drive, damaged, fed a tick at a time: every set stored is the one
+// the drive sent at its index (give or take the bit a noise flip changed) or lies in a gap,
+// and the blocks lost stay within what the damage explains.
+struct DriveCapture {
+    const char* name;
+    sim::DriveOptions options;
+    bool counterChannel;  // channel 1 counts the blocks in its low byte under 0xFF, as headers do
+    std::function<void(Bytes&)> damage;
+    std::uint64_t lostAtMost;  // 0: twice the headers the noise changed
+    bool resumes;              // the decoder is back in step at the end
+};
+
+TEST_F(StreamDecoderTest, DriveCapturesKeepEverySampleInItsPlaceOrInAGap) {
+    const sim::ChannelAddresses quantities{0x9042, 0x902c, 0x9018, 0x9010};  // DC bus, AUI, torque, current
+    const auto faults = [](std::optional<std::uint64_t> badHeader, double noise) {
+        sim::DriveOptions o;
+        o.BadHeaderBlock = badHeader;
+        o.NoiseRate = noise;
+        return o;
+    };
+    const auto garble = [](std::size_t from, std::size_t count) {
+        return [=](Bytes& s) { const Bytes g = Garbage(count); std::copy(g.begin(), g.end(), s.begin() + from); };
+    };
+    const DriveCapture cases[] = {
+        {"bad header in block 20000", faults(20000, 0), false, {}, 1, true},
+        {"noise 5 a second", faults({}, 5), false, {}, 0, true},
+        {"300 blocks garbled", {}, false, garble(1000 * 130 + 7, 300 * 130), 301, true},
+        {"counter channel, bad marker", {}, true, [](Bytes& s) { s[5000 * 130 + 1] = 0xFE; }, 1u << 30, false},
+        {"counter channel, byte lost", {}, true, [](Bytes& s) { s.erase(s.begin() + 3000 * 130 + 50); }, 1u << 30, false},
+    };
+    for (const DriveCapture& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        sim::SimulatedDrive drive(c.options), clean;
+        Bytes start{0x3A, 0x3A}, sent, model;
+        for (int k = 0; k < 4; ++k) {
+            const ScopeFrame f = MakeScopeFrame(k == 0 ? kFirstChannelCommand : kFurtherChannelCommand, quantities[k]);
+            start.insert(start.end(), f.begin(), f.end());
+        }
+        drive.Receive(start, {});
+        clean.Receive(start, {});
+        drive.Transmit(std::chrono::seconds(70), sent);
+        clean.Transmit(std::chrono::seconds(70), model);
+        const std::uint64_t sets = model.size() / 130 * 16;
+        const auto want = [&](int k, std::uint64_t n) {
+            return c.counterChannel && k == 0 ? static_cast<std::int16_t>(0xFF00 | (n / 16 & 0xFF))
+                                              : sim::SampleValue(quantities[k], n);
+        };
+        std::uint64_t headersChanged = 0;
+        for (std::size_t i = 0; i < sent.size(); i += 130) headersChanged += sent[i] != model[i] || sent[i + 1] != model[i + 1];
+        for (std::uint64_t n = 0; c.counterChannel && n < sets; ++n) {
+            sent[n / 16 * 130 + 2 + n % 16 * 8] = static_cast<std::uint8_t>(n / 16);
+            sent[n / 16 * 130 + 3 + n % 16 * 8] = 0xFF;
+        }
+        if (c.damage) c.damage(sent);
+        for (std::size_t at = 0; at < sent.size(); at += 2031) {
+            const std::uint64_t firstSet = rec->SetCount, firstGap = std::max<std::uint64_t>(rec->GapCount, 1) - 1;
+            const int firstSlot = rec->NextSample;
+            Feed(std::span(sent).subspan(at, std::min<std::size_t>(2031, sent.size() - at)));
+            for (std::uint64_t n = firstSet; n < rec->SetCount; ++n) {
+                const int slot = static_cast<int>((firstSlot + n - firstSet) % kTraceSlots);
+                bool gap = false;
+                for (std::uint64_t g = firstGap; g < rec->GapCount; ++g) {
+                    const TraceGap& r = rec->Gaps[g % kGapRingSize];
+                    gap = gap || (slot - r.FirstSlot + kTraceSlots) % kTraceSlots < r.Sets;
+                }
+                for (int k = 0; k < 4 && !gap; ++k) {
+                    ASSERT_LE(std::popcount(static_cast<std::uint16_t>(rec->ChannelTrace[k][slot] ^ want(k, n))),
+                              c.options.NoiseRate > 0 ? 1 : 0) << "set " << n << " channel " << k + 1;
+                }
+            }
+        }
+        EXPECT_LE(rec->Health.BlocksLost, c.lostAtMost ? c.lostAtMost : 2 * headersChanged);
+        if (c.resumes) {
+            EXPECT_EQ(rec->SetCount, sets - 16) << "every set keeps its time";
+        }
+        EXPECT_LE(rec->SetCount, sets);
+    }
+}
+
 TEST_F(StreamDecoderTest, GapRingKeepsTheNewestGaps) {
-    // Every third block has a bad marker: one gap of one block each time.
+    // Every fifth block has a bad marker (a resync needs four headers in line): one gap of one
+    // block each time.
     constexpr int kGaps = kGapRingSize + 10;
-    Bytes stream = Blocks(3 * kGaps + 3);
-    for (int g = 0; g < kGaps; ++g) stream[static_cast<std::size_t>((3 * g + 1) * 130 + 1)] = sim::kBadBlockMarker;
+    Bytes stream = Blocks(5 * kGaps + 5);
+    for (int g = 0; g < kGaps; ++g) stream[static_cast<std::size_t>((5 * g + 1) * 130 + 1)] = sim::kBadBlockMarker;
     Feed(stream, {true, true, false, true});
     ASSERT_EQ(rec->GapCount, static_cast<std::uint64_t>(kGaps));
     EXPECT_EQ(rec->Health.BlocksLost, static_cast<std::uint64_t>(kGaps));
     for (int g = kGaps - kGapRingSize; g < kGaps; ++g) {
         const TraceGap& gap = rec->Gaps[static_cast<std::size_t>(g % kGapRingSize)];
-        EXPECT_EQ(gap.FirstSlot, (3 * g + 1) * 16) << "gap " << g;
+        EXPECT_EQ(gap.FirstSlot, (5 * g + 1) * 16) << "gap " << g;
         EXPECT_EQ(gap.Sets, 16);
     }
     EXPECT_EQ(rec->ChannelTrace[2][30], 0) << "a filled gap leaves a switched-off channel alone";

@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QResizeEvent>
+#include <QStatusBar>
 #include <QValidator>
 
 #include <cmath>
@@ -135,6 +136,8 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, std::string settingsIn
     ui.Chart1->addPoint(5, kNewestPosition, 0);
     move(-1, -1);
     rememberValues();
+    // Said once: the settings file that cannot be kept, and why (for a minute, over the link figures).
+    ui.LinkStatusBar->showMessage(remembered_.settingsProblem(), 60000);
 }
 
 void TForm1::rememberValues() {
@@ -156,7 +159,7 @@ void TForm1::rememberValues() {
         });
     remembered_.add(
         "Display", "WindowGeometry",
-        [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
+        [this](const QString& stored) { RestoreGeometryOnScreens(*this, QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
     for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &ImageExportDialog, &RecordDialog}) {
         remembered_.add(

@@ -5,7 +5,6 @@
 #include "MainframeFixture.h"
 
 #include "ParameterFiles.h"
-#include "RememberedValues.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -110,37 +109,25 @@ TEST_F(RememberedValuesTest, UnreadableSettingsFileIsToldAndKept) {
     EXPECT_EQ(settings.readAll(), bytes);
 }
 
-// A remembered geometry fits the screens there are: 1920 x 1080, and 1280 x 1024 right of it.
-TEST(RestoreGeometryOnScreens, FitsTheScreensOrIsDropped) {
-    struct Case { QRect saved; QRect restored; };  // restored empty: dropped
+// A remembered geometry is moved onto the screens there are (1920 x 1080, and 1280 x 1024
+// right of it), or dropped when larger than its screen: the window keeps its own size.
+TEST_F(RememberedValuesTest, RememberedGeometryFitsTheScreensOrIsDropped) {
+    struct Case { QRect saved; QRect shown; };  // shown empty: dropped
     const Case cases[] = {
-        {{100, 80, 1014, 750}, {100, 80, 1014, 750}},
-        {{2000, 100, 1014, 750}, {2000, 100, 1014, 750}},
         {{1800, 500, 1014, 750}, {1920, 274, 1014, 750}},  // mostly on the right screen
         {{0, 0, 32767, 32767}, {}},
         {{2000, 100, 1300, 900}, {}},  // wider than the right screen
     };
     for (const Case& c : cases) {
+        form_->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QWidget saved;
         saved.setGeometry(c.saved);
-        QWidget window;
-        window.setGeometry(10, 20, 300, 200);
-        EXPECT_EQ(RestoreGeometryOnScreens(window, saved.saveGeometry()), !c.restored.isEmpty());
-        EXPECT_EQ(window.geometry(), c.restored.isEmpty() ? QRect(10, 20, 300, 200) : c.restored);
+        const Setting geometry{"Display", "WindowGeometry", saved.saveGeometry().toBase64().toStdString()};
+        ASSERT_TRUE(WriteSettings(settingsIniPath_, {&geometry, 1}));
+        openWindow();
+        EXPECT_EQ(form_->geometry(), c.shown.isEmpty() ? QRect(form_->geometry().topLeft(), QSize(1014, 750)) : c.shown);
     }
-    QWidget window;
-    EXPECT_FALSE(RestoreGeometryOnScreens(window, "no geometry"));
-}
-
-TEST_F(RememberedValuesTest, RememberedWindowLargerThanTheScreenIsDropped) {
-    form_->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QWidget huge;
-    huge.setGeometry(0, 0, 32767, 32767);
-    const Setting geometry{"Display", "WindowGeometry", huge.saveGeometry().toBase64().toStdString()};
-    ASSERT_TRUE(WriteSettings(settingsIniPath_, {&geometry, 1}));
-    openWindow();
-    EXPECT_EQ(form_->size(), QSize(1014, 750));  // the window's own
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 # altrix_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI])
 # Adds one GoogleTest executable and registers its tests with CTest.
-# GUI tests get a QApplication (tests/support) and run on Qt's offscreen platform, so they
-# need no display.
+# GUI tests get a QApplication (tests/support) and run on Qt's offscreen platform with the
+# screens of tests/support/offscreen-screens.json, so they need no display.
 function(altrix_add_test)
   cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -11,7 +11,8 @@ function(altrix_add_test)
   set(env "")
   if(T_GUI)
     target_link_libraries(${T_NAME} PRIVATE altrix_test_qt_application)
-    list(APPEND env QT_QPA_PLATFORM=offscreen)
+    # Two screens side by side, as a desktop has, for the window's geometry.
+    list(APPEND env QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/tests/support/offscreen-screens.json)
   endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60

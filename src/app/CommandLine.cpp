@@ -41,6 +41,8 @@ std::optional<int> RunCommandLine(const QStringList& arguments, bool windowSyste
                                   QStringLiteral("Displays this help."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    // Strictly: "-hv" is one unknown option, not -h and -v, and "--" ends the options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const bool parsed = parser.parse(arguments);
 
     if (parser.isSet(help)) {
@@ -54,9 +56,14 @@ std::optional<int> RunCommandLine(const QStringList& arguments, bool windowSyste
                                                      QCoreApplication::applicationVersion()));
         return EXIT_SUCCESS;
     }
-    if (!parsed && windowSystemOptionsRemoved) {
-        Print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n")
-                          .arg(QCoreApplication::applicationName(), parser.errorText()));
+    if (!windowSystemOptionsRemoved) return std::nullopt;
+    // The window takes no file or other argument.
+    const QString wrong = !parsed ? parser.errorText()
+                          : parser.positionalArguments().isEmpty()
+                              ? QString()
+                              : QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    if (!wrong.isEmpty()) {
+        Print(stderr, QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(QCoreApplication::applicationName(), wrong));
         return EXIT_FAILURE;
     }
     return std::nullopt;

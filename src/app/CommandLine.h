@@ -15,7 +15,8 @@ void DescribeProgram();
 // code; std::nullopt when the window is to start. Read twice: before the window system
 // starts, so that those options need no display, the window system's own options (-platform,
 // -style, ...) are still in `arguments` and an unknown option is left for the second reading;
-// after it, with those removed, an unknown option is an error.
+// after it, with those removed, an unknown option or any other argument is an error. Options
+// are parsed strictly: "-hv" is one unknown option, and "--" ends the options.
 std::optional<int> RunCommandLine(const QStringList& arguments, bool windowSystemOptionsRemoved);
 
 }  // namespace altrix

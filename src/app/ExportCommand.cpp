@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace altrix {
@@ -34,16 +36,21 @@ bool ParseGains(std::string_view text, std::vector<std::string>& gains) {
     return gains.size() == static_cast<std::size_t>(kChannelCount);
 }
 
-// Empty text when the arguments after --export-csv are usable, else what is wrong.
+// Empty text when the arguments after --export-csv are usable, else what is wrong. Any
+// argument that starts with "-" is an option until "--", after which every argument is a file.
 std::string ParseArguments(const std::vector<std::string_view>& args, ExportArguments& parsed) {
     std::vector<std::string_view> files;
+    bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--raw") {
+        const bool option = options && args[i].starts_with("-");
+        if (option && args[i] == "--") {
+            options = false;
+        } else if (option && args[i] == "--raw") {
             parsed.raw = true;
-        } else if (args[i] == "--gains") {
+        } else if (option && args[i] == "--gains") {
             if (i + 1 == args.size() || !ParseGains(args[++i], parsed.gains))
                 return "--gains takes four gains of digits and \".\", such as 0.01,0.1,,54.61";
-        } else if (args[i].starts_with("--") || files.size() == 2) {
+        } else if (option || files.size() == 2) {
             return std::string("unexpected argument \"") + std::string(args[i]) + "\"";
         } else {
             files.push_back(args[i]);
@@ -64,8 +71,10 @@ int Fail(const std::string& text) {
 
 std::optional<int> RunExportCommand(int argc, char* argv[]) {
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
-    const auto command = std::find(args.begin(), args.end(), "--export-csv");
-    if (command == args.end()) return std::nullopt;
+    // The command is named before any "--", after which arguments are file names.
+    const auto optionsEnd = std::find(args.begin(), args.end(), "--");
+    const auto command = std::find(args.begin(), optionsEnd, "--export-csv");
+    if (command == optionsEnd) return std::nullopt;
 
     ExportArguments parsed;
     std::vector<std::string_view> rest(args.begin(), command);
@@ -73,10 +82,16 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     if (const std::string wrong = ParseArguments(rest, parsed); !wrong.empty())
         return Fail(wrong + "; usage: " + kExportCommandUsage);
 
+    // The output replaces its file whole: one that is the input (by any path or link) would
+    // replace the waveform file with its CSV.
+    std::error_code ec;
+    if (std::filesystem::equivalent(parsed.input, parsed.output, ec))
+        return Fail(parsed.output + ": is the input file; choose another output file");
+
     const auto record = std::make_unique<CaptureRecord>();
-    if (const FileResult read = ReadWaveformFile(*record, parsed.input); !read.Ok)
-        return Fail(parsed.input + ": " + read.Error);
-    if (record->NextSample == 0) return Fail(parsed.input + ": no sample sets; not a waveform file");
+    const WaveformRead read = ReadWaveformFile(*record, parsed.input);
+    if (!read.Ok) return Fail(parsed.input + ": " + read.Error);
+    if (read.Sets == 0) return Fail(parsed.input + ": no sample sets; not a waveform file");
 
     CsvExport what;
     for (int k = 1; k <= kChannelCount; ++k)

@@ -10,8 +10,11 @@ namespace altrix {
 inline constexpr char kExportCommandUsage[] =
     "altrix-scope --export-csv IN.wfd OUT.csv [--gains G1,G2,G3,G4] [--raw]";
 
-// When the arguments name --export-csv, runs the command and returns the exit status: 0, or 1
-// after one line on standard error. Otherwise returns nothing and the program opens its window.
+// When the arguments name --export-csv (before any "--"), runs the command and returns the exit
+// status: 0, or 1 after one line on standard error. Every other argument is the command's: an
+// argument that starts with "-" is one of its options (an unknown one is an error) until "--",
+// after which every argument is a file name. An output file that is the input file (by any path
+// or link) is refused. Otherwise returns nothing and the program opens its window.
 // Needs no display: neither Qt nor a window is touched.
 std::optional<int> RunExportCommand(int argc, char* argv[]);
 

@@ -46,9 +46,10 @@ QStringList ArgumentsOf(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     altrix::DescribeProgram();
+    // The export command's arguments are its own: "-v" there is a file name or an error.
+    if (const std::optional<int> exitCode = altrix::RunExportCommand(argc, argv)) return *exitCode;
     if (const std::optional<int> exitCode = altrix::RunCommandLine(ArgumentsOf(argc, argv), false))
         return *exitCode;
-    if (const std::optional<int> exitCode = altrix::RunExportCommand(argc, argv)) return *exitCode;
     QApplication app(argc, argv);
     if (const std::optional<int> exitCode = altrix::RunCommandLine(QCoreApplication::arguments(), true))
         return *exitCode;

@@ -6,11 +6,14 @@
 #include <SimpleIni.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -46,24 +49,103 @@ std::string WithExtension(const std::string& path, std::string_view extension) {
     return result;
 }
 
-// Loads `path` when it is a regular file: SimpleIni sizes its buffer by seeking to the end,
-// which gives nonsense for folders and devices. False when such a file fails to load.
-bool LoadRegularFile(IniFile& ini, const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    return ini.LoadFile(path.c_str()) >= 0;
-}
-
-// Loads a settings file for reading; a missing or unreadable file reads as empty.
-// Values may be quoted, as in the private-profile files these settings come from.
-void LoadSettings(IniFile& ini, const std::string& path) {
-    ini.SetQuotes(true);
-    if (!LoadRegularFile(ini, path)) ini.Reset();
-}
-
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Why `text` does not read as private-profile text that a rewrite keeps whole, or empty: 8-bit
+// text (not UTF-16) without NUL bytes, each line blank, a comment (";" or "#"), a section
+// "[name]" or "key=value" with a key. SimpleIni skips any other line, and so would lose it.
+std::string SettingsTextProblem(std::string_view text) {
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return "it is UTF-16 text";
+    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
+        return "it holds a NUL byte (byte " + std::to_string(nul + 1) + ")";
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    int number = 1;
+    for (std::size_t start = 0; start < text.size(); ++number) {
+        // A line ends at LF, CR LF or a lone CR, as SimpleIni reads it.
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+        while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+        while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        const std::size_t equals = line.find('=');
+        const bool section = line.front() == '[' && line.find(']') == line.size() - 1;
+        const bool value = line.front() != '[' && equals != std::string_view::npos && equals > 0;
+        if (!section && !value) return "line " + std::to_string(number) + " is no section, key=value or comment";
+    }
+    return {};
+}
+
+// Loads the private-profile file `path` whole into `ini`, or leaves `ini` empty and says why it
+// cannot: no regular file (SimpleIni sizes its buffer by seeking to the end, which gives
+// nonsense for folders and devices), a read that fails, or a SettingsTextProblem.
+std::string LoadIniFile(IniFile& ini, const std::string& path) {
+    ini.Reset();
+    if (std::string problem = RegularFileProblem(path); !problem.empty()) return problem;
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return std::strerror(errno);
+    std::string text;
+    std::vector<char> chunk(64 * 1024);
+    while (const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get())) text.append(chunk.data(), got);
+    if (std::ferror(file.get())) return std::strerror(errno ? errno : EIO);
+    if (std::string problem = SettingsTextProblem(text); !problem.empty()) return problem;
+    if (ini.LoadData(text) >= 0) return {};
+    ini.Reset();
+    return "it could not be read";
+}
+
+// Loads a settings file for reading; a missing file, or one that cannot be read whole, reads
+// as empty. Values may be quoted, as in the private-profile files these settings come from.
+void LoadSettings(IniFile& ini, const std::string& path) {
+    ini.SetQuotes(true);
+    LoadIniFile(ini, path);
+}
+
+// The settings files found unreadable in this run: none is written again until the program
+// starts anew, whatever becomes of it meanwhile. Named by their absolute path.
+class HeldFiles {
+public:
+    void Hold(const std::string& path) {
+        const std::lock_guard lock(mutex_);
+        held_.insert(Key(path));
+    }
+    bool IsHeld(const std::string& path) {
+        const std::lock_guard lock(mutex_);
+        return held_.contains(Key(path));
+    }
+
+private:
+    static std::string Key(const std::string& path) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::weakly_canonical(path, ec);
+        return ec ? path : absolute.string();
+    }
+    std::mutex mutex_;
+    std::set<std::string> held_;
+};
+
+HeldFiles& Held() {
+    static HeldFiles held;
+    return held;
+}
+
+// Why the settings file cannot be changed, or empty; after loading it into `ini` when it exists.
+// A file that cannot be read whole is held: never written in this run.
+std::string LoadForChange(IniFile& ini, const std::string& path) {
+    ini.SetSpaces(false);
+    std::error_code ec;
+    const bool missing = std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found;
+    std::string problem = missing ? std::string() : LoadIniFile(ini, path);
+    if (!problem.empty())
+        Held().Hold(path);
+    else if (Held().IsHeld(path))
+        problem = "it could not be read earlier in this run";
+    return problem;
+}
 
 // Cuts a list file's bytes into names. A line ends at LF, and one CR before the LF belongs to
 // the line end; of each line only the first 40 characters count (41 are kept, for that CR),
@@ -123,18 +205,21 @@ bool SaveWhole(const IniFile& ini, const std::string& path) {
            }).Ok;
 }
 
-// A first start: the sample settings file becomes `target`, made with its folder. A parameter
-// list that the sample names by a relative path is copied beside it and named by its full path,
-// so that it is found from any current folder and its base-group file is written beside it.
-void CopySample(const std::filesystem::path& sampleFolder, const std::filesystem::path& target) {
+// A first start: `target` is made with its folder, from the sample settings file when there is
+// one, else empty. A parameter list that the sample names by a relative path is copied beside it
+// and named by its full path, so that it is found from any current folder and its base-group
+// file is written beside it.
+void MakeSettingsFile(const std::string& sampleFolderPath, const std::filesystem::path& target) {
     namespace fs = std::filesystem;
     IniFile ini;
     ini.SetQuotes(true);
     ini.SetSpaces(false);
     std::error_code ec;
-    if (!LoadRegularFile(ini, (sampleFolder / kSettingsFileName).string())) return;
     fs::create_directories(target.parent_path(), ec);
     if (ec) return;
+    const fs::path sampleFolder(sampleFolderPath);
+    if (sampleFolderPath.empty() || !LoadIniFile(ini, (sampleFolder / kSettingsFileName).string()).empty())
+        ini.Reset();
     if (const char* named = ini.GetValue(kParameterSection, kListFilePathKey)) {
         const fs::path list(named);
         const fs::path copy = target.parent_path() / list.filename();
@@ -179,10 +264,7 @@ std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const
 bool WriteSettings(const std::string& settingsIniPath, std::span<const Setting> values) {
     IniFile ini;
     ini.SetQuotes(true);
-    ini.SetSpaces(false);
-    std::error_code ec;
-    if (std::filesystem::exists(settingsIniPath, ec) && !LoadRegularFile(ini, settingsIniPath))
-        return false;
+    if (!LoadForChange(ini, settingsIniPath).empty()) return false;
     for (const Setting& setting : values) {
         if (ini.SetValue(setting.Section.c_str(), setting.Key.c_str(), setting.Value.c_str()) < 0)
             return false;
@@ -195,9 +277,19 @@ std::string LocateSettingsFile(const SettingsPlaces& places) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(beside, ec)) return beside;
     const std::filesystem::path config = std::filesystem::path(places.ConfigFolder) / kSettingsFileName;
-    if (!std::filesystem::exists(config, ec) && !places.SampleFolder.empty())
-        CopySample(places.SampleFolder, config);
+    if (!std::filesystem::exists(config, ec)) MakeSettingsFile(places.SampleFolder, config);
     return config.string();
+}
+
+std::string SettingsFileProblem(const std::string& settingsIniPath) {
+    if (settingsIniPath.empty()) return {};
+    IniFile ini;
+    if (const std::string unread = LoadForChange(ini, settingsIniPath); !unread.empty())
+        return "The settings file " + settingsIniPath + " was not read (" + unread +
+               "): it is kept as it is and nothing is saved to it until the next start.";
+    if (const std::string unwritable = ReplaceProblem(settingsIniPath); !unwritable.empty())
+        return "Settings cannot be kept: " + settingsIniPath + " cannot be written (" + unwritable + ").";
+    return {};
 }
 
 std::string ReadListFilePath(const std::string& settingsIniPath, const std::string& fallback) {
@@ -228,9 +320,7 @@ TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath) {
 bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings) {
     if (settingsIniPath.empty()) return true;
     IniFile ini;
-    ini.SetSpaces(false);
-    std::error_code ec;
-    if (std::filesystem::exists(settingsIniPath, ec) && !LoadRegularFile(ini, settingsIniPath)) return false;
+    if (!LoadForChange(ini, settingsIniPath).empty()) return false;
     const std::pair<const char*, std::string> values[] = {
         {"Mode", std::string(kTriggerModeNames[static_cast<std::size_t>(settings.Mode)])},
         {"Source", std::to_string(settings.Source)},
@@ -309,7 +399,7 @@ WriteResult WriteBaseGroups(const std::string& baseGroupPath,
     IniFile ini;
     ini.SetSpaces(false);
     std::error_code ec;
-    if (std::filesystem::exists(baseGroupPath, ec) && !LoadRegularFile(ini, baseGroupPath)) {
+    if (std::filesystem::exists(baseGroupPath, ec) && !LoadIniFile(ini, baseGroupPath).empty()) {
         return failed;
     }
     ini.Delete(kBaseGroupSection, nullptr);

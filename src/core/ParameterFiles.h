@@ -38,9 +38,20 @@ struct SettingsPlaces {
 
 // The settings file to read and write: the one beside the program when it exists, otherwise
 // kSettingsFileName in the configuration folder. When neither exists (a first start), that
-// folder and file are made from the sample, if there is one; a parameter list that the sample
-// names by a relative path is copied beside it and named by its full path.
+// folder and file are made, from the sample when there is one (else the file is empty); a
+// parameter list that the sample names by a relative path is copied beside it and named by its
+// full path.
 std::string LocateSettingsFile(const SettingsPlaces& places);
+
+// A settings file is read whole or not at all: one that is no regular file, cannot be opened,
+// or is not private-profile text (UTF-16, a NUL byte, a line that is no section, key=value or
+// comment) reads as missing, and is never written for the rest of the run, even once it is
+// mended: what the program did not read it does not write over.
+
+// For the user, once at start-up: why the program cannot keep its settings in
+// `settingsIniPath` (the file cannot be read whole, or cannot be written or made), or empty when
+// it can, or when the path is empty (no settings file).
+std::string SettingsFileProblem(const std::string& settingsIniPath);
 
 // Value of `key` in `section` of a settings file, if present. Values may be quoted.
 std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const std::string& section,
@@ -53,7 +64,7 @@ struct Setting {
 };
 
 // Sets each value in the settings file, creating the file when missing and keeping its other
-// sections, keys and comments. False when the file cannot be read or written.
+// sections, keys and comments. False when the file cannot be read whole or written.
 bool WriteSettings(const std::string& settingsIniPath, std::span<const Setting> values);
 
 // Value of "ListFilePath" in section "Parameter" (case-insensitive), or `fallback` when
@@ -66,7 +77,7 @@ std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
 
 // The trigger settings of section "Trigger"; keys that are missing or out of range keep their
 // defaults. Writing sets every key of the section and keeps the rest of the file; false when the
-// file cannot be written. Neither touches a file when `settingsIniPath` is empty.
+// file cannot be read whole or written. Neither touches a file when `settingsIniPath` is empty.
 TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath);
 bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings);
 
@@ -98,7 +109,8 @@ struct WriteResult {
 std::string BaseGroupNameProblem(std::string_view name);
 
 // Erases section "usebase" and writes each name of group g (0-based) with the value g + 1,
-// groups in order, keeping the file's other sections. The file is replaced as a whole
+// groups in order, keeping the file's other sections; an existing file that cannot be read whole
+// (as a settings file above) is not written. The file is replaced as a whole
 // (ReplaceFile). When a name has a BaseGroupNameProblem, nothing is written.
 WriteResult WriteBaseGroups(const std::string& baseGroupPath,
                             const std::array<std::vector<std::string>, kBaseGroupCount>& groups);

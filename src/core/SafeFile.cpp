@@ -158,38 +158,65 @@ bool StillNamedBy(std::FILE* file, const std::string& path) {
 #endif
 }
 
-FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+namespace {
+
+// The new file beside the target that ReplaceFile fills and renames over it.
+struct NewFile {
+    std::optional<Folder> folder;
+    std::string name;      // the target's, in its folder
+    std::string tempName;  // the new file's
+    FilePtr file;
+};
+
+// Makes the new file for the target at `path`, links followed, or says why the target cannot
+// be replaced.
+FileResult MakeNewFile(const std::string& path, NewFile& made) {
     std::error_code ec;
     const fs::path target = FollowLinks(path, ec);
     if (ec) return Failure(ec);
     std::optional<fs::perms> mode;
     if (FileResult refused = CheckReplaceable(target, mode); !refused.Ok) return refused;
 
-    Folder folder(target.has_parent_path() ? target.parent_path() : fs::path("."));
-    if (!folder.IsOpen()) return Failure(errno ? errno : ENOENT);
-    const std::string name = target.filename().string();
-    std::string tempName;
-    FilePtr file;
-    for (int attempt = 0; attempt < kTempNameAttempts && !file; ++attempt) {
-        tempName = TempNameBeside(name);
-        file = folder.CreateNew(tempName, mode);
-        if (!file && errno != EEXIST) return Failure(errno);
+    made.folder.emplace(target.has_parent_path() ? target.parent_path() : fs::path("."));
+    if (!made.folder->IsOpen()) return Failure(errno ? errno : ENOENT);
+    made.name = target.filename().string();
+    for (int attempt = 0; attempt < kTempNameAttempts && !made.file; ++attempt) {
+        made.tempName = TempNameBeside(made.name);
+        made.file = made.folder->CreateNew(made.tempName, mode);
+        if (!made.file && errno != EEXIST) return Failure(errno);
     }
-    if (!file) return Failure(EEXIST);
+    if (!made.file) return Failure(EEXIST);
+    return {};
+}
 
+}  // namespace
+
+FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FILE*)>& write) {
+    NewFile made;
+    if (FileResult refused = MakeNewFile(path, made); !refused.Ok) return refused;
     const auto fail = [&](int cause) {
-        folder.Remove(tempName);
+        made.folder->Remove(made.tempName);
         return Failure(cause);
     };
     errno = 0;
-    if (!write(file.get())) {
+    if (!write(made.file.get())) {
         const int cause = errno ? errno : EIO;
-        file.reset();
+        made.file.reset();
         return fail(cause);
     }
-    if (std::fclose(file.release()) != 0) return fail(errno ? errno : EIO);
-    if (const int error = folder.Rename(tempName, name); error != 0) return fail(error);
+    if (std::fclose(made.file.release()) != 0) return fail(errno ? errno : EIO);
+    if (const int error = made.folder->Rename(made.tempName, made.name); error != 0) return fail(error);
     return {};
+}
+
+std::string ReplaceProblem(const std::string& path) {
+    NewFile made;
+    const FileResult result = MakeNewFile(path, made);
+    if (made.file) {
+        made.file.reset();
+        made.folder->Remove(made.tempName);
+    }
+    return result.Error;
 }
 
 ChunkWriter::ChunkWriter(std::FILE* file) : file_(file) { buffer_.reserve(kChunkBytes + 1024); }

@@ -33,6 +33,10 @@ bool StillNamedBy(std::FILE* file, const std::string& path);
 // the folder it was made in, so a folder renamed meanwhile keeps no stray file either.
 FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FILE*)>& write);
 
+// Empty when ReplaceFile could replace or make the file at `path` now; otherwise why not, in
+// ReplaceFile's words. Tried by making the new file beside the target and removing it again.
+std::string ReplaceProblem(const std::string& path);
+
 // Gathers text and writes it to an open file a large chunk at a time, so that formatting
 // code appends to one buffer and never writes per value.
 class ChunkWriter {

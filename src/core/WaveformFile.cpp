@@ -25,7 +25,7 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-FileResult ReadFailure(int error) { return {false, std::strerror(error), false}; }
+WaveformRead ReadFailure(int error) { return {{false, std::strerror(error), false}}; }
 
 void AppendSample(std::string& out, std::int16_t value) {
     std::array<char, 8> digits;
@@ -54,6 +54,7 @@ bool WriteDisplayWindow(const CaptureRecord& record, std::FILE* file, char decim
 struct LoadedTraces {
     std::array<ChannelSamples, kChannelCount> ChannelTrace{};
     std::int32_t NextSample = 0;
+    std::uint64_t Sets = 0;
 };
 
 // Splits the file's bytes into lines and fields and stores the sample fields. Lines end
@@ -104,6 +105,7 @@ private:
         }
         if (fieldIndex_ == kChannelCount) {
             traces_.NextSample = traces_.NextSample + 1 == kTraceSlots ? 0 : traces_.NextSample + 1;
+            ++traces_.Sets;
             fieldIndex_ = 0;
         } else {
             ++fieldIndex_;
@@ -132,11 +134,11 @@ FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& pat
     });
 }
 
-FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
-                            const ReadProgress& progress) {
+WaveformRead ReadWaveformFile(CaptureRecord& record, const std::string& path,
+                              const ReadProgress& progress) {
     // Checked before opening: opening a pipe would wait for a writer.
     if (const std::string problem = RegularFileProblem(path); !problem.empty()) {
-        return {false, problem, false};
+        return {{false, problem, false}};
     }
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) return ReadFailure(errno);
@@ -154,7 +156,7 @@ FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
         if (got == 0) break;
         reader.Feed(chunk.data(), got);
         done += got;
-        if (progress && !progress(done, total)) return {false, {}, true};
+        if (progress && !progress(done, total)) return {{false, {}, true}};
     }
     if (std::ferror(file.get())) return ReadFailure(errno ? errno : EIO);
     reader.Finish();
@@ -163,7 +165,9 @@ FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
     record.NextSample = loaded->NextSample;
     // A file holds no gaps.
     record.GapCount = 0;
-    return {};
+    WaveformRead read;
+    read.Sets = loaded->Sets;
+    return read;
 }
 
 std::int16_t ParseSampleField(std::string_view field) {

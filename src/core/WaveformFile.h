@@ -22,14 +22,20 @@ FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& pat
 // began (a growing file may read more). Returns false to cancel the read.
 using ReadProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
+// A read's result, and the number of sample sets it stored (a set is stored once its fourth
+// sample field is), which NextSample gives only modulo kTraceSlots.
+struct WaveformRead : FileResult {
+    std::uint64_t Sets = 0;
+};
+
 // Reads `path` (links followed, opened read-only; anything but a regular file is refused)
 // into the channel traces: every slot starts at 0 and NextSample at 0, then each line's four
 // sample fields fill slot NextSample, which wraps after 199999. So line k shows at position
 // k - 1 of a file of 100000 lines, and positions that a shorter file does not fill read 0. The record then holds no gaps.
 // The record changes only when the whole file was read: a file that cannot be read, or a
 // read cancelled through `progress` (result.Cancelled), leaves it as it was.
-FileResult ReadWaveformFile(CaptureRecord& record, const std::string& path,
-                            const ReadProgress& progress = {});
+WaveformRead ReadWaveformFile(CaptureRecord& record, const std::string& path,
+                              const ReadProgress& progress = {});
 
 // One sample field: only its first six characters count; digits after the first
 // character build the value, a leading "-" negates it; the result wraps to 16 bits.

@@ -2,7 +2,8 @@
 // Values of a window kept between runs in the program's settings file, each under a section
 // and key of its own. Registering a value puts back at once what the file holds for it;
 // storeAll() writes every registered value (when the window closes), store() one of them.
-// With no settings file (an empty path) nothing is read or written.
+// With no settings file (an empty path) nothing is read or written. A settings file that could
+// not be read whole is never written (see ParameterFiles.h), and settingsProblem() says so.
 
 #include <QString>
 
@@ -10,9 +11,17 @@
 #include <string>
 #include <vector>
 
+class QByteArray;
 class QComboBox;
+class QWidget;
 
 namespace altrix {
+
+// Puts back a geometry of `window` that QWidget::saveGeometry gave, fitted to the screens there
+// are: moved inside the available area of the screen it overlaps most (else the primary one).
+// One larger than that area, or no saved geometry, is dropped: the window keeps its own, and the
+// result is false. Call before the window is first shown.
+bool RestoreGeometryOnScreens(QWidget& window, const QByteArray& saved);
 
 class RememberedValues {
 public:
@@ -22,6 +31,9 @@ public:
     explicit RememberedValues(std::string settingsIniPath);
 
     const std::string& settingsIniPath() const { return path_; }
+    // Why the settings are not kept, for the user, as the settings file stood when this was
+    // made; empty when they are.
+    const QString& settingsProblem() const { return problem_; }
 
     void add(const std::string& section, const std::string& key, const Restore& restore,
              Current current);
@@ -40,6 +52,7 @@ private:
     };
 
     std::string path_;
+    QString problem_;
     std::vector<Value> values_;
 };
 

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 namespace {
 
 struct Finished {
@@ -16,12 +18,15 @@ struct Finished {
     QByteArray output;
 };
 
-// Runs the program with no display and no Qt platform named.
-Finished RunProgram(const QStringList& arguments) {
+// Runs the program with no display and no Qt platform named, or with the offscreen platform
+// (so that a window could open), in `folder` when one is given.
+Finished RunProgram(const QStringList& arguments, const QString& folder = {}, bool offscreen = false) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
+    if (offscreen) environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
     process.start(QStringLiteral(ALTRIX_SCOPE_PROGRAM), arguments);
     if (!process.waitForFinished(60000)) return {-1, "did not finish", {}};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardError(),
@@ -53,10 +58,28 @@ TEST_F(ExportCommandTest, ConvertsAWaveformFileAsTheWindowExportsIt) {
     EXPECT_EQ(csv.count('\n'), 100001);
 }
 
+// A file whose sets fill the trace ring whole (NextSample back at 0) shows its last 100000.
+TEST_F(ExportCommandTest, FileThatFillsTheRingConverts) {
+    QFile wfd(path("ring.wfd"));
+    ASSERT_TRUE(wfd.open(QIODevice::WriteOnly));
+    for (int k = 1; k <= 200000; ++k) wfd.write(QByteArray::number(k) + ' ' + QByteArray::number(k % 30011) + " 0 0 7\r\n");
+    wfd.close();
+    const Finished run = RunProgram({QStringLiteral("--export-csv"), path("ring.wfd"), path("ring.csv"), QStringLiteral("--raw")});
+    EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+    const QList<QByteArray> csv = Contents(path("ring.csv")).split('\n');
+    ASSERT_EQ(csv.size(), 100002);  // header, 100000 sets, nothing after the last line end
+    EXPECT_EQ(csv[1], "0,9968,0,0,7\r");            // line 100001, and 100001 % 30011 = 9968
+    EXPECT_EQ(csv[100000], "19.9998,19934,0,0,7\r");  // line 200000, and 200000 % 30011 = 19934
+}
+
 TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
     QFile empty(path("empty.wfd"));
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     empty.close();
+    // The input by other names: the same path, a symbolic and a hard link.
+    const QString input = path("in.wfd");
+    ASSERT_TRUE(QFile::copy(twoLines_, input) && QFile::link(input, path("link.wfd")));
+    ASSERT_EQ(::link(QFile::encodeName(input).constData(), QFile::encodeName(path("hard.wfd")).constData()), 0);
     struct Case { QStringList arguments; const char* error; };
     const Case cases[] = {
         {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
@@ -67,6 +90,9 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
         {{twoLines_, path("out.csv"), QStringLiteral("--gains"), QStringLiteral("1,2,3")}, "--gains takes four gains"},
         {{twoLines_, path("out.csv"), QStringLiteral("--gains"), QStringLiteral("1,2,x,4")}, "--gains takes four gains"},
         {{twoLines_, path("out.csv"), QStringLiteral("--scale")}, "unexpected argument \"--scale\""},
+        {{input, input}, "in.wfd: is the input file"},
+        {{input, path("link.wfd")}, "link.wfd: is the input file"},
+        {{path("link.wfd"), path("hard.wfd")}, "hard.wfd: is the input file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
@@ -78,6 +104,27 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
         EXPECT_TRUE(run.errors.endsWith('\n'));
     }
     EXPECT_FALSE(QFile::exists(path("out.csv")));
+    EXPECT_EQ(Contents(input), Contents(twoLines_));
+}
+
+// Options are parsed strictly, in the export command and without it: "-hv" is no -h and -v,
+// an argument the window does not take is an error, and "--" ends the options.
+TEST_F(ExportCommandTest, OptionsAreParsedStrictly) {
+    ASSERT_TRUE(QFile::copy(twoLines_, path("-v")));
+    struct Case { QStringList arguments; int status; const char* shown; };
+    const Case cases[] = {
+        {{QStringLiteral("--export-csv"), QStringLiteral("-v"), QStringLiteral("out.csv")}, 1, "unexpected argument \"-v\""},
+        {{QStringLiteral("--export-csv"), QStringLiteral("--"), QStringLiteral("-v"), QStringLiteral("out.csv")}, 0, ""},
+        {{QStringLiteral("-hv")}, 1, "Unknown option 'hv'."},
+        {{QStringLiteral("--"), QStringLiteral("-v")}, 1, "Unexpected argument '-v'."},
+        {{QStringLiteral("-v")}, 0, "altrix-scope "},
+    };
+    for (const Case& c : cases) {
+        const Finished run = RunProgram(c.arguments, dir_.path(), true);
+        EXPECT_EQ(run.status, c.status) << c.arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE((run.output + run.errors).contains(c.shown)) << run.output.toStdString() << run.errors.toStdString();
+    }
+    EXPECT_EQ(Contents(path("out.csv")).count('\n'), 100001);  // from the file "-v"
 }
 
 TEST(ExportCommandHelp, HelpShowsTheCommandsUsage) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Packs the built programs into the Debian package and checks it: the files it installs, that
-# it declares the package of every library its programs link, that its desktop entry is valid,
+# Packs the built programs into the Debian package and checks it: the files it installs (and
+# every picture its README links), that it declares the package of every library its programs
+# link, that its desktop entry is valid,
 # and that its program runs from the installed layout (--version, --help, the settings file
 # made from the installed sample on a first start).
 # Usage: package_test.sh BUILD_DIR VERSION
@@ -64,6 +65,11 @@ for link in "${links[@]}"; do
   fi
 done
 grep -qxF qt6-qpa-plugins <<<"$depends" || fail "Depends lacks Qt's platform plugins"
+
+# Every picture the installed README links is installed where the link points.
+doc="$root/usr/share/doc/altrix-scope"
+images=$(grep -oE '\]\([^)]+\.(png|svg|jpg)\)' "$doc/README.md" | sed -E 's/^\]\((.*)\)$/\1/') || fail "no picture links"
+for image in $images; do [ -f "$doc/$image" ] || fail "the installed README links $image, which the package lacks"; done
 
 desktop-file-validate "$root/usr/share/applications/altrix-scope.desktop" ||
   fail "the desktop entry is not valid"

@@ -286,8 +286,49 @@ TEST_F(ParameterFilesTest, SettingsWritesKeepTheRestOfTheFile) {
     EXPECT_FALSE(WriteSettings(folder, changed));
 }
 
+// A settings file is read whole or not at all, and one that was not read is not written over,
+// even once mended, until the next start. Line ends and a UTF-8 signature are no obstacle.
+TEST_F(ParameterFilesTest, SettingsFileThatCannotBeReadWholeIsNeverWritten) {
+    struct Case { std::string bytes; const char* problem; };  // no problem: readable
+    const Case cases[] = {
+        {"\xEF\xBB\xBF; mine\r\n[Ports]\r\nCOM3 = /dev/x\r\n\r\n# \xE9t\xE9\n", ""},
+        {std::string("\xFF\xFE[\0P\0", 6), "(it is UTF-16 text)"},
+        {std::string("[Ports]\nCOM3=/dev/x\0y\n", 22), "(it holds a NUL byte (byte 20))"},
+        {"[Ports]\r\nCOM3=/dev/x\r\nnot a setting\r\n", "(line 3 is no section, key=value or comment)"},
+        {"[Ports] old\nCOM3=/dev/x\n", "(line 1 is no"},
+    };
+    const Setting port{"Link", "PortName", "COM5"};
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string path = PathOf(std::to_string(n++) + ".INI");
+        WriteBytes(path, c.bytes);
+        const std::string problem = SettingsFileProblem(path);
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+        EXPECT_EQ(problem.empty(), !*c.problem) << problem;
+        EXPECT_EQ(ReadPortMapping(path, "COM3"), *c.problem ? std::nullopt : std::optional<std::string>("/dev/x"));
+        EXPECT_EQ(WriteSettings(path, {&port, 1}), !*c.problem) << n;
+        if (!*c.problem) continue;
+        EXPECT_FALSE(WriteTriggerSettings(path, TriggerSettings{}));
+        EXPECT_EQ(ReadBytes(path), c.bytes);
+        WriteBytes(path, "[Ports]\nCOM3=/dev/x\n");  // mended: read, yet not written over
+        EXPECT_EQ(ReadPortMapping(path, "COM3"), "/dev/x");
+        EXPECT_FALSE(WriteSettings(path, {&port, 1}));
+    }
+}
+
+// Settings that cannot be written are named; the trial leaves no file behind.
+TEST_F(ParameterFilesTest, SettingsThatCannotBeKeptAreNamed) {
+    EXPECT_EQ(SettingsFileProblem("") + SettingsFileProblem(PathOf("new.INI")), "");
+    EXPECT_NE(SettingsFileProblem(PathOf("none/new.INI")).find("cannot be written (No such file"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+    WriteBytes(PathOf("ro.INI"), "[Ports]\n");
+    ExpectWithoutWriteAccess(PathOf("ro.INI"), [&] {
+        return SettingsFileProblem(PathOf("ro.INI")).find("cannot be written (Permission denied)") != std::string::npos;
+    });
+}
+
 // Which settings file a start uses, by what exists: a file beside the program, one in the
-// configuration folder, the installed sample.
+// configuration folder, the installed sample; without one, an empty file in that folder.
 TEST_F(ParameterFilesTest, SettingsFileIsBesideTheProgramElseInTheConfigFolder) {
     struct Case { bool beside, config, sample; bool usesBeside; bool madeFromSample; };
     const Case cases[] = {
@@ -321,7 +362,8 @@ TEST_F(ParameterFilesTest, SettingsFileIsBesideTheProgramElseInTheConfigFolder) 
             EXPECT_EQ(ReadBytes(list), ReadBytes(root / "share" / "Parameter list.plf"));
         } else {
             EXPECT_FALSE(std::filesystem::exists(list)) << n;
-            EXPECT_EQ(std::filesystem::exists(config), c.config) << n;
+            EXPECT_EQ(std::filesystem::exists(config), c.config || !c.usesBeside) << n;
+            if (!c.config && !c.usesBeside) EXPECT_EQ(ReadBytes(config), "") << n;
         }
     }
 }

@@ -286,7 +286,9 @@ TEST_P(LongWaveformFileTest, ShowsTheNewestLinesInTheWindow) {
     WriteBytes(path, GeneratedFile(c.lines));
     FillPattern(*record_, 6);
 
-    ASSERT_TRUE(ReadWaveformFile(*record_, path).Ok);
+    const WaveformRead read = ReadWaveformFile(*record_, path);
+    ASSERT_TRUE(read.Ok);
+    EXPECT_EQ(read.Sets, static_cast<std::uint64_t>(c.lines));  // a whole ring is no empty file
     ASSERT_EQ(record_->NextSample, c.nextSample);
     for (int ch = 0; ch < kChannelCount; ++ch) {
         for (int x = 0; x < kWindowPositions; ++x) {
@@ -301,6 +303,7 @@ TEST_P(LongWaveformFileTest, ShowsTheNewestLinesInTheWindow) {
 INSTANTIATE_TEST_SUITE_P(Lines, LongWaveformFileTest,
                          ::testing::Values(LongFileCase{50000, 50000, 50000, 1},
                                            LongFileCase{150000, 150000, 0, 50001},
+                                           LongFileCase{200000, 0, 0, 100001},
                                            LongFileCase{250000, 50000, 0, 150001}),
                          [](const ::testing::TestParamInfo<LongFileCase>& info) {
                              return std::to_string(info.param.lines);

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTemporaryDir>
 
 namespace altrix::testing {
@@ -90,6 +91,43 @@ TEST_F(RememberedValuesTest, SettingsSectionsAndChannelsStartAsBefore) {
     EXPECT_FALSE(find<QCheckBox>(QStringLiteral("CheckBox1"))->isChecked());
     EXPECT_EQ(ReadListFilePath(settingsIniPath_, "0"), "Parameter list.plf");
     EXPECT_EQ(ReadPortMapping(settingsIniPath_, "COM3"), "/dev/pts/9");
+}
+
+// A settings file the program cannot read is said once in the status bar and kept as it was.
+TEST_F(RememberedValuesTest, UnreadableSettingsFileIsToldAndKept) {
+    static constexpr char kBytes[] = "[Ports]\nCOM3=/dev/pts/9\0\n[Link]\nPortName=COM1\n";
+    const QByteArray bytes(kBytes, sizeof kBytes - 1);
+    QFile settings(QString::fromStdString(settingsIniPath_));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly) && settings.write(bytes) == bytes.size());
+    settings.close();
+    restart();
+    EXPECT_TRUE(find<QStatusBar>(QStringLiteral("LinkStatusBar"))->currentMessage().contains(
+        QStringLiteral("was not read (it holds a NUL byte (byte 24))")));
+    portBox()->setEditText(QStringLiteral("COM5"));
+    restart();
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_EQ(settings.readAll(), bytes);
+}
+
+// A remembered geometry is moved onto the screens there are (1920 x 1080, and 1280 x 1024
+// right of it), or dropped when larger than its screen: the window keeps its own size.
+TEST_F(RememberedValuesTest, RememberedGeometryFitsTheScreensOrIsDropped) {
+    struct Case { QRect saved; QRect shown; };  // shown empty: dropped
+    const Case cases[] = {
+        {{1800, 500, 1014, 750}, {1920, 274, 1014, 750}},  // mostly on the right screen
+        {{0, 0, 32767, 32767}, {}},
+        {{2000, 100, 1300, 900}, {}},  // wider than the right screen
+    };
+    for (const Case& c : cases) {
+        form_->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QWidget saved;
+        saved.setGeometry(c.saved);
+        const Setting geometry{"Display", "WindowGeometry", saved.saveGeometry().toBase64().toStdString()};
+        ASSERT_TRUE(WriteSettings(settingsIniPath_, {&geometry, 1}));
+        openWindow();
+        EXPECT_EQ(form_->geometry(), c.shown.isEmpty() ? QRect(form_->geometry().topLeft(), QSize(1014, 750)) : c.shown);
+    }
 }
 
 }  // namespace

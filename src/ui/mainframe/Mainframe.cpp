@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QResizeEvent>
+#include <QStatusBar>
 #include <QValidator>
 
 #include <cmath>
@@ -119,6 +120,8 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     ui.Chart1->addPoint(5, kNewestPosition, 0);
     move(-1, -1);
     rememberValues();
+    // Said once: the settings file that cannot be kept, and why (for a minute, over the link figures).
+    ui.LinkStatusBar->showMessage(remembered_.settingsProblem(), 60000);
 }
 
 void TForm1::rememberValues() {
@@ -137,7 +140,7 @@ void TForm1::rememberValues() {
         [this] { return modeItems()[static_cast<std::size_t>(display_.Mode())]->objectName(); });
     remembered_.add(
         "Display", "WindowGeometry",
-        [this](const QString& stored) { restoreGeometry(QByteArray::fromBase64(stored.toLatin1())); },
+        [this](const QString& stored) { RestoreGeometryOnScreens(*this, QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
     for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &ImageExportDialog, &RecordDialog}) {
         remembered_.add(

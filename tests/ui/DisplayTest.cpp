@@ -43,74 +43,6 @@ protected:
     void chooseMode(const char* item) { find<QAction>(item)->trigger(); }
 };
 
-struct Density {
-    std::int32_t pointCount;
-    int stride;
-    int points;
-};
-
-TEST_F(DisplayTest, PointCountsStridesAndTheClosingPoint) {
-    const Density table[] = {{2000, 50, 2001},   {2500, 40, 2501},   {5000, 20, 5001},
-                             {6500, 15, 6668},   {10000, 10, 10001}, {20000, 5, 20001},
-                             {50000, 2, 50001},  {100000, 1, 99999}};
-    record().NextSample = 12345;
-    view().ChannelScale[0] = 1.0f;
-    fillChannel(1, Pattern);
-    for (const Density& row : table) {
-        display_->DrawWaveform(1, row.pointCount, 1.0f, 1);
-        const std::vector<Point> points = PointsOf(chart(), 1);
-        ASSERT_EQ(points.size(), static_cast<std::size_t>(row.points)) << row.pointCount;
-        // Picked at the stride from the oldest end of the window...
-        const std::size_t picked = row.stride == 1 ? points.size() : points.size() - 1;
-        for (std::size_t i = 0; i < picked; ++i) {
-            const int x = static_cast<int>(i) * row.stride;
-            ASSERT_EQ(points[i], (Point{double(x), double(Pattern(SlotShownAt(12345, x)))})) << row.pointCount;
-        }
-        // ...and closed by the newest sample at 99999, except at stride 1, which ends at 99998.
-        if (row.stride == 1)
-            EXPECT_EQ(points.back().x, 99998);
-        else
-            EXPECT_EQ(points.back(), (Point{99999, double(Pattern(12344))})) << row.pointCount;
-    }
-}
-
-TEST_F(DisplayTest, AfterAWrapTheWindowStartsHalfwayRoundTheRing) {
-    record().NextSample = 0;
-    record().ChannelTrace[1][100000] = 111;
-    record().ChannelTrace[1][100005] = 112;
-    record().ChannelTrace[1][199999] = -222;
-    display_->DrawWaveform(2, 20000, 1.0f, 2);
-    const std::vector<Point> points = PointsOf(chart(), 2);
-    ASSERT_EQ(points.size(), 20001u);
-    EXPECT_EQ(points[0], (Point{0, 111}));
-    EXPECT_EQ(points[1], (Point{5, 112}));
-    EXPECT_EQ(points.back(), (Point{99999, -222}));
-    EXPECT_EQ(chart().pointCount(1), 0);  // only the named series is drawn
-}
-
-struct Scaled {
-    std::int16_t sample;
-    float scale;
-    double plotted;
-};
-
-TEST_F(DisplayTest, PlottedValuesAreTruncatedTowardZeroAndNeverClamped) {
-    const Scaled table[] = {
-        {-1, 0.5f, 0},          {1, 0.5f, 0},          {-3, 0.5f, -1},
-        {3, 0.5f, 1},           {32767, 50.0f, 1638350}, {-32768, 50.0f, -1638400},
-        {1000, YScaleGain("0.33"), 330}, {-1000, YScaleGain("0.33"), -330},
-        {3, YScaleGain("0.67"), 2},      {-32768, YScaleGain("0.2"), -6553},
-    };
-    for (const Scaled& row : table) {
-        setAllSamples(3, row.sample);
-        display_->DrawWaveform(3, 10000, row.scale, 3);
-        const std::vector<Point> points = PointsOf(chart(), 3);
-        ASSERT_EQ(points.size(), 10001u);
-        EXPECT_EQ(points.front().y, row.plotted) << row.sample << " x " << row.scale;
-        EXPECT_EQ(points.back().y, row.plotted) << row.sample << " x " << row.scale;
-    }
-}
-
 TEST_F(DisplayTest, MultiChannelRedrawsDrawOnlyShownChannels) {
     showChannel(1);
     showChannel(2, QString());   // ticked, but no address
@@ -312,35 +244,6 @@ TEST_F(DisplayTest, AlignmentFromAViewFarAwayMovesItRightwardsWithoutOverflow) {
     form_->AlignViewToNewest();
     EXPECT_GT(chart().xAxis->range().lower, -1e12);
     EXPECT_NEAR(chart().xAxis->range().size(), 3, 1e-3);
-}
-
-struct RefDensity {
-    std::int32_t pointCount;
-    int stride;
-    int points;  // the loop runs to x < 100000, then the closing point
-};
-
-TEST_F(DisplayTest, DrawRefDrawsTickedReferencesByPosition) {
-    const RefDensity table[] = {{20000, 5, 20001}, {6500, 15, 6668}, {100000, 1, 100001}};
-    for (int x = 0; x < kWindowPositions; ++x) record().ReferenceTrace[0][x] = Pattern(x);
-    record().ReferenceTrace[1][99999] = 321;
-    find<QCheckBox>("CheckBox5")->setChecked(true);
-    choose(find<QComboBox>("ComboBox9"), 10);  // "2"
-    for (const RefDensity& row : table) {
-        view().DrawPointCount = row.pointCount;
-        display_->DrawRef();
-        EXPECT_EQ(view().RefScale[0], 2.0f);
-        EXPECT_EQ(view().RefScale[1], 1.0f);
-        const std::vector<Point> points = PointsOf(chart(), 8);
-        ASSERT_EQ(points.size(), static_cast<std::size_t>(row.points)) << row.pointCount;
-        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-            const int x = static_cast<int>(i) * row.stride;
-            ASSERT_EQ(points[i], (Point{double(x), 2.0 * Pattern(x)})) << row.pointCount;
-        }
-        EXPECT_EQ(points.back(), (Point{99999, 2.0 * Pattern(99999)})) << row.pointCount;
-        // An unticked reference gets only the closing point.
-        EXPECT_EQ(PointsOf(chart(), 9), (std::vector<Point>{{99999, 321}})) << row.pointCount;
-    }
 }
 
 // A file of ten sample sets with one spike on channel 1; loaded, it fills positions

@@ -1,0 +1,201 @@
+// The display model without a window: the points it hands its sink, the trigger level it
+// accepts for RUN, and, against the simulated drive, what it reads while a Normal trigger's
+// window is frozen on screen.
+
+#include "ScopeDisplay.h"
+
+#include "CsvExport.h"
+#include "DriveModel.h"
+#include "DriveTestSupport.h"
+#include "Readout.h"
+#include "Statistics.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace altrix::testing {
+namespace {
+
+using Point = std::pair<double, double>;
+
+// Keeps every series' points as the sink received them.
+class RecordingSink final : public TraceSink {
+public:
+    SeriesPoints& refill(int number) override {
+        points_.target = &series[number];
+        points_.target->clear();
+        return points_;
+    }
+    void setBands(std::span<const std::pair<double, double>>) override {}
+    void redraw(bool) override { ++redraws; }
+
+    std::map<int, std::vector<Point>> series;
+    int redraws = 0;
+
+private:
+    struct Appender final : SeriesPoints {
+        void add(double x, double y) override { target->emplace_back(x, y); }
+        std::vector<Point>* target = nullptr;
+    } points_;
+};
+
+// A sample per slot that differs between neighbours and takes both signs.
+std::int16_t Pattern(int index) {
+    return static_cast<std::int16_t>((index * 37) % 60001 - 30000);
+}
+
+class ScopeDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override { display_.SetSink(&sink_); }
+    CaptureRecord& record() { return session_.record(); }
+
+    CaptureSession session_;
+    ScopeDisplay display_{session_};
+    RecordingSink sink_;
+};
+
+// Point counts at their strides, picked from the oldest end of the window after a wrap, and
+// closed by the newest sample at 99999 (stride 1 ends at 99998); values truncated toward zero.
+TEST_F(ScopeDisplayTest, ChannelPointsAtTheStrideOfTheirCount) {
+    struct Row {
+        std::int32_t pointCount;
+        int stride;
+        std::size_t points;
+        float scale;
+    };
+    const Row table[] = {{2000, 50, 2001, 1.0f},   {2500, 40, 2501, 0.5f},  {6500, 15, 6668, 1.0f},
+                         {10000, 10, 10001, 50.0f}, {20000, 5, 20001, YScaleGain("0.33")}, {100000, 1, 99999, 1.0f}};
+    record().NextSample = 12345;
+    for (int slot = 0; slot < kTraceSlots; ++slot) record().ChannelTrace[0][slot] = Pattern(slot);
+    for (const Row& row : table) {
+        display_.DrawWaveform(1, row.pointCount, row.scale, 1);
+        const std::vector<Point>& points = sink_.series[1];
+        ASSERT_EQ(points.size(), row.points) << row.pointCount;
+        const auto plotted = [&](int x) {
+            // Window position x shows slot NextSample + x - 100000, wrapped.
+            const int slot = (12345 + x - 100000 + kTraceSlots) % kTraceSlots;
+            return std::trunc(double(Pattern(slot)) * double(row.scale));
+        };
+        const std::size_t picked = row.stride == 1 ? points.size() : points.size() - 1;
+        for (std::size_t i = 0; i < picked; ++i) {
+            const int x = static_cast<int>(i) * row.stride;
+            ASSERT_EQ(points[i], (Point{x, plotted(x)})) << row.pointCount;
+        }
+        EXPECT_EQ(points.back().first, row.stride == 1 ? 99998 : 99999) << row.pointCount;
+        if (row.stride != 1) EXPECT_EQ(points.back().second, plotted(99999)) << row.pointCount;
+    }
+}
+
+// References are stored by position: a shown one at the stride up to 99999 and then its closing
+// point, a hidden one only the closing point; DrawRef takes both scales from their Y-scales.
+TEST_F(ScopeDisplayTest, DrawRefDrawsShownReferencesByPosition) {
+    struct Row {
+        std::int32_t pointCount;
+        int stride;
+        std::size_t points;
+    };
+    const Row table[] = {{20000, 5, 20001}, {6500, 15, 6668}, {100000, 1, 100001}};
+    for (int x = 0; x < kWindowPositions; ++x) record().ReferenceTrace[0][x] = Pattern(x);
+    record().ReferenceTrace[1][99999] = 321;
+    display_.SetReferenceShown(1, true);
+    display_.SetReferenceYScale(1, 10);  // "2"
+    for (const Row& row : table) {
+        display_.View().DrawPointCount = row.pointCount;
+        display_.DrawRef();
+        EXPECT_EQ(display_.View().RefScale, (std::array<float, 2>{2.0f, 1.0f}));
+        const std::vector<Point>& points = sink_.series[SeriesOfTrace(5)];
+        ASSERT_EQ(points.size(), row.points) << row.pointCount;
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+            const int x = static_cast<int>(i) * row.stride;
+            ASSERT_EQ(points[i], (Point{x, 2.0 * Pattern(x)})) << row.pointCount;
+        }
+        EXPECT_EQ(points.back(), (Point{99999, 2.0 * Pattern(99999)}));
+        EXPECT_EQ(sink_.series[SeriesOfTrace(6)], (std::vector<Point>{{99999, 321}}));
+    }
+}
+
+// RUN takes the level only when the trigger waits for one; a level that is no number keeps RUN
+// from starting, whatever the settings file or the user gave.
+TEST_F(ScopeDisplayTest, RunRefusesATriggerLevelThatIsNoNumber) {
+    struct Row {
+        TriggerMode mode;
+        TriggerCondition condition;
+        const char* level;
+        bool refused;
+        bool red;  // the level shown as no number
+    };
+    const Row table[] = {
+        {TriggerMode::Normal, TriggerCondition::Rising, "12.5", false, false},
+        {TriggerMode::Single, TriggerCondition::Falling, "-3", false, false},
+        {TriggerMode::Single, TriggerCondition::Either, ".5", false, false},
+        {TriggerMode::Normal, TriggerCondition::Rising, "", true, true},
+        {TriggerMode::Single, TriggerCondition::Rising, "-", true, true},
+        {TriggerMode::Normal, TriggerCondition::Either, "abc", true, true},
+        {TriggerMode::Normal, TriggerCondition::Rising, "12abc", true, true},
+        {TriggerMode::Normal, TriggerCondition::Rising, "1.2.3", true, true},
+        {TriggerMode::Off, TriggerCondition::Rising, "abc", false, true},   // no trigger waits
+        {TriggerMode::Normal, TriggerCondition::BitSet, "abc", false, false},  // a bit, not a level
+    };
+    display_.SetChannelAddress(1, QStringLiteral("9000"));
+    for (const Row& row : table) {
+        display_.SetTrigger({row.mode, 1, row.condition, row.level, 0, 50});
+        const ScopeDisplay::RunSetup run = display_.CaptureSetupForRun();
+        EXPECT_EQ(run.BadTriggerLevel, row.refused) << row.level;
+        EXPECT_EQ(run.Setup.has_value(), !row.refused) << row.level;
+        EXPECT_EQ(display_.TriggerLevelValid(), !row.red) << row.level;
+    }
+}
+
+// While a Normal trigger's window is frozen on screen and the capture runs on behind it,
+// everything the display reads (measurements, spectrum, exports, readouts) is that window.
+TEST_F(ScopeDisplayTest, AFrozenNormalWindowIsWhatEveryReaderSees) {
+    constexpr std::uint16_t kPidReference = 0x901a;  // steps between 40 % and 60 % every 5 s
+    RunningDrive drive({}, 10.0);
+    ASSERT_TRUE(drive.Started()) << drive.Error();
+    display_.SetChannelAddress(1, QString::number(kPidReference, 16));
+    display_.SetTrigger({TriggerMode::Normal, 1, TriggerCondition::Either, "50", 0, 50});
+    const ScopeDisplay::RunSetup run = display_.CaptureSetupForRun();
+    ASSERT_TRUE(run.Setup);
+    ASSERT_TRUE(session_.Start(drive.Link(), *run.Setup));
+    // Frozen, and the live ring has moved on past it.
+    ASSERT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return session_.ShownNextSample() != record().NextSample;
+    }, std::chrono::seconds(30)));
+    ASSERT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return (record().NextSample - session_.ShownNextSample() + kTraceSlots) % kTraceSlots > 20000;
+    }, std::chrono::seconds(30)));
+
+    const ChannelSamples& frozen = session_.ShownTrace(1);
+    const std::int32_t shownNext = session_.ShownNextSample();
+    const auto frozenAt = [&](int x) { return frozen[SlotOfPosition(shownNext, x)]; };
+    // The window differs from the live ring somewhere, or the test would prove nothing.
+    int differing = 0;
+    for (int x = 0; x < kWindowPositions; ++x)
+        differing += frozenAt(x) != record().ChannelTrace[0][SlotOfPosition(record().NextSample, x)];
+    ASSERT_GT(differing, 0);
+
+    // Measurements and spectrum read the source over the stretch; exports read its samples.
+    const PositionStretch stretch{0, kNewestPosition};
+    const SampleRuns runs = display_.Source().samplesOver(1, stretch);
+    std::int64_t sum = 0, expected = 0;
+    for (const auto& part : runs.Runs)
+        for (std::int16_t v : part) sum += v;
+    for (int x = 0; x < kWindowPositions; ++x) expected += frozenAt(x);
+    EXPECT_EQ(sum, expected);
+    const WindowSamples window = display_.Source().samples(1);
+    for (int x = 0; x < kWindowPositions; x += 997) ASSERT_EQ(window[x], frozenAt(x)) << x;
+    // The cursor's readout and the tick's newest value.
+    display_.SetReadoutEnabled(true);
+    display_.MoveCursor(4321);
+    EXPECT_EQ(display_.ReadoutTexts()[DataReadout(1)], QString::number(frozenAt(4321)));
+    display_.ShowCaptureTick();
+    EXPECT_EQ(display_.ReadoutTexts()[DataReadout(1)], QString::number(frozenAt(kNewestPosition)));
+    session_.Stop();
+}
+
+}  // namespace
+}  // namespace altrix::testing

@@ -7,14 +7,13 @@
 #include "ParameterFiles.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
+#include "WindowStyle.h"
 #include "ui_Mainframe.h"
 
 #include <QByteArray>
 #include <QCloseEvent>
-#include <QFont>
 #include <QResizeEvent>
 #include <QStatusBar>
-#include <QValidator>
 
 #include <cmath>
 
@@ -26,37 +25,6 @@ static void InitIconResources() {
 
 namespace altrix {
 
-namespace {
-
-// The window's fonts are Windows families; elsewhere the closest installed ones stand in.
-void InstallFontSubstitutes() {
-    static const bool installed = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
-                                    QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
-                                    QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
-        QFont::insertSubstitutions(QStringLiteral("Times New Roman"),
-                                   {QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"),
-                                    QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")});
-        QFont::insertSubstitutions(QStringLiteral("Georgia"),
-                                   {QStringLiteral("Gelasio"), QStringLiteral("C059"),
-                                    QStringLiteral("DejaVu Serif")});
-        return true;
-    }();
-    (void)installed;
-}
-
-// The address edits show typed letters in lower case.
-class LowerCaseValidator final : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        input = input.toLower();
-        return Acceptable;
-    }
-};
-
-}  // namespace
 
 TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display, std::string settingsIniPath,
                QWidget* parent)
@@ -102,7 +70,10 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     buildLinkStatus();
     connectRecordingHandlers();
     connectAnalysisHandlers();
-    connectTriggerHandlers();
+    triggerBar_ = std::make_unique<TriggerBar>(
+        TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox, ui.TriggerSourceBox, ui.TriggerSlopeBox,
+                             ui.TriggerLevelEdit, ui.TriggerBitBox, ui.PreTriggerBox, ui.TriggerStateLabel},
+        *ui.Chart1, display_, session_);
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
     connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);

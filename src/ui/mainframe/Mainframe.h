@@ -9,8 +9,8 @@
 // channels.cpp (channel and reference controls), capture.cpp (RUN, STOP, the capture tick,
 // Type Identify), linkhealth.cpp (the link's status bar and its loss), files.cpp (waveform file
 // save and load), export.cpp (CSV and image exports), analysis.cpp (the measurements and
-// spectrum windows), recording.cpp (the recording switch), trigger.cpp (the trigger controls
-// and line). The values it remembers between runs are kept in the settings file through
+// spectrum windows), recording.cpp (the recording switch); the trigger controls are a
+// TriggerBar. The values it remembers between runs are kept in the settings file through
 // remembered_.
 
 #include "CaptureRecord.h"
@@ -20,6 +20,7 @@
 #include "RememberedValues.h"
 #include "ScopeChart.h"
 #include "ScopeDisplay.h"
+#include "TriggerBar.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -32,7 +33,6 @@
 #include <string>
 
 class QAction;
-class QCPItemStraightLine;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -44,6 +44,7 @@ class TForm1;
 
 namespace altrix {
 
+class LinkStatus;
 class MeasureForm;
 class SpectrumForm;
 
@@ -149,9 +150,6 @@ public:
     // Analysis menu: opens or raises the measurements and the spectrum window.
     void Measurements1Click();
     void Spectrum1Click();
-    // Trigger: any trigger control changed by the user; the choice is remembered in the
-    // settings file.
-    void TriggerControlChange();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -206,7 +204,6 @@ private:
     void showLinkFailure(LinkFailure why);
     // The link's health figures in the status bar, and the box when a capture's link is lost.
     void buildLinkStatus();
-    void showLinkHealth();
     void showLinkLost(const QDateTime& lastByteAt);
     // Recording: Record1 and RecordButton are one switch; on, it asks for the file, and the
     // session records while a capture runs (from the next RUN when none does).
@@ -218,43 +215,20 @@ private:
     void showRecording();
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
-    // Trigger (trigger.cpp): the controls, the display's settings, the state label, the line at
-    // the trigger position, and the positions of the triggered captures saved to files.
-    void connectTriggerHandlers();
-    void showTriggerSettings();
-    // The trigger controls follow the capture lock; the level or the bit, by the condition.
-    void showTriggerControls();
-    void showTriggerState(TriggerPhase phase, double seconds);
-    // Moves or hides the line; the capture start or tick, or the load, that it belongs to
-    // replots.
-    void showTriggerPosition(int position);
-    // After a save the file's trigger position is remembered; a load shows it again while the
-    // file is as it was saved.
-    void rememberTriggerOfFile(const QString& fileName);
-    void recallTriggerOfFile(const QString& fileName);
-
     Prompts& prompts_;
     CaptureSession& session_;
     ScopeDisplay& display_;
     std::unique_ptr<Ui::TForm1> ui_;
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
-    // LinkRateLabel, LinkLostLabel, LinkResyncLabel, LinkIdleLabel.
-    std::array<QLabel*, 4> linkLabels_{};
+    LinkStatus* linkStatus_ = nullptr;
     QLabel* recordLabel_ = nullptr;    // RecordLabel
     QString recordPath_;               // the recording's file; empty when the switch is off
     // Made when first opened; children of the window.
     MeasureForm* measureForm_ = nullptr;
     SpectrumForm* spectrumForm_ = nullptr;
     RememberedValues remembered_;
-    QCPItemStraightLine* triggerLine_ = nullptr;
-    int triggerPosition_ = -1;  // of the line on show, -1 when hidden
-    struct SavedTrigger {
-        QDateTime modified;
-        qint64 size;
-        int position;
-    };
-    QHash<QString, SavedTrigger> savedTriggers_;  // by canonical file path
+    std::unique_ptr<TriggerBar> triggerBar_;
 
     // File dialogs, as the load, save and export commands show them through prompts_; each
     // keeps the file name chosen last.

@@ -96,7 +96,6 @@ void TForm1::Timer1Timer() {
 void TForm1::showCaptureTick() {
     // The display has drawn the tick's traces and readouts.
     if (record().DataError) ui_->Label10->show();
-    showLinkHealth();
     showRecording();
 }
 

@@ -8,18 +8,15 @@
 #include "files.h"
 
 #include "CsvExport.h"
+#include "ExportCsvDialog.h"
 #include "Readout.h"
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
-#include <QCheckBox>
 #include <QClipboard>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -43,29 +40,8 @@ void TForm1::connectExportHandlers() {
 }
 
 void TForm1::ExportCsv1Click() {
-    auto* dialog = new QDialog(this);
-    dialog->setObjectName(QStringLiteral("ExportCsvDialog"));
-    dialog->setWindowTitle(QStringLiteral("Export CSV"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    auto* raw = new QCheckBox(QStringLiteral("Raw integers instead of engineering units"), dialog);
-    raw->setObjectName(QStringLiteral("ExportRawBox"));
-    auto* range = new QCheckBox(QStringLiteral("Only the sets from the mark to the cursor"), dialog);
-    range->setObjectName(QStringLiteral("ExportRangeBox"));
-    range->setEnabled(display_.View().MarkPosition != kNoMark);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    buttons->setObjectName(QStringLiteral("ExportButtons"));
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(raw);
-    layout->addWidget(range);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    connect(buttons, &QDialogButtonBox::accepted, dialog, [this, dialog, raw, range] {
-        const bool rawValues = raw->isChecked();
-        const bool markToCursor = range->isEnabled() && range->isChecked();
-        dialog->accept();
-        exportCsv(rawValues, markToCursor);
-    });
-    dialog->open();
+    OpenExportCsvDialog(*this, display_.View().MarkPosition != kNoMark,
+                        [this](bool raw, bool markToCursor) { exportCsv(raw, markToCursor); });
 }
 
 void TForm1::exportCsv(bool raw, bool markToCursor) {

@@ -110,7 +110,7 @@ void TForm1::SaveWaveformFile1Click() {
         return;
     }
     showFileName(fileName);
-    rememberTriggerOfFile(fileName);
+    triggerBar_->rememberFile(fileName);
 }
 
 void TForm1::Loadwaveformfile1Click() {
@@ -130,7 +130,7 @@ void TForm1::Loadwaveformfile1Click() {
         return;
     }
     showFileName(fileName);
-    recallTriggerOfFile(fileName);
+    triggerBar_->recallFile(fileName);
     display_.ShowLoadedTraces();
 }
 

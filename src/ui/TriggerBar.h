@@ -1,0 +1,73 @@
+#pragma once
+// The trigger controls of the tool bar bound to the display's trigger settings: a control's
+// change writes the settings into the display and the settings file; the display's settings
+// show in the controls (a level that is no number in red). The state label and the line at
+// the trigger position follow the capture session; a file saved from a triggered capture keeps
+// its line for as long as the program runs.
+
+#include "CaptureSession.h"
+#include "ScopeDisplay.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+
+class QAction;
+class QComboBox;
+class QCPItemStraightLine;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class QToolBar;
+
+namespace altrix {
+
+class ScopeChart;
+
+class TriggerBar : public QObject {
+    Q_OBJECT
+public:
+    struct Controls {
+        QToolBar* bar;
+        QComboBox* mode;
+        QComboBox* source;
+        QComboBox* slope;
+        QLineEdit* level;
+        QSpinBox* bit;
+        QSpinBox* preTrigger;
+        QLabel* state;
+    };
+    // Reads the remembered settings from the session's settings file into the display.
+    TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay& display, CaptureSession& session,
+               QObject* parent = nullptr);
+
+    // Any trigger control changed by the user.
+    void TriggerControlChange();
+    // Moves or hides the line (-1); the capture start or tick, or the load, that it belongs to
+    // replots.
+    void showPosition(int position);
+    // After a save the file's trigger position is remembered; a load shows it again while the
+    // file is as it was saved.
+    void rememberFile(const QString& fileName);
+    void recallFile(const QString& fileName);
+
+private:
+    void showSettings();
+    // The controls follow the capture lock; the level or the bit, by the condition.
+    void showControls();
+    void showState(TriggerPhase phase, double seconds);
+
+    Controls controls_;
+    ScopeDisplay& display_;
+    CaptureSession& session_;
+    QCPItemStraightLine* line_;
+    int position_ = -1;  // of the line on show, -1 when hidden
+    struct SavedTrigger {
+        QDateTime modified;
+        qint64 size;
+        int position;
+    };
+    QHash<QString, SavedTrigger> savedTriggers_;  // by canonical file path
+};
+
+}  // namespace altrix

@@ -202,7 +202,7 @@ void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount
         state.ResumeTiming();
         window.form().Timer1Timer();
     }
-    if (window.form().record().DrawPointCount != pointCount) state.SkipWithError("wrong density");
+    if (window.form().display().View().DrawPointCount != pointCount) state.SkipWithError("wrong density");
     if (window.form().record().DataError) state.SkipWithError("the stream misaligned");
     state.SetBytesProcessed(state.iterations() * kTickBytes);
     window.session().StopRecording();

@@ -26,12 +26,17 @@ public:
     // Answers in order; when a script runs out, messages answer Ok (or No) and dialogs cancel.
     std::deque<MessageAnswer> MessageAnswers;
     std::deque<QString> FileNames;
+    // What the save dialog's note field holds when the dialog closes with a name; none: as shown.
+    std::deque<QString> Notes;
+    std::vector<QString> NotesShown;
 
     MessageAnswer showMessage(const QString& caption, const QString& text, MessageIcon icon,
                               MessageButtons buttons) override {
         Messages.push_back({caption, text, icon, buttons});
         if (MessageAnswers.empty())
-            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+            return buttons == MessageButtons::YesNo               ? MessageAnswer::No
+                   : buttons == MessageButtons::SaveDiscardCancel ? MessageAnswer::Discard
+                                                                  : MessageAnswer::Ok;
         const MessageAnswer answer = MessageAnswers.front();
         MessageAnswers.pop_front();
         return answer;
@@ -39,6 +44,15 @@ public:
     QString askSaveFileName(const FileDialogSpec& dialog) override {
         SaveDialogs.push_back(dialog);
         return nextFileName();
+    }
+    QString askSaveFileNameWithNote(const FileDialogSpec& dialog, QString& note) override {
+        NotesShown.push_back(note);
+        QString name = askSaveFileName(dialog);
+        if (!name.isEmpty() && !Notes.empty()) {
+            note = Notes.front();
+            Notes.pop_front();
+        }
+        return name;
     }
     QString askOpenFileName(const FileDialogSpec& dialog) override {
         OpenDialogs.push_back(dialog);

@@ -26,9 +26,6 @@ public:
     // Answers in order; when a script runs out, messages answer Ok (or No) and dialogs cancel.
     std::deque<MessageAnswer> MessageAnswers;
     std::deque<QString> FileNames;
-    // What the save dialog's note field holds when the dialog closes with a name; none: as shown.
-    std::deque<QString> Notes;
-    std::vector<QString> NotesShown;
 
     MessageAnswer showMessage(const QString& caption, const QString& text, MessageIcon icon,
                               MessageButtons buttons) override {
@@ -44,15 +41,6 @@ public:
     QString askSaveFileName(const FileDialogSpec& dialog) override {
         SaveDialogs.push_back(dialog);
         return nextFileName();
-    }
-    QString askSaveFileNameWithNote(const FileDialogSpec& dialog, QString& note) override {
-        NotesShown.push_back(note);
-        QString name = askSaveFileName(dialog);
-        if (!name.isEmpty() && !Notes.empty()) {
-            note = Notes.front();
-            Notes.pop_front();
-        }
-        return name;
     }
     QString askOpenFileName(const FileDialogSpec& dialog) override {
         OpenDialogs.push_back(dialog);

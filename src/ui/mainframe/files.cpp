@@ -93,8 +93,8 @@ QString TForm1::askFileName(FileDialogSpec& dialog, const std::function<QString(
 }
 
 QString TForm1::askFileToWrite(FileDialogSpec& dialog, QString* note) {
-    const QString fileName = askFileName(dialog, [this, note](const FileDialogSpec& spec) {
-        return note ? prompts_.askSaveFileNameWithNote(spec, *note) : prompts_.askSaveFileName(spec);
+    const QString fileName = askFileName(dialog, [this, note](const FileDialogSpec& shown) {
+        return note ? prompts_.askSaveFileNameWithNote(shown, *note) : prompts_.askSaveFileName(shown);
     });
     if (fileName.isEmpty()) return {};
     if (QFileInfo::exists(fileName) &&
@@ -164,7 +164,7 @@ void TForm1::Loadwaveformfile1Click() {
     // The dialog comes back until the name is that of an existing file, or it is cancelled.
     QString fileName;
     do {
-        fileName = askFileName(OpenDialog1, [this](const FileDialogSpec& spec) { return prompts_.askOpenFileName(spec); });
+        fileName = askFileName(OpenDialog1, [this](const FileDialogSpec& shown) { return prompts_.askOpenFileName(shown); });
     } while (!fileName.isEmpty() && !QFileInfo::exists(fileName));
     // A cancel, a file that cannot be read (reported) and a cancelled read leave the traces,
     // the channel controls and the caption as they were.

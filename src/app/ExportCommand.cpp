@@ -1,9 +1,11 @@
 #include "ExportCommand.h"
 
+#include "CaptureDescription.h"
 #include "CsvExport.h"
 #include "WaveformFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -20,6 +22,7 @@ struct ExportArguments {
     std::string input;
     std::string output;
     std::vector<std::string> gains = std::vector<std::string>(kChannelCount);  // empty: gain 1
+    bool gainsGiven = false;
     bool raw = false;
 };
 
@@ -50,6 +53,7 @@ std::string ParseArguments(const std::vector<std::string_view>& args, ExportArgu
         } else if (option && args[i] == "--gains") {
             if (i + 1 == args.size() || !ParseGains(args[++i], parsed.gains))
                 return "--gains takes four gains of digits and \".\", such as 0.01,0.1,,54.61";
+            parsed.gainsGiven = true;
         } else if (option || files.size() == 2) {
             return std::string("unexpected argument \"") + std::string(args[i]) + "\"";
         } else {
@@ -60,6 +64,25 @@ std::string ParseArguments(const std::vector<std::string_view>& args, ExportArgu
     parsed.input = files[0];
     parsed.output = files[1];
     return {};
+}
+
+// The channels' columns of a waveform file: from its description when there is one that
+// belongs to it (names with their units, gains), else "Channel k" with gain 1; `gains` replace
+// the description's when given. A description that is there but cannot be used is named on
+// standard error, and the columns are the plain ones.
+std::array<CsvColumn, kChannelCount> ChannelColumnsOf(const std::string& input, const std::vector<std::string>& gains,
+                                                      bool gainsGiven) {
+    const SidecarRead sidecar = ReadSidecar(input);
+    if (sidecar.Status != SidecarStatus::Read && sidecar.Status != SidecarStatus::Missing)
+        std::fprintf(stderr, "altrix-scope: %s: not used: %s\n", SidecarPath(input).c_str(), sidecar.Problem.c_str());
+    std::array<CsvColumn, kChannelCount> columns;
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const bool described = sidecar.Status == SidecarStatus::Read;
+        const ChannelDescription& channel = sidecar.Description.Channels[k - 1];
+        columns[k - 1] = {described ? ChannelColumnName(k, channel.Quantity, channel.Address) : ChannelColumnName(k, {}, {}),
+                          described && !gainsGiven ? channel.Gain : gains[k - 1]};
+    }
+    return columns;
 }
 
 int Fail(const std::string& text) {
@@ -94,8 +117,7 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     if (read.Sets == 0) return Fail(parsed.input + ": no sample sets; not a waveform file");
 
     CsvExport what;
-    for (int k = 1; k <= kChannelCount; ++k)
-        what.Channels[k - 1] = {ChannelColumnName(k, {}, {}), parsed.gains[k - 1]};
+    what.Channels = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
     what.Raw = parsed.raw;
     if (const FileResult written = WriteCsvFile(WindowsOf(*record), what, parsed.output); !written.Ok)
         return Fail(parsed.output + ": " + written.Error);

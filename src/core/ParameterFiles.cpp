@@ -55,9 +55,8 @@ struct FileCloser {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-// Why `text` does not read as private-profile text that a rewrite keeps whole, or empty: 8-bit
-// text (not UTF-16) without NUL bytes, each line blank, a comment (";" or "#"), a section
-// "[name]" or "key=value" with a key. SimpleIni skips any other line, and so would lose it.
+}  // namespace
+
 std::string SettingsTextProblem(std::string_view text) {
     if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return "it is UTF-16 text";
     if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
@@ -79,6 +78,8 @@ std::string SettingsTextProblem(std::string_view text) {
     }
     return {};
 }
+
+namespace {
 
 // Loads the private-profile file `path` whole into `ini`, or leaves `ini` empty and says why it
 // cannot: no regular file (SimpleIni sizes its buffer by seeking to the end, which gives

@@ -53,6 +53,11 @@ std::string LocateSettingsFile(const SettingsPlaces& places);
 // it can, or when the path is empty (no settings file).
 std::string SettingsFileProblem(const std::string& settingsIniPath);
 
+// Why `text` does not read as private-profile text that a rewrite keeps whole, or empty: 8-bit
+// text (not UTF-16) without NUL bytes, each line blank, a comment (";" or "#"), a section
+// "[name]" or "key=value" with a key. SimpleIni skips any other line, and so would lose it.
+std::string SettingsTextProblem(std::string_view text);
+
 // Value of `key` in `section` of a settings file, if present. Values may be quoted.
 std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const std::string& section,
                                        const std::string& key);

@@ -8,6 +8,8 @@
 
 #include <QLocale>
 
+#include <string>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -54,6 +56,32 @@ GainSetting GainOf(const QString& typed) {
     return gain;
 }
 
+int QuantityRow(std::string_view text) {
+    for (std::size_t row = 0; row < kQuantityPresets.size(); ++row)
+        if (kQuantityPresets[row].ItemText == text) return static_cast<int>(row);
+    return -1;
+}
+
+int YScaleRow(std::string_view text) {
+    const auto found = std::find(kYScaleTexts.begin(), kYScaleTexts.end(), text);
+    return found == kYScaleTexts.end() ? kDefaultYScaleIndex : static_cast<int>(found - kYScaleTexts.begin());
+}
+
+// A gain as a file keeps it ("." as the point) as the user would type it here.
+QString TypedGain(const std::string& text) {
+    QString typed = QString::fromUtf8(text);
+    if (IsValidGain(text)) typed.replace(QLatin1Char('.'), QLocale().decimalPoint());
+    return typed;
+}
+
+std::string UtcText(const QDateTime& time) {
+    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs).toStdString() : std::string();
+}
+
+QDateTime UtcTime(const std::string& text) {
+    return text.empty() ? QDateTime() : QDateTime::fromString(QString::fromStdString(text), Qt::ISODateWithMs).toUTC();
+}
+
 }  // namespace
 
 // The default locale is the user's unless a test sets another.
@@ -71,6 +99,51 @@ ScopeDisplay::ScopeDisplay(CaptureSession& session, QObject* parent)
     connect(&session_, &CaptureSession::started, this, &ScopeDisplay::ShowCaptureStarted);
     connect(&session_, &CaptureSession::stopped, this, &ScopeDisplay::ShowCaptureStopped);
     connect(&session_, &CaptureSession::ticked, this, &ScopeDisplay::ShowCaptureTick);
+    followCaptureFacts();
+}
+
+void ScopeDisplay::followCaptureFacts() {
+    connect(&session_, &CaptureSession::started, this, [this] {
+        facts_ = CaptureFacts{QDateTime::currentDateTimeUtc(), {}, -1, {}, identifiedType_, {}, true};
+        loaded_ = false;
+    });
+    connect(&session_, &CaptureSession::stopped, this, [this] { facts_.End = QDateTime::currentDateTimeUtc(); });
+    connect(&session_, &CaptureSession::triggerMoved, this, [this](int position) { facts_.TriggerPosition = position; });
+    connect(&session_, &CaptureSession::triggerStateChanged, this, [this](TriggerPhase phase, double seconds) {
+        facts_.TriggerSeconds = phase == TriggerPhase::Triggered ? TimeText(seconds) : QString();
+    });
+    connect(&session_, &CaptureSession::identified, this, [this](std::int32_t typeCode) {
+        identifiedType_ = typeCode;
+        // The drive of a capture taken here; a loaded capture keeps the drive its file names.
+        if (!loaded_) facts_.DriveTypeCode = typeCode;
+    });
+}
+
+CaptureDescription ScopeDisplay::Describe(const std::string& programVersion) const {
+    CaptureDescription d;
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const ChannelSetting& channel = channels_[k - 1];
+        d.Channels[k - 1] = {channel.Enabled, QuantityText(channel.Quantity).toStdString(),
+                             channel.Address.toStdString(), channel.Gain.Text, std::string(YScaleText(channel.YScale))};
+    }
+    for (int r = 1; r <= kReferenceCount; ++r) {
+        const ReferenceSetting& ref = refs_[r - 1];
+        d.References[r - 1] = {ref.Source.toStdString(), ref.Gain.Text, std::string(YScaleText(ref.YScale))};
+    }
+    d.DrawingMode = static_cast<int>(mode_);
+    d.Trigger = trigger_;
+    if (facts_.TriggerPosition >= 0) {
+        d.TriggerPosition = facts_.TriggerPosition;
+        // The file's time field takes the user's decimal separator; the description takes ".".
+        d.TriggerSeconds = QString(facts_.TriggerSeconds).replace(QLocale().decimalPoint(), QLatin1String(".")).toStdString();
+    }
+    d.DriveTypeCode = facts_.DriveTypeCode;
+    if (d.DriveTypeCode) d.DriveTypeLabel = std::string(DriveTypeLabel(*d.DriveTypeCode));
+    d.StartUtc = UtcText(facts_.Start);
+    d.EndUtc = UtcText(facts_.End);
+    d.ProgramVersion = programVersion;
+    d.Note = facts_.Note.toStdString();
+    return d;
 }
 
 ScopeDisplay::~ScopeDisplay() = default;
@@ -512,12 +585,42 @@ void ScopeDisplay::ShowLoadedTraces() {
         channel.Enabled = true;
     }
     for (int t = 1; t <= kTraceCount; ++t) setReadout(DiffReadout(t), {});
+    // A file without a description tells nothing of its capture.
+    facts_ = CaptureFacts{};
+    loaded_ = true;
     view_.MarkPosition = kNoMark;
     clearSeries(kMarkSeries);
     RedrawShownChannels();
     repaint(true);
     for (int k = 1; k <= kChannelCount; ++k) emit channelChanged(k);
     emitReadouts();
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::ShowDescribedCapture(const CaptureDescription& d) {
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const ChannelDescription& described = d.Channels[k - 1];
+        ChannelSetting& channel = channels_[k - 1];
+        channel.Enabled = described.Enabled;
+        channel.Address = QString::fromStdString(described.Address);
+        channel.Quantity = QuantityRow(described.Quantity);
+        channel.YScale = YScaleRow(described.YScale);
+        // Recounts the channel's readouts with the gain.
+        SetGain(k, TypedGain(described.Gain));
+    }
+    takeChannelScales();
+    mode_ = static_cast<DrawingMode>(d.DrawingMode);
+    view_.DrawPointCount = DensityOf(mode_).MenuPointCount;
+    SetTrigger(d.Trigger);
+    facts_ = CaptureFacts{UtcTime(d.StartUtc), UtcTime(d.EndUtc), d.TriggerPosition.value_or(-1),
+                          QString::fromStdString(d.TriggerSeconds).replace(QLatin1Char('.'), QLocale().decimalPoint()),
+                          d.DriveTypeCode, QString::fromStdString(d.Note), false};
+    RedrawShownChannels();
+    DrawRef();
+    envelopeColumns_ = columns_;
+    repaint(true);
+    emit drawingModeChanged(mode_);
+    for (int k = 1; k <= kChannelCount; ++k) emit channelChanged(k);
     emit traceViewChanged();
 }
 

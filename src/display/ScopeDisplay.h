@@ -5,6 +5,7 @@
 // trace source on screen into a TraceSink, computes the readout texts, and tells listeners what
 // changed. No widget: the main window binds its controls to it.
 
+#include "CaptureDescription.h"
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
 #include "Decimation.h"
@@ -13,6 +14,7 @@
 #include "TraceSource.h"
 #include "Trigger.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -98,6 +100,18 @@ constexpr int DiffReadout(int t) {
 }
 using Readouts = std::array<QString, 2 + 2 * kTraceCount>;
 
+// What is known of the capture on show besides its samples and the settings above.
+struct CaptureFacts {
+    QDateTime Start;  // UTC; invalid when not known
+    QDateTime End;
+    std::int32_t TriggerPosition = -1;  // window position of the trigger set on show, -1 for none
+    QString TriggerSeconds;             // its time since RUN, as the trigger label shows it
+    std::optional<std::int32_t> DriveTypeCode;
+    QString Note;
+    // Taken and neither saved nor loaded since: the traces hold what no file does.
+    bool Unsaved = false;
+};
+
 class ScopeDisplay : public QObject {
     Q_OBJECT
 public:
@@ -132,6 +146,13 @@ public:
     std::string ColumnName(int t) const;
     double GainFactorOf(int t) const;
     std::vector<CsvColumn> ChannelColumns() const;
+
+    const CaptureFacts& Facts() const { return facts_; }
+    void SetNote(const QString& note) { facts_.Note = note; }
+    // The capture on show went to a file.
+    void MarkSaved() { facts_.Unsaved = false; }
+    // The capture on show as its sidecar describes it.
+    CaptureDescription Describe(const std::string& programVersion) const;
 
     // Setters of what the user set. Each does what its control's event does: draws, recounts
     // readouts, repaints; a value that does not change does nothing.
@@ -190,6 +211,11 @@ public:
     // After a file was read into the record: every channel shown without address or quantity,
     // no mark, no gaps.
     void ShowLoadedTraces();
+    // After ShowLoadedTraces, for a file with a description: the channels' enables, quantities,
+    // addresses, gains and Y-scales, the drawing mode, the trigger settings and what is known of
+    // the capture, drawn once. The references keep their settings: their traces are not in the
+    // file.
+    void ShowDescribedCapture(const CaptureDescription& description);
     // The decoder's recent gaps as bands, as window positions.
     void ShowGaps();
 
@@ -228,8 +254,14 @@ private:
     void clearSeries(int series);
     void repaint(bool queued);
 
+    // The session's reports that the facts of the capture on show follow.
+    void followCaptureFacts();
+
     CaptureSession& session_;
     std::unique_ptr<TraceSource> source_;
+    CaptureFacts facts_;
+    std::optional<std::int32_t> identifiedType_;  // the drive type last identified
+    bool loaded_ = false;                         // the capture on show came from a file
     TraceSink* sink_ = nullptr;
     std::array<ChannelSetting, kChannelCount> channels_{};
     std::array<ReferenceSetting, kReferenceCount> refs_{};

@@ -50,12 +50,13 @@ public:
     // file is as it was saved.
     void rememberFile(const QString& fileName);
     void recallFile(const QString& fileName);
+    // "Triggered at ..." and the other states in the state label.
+    void showState(TriggerPhase phase, double seconds);
 
 private:
     void showSettings();
     // The controls follow the capture lock; the level or the bit, by the condition.
     void showControls();
-    void showState(TriggerPhase phase, double seconds);
 
     Controls controls_;
     ScopeDisplay& display_;

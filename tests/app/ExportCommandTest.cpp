@@ -58,6 +58,38 @@ TEST_F(ExportCommandTest, ConvertsAWaveformFileAsTheWindowExportsIt) {
     EXPECT_EQ(csv.count('\n'), 100001);
 }
 
+// Columns named and gains taken from the description; --gains overrides; another file's is not used.
+TEST_F(ExportCommandTest, TheDescriptionNamesTheColumns) {
+    QFile::copy(twoLines_, path("in.wfd"));
+    const QByteArray wfd = Contents(path("in.wfd"));
+    std::uint64_t hash = 14695981039346656037ull;  // the digest it names: 64-bit FNV-1a
+    for (const char byte : wfd) hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
+    QByteArray sidecar = "[Capture]\nFormat=1\nProgramVersion=1\nWaveformBytes=" + QByteArray::number(wfd.size()) +
+                         "\nWaveformDigest=fnv1a64:" + QByteArray::number(qulonglong(hash), 16).rightJustified(16, '0') +
+                         "\nDrawingMode=Fast\n[Ref1]\nGain=1\nYScale=1\n[Ref2]\nGain=1\nYScale=1\n[Trigger]\nMode=Off\n"
+                         "Source=1\nCondition=Rising\nLevel=0\nBit=0\nPreTrigger=50\n";
+    const char* const channels[4][3] = {{"DC_bus (Vdc)", "9042", "0.1"}, {"", "12ab", "0.5"}, {"", " ", "1"}, {"", "", ""}};
+    for (int k = 0; k < 4; ++k)
+        sidecar += QByteArray("[Channel") + char('1' + k) + "]\nEnabled=1\nQuantity=" + channels[k][0] + "\nAddress=\"" +
+                   channels[k][1] + "\"\nGain=" + channels[k][2] + "\nYScale=1\n";
+    const struct { QByteArray sidecar; QStringList options; QByteArray header, last, errors; } table[] = {
+        {sidecar, {}, "time_s,DC_bus (Vdc),Mem 12ab,Channel 3,Channel 4\r\n", "\r\n19.9998,.1,1.0,3,4\r\n", ""},
+        {sidecar, {QStringLiteral("--gains"), QStringLiteral(",,0.1,")}, "time_s,DC_bus (Vdc),", "\r\n19.9998,1,2,.3,4\r\n", ""},
+        {QByteArray(sidecar).replace("Bytes=", "Bytes=1"), {}, "time_s,Channel 1,Channel 2,", "\r\n19.9998,1,2,3,4\r\n",
+         "in.wfd.ini: not used: it describes other waveform data"},
+    };
+    for (const auto& row : table) {
+        QFile out(path("in.wfd.ini"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(row.sidecar) == row.sidecar.size());
+        out.close();
+        const Finished run = RunProgram(QStringList{QStringLiteral("--export-csv"), path("in.wfd"), path("out.csv")} + row.options);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(run.errors.contains(row.errors) && run.errors.isEmpty() == row.errors.isEmpty()) << run.errors.toStdString();
+        const QByteArray csv = Contents(path("out.csv"));
+        EXPECT_TRUE(csv.startsWith(row.header) && csv.endsWith(row.last)) << csv.left(60).toStdString() << csv.right(30).toStdString();
+    }
+}
+
 // A file whose sets fill the trace ring whole (NextSample back at 0) shows its last 100000.
 TEST_F(ExportCommandTest, FileThatFillsTheRingConverts) {
     QFile wfd(path("ring.wfd"));

@@ -73,7 +73,8 @@ TEST_F(FilesTest, ASavedCaptureLoadsBackAtItsPositions) {
     EXPECT_TRUE(prompts_.Messages.empty());
     EXPECT_EQ(form_->windowTitle(), captionNaming(file));
 
-    // Another capture, another day; the gain and the Y-scale set since then stay.
+    // Another capture, another day; without its description the gain and Y-scale set since stay.
+    ASSERT_TRUE(QFile::remove(file + QStringLiteral(".ini")));
     ResetForRun(record());
     form_->setWindowTitle(kPlainCaption);
     edit(QStringLiteral("LabeledEdit2"))->setText(QStringLiteral("0.01"));

@@ -316,11 +316,12 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
     ExpectMenu(find<QMenu>("File1"), {{"Loadwaveformfile1", "Load Waveform file      ", "Ctrl+O", false, false},
                                       {"N1", "", "", false, false},
                                       {"SaveWaveformFile1", "Save Waveform to File      ", "Ctrl+S", false, false},
+                                      {"CaptureNotes1", "Capture notes...", "", false, false},
                                       {"ExportCsv1", "Export CSV...", "Ctrl+E", false, false},
                                       {"ExportImage1", "Export image...", "", false, false},
                                       {"CopyImage1", "Copy image", "Ctrl+Shift+C", false, false},
                                       {"Record1", "Record to file...", "", true, false},
-                                      {"Exit1", "Exit", "", false, false}});
+                                      {"Exit1", "Exit", "Ctrl+Q", false, false}});
     EXPECT_TRUE(find<QAction>("N1")->isSeparator());
     ExpectMenu(find<QMenu>("DrawingMode1"),
                {{"SimplifiedModefastestdrawingbutlowprecision1",
@@ -343,7 +344,8 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
     ExpectMenu(find<QMenu>("Advancedfunction1"), {{"Base1", "Base value setting", "", false, false}});
     ExpectMenu(find<QMenu>("Analysis1"), {{"Measurements1", "Measurements", "Ctrl+M", false, false},
                                           {"Spectrum1", "Spectrum", "Ctrl+F", false, false}});
-    ExpectMenu(find<QMenu>("Help1"), {{"About1", "About", "", false, false}});
+    ExpectMenu(find<QMenu>("Help1"), {{"KeyboardShortcuts1", "Keyboard shortcuts", "", false, false},
+                                      {"About1", "About", "", false, false}});
 }
 
 TEST_F(MainframeTest, AboutNamesTheVersionAndTheLicences) {

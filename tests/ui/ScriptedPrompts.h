@@ -31,7 +31,9 @@ public:
                               MessageButtons buttons) override {
         Messages.push_back({caption, text, icon, buttons});
         if (MessageAnswers.empty())
-            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+            return buttons == MessageButtons::YesNo               ? MessageAnswer::No
+                   : buttons == MessageButtons::SaveDiscardCancel ? MessageAnswer::Discard
+                                                                  : MessageAnswer::Ok;
         const MessageAnswer answer = MessageAnswers.front();
         MessageAnswers.pop_front();
         return answer;

@@ -4,6 +4,7 @@
 #include "Mainframe.h"
 
 #include "About.h"
+#include "KeyboardShortcuts.h"
 #include "ParameterFiles.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
@@ -77,6 +78,8 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
     connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);
+    connect(ui.KeyboardShortcuts1, &QAction::triggered, this, &TForm1::KeyboardShortcuts1Click);
+    connect(ui.CaptureNotes1, &QAction::triggered, this, &TForm1::CaptureNotes1Click);
     ui.Image1->installEventFilter(this);
     // The controls show what the display holds.
     for (int k = 1; k <= kChannelCount; ++k) showChannel(k);
@@ -109,6 +112,9 @@ void TForm1::rememberValues() {
                 if (items[m]->objectName() == stored) display_.ShowDrawingMode(static_cast<DrawingMode>(m));
         },
         [this] { return modeItems()[static_cast<std::size_t>(display_.Mode())]->objectName(); });
+    remembered_.add(
+        "Display", "AskBeforeDiscard", [this](const QString& stored) { askBeforeDiscard_ = stored != QLatin1String("0"); },
+        [this] { return QString::number(askBeforeDiscard_ ? 1 : 0); });
     remembered_.add(
         "Display", "WindowGeometry",
         [this](const QString& stored) { RestoreGeometryOnScreens(*this, QByteArray::fromBase64(stored.toLatin1())); },
@@ -159,6 +165,11 @@ void TForm1::About1Click() {
                          MessageButtons::Ok);
 }
 
+void TForm1::KeyboardShortcuts1Click() {
+    prompts_.showMessage(QStringLiteral("Keyboard shortcuts"), KeyboardShortcutsText(*ui_->MainMenu1),
+                         MessageIcon::Information, MessageButtons::Ok);
+}
+
 void TForm1::SetEngineeringControlsVisible(bool visible) {
     display_.SetEngineering(visible);
     for (const ChannelControls& channel : channels_) {
@@ -182,6 +193,11 @@ void TForm1::FormClose(QCloseEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Cancel keeps the window, and the capture on show, open.
+    if (!askDiscardCapture()) {
+        event->ignore();
+        return;
+    }
     FormClose(event);
 }
 

@@ -8,7 +8,8 @@
 // close, engineering mode), display.cpp (drawing modes, zoom, cursor and mark, the readouts),
 // channels.cpp (channel and reference controls), capture.cpp (RUN, STOP, the capture tick,
 // Type Identify), linkhealth.cpp (the link's status bar and its loss), files.cpp (waveform file
-// save and load), export.cpp (CSV and image exports), analysis.cpp (the measurements and
+// save and load with their descriptions), unsaved.cpp (the discard question and the capture's
+// note), export.cpp (CSV and image exports), analysis.cpp (the measurements and
 // spectrum windows), recording.cpp (the recording switch); the trigger controls are a
 // TriggerBar. The values it remembers between runs are kept in the settings file through
 // remembered_.
@@ -29,6 +30,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -114,8 +116,11 @@ public:
     void YScaleBoxChange(int k);    // ComboBox5..8
     void LabeledEditChange(int t);  // gain edits LabeledEdit1..6; an invalid gain shows red
     void Exit1Click();
-    // Help menu: the program's version and licences.
+    // Help menu: the program's version and licences; the keyboard shortcuts of the menus.
     void About1Click();
+    void KeyboardShortcuts1Click();
+    // File menu: the note kept with the capture on show, in a small window of its own.
+    void CaptureNotes1Click();
     // Engineering mode: the password dialog (only while no capture runs) and the base value
     // setting dialog; the main window stays disabled while either is open.
     void Image1DblClick();
@@ -163,7 +168,7 @@ private:
     void rememberValues();
     // Asks through prompts_ (`ask` is its save or open question), starting from the file the
     // dialog chose last; a chosen name becomes the dialog's last one, in the settings file too.
-    QString askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(const FileDialogSpec&));
+    QString askFileName(FileDialogSpec& dialog, const std::function<QString(const FileDialogSpec&)>& ask);
     // Section of the settings file that keeps the file dialogs' last file names.
     static constexpr char kDialogsSection[] = "Dialogs";
     // The chart's bottom axis handed to the display.
@@ -185,8 +190,21 @@ private:
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
     // The name of a file to write, through askFileName, asking before an existing file is
-    // replaced; empty when cancelled. The waveform save and the exports share it.
-    QString askFileToWrite(FileDialogSpec& dialog);
+    // replaced; empty when cancelled. The waveform save and the exports share it; the save
+    // passes the capture's `note`, which its dialog shows and edits.
+    QString askFileToWrite(FileDialogSpec& dialog, QString* note = nullptr);
+    // The save command: true when the waveform file was written (with its description when
+    // that could be written too).
+    bool saveCapture();
+    // After a load: the file's description put back, or the status bar says why not.
+    void restoreDescription(const QString& fileName);
+    // What a save or load could not keep or restore, in the status bar for a minute.
+    void showFileStatus(const QString& text);
+    static constexpr int kFileStatusMs = 60000;
+    // Before RUN, a load or closing replace a capture that no file holds: true when they may
+    // go on (nothing unsaved, the question turned off, Discard, or Save that wrote the file).
+    bool askDiscardCapture();
+    bool askBeforeDiscard_ = true;  // [Display] AskBeforeDiscard
     // Exports: the CSV export once its dialog is confirmed; the chart with its legend.
     void exportCsv(bool raw, bool markToCursor);
     QImage chartImage();

@@ -67,7 +67,7 @@ void TForm1::Button1Click() {
                              QStringLiteral("The trigger level \"%1\" is not a number: type a level such as 12.5 or -3.")
                                  .arg(QString::fromStdString(display_.Trigger().Level)),
                              MessageIcon::Warning, MessageButtons::Ok);
-    else
+    else if (askDiscardCapture())
         session_.Start(chosenPortName(), *run.Setup);
 }
 

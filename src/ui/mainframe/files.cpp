@@ -1,11 +1,15 @@
 // TForm1: saving the display window to a waveform file and loading one into the channel
 // traces, with the window's reset for the loaded traces. A load that does not complete changes
-// nothing. The question for a file to write is shared with the exports.
+// nothing. Beside each saved file goes its description ("NAME.wfd.ini"), which a load puts
+// back when it still describes the file; the status bar says when it does not. The question
+// for a file to write is shared with the exports.
 
 #include "Mainframe.h"
 #include "files.h"
 
+#include "CaptureDescription.h"
 #include "ScopeChart.h"
+#include "Version.h"
 #include "WaveformFile.h"
 #include "ui_Mainframe.h"
 
@@ -15,6 +19,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QProgressDialog>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <cstdint>
@@ -78,8 +83,8 @@ void TForm1::showFileName(const QString& fileName) {
                    QDir::toNativeSeparators(fileName));
 }
 
-QString TForm1::askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(const FileDialogSpec&)) {
-    const QString fileName = (prompts_.*ask)(dialog);
+QString TForm1::askFileName(FileDialogSpec& dialog, const std::function<QString(const FileDialogSpec&)>& ask) {
+    const QString fileName = ask(dialog);
     if (!fileName.isEmpty()) {
         dialog.FileName = fileName;
         remembered_.store(kDialogsSection, dialog.Name.toStdString());
@@ -87,8 +92,10 @@ QString TForm1::askFileName(FileDialogSpec& dialog, QString (Prompts::*ask)(cons
     return fileName;
 }
 
-QString TForm1::askFileToWrite(FileDialogSpec& dialog) {
-    const QString fileName = askFileName(dialog, &Prompts::askSaveFileName);
+QString TForm1::askFileToWrite(FileDialogSpec& dialog, QString* note) {
+    const QString fileName = askFileName(dialog, [this, note](const FileDialogSpec& shown) {
+        return note ? prompts_.askSaveFileNameWithNote(shown, *note) : prompts_.askSaveFileName(shown);
+    });
     if (fileName.isEmpty()) return {};
     if (QFileInfo::exists(fileName) &&
         prompts_.showMessage(QStringLiteral("Overwrite?"),
@@ -99,25 +106,65 @@ QString TForm1::askFileToWrite(FileDialogSpec& dialog) {
 }
 
 void TForm1::SaveWaveformFile1Click() {
-    const QString fileName = askFileToWrite(SaveDialog1);
-    if (fileName.isEmpty()) return;
+    saveCapture();
+}
+
+bool TForm1::saveCapture() {
+    QString note = display_.Facts().Note;
+    const QString fileName = askFileToWrite(SaveDialog1, &note);
+    if (fileName.isEmpty()) return false;
     // The caption names only a file that was written; a failed write leaves any existing
     // file as it was.
     const FileResult result = WriteWaveformFile(record(), NativePath(fileName), TimeDecimalSeparator());
     if (!result.Ok) {
         prompts_.showMessage(QStringLiteral("Save Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);
-        return;
+        return false;
     }
+    display_.SetNote(note);
     showFileName(fileName);
     triggerBar_->rememberFile(fileName);
+    // The samples are kept whether or not their description could be written.
+    display_.MarkSaved();
+    const FileResult described = WriteSidecar(display_.Describe(kProgramVersion), NativePath(fileName));
+    if (!described.Ok)
+        showFileStatus(FailureText("write", QDir::toNativeSeparators(fileName) + QStringLiteral(".ini"), described) +
+                       QStringLiteral("; the waveform was saved without its names, gains and trigger"));
+    return true;
+}
+
+void TForm1::restoreDescription(const QString& fileName) {
+    const QString sidecar = QDir::toNativeSeparators(fileName) + QStringLiteral(".ini");
+    const SidecarRead read = ReadSidecar(NativePath(fileName));
+    if (read.Status != SidecarStatus::Read) {
+        const QString why = read.Status == SidecarStatus::Missing ? QStringLiteral("there is no %1").arg(sidecar)
+                                                                  : QStringLiteral("%1 was not used: %2")
+                                                                        .arg(sidecar, QString::fromStdString(read.Problem));
+        showFileStatus(QStringLiteral("Quantities, gains, Y-scales and trigger not restored: ") + why);
+        return;
+    }
+    const CaptureDescription& d = read.Description;
+    display_.ShowDescribedCapture(d);
+    triggerBar_->showPosition(display_.Facts().TriggerPosition);
+    if (d.TriggerPosition)
+        triggerBar_->showState(TriggerPhase::Triggered, QString::fromStdString(d.TriggerSeconds).toDouble());
+    QString told = QStringLiteral("Restored from %1").arg(sidecar);
+    if (display_.Facts().Start.isValid())
+        told += QStringLiteral(": captured %1 UTC").arg(display_.Facts().Start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    if (!d.DriveTypeLabel.empty()) told += QStringLiteral(" on %1").arg(QString::fromStdString(d.DriveTypeLabel));
+    showFileStatus(told + QStringLiteral("; the references keep their own settings"));
+}
+
+void TForm1::showFileStatus(const QString& text) {
+    ui_->LinkStatusBar->showMessage(text, kFileStatusMs);
 }
 
 void TForm1::Loadwaveformfile1Click() {
+    if (!askDiscardCapture()) return;
     // The dialog comes back until the name is that of an existing file, or it is cancelled.
     QString fileName;
     do {
-        fileName = askFileName(OpenDialog1, &Prompts::askOpenFileName);
+        fileName = askFileName(OpenDialog1, [this](const FileDialogSpec& shown) { return prompts_.askOpenFileName(shown); });
     } while (!fileName.isEmpty() && !QFileInfo::exists(fileName));
     // A cancel, a file that cannot be read (reported) and a cancelled read leave the traces,
     // the channel controls and the caption as they were.
@@ -132,6 +179,7 @@ void TForm1::Loadwaveformfile1Click() {
     showFileName(fileName);
     triggerBar_->recallFile(fileName);
     display_.ShowLoadedTraces();
+    restoreDescription(fileName);
 }
 
 }  // namespace altrix

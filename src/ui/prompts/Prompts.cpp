@@ -1,6 +1,9 @@
 #include "Prompts.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -19,8 +22,23 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+// `note`: shown in NoteEdit below the dialog's own controls, and given back as edited.
+QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode, QString* note = nullptr) {
     QFileDialog dialog;
+    QPlainTextEdit* noteEdit = nullptr;
+    if (note) {
+        // Qt's own dialog, which has a layout to take the note.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            noteEdit = new QPlainTextEdit(*note, &dialog);
+            noteEdit->setObjectName(QStringLiteral("NoteEdit"));
+            noteEdit->setPlaceholderText(QStringLiteral("Note kept with the capture (optional)"));
+            noteEdit->setMaximumHeight(noteEdit->fontMetrics().lineSpacing() * 5);
+            const int row = grid->rowCount();
+            grid->addWidget(new QLabel(QStringLiteral("Note:"), &dialog), row, 0, Qt::AlignTop);
+            grid->addWidget(noteEdit, row, 1, 1, grid->columnCount() - 1);
+        }
+    }
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
@@ -33,6 +51,7 @@ QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
     dialog.setSizeGripEnabled(spec.Resizable);
     if (!spec.Resizable) dialog.setFixedSize(dialog.sizeHint());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    if (noteEdit) *note = noteEdit->toPlainText();
     return dialog.selectedFiles().constFirst();
 }
 
@@ -40,13 +59,23 @@ QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
 
 MessageAnswer DefaultPrompts::showMessage(const QString& caption, const QString& text,
                                           MessageIcon icon, MessageButtons buttons) {
-    QMessageBox box(ToQtIcon(icon), caption, text,
-                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                     : QMessageBox::Ok);
+    const QMessageBox::StandardButtons shown =
+        buttons == MessageButtons::YesNo               ? QMessageBox::Yes | QMessageBox::No
+        : buttons == MessageButtons::SaveDiscardCancel ? QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel
+                                                       : QMessageBox::Ok;
+    QMessageBox box(ToQtIcon(icon), caption, text, shown);
+    if (buttons == MessageButtons::SaveDiscardCancel) box.setDefaultButton(QMessageBox::Save);
     switch (box.exec()) {
     case QMessageBox::Yes: return MessageAnswer::Yes;
     case QMessageBox::No: return MessageAnswer::No;
-    default: return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    case QMessageBox::Save: return MessageAnswer::Save;
+    case QMessageBox::Discard: return MessageAnswer::Discard;
+    case QMessageBox::Cancel: return MessageAnswer::Cancel;
+    default:
+        // Closed without a button: the answer that changes nothing.
+        return buttons == MessageButtons::YesNo               ? MessageAnswer::No
+               : buttons == MessageButtons::SaveDiscardCancel ? MessageAnswer::Cancel
+                                                              : MessageAnswer::Ok;
     }
 }
 
@@ -56,6 +85,10 @@ QString DefaultPrompts::askSaveFileName(const FileDialogSpec& dialog) {
 
 QString DefaultPrompts::askOpenFileName(const FileDialogSpec& dialog) {
     return AskFileName(dialog, QFileDialog::AcceptOpen);
+}
+
+QString DefaultPrompts::askSaveFileNameWithNote(const FileDialogSpec& dialog, QString& note) {
+    return AskFileName(dialog, QFileDialog::AcceptSave, &note);
 }
 
 QString QtFileFilter(const QString& pipeFilter) {

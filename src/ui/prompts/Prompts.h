@@ -7,8 +7,8 @@
 namespace altrix {
 
 enum class MessageIcon { None, Warning, Question, Information, Error };
-enum class MessageButtons { Ok, YesNo };
-enum class MessageAnswer { Ok, Yes, No };
+enum class MessageButtons { Ok, YesNo, SaveDiscardCancel };
+enum class MessageAnswer { Ok, Yes, No, Save, Discard, Cancel };
 
 // A file dialog as the window describes it. The filter keeps the "Desc|*.x|Desc2|*.*" form
 // of description and pattern pairs; the default extension is "*.wfd", "wfd" or empty.
@@ -30,6 +30,12 @@ public:
     // The chosen file name, or empty when the user cancelled.
     virtual QString askSaveFileName(const FileDialogSpec& dialog) = 0;
     virtual QString askOpenFileName(const FileDialogSpec& dialog) = 0;
+    // The save dialog with a note (NoteEdit) under it that starts as `note`; once a name is
+    // chosen `note` holds the note as the user left it. Without a note field: the save dialog.
+    virtual QString askSaveFileNameWithNote(const FileDialogSpec& dialog, QString& note) {
+        (void)note;
+        return askSaveFileName(dialog);
+    }
 };
 
 class DefaultPrompts final : public Prompts {
@@ -38,6 +44,7 @@ public:
                               MessageButtons buttons) override;
     QString askSaveFileName(const FileDialogSpec& dialog) override;
     QString askOpenFileName(const FileDialogSpec& dialog) override;
+    QString askSaveFileNameWithNote(const FileDialogSpec& dialog, QString& note) override;
 };
 
 // "WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*" -> "WaveForm Data (*.wfd);;All Files (*.*)".

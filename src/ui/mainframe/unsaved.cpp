@@ -1,0 +1,27 @@
+// TForm1: the capture on show beyond its samples: the question before a capture that no file
+// holds is replaced, and the note kept with it.
+
+#include "Mainframe.h"
+
+#include "CaptureNotesDialog.h"
+#include "ui_Mainframe.h"
+
+namespace altrix {
+
+bool TForm1::askDiscardCapture() {
+    if (!display_.Facts().Unsaved || !askBeforeDiscard_) return true;
+    switch (prompts_.showMessage(QStringLiteral("Unsaved capture"), QStringLiteral("Discard the unsaved capture?"),
+                                 MessageIcon::Question, MessageButtons::SaveDiscardCancel)) {
+    case MessageAnswer::Save: return saveCapture();
+    case MessageAnswer::Discard: return true;
+    default: return false;
+    }
+}
+
+void TForm1::CaptureNotes1Click() {
+    auto* dialog = new CaptureNotesDialog(this, display_.Facts().Note,
+                                          [this](const QString& note) { display_.SetNote(note); });
+    dialog->show();
+}
+
+}  // namespace altrix

@@ -1,6 +1,7 @@
 #include "Prompts.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -26,6 +27,11 @@ QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
                                                        : QFileDialog::AnyFile);
     dialog.setNameFilter(QtFileFilter(spec.Filter));
     dialog.setDefaultSuffix(DefaultSuffix(spec.DefaultExtension));
+    // A name typed without a suffix takes the chosen file type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const QRegularExpressionMatch suffix = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+        if (suffix.hasMatch()) dialog.setDefaultSuffix(suffix.captured(1));
+    });
     // A name with its folder also opens that folder.
     if (!spec.FileName.isEmpty()) dialog.selectFile(spec.FileName);
     // The save dialog does not ask about overwriting: the save command asks itself.

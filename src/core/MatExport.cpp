@@ -6,7 +6,9 @@
 #include <matio.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace altrix {
@@ -44,6 +46,19 @@ matvar_t* Texts(const std::vector<std::string>& texts) {
     if (!cell) return nullptr;
     for (std::size_t i = 0; i < texts.size(); ++i) Mat_VarSetCell(cell, static_cast<int>(i), Text(texts[i]));
     return cell;
+}
+
+// matio does not report failed writes (a full disk): a whole file is its 128-byte header and
+// one compressed element, whose tag (type 15, then its length) ends where the file ends.
+bool WrittenWhole(const std::string& path) {
+    constexpr std::uint32_t kCompressed = 15;
+    std::uint32_t tag[2] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    const bool read = file && std::fseek(file, 128, SEEK_SET) == 0 && std::fread(tag, sizeof tag, 1, file) == 1;
+    if (file) std::fclose(file);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return read && !ec && tag[0] == kCompressed && size == 128 + sizeof tag + std::uintmax_t{tag[1]};
 }
 
 FileResult MatFailure(const char* what) {
@@ -125,9 +140,9 @@ FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std
         const bool written = Mat_VarWrite(file, record.get(), MAT_COMPRESSION_ZLIB) == 0;
         const int writeErrno = errno;
         const bool closed = Mat_Close(file) == 0;
-        if (written && closed) return FileResult{};
-        if (!written) errno = writeErrno;
-        return MatFailure("matio could not write the file");
+        if (written && closed && WrittenWhole(newFile)) return FileResult{};
+        errno = writeErrno;
+        return MatFailure("the file was not written whole");
     });
 }
 

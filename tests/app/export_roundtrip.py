@@ -1,8 +1,6 @@
-"""altrix-scope --export read back with the readers the users use: scipy.io.loadmat for .mat,
-h5py for .h5. The samples are compared with the waveform file's, the vectors in units with the
-readout's exact decimal arithmetic (Decimal), the times with set / 5000.
-
-Usage: export_roundtrip.py PROGRAM FOLDER"""
+# altrix-scope --export read back by scipy.io.loadmat and h5py: samples against the waveform
+# file's, vectors in units against exact decimal arithmetic, times against set / 5000.
+# Usage: export_roundtrip.py PROGRAM FOLDER
 
 import subprocess
 import sys
@@ -28,11 +26,7 @@ window = np.zeros((100000, 4), dtype=np.int16)
 window[100000 - SETS:] = rows
 
 failures = []
-
-
-def check(what, ok):
-    if not ok:
-        failures.append(what)
+check = lambda what, ok: ok or failures.append(what)
 
 
 def export(out, *options):
@@ -42,18 +36,12 @@ def export(out, *options):
 
 
 def compare(out, data, first, last, raw_only):
-    """data: the fields of the struct or group as numpy values."""
     positions = np.arange(first, last + 1)
     check(f"{out}: t", data["t"].tolist() == [float(Fraction(int(p), 5000)) for p in positions])
     check(f"{out}: raw", data["raw"].dtype == np.int16 and np.array_equal(data["raw"], window[first:last + 1]))
-    names = ["Channel_1", "Channel_2", "Channel_3", "Channel_4"]
-    for c, name in enumerate(names):
-        if raw_only:
-            check(f"{out}: {name} written with --raw", name not in data)
-            continue
-        gain = Decimal(GAINS[c] or "1")
-        expected = [float(Decimal(int(v)) * gain) for v in window[first:last + 1, c]]
-        check(f"{out}: {name} in units", data[name].tolist() == expected)
+    for c, name in enumerate(["Channel_1", "Channel_2", "Channel_3", "Channel_4"]):
+        expected = [float(Decimal(int(v)) * Decimal(GAINS[c] or "1")) for v in window[first:last + 1, c]]
+        check(f"{out}: {name}", name not in data if raw_only else data[name].tolist() == expected)
     check(f"{out}: names", [str(n) for n in data["names"]] == ["Channel 1", "Channel 2", "Channel 3", "Channel 4"])
     check(f"{out}: gains", data["gains"].tolist() == [float(Decimal(g or "1")) for g in GAINS])
     check(f"{out}: sample_rate_hz", float(data["sample_rate_hz"]) == 5000.0)

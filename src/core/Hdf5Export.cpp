@@ -10,6 +10,11 @@
 #include <cstring>
 #include <utility>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace altrix {
 
 namespace {
@@ -107,11 +112,31 @@ bool WriteRows(hid_t dataset, hsize_t first, hsize_t count, hsize_t columns, hid
            H5Dwrite(dataset, memoryType, memory, file, H5P_DEFAULT, data) >= 0;
 }
 
-FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t file) {
+// After a failed write (a full disk) HDF5 would write the file again when its objects close,
+// fail again, and leave a half-closed file behind that crashes the program at its exit: the
+// file's descriptor is pointed at the null device, so that what is left is written nowhere
+// and everything closes. The new file itself is removed by the caller.
+void DiscardWrites(int fd) {
+#ifndef _WIN32
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd >= 0 && null >= 0) ::dup2(null, fd);
+    if (null >= 0) ::close(null);
+#else
+    (void)fd;
+#endif
+}
+
+// Writes the content and flushes it; on failure, discards what is left to write (see
+// DiscardWrites) before any object closes.
+FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t file, int fd) {
+    const auto fail = [fd](FileResult failure) {
+        DiscardWrites(fd);
+        return failure;
+    };
     const std::size_t traces = what.Traces.size();
     const auto sets = static_cast<hsize_t>(what.Count);
     Id group(H5Gcreate2(file, "altrix", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
-    if (!group.Valid()) return Hdf5Failure("HDF5 could not make the group");
+    if (!group.Valid()) return fail(Hdf5Failure("HDF5 could not make the group"));
 
     const std::vector<std::string> names = VariableNames(what.Traces);
     std::vector<std::string> labels, units, addresses;
@@ -127,7 +152,7 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
         !WriteDoubles(group, "sample_rate_hz", {what.SampleRateHz}, true) ||
         !WriteTexts(group, "started_utc", {what.StartedUtc}, true) ||
         !WriteTexts(group, "drive_type", {what.DriveType}, true))
-        return Hdf5Failure("HDF5 could not write the attributes");
+        return fail(Hdf5Failure("HDF5 could not write the attributes"));
 
     Id times = MakeDataset(group, "t", H5T_IEEE_F64LE, sets, 0);
     Id raw = MakeDataset(group, "raw", H5T_STD_I16LE, sets, traces);
@@ -137,9 +162,9 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
         if (!vectors.back().Valid() || !WriteTexts(vectors.back(), "unit", {units[t]}, true) ||
             !WriteTexts(vectors.back(), "name", {labels[t]}, true) ||
             !WriteDoubles(vectors.back(), "gain", {gains[t]}, true))
-            return Hdf5Failure("HDF5 could not make a dataset");
+            return fail(Hdf5Failure("HDF5 could not make a dataset"));
     }
-    if (!times.Valid() || !raw.Valid()) return Hdf5Failure("HDF5 could not make a dataset");
+    if (!times.Valid() || !raw.Valid()) return fail(Hdf5Failure("HDF5 could not make a dataset"));
 
     // One chunk of sets in memory at a time, whatever the length.
     std::vector<std::int16_t> chunk;
@@ -150,25 +175,23 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
         chunk.resize(count * traces);
         if (FileResult got = read(what.First + static_cast<std::int64_t>(first), static_cast<std::int64_t>(count), chunk);
             !got.Ok)
-            return got;
+            return fail(got);
         values.resize(count);
         SetTimes(what.First + static_cast<std::int64_t>(first), what.SampleRateHz, values);
         if (!WriteRows(times, first, count, 0, H5T_NATIVE_DOUBLE, values.data()))
-            return Hdf5Failure("HDF5 could not write the times");
+            return fail(Hdf5Failure("HDF5 could not write the times"));
         rows.resize(chunk.size());
         for (std::size_t t = 0; t < traces; ++t)
             for (std::size_t i = 0; i < count; ++i) rows[i * traces + t] = chunk[t * count + i];
         if (!WriteRows(raw, first, count, traces, H5T_NATIVE_INT16, rows.data()))
-            return Hdf5Failure("HDF5 could not write the raw samples");
+            return fail(Hdf5Failure("HDF5 could not write the raw samples"));
         for (std::size_t t = 0; t < vectors.size(); ++t) {
             EngineeringValues(what.Traces[t].Gain, std::span(chunk).subspan(t * count, count), values);
             if (!WriteRows(vectors[t], first, count, 0, H5T_NATIVE_DOUBLE, values.data()))
-                return Hdf5Failure("HDF5 could not write a trace");
+                return fail(Hdf5Failure("HDF5 could not write a trace"));
         }
     }
-    bool closed = times.Close() && raw.Close();
-    for (Id& vector : vectors) closed = vector.Close() && closed;
-    if (!closed || !group.Close()) return Hdf5Failure("HDF5 could not write the datasets");
+    if (H5Fflush(file, H5F_SCOPE_LOCAL) < 0) return fail(Hdf5Failure("HDF5 could not write the file"));
     return {};
 }
 
@@ -178,9 +201,15 @@ FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const st
     return ReplaceFileByName(path, [&](const std::string& newFile) {
         const QuietErrors quiet;
         errno = 0;
-        Id file(H5Fcreate(newFile.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
+        // Strong close: closing the file closes every object still open in it, also after a
+        // failed write, so that no object outlives the export.
+        Id access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
+        H5Pset_fclose_degree(access, H5F_CLOSE_STRONG);
+        Id file(H5Fcreate(newFile.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access), H5Fclose);
         if (!file.Valid()) return Hdf5Failure("HDF5 could not make the file");
-        FileResult written = WriteContent(what, read, file);
+        void* handle = nullptr;
+        const int fd = H5Fget_vfd_handle(file, H5P_DEFAULT, &handle) >= 0 && handle ? *static_cast<int*>(handle) : -1;
+        FileResult written = WriteContent(what, read, file, fd);
         if (!file.Close() && written.Ok) written = Hdf5Failure("HDF5 could not write the file");
         return written;
     });

@@ -7,7 +7,6 @@ import sys
 from decimal import Decimal
 from fractions import Fraction
 from pathlib import Path
-
 import h5py
 import numpy as np
 import scipy.io
@@ -28,12 +27,10 @@ window[100000 - SETS:] = rows
 failures = []
 check = lambda what, ok: ok or failures.append(what)
 
-
 def export(out, *options):
     run = subprocess.run([program, "--export", str(wfd), str(folder / out), "--gains", ",".join(GAINS), *options],
                          capture_output=True, text=True, env={"PATH": "/usr/bin:/bin"})
     check(f"{out}: exit {run.returncode} {run.stderr}", run.returncode == 0 and run.stderr == "")
-
 
 def compare(out, data, first, last, raw_only):
     positions = np.arange(first, last + 1)
@@ -46,14 +43,12 @@ def compare(out, data, first, last, raw_only):
     check(f"{out}: gains", data["gains"].tolist() == [float(Decimal(g or "1")) for g in GAINS])
     check(f"{out}: sample_rate_hz", float(data["sample_rate_hz"]) == 5000.0)
 
-
 def mat_fields(path):
     record = scipy.io.loadmat(path, squeeze_me=True, chars_as_strings=True)["altrix"]
     fields = {name: record[name].item() for name in record.dtype.names}
     fields["raw"] = np.atleast_2d(fields["raw"])
     fields["t"] = np.atleast_1d(fields["t"])
     return {k: (np.atleast_1d(v) if k.startswith("Channel") else v) for k, v in fields.items()}
-
 
 def h5_fields(path):
     with h5py.File(path, "r") as f:
@@ -62,7 +57,6 @@ def h5_fields(path):
         fields = {name: group[name][()] for name in group}
         fields.update({name: group.attrs[name] for name in group.attrs})
         return fields
-
 
 # (output, options, first and last position)
 cases = [

@@ -1,13 +1,8 @@
-// The .mat and .h5 writers' own rules: the names the vectors take, the exact values in units,
-// files that cannot be written (left as they were, no stray file), and an 8-hour recording
-// written in bounded memory. What the files hold is read back by SciPy and h5py
-// (tests/app/export_roundtrip.py).
-
+// The .mat and .h5 writers' names, exact values, failures and bounded memory; what the files
+// hold is read back by SciPy and h5py in tests/app/export_roundtrip.py.
 #include "DataExport.h"
 #include "FileTestSupport.h"
-
 #include <sys/resource.h>
-
 #include <csignal>
 #include <cstdlib>
 

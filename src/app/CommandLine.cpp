@@ -35,7 +35,10 @@ std::optional<int> RunCommandLine(const QStringList& arguments, bool windowSyste
         "altrix-scope.INI in the user's configuration folder.\n\n"
         "Without a window, --export-csv converts a waveform file to CSV as \"Export CSV...\" "
         "writes it, values read with the channels' gains (1 when not given) or as raw integers "
-        "with --raw:\n  %1").arg(QLatin1String(kExportCommandUsage)));
+        "with --raw:\n  %1\n\n"
+        "--export writes the same values as CSV, a MATLAB .mat file or an HDF5 .h5 file, by the "
+        "output's suffix, optionally only the sets from --from to --to seconds:\n  %2")
+        .arg(QLatin1String(kExportCommandUsage), QLatin1String(kExportDataUsage)));
     // Without the window system's --help-all: its options are in Qt's documentation.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));

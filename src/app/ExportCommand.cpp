@@ -2,10 +2,13 @@
 
 #include "CaptureDescription.h"
 #include "CsvExport.h"
+#include "DataExport.h"
 #include "WaveformFile.h"
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -24,7 +27,17 @@ struct ExportArguments {
     std::vector<std::string> gains = std::vector<std::string>(kChannelCount);  // empty: gain 1
     bool gainsGiven = false;
     bool raw = false;
+    // --export only: the stretch, in seconds of the window's time (position x 0.0002 s).
+    std::optional<double> from;
+    std::optional<double> to;
 };
+
+std::optional<double> ParseSeconds(std::string_view text) {
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds)) return std::nullopt;
+    return seconds;
+}
 
 // The gains "G1,G2,G3,G4": four texts of digits and ".", each of which may be empty.
 bool ParseGains(std::string_view text, std::vector<std::string>& gains) {
@@ -39,9 +52,10 @@ bool ParseGains(std::string_view text, std::vector<std::string>& gains) {
     return gains.size() == static_cast<std::size_t>(kChannelCount);
 }
 
-// Empty text when the arguments after --export-csv are usable, else what is wrong. Any
-// argument that starts with "-" is an option until "--", after which every argument is a file.
-std::string ParseArguments(const std::vector<std::string_view>& args, ExportArguments& parsed) {
+// Empty text when the arguments after --export-csv (or --export, with `stretch`) are usable,
+// else what is wrong. Any argument that starts with "-" is an option until "--", after which
+// every argument is a file.
+std::string ParseArguments(const std::vector<std::string_view>& args, bool stretch, ExportArguments& parsed) {
     std::vector<std::string_view> files;
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -54,6 +68,11 @@ std::string ParseArguments(const std::vector<std::string_view>& args, ExportArgu
             if (i + 1 == args.size() || !ParseGains(args[++i], parsed.gains))
                 return "--gains takes four gains of digits and \".\", such as 0.01,0.1,,54.61";
             parsed.gainsGiven = true;
+        } else if (option && stretch && (args[i] == "--from" || args[i] == "--to")) {
+            const std::string_view name = args[i];
+            std::optional<double>& bound = name == "--from" ? parsed.from : parsed.to;
+            if (i + 1 == args.size() || !(bound = ParseSeconds(args[++i])))
+                return std::string(name) + " takes a time in seconds, such as 2.5";
         } else if (option || files.size() == 2) {
             return std::string("unexpected argument \"") + std::string(args[i]) + "\"";
         } else {
@@ -90,20 +109,62 @@ int Fail(const std::string& text) {
     return 1;
 }
 
+// The window's positions whose time (position x 0.0002 s) lies from `from` to `to`.
+std::optional<std::pair<std::int32_t, std::int32_t>> PositionsOf(const ExportArguments& parsed) {
+    constexpr double kRate = 1.0 / kSamplePeriodSeconds;
+    constexpr double kTolerance = 1e-6;  // of a set: "0.0002" names position 1
+    const double first = parsed.from ? std::ceil(*parsed.from * kRate - kTolerance) : 0;
+    const double last = parsed.to ? std::floor(*parsed.to * kRate + kTolerance) : kNewestPosition;
+    if (first > last || last < 0 || first > kNewestPosition) return std::nullopt;
+    return std::pair{static_cast<std::int32_t>(std::max(first, 0.0)),
+                     static_cast<std::int32_t>(std::min(last, double(kNewestPosition)))};
+}
+
+// Writes the window read from a waveform file to `output` in the format its suffix names, its
+// channels named and read as `columns` say.
+FileResult ExportWindow(const CaptureRecord& record, const std::array<CsvColumn, kChannelCount>& columns,
+                        const ExportArguments& parsed, DataFormat format, std::int32_t first, std::int32_t last) {
+    const TraceWindows windows = WindowsOf(record);
+    if (format == DataFormat::Csv) {
+        CsvExport what;
+        what.Channels = columns;
+        what.Raw = parsed.raw;
+        what.First = first;
+        what.Last = last;
+        return WriteCsvFile(windows, what, parsed.output);
+    }
+    DataExport what;
+    for (const CsvColumn& column : columns) what.Traces.push_back({column.Name, column.Gain, {}});
+    what.First = first;
+    what.Count = last - first + 1;
+    what.Raw = parsed.raw;
+    const SetReader read = WindowReader({windows.begin(), windows.begin() + kChannelCount});
+    return format == DataFormat::Mat ? WriteMatFile(what, read, parsed.output) : WriteHdf5File(what, read, parsed.output);
+}
+
 }  // namespace
 
 std::optional<int> RunExportCommand(int argc, char* argv[]) {
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
     // The command is named before any "--", after which arguments are file names.
     const auto optionsEnd = std::find(args.begin(), args.end(), "--");
-    const auto command = std::find(args.begin(), optionsEnd, "--export-csv");
+    const auto command = std::find_if(args.begin(), optionsEnd,
+                                      [](std::string_view arg) { return arg == "--export-csv" || arg == "--export"; });
     if (command == optionsEnd) return std::nullopt;
+    const bool anyFormat = *command == "--export";
+    const char* usage = anyFormat ? kExportDataUsage : kExportCommandUsage;
 
     ExportArguments parsed;
     std::vector<std::string_view> rest(args.begin(), command);
     rest.insert(rest.end(), command + 1, args.end());
-    if (const std::string wrong = ParseArguments(rest, parsed); !wrong.empty())
-        return Fail(wrong + "; usage: " + kExportCommandUsage);
+    if (const std::string wrong = ParseArguments(rest, anyFormat, parsed); !wrong.empty())
+        return Fail(wrong + "; usage: " + usage);
+    const std::optional<DataFormat> format = anyFormat ? DataFormatOf(parsed.output) : DataFormat::Csv;
+    if (!format) return Fail(parsed.output + ": name the format by the suffix .csv, .mat or .h5");
+    const std::optional<std::pair<std::int32_t, std::int32_t>> stretch = PositionsOf(parsed);
+    if (!stretch) return Fail("no sample sets between --from and --to; the window holds 0 s to 19.9998 s");
+    if (anyFormat && std::string_view(parsed.input).ends_with(".arec"))
+        return Fail(parsed.input + ": long recordings (.arec) cannot be exported yet; export a waveform file (.wfd)");
 
     // The output replaces its file whole: one that is the input (by any path or link) would
     // replace the waveform file with its CSV.
@@ -120,6 +181,9 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     what.Channels = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
     what.Raw = parsed.raw;
     if (const FileResult written = WriteCsvFile(WindowsOf(*record), what, parsed.output); !written.Ok)
+    const std::array<CsvColumn, kChannelCount> columns = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
+    if (const FileResult written = ExportWindow(*record, columns, parsed, *format, stretch->first, stretch->second);
+        !written.Ok)
         return Fail(parsed.output + ": " + written.Error);
     return 0;
 }

@@ -108,6 +108,26 @@ double ReadoutGain::Factor() const {
     return factor;
 }
 
+double ReadoutGain::Value(std::int64_t value) const {
+    // Both operands exact in double and the quotient rounded once: the nearest double.
+    static constexpr std::array<double, 23> kPowersOfTen{
+        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr std::uint64_t kExactBelow = std::uint64_t{1} << 53;
+    const std::uint64_t magnitude =
+        value < 0 ? static_cast<std::uint64_t>(0) - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    if (factorFits_ && decimals_ < kPowersOfTen.size() && magnitude < kExactBelow &&
+        (factor_ == 0 || magnitude < kExactBelow / factor_)) {
+        const double product = static_cast<double>(magnitude * factor_) / kPowersOfTen[decimals_];
+        return value < 0 ? -product : product;
+    }
+    const std::string text = (value < 0 ? "-" : "") + MultiplyDecimal(digits_, magnitude) + "e-" +
+                             std::to_string(decimals_);
+    double exact = 0;
+    std::from_chars(text.data(), text.data() + text.size(), exact);
+    return exact;
+}
+
 double GainFactor(std::string_view gain) { return ReadoutGain(gain).Factor(); }
 
 float YScaleGain(std::string_view text) {

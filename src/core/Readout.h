@@ -34,6 +34,10 @@ public:
     // The double nearest to the value Write multiplies by: G with D decimals.
     double Factor() const;
 
+    // The double nearest to value x gain, the exact decimal that Write writes (rounded once,
+    // not the product of two rounded numbers), for exports in floating point.
+    double Value(std::int64_t value) const;
+
 private:
     std::string digits_;
     std::uint64_t factor_ = 0;  // digits_ as a number, when factorFits_

@@ -163,6 +163,7 @@ namespace {
 // The new file beside the target that ReplaceFile fills and renames over it.
 struct NewFile {
     std::optional<Folder> folder;
+    fs::path folderPath;
     std::string name;      // the target's, in its folder
     std::string tempName;  // the new file's
     FilePtr file;
@@ -177,7 +178,8 @@ FileResult MakeNewFile(const std::string& path, NewFile& made) {
     std::optional<fs::perms> mode;
     if (FileResult refused = CheckReplaceable(target, mode); !refused.Ok) return refused;
 
-    made.folder.emplace(target.has_parent_path() ? target.parent_path() : fs::path("."));
+    made.folderPath = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    made.folder.emplace(made.folderPath);
     if (!made.folder->IsOpen()) return Failure(errno ? errno : ENOENT);
     made.name = target.filename().string();
     for (int attempt = 0; attempt < kTempNameAttempts && !made.file; ++attempt) {
@@ -207,6 +209,22 @@ FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FI
     if (std::fclose(made.file.release()) != 0) return fail(errno ? errno : EIO);
     if (const int error = made.folder->Rename(made.tempName, made.name); error != 0) return fail(error);
     return {};
+}
+
+FileResult ReplaceFileByName(const std::string& path, const std::function<FileResult(const std::string&)>& write) {
+    NewFile made;
+    if (FileResult refused = MakeNewFile(path, made); !refused.Ok) return refused;
+    if (std::fclose(made.file.release()) != 0) {
+        const int cause = errno ? errno : EIO;
+        made.folder->Remove(made.tempName);
+        return Failure(cause);
+    }
+    FileResult written = write((made.folderPath / made.tempName).string());
+    if (written.Ok) {
+        if (const int error = made.folder->Rename(made.tempName, made.name); error != 0) written = Failure(error);
+    }
+    if (!written.Ok) made.folder->Remove(made.tempName);
+    return written;
 }
 
 std::string ReplaceProblem(const std::string& path) {

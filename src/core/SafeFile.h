@@ -33,6 +33,12 @@ bool StillNamedBy(std::FILE* file, const std::string& path);
 // the folder it was made in, so a folder renamed meanwhile keeps no stray file either.
 FileResult ReplaceFile(const std::string& path, const std::function<bool(std::FILE*)>& write);
 
+// ReplaceFile for writers that open a file by its name (libraries of file formats): `write`
+// gets the path of the new, empty file beside the target, writes it and closes it, and returns
+// what failed. The target is replaced, or left as it was and the new file removed, as by
+// ReplaceFile.
+FileResult ReplaceFileByName(const std::string& path, const std::function<FileResult(const std::string&)>& write);
+
 // Empty when ReplaceFile could replace or make the file at `path` now; otherwise why not, in
 // ReplaceFile's words. Tried by making the new file beside the target and removing it again.
 std::string ReplaceProblem(const std::string& path);

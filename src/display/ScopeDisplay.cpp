@@ -644,6 +644,10 @@ PositionStretch ScopeDisplay::AnalysisStretch() const {
     return altrix::AnalysisStretch(view_.MarkPosition, view_.CursorPosition, viewLower_, viewUpper_);
 }
 
+PositionStretch ScopeDisplay::ViewStretch() const {
+    return altrix::AnalysisStretch(kNoMark, view_.CursorPosition, viewLower_, viewUpper_);
+}
+
 bool ScopeDisplay::Capturing() const {
     return session_.IsRunning();
 }

@@ -221,6 +221,8 @@ public:
 
     // The stretch the measurements and spectrum read: mark to cursor, else the view.
     PositionStretch AnalysisStretch() const;
+    // The positions in the view, whether or not a mark is set.
+    PositionStretch ViewStretch() const;
     bool Capturing() const;
 
 signals:

@@ -112,8 +112,13 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
     const QString input = path("in.wfd");
     ASSERT_TRUE(QFile::copy(twoLines_, input) && QFile::link(input, path("link.wfd")));
     ASSERT_EQ(::link(QFile::encodeName(input).constData(), QFile::encodeName(path("hard.wfd")).constData()), 0);
-    struct Case { QStringList arguments; const char* error; };
+    struct Case { QStringList arguments; const char* error; const char* command = "--export-csv"; };
     const Case cases[] = {
+        {{twoLines_, path("out.txt")}, "out.txt: name the format by the suffix .csv, .mat or .h5", "--export"},
+        {{path("long.arec"), path("out.h5")}, "long.arec: long recordings (.arec) cannot be exported yet", "--export"},
+        {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("2s")}, "--from takes a time in seconds", "--export"},
+        {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("21")}, "no sample sets between --from and --to", "--export"},
+        {{twoLines_, path("out.csv"), QStringLiteral("--to"), QStringLiteral("1")}, "unexpected argument \"--to\""},
         {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
         {{dir_.path(), path("out.csv")}, "Not a regular file"},
         {{path("empty.wfd"), path("out.csv")}, "empty.wfd: no sample sets; not a waveform file"},
@@ -128,14 +133,14 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
-        const Finished run = RunProgram(QStringList{QStringLiteral("--export-csv")} + c.arguments);
+        const Finished run = RunProgram(QStringList{QLatin1String(c.command)} + c.arguments);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(run.errors.startsWith("altrix-scope: ")) << run.errors.toStdString();
         EXPECT_TRUE(run.errors.contains(c.error)) << run.errors.toStdString();
         EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
         EXPECT_TRUE(run.errors.endsWith('\n'));
     }
-    EXPECT_FALSE(QFile::exists(path("out.csv")));
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"empty.wfd", "hard.wfd", "in.wfd", "link.wfd"}));
     EXPECT_EQ(Contents(input), Contents(twoLines_));
 }
 
@@ -164,6 +169,7 @@ TEST(ExportCommandHelp, HelpShowsTheCommandsUsage) {
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.output.contains("altrix-scope --export-csv IN.wfd OUT.csv [--gains G1,G2,G3,G4] [--raw]"))
         << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains("altrix-scope --export IN.wfd OUT.csv|OUT.mat|OUT.h5 [--from S] [--to S]"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 
 namespace altrix::testing {
@@ -135,6 +136,43 @@ TEST_F(ExportTest, ImagesTakeTheFormatOfTheirSuffixWithALegend) {
     EXPECT_FALSE(QFile::exists(path("chart.xyz")));
     ASSERT_EQ(prompts_.Messages.size(), 1u);
     EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Export Error"));
+}
+
+// "Export data...": the stretch the dialog chooses, the format the suffix names, the ticked
+// channels only (an HDF5 file names its datasets and addresses in plain bytes).
+TEST_F(ExportTest, DataExportWritesTheChosenStretchInTheFormatOfItsSuffix) {
+    chooseQuantity(1, "DC_bus (Vdc)");  // 9042, gain 0.1
+    record().ChannelTrace[0][4] = 12;
+    record().ChannelTrace[0][5] = -7;
+    view().MarkPosition = 5;
+    view().CursorPosition = 4;
+    struct Row { const char* button; const char* file; QByteArray start; };
+    const Row rows[] = {
+        {"ExportMarkButton", "mark.csv", "time_s,DC_bus (Vdc),Channel 2,Channel 3,Channel 4\r\n0.0008,1.2,0,0,0\r\n0.001,-.7,0,0,0\r\n"},
+        {"ExportWindowButton", "window.h5", "\x89HDF\r\n\x1a\n"},
+        {"ExportViewButton", "view.mat", "MATLAB 5.0 MAT-file"},
+    };
+    for (const Row& row : rows) {
+        prompts_.FileNames = {path(row.file)};
+        trigger("ExportData1");
+        find<QRadioButton>(QLatin1String(row.button))->setChecked(true);
+        QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportDataButtons"))->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(contents(path(row.file)).startsWith(row.start)) << row.file << contents(path(row.file)).left(120).toStdString();
+    }
+    EXPECT_TRUE(prompts_.Messages.empty());
+    EXPECT_EQ(prompts_.SaveDialogs.back().Filter, QStringLiteral("MATLAB (*.mat)|*.mat|HDF5 (*.h5)|*.h5|CSV (*.csv)|*.csv"));
+    const QByteArray h5 = contents(path("window.h5"));
+    EXPECT_TRUE(h5.contains("DC_bus_Vdc") && h5.contains("9042"));
+    EXPECT_FALSE(h5.contains("Channel_2"));
+
+    prompts_.FileNames = {path("data.txt")};
+    trigger("ExportData1");
+    QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportDataButtons"))->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    EXPECT_FALSE(QFile::exists(path("data.txt")));
+    ASSERT_EQ(prompts_.Messages.size(), 1u);
+    EXPECT_TRUE(prompts_.Messages[0].Text.contains(QStringLiteral("name the format by the suffix")));
 }
 
 }  // namespace

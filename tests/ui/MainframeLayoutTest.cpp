@@ -318,6 +318,7 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                                       {"SaveWaveformFile1", "Save Waveform to File      ", "Ctrl+S", false, false},
                                       {"CaptureNotes1", "Capture notes...", "", false, false},
                                       {"ExportCsv1", "Export CSV...", "Ctrl+E", false, false},
+                                      {"ExportData1", "Export data...", "Ctrl+Shift+E", false, false},
                                       {"ExportImage1", "Export image...", "", false, false},
                                       {"CopyImage1", "Copy image", "Ctrl+Shift+C", false, false},
                                       {"Record1", "Record to file...", "", true, false},

@@ -68,6 +68,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     connectReferenceHandlers();
     connectFileHandlers();
     connectExportHandlers();
+    connectDataExportHandlers();
     buildLinkStatus();
     connectRecordingHandlers();
     connectAnalysisHandlers();
@@ -119,7 +120,7 @@ void TForm1::rememberValues() {
         "Display", "WindowGeometry",
         [this](const QString& stored) { RestoreGeometryOnScreens(*this, QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
-    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &ImageExportDialog, &RecordDialog}) {
+    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &DataExportDialog, &ImageExportDialog, &RecordDialog}) {
         remembered_.add(
             kDialogsSection, dialog->Name.toStdString(),
             [dialog](const QString& stored) { dialog->FileName = stored; },

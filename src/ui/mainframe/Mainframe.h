@@ -144,6 +144,9 @@ public:
     // with a legend as an image file (PNG, SVG, PDF, ... by suffix) or on the clipboard.
     void ExportCsv1Click();
     void ExportImage1Click();
+    // Data export (exportdata.cpp): the view, mark to cursor or the whole window, as CSV,
+    // MATLAB .mat or HDF5 .h5 by the file's suffix, after a dialog that chooses the stretch.
+    void ExportData1Click();
     void CopyImage1Click();
     // References r (1, 2): the "Save Ch" items Ch11..Ch42 copy channel c (1..4) into r; the
     // show items ShowRef1/2, the show switches CheckBox5/6 and the Y-scale lists ComboBox9/10.
@@ -207,6 +210,8 @@ private:
     bool askBeforeDiscard_ = true;  // [Display] AskBeforeDiscard
     // Exports: the CSV export once its dialog is confirmed; the chart with its legend.
     void exportCsv(bool raw, bool markToCursor);
+    void connectDataExportHandlers();
+    void exportData(PositionStretch stretch, bool raw);
     QImage chartImage();
     ScopeChart::Legend chartLegend() const;
     // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
@@ -256,6 +261,9 @@ private:
                                QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
     FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
                                    QStringLiteral("csv"), true, QStringLiteral("CsvExportDialog"), {}};
+    FileDialogSpec DataExportDialog{
+        QStringLiteral("MATLAB (*.mat)|*.mat|HDF5 (*.h5)|*.h5|CSV (*.csv)|*.csv"), QStringLiteral("mat"), true,
+        QStringLiteral("DataExportDialog"), {}};
     FileDialogSpec RecordDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("csv"),
                                 true, QStringLiteral("RecordDialog"), {}};
     FileDialogSpec ImageExportDialog{

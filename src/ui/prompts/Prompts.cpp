@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -44,6 +45,11 @@ QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode, QS
                                                        : QFileDialog::AnyFile);
     dialog.setNameFilter(QtFileFilter(spec.Filter));
     dialog.setDefaultSuffix(DefaultSuffix(spec.DefaultExtension));
+    // A name typed without a suffix takes the chosen file type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const QRegularExpressionMatch suffix = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+        if (suffix.hasMatch()) dialog.setDefaultSuffix(suffix.captured(1));
+    });
     // A name with its folder also opens that folder.
     if (!spec.FileName.isEmpty()) dialog.selectFile(spec.FileName);
     // The save dialog does not ask about overwriting: the save command asks itself.

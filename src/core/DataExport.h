@@ -1,0 +1,76 @@
+#pragma once
+// Exports for MATLAB and Python: a stretch of sample sets as a MATLAB level 5 `.mat` file
+// (a struct `altrix`) or an HDF5 `.h5` file (a group `altrix`), with the time, one vector a
+// trace in engineering units, the raw 16-bit samples and what names and reads them. The
+// samples come from a reader a chunk at a time, so that the HDF5 writer needs the same memory
+// for a window and for a recording of hours.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Decimation.h"
+#include "SafeFile.h"
+
+namespace altrix {
+
+struct DataTrace {
+    std::string Label;    // as the legend and the CSV header name it: "DC_bus (Vdc)", "Mem 9042"
+    std::string Gain;     // the gain text its values are read with
+    std::string Address;  // the drive's memory address, empty for a reference
+};
+
+// What an export holds: its traces, and sets First .. First + Count - 1 of them. The time of
+// set s is s / SampleRateHz.
+struct DataExport {
+    std::vector<DataTrace> Traces;
+    std::int64_t First = 0;
+    std::int64_t Count = 0;
+    double SampleRateHz = 1.0 / kSamplePeriodSeconds;
+    std::string StartedUtc;  // ISO 8601 ("2026-12-07T16:26:27Z"), empty when unknown
+    std::string DriveType;   // the identified drive's label, empty when unknown
+    bool Raw = false;        // only the raw samples, no vectors in engineering units
+};
+
+// Fills `out` with sets first .. first + count - 1 of every trace, trace after trace: trace i's
+// samples at out[i * count ...]. Returns why it could not.
+using SetReader = std::function<FileResult(std::int64_t first, std::int64_t count, std::span<std::int16_t> out)>;
+
+// The reader of trace windows (position = set number), e.g. of the trace source on screen.
+SetReader WindowReader(std::vector<WindowSamples> windows);
+
+// The names under which the traces' vectors are stored: the label's letters and digits, runs
+// of others as one "_", "%" as "pct" ("DC_bus (Vdc)" -> "DC_bus_Vdc"), at most 63 characters,
+// starting with a letter, unique among themselves and the export's other fields.
+std::vector<std::string> VariableNames(const std::vector<DataTrace>& traces);
+
+// The unit a label names in its closing parentheses ("Output current (A rms)" -> "A rms"); empty
+// without one.
+std::string UnitOfLabel(std::string_view label);
+
+// Writes the export to `path` whole or not at all, through ReplaceFileByName. A `.mat` file
+// holds its whole content in memory while written, and at most about 2 GB of it.
+FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path);
+// Writes chunked and compressed datasets a chunk of sets at a time, in bounded memory.
+FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path);
+
+// What both writers share. Sets go through a writer this many at a time.
+inline constexpr std::int64_t kExportChunkSets = 65536;
+// The fields of the struct or group besides the traces' vectors.
+inline constexpr std::string_view kExportFields[] = {"t",     "raw",       "names",          "units",
+                                                     "gains", "addresses", "sample_rate_hz", "started_utc",
+                                                     "drive_type"};
+// Times of sets first, first + 1, ...: the double nearest to set / rate.
+void SetTimes(std::int64_t first, double rateHz, std::span<double> times);
+// Values in engineering units, each the double nearest to the exact readout value.
+void EngineeringValues(std::string_view gain, std::span<const std::int16_t> samples, std::span<double> values);
+
+enum class DataFormat { Csv, Mat, Hdf5 };
+// The format a file name's suffix names (".csv", ".mat", ".h5" or ".hdf5", any case).
+std::optional<DataFormat> DataFormatOf(std::string_view fileName);
+
+}  // namespace altrix

@@ -1,0 +1,77 @@
+# altrix-scope --export read back by scipy.io.loadmat and h5py: samples against the waveform
+# file's, vectors in units against exact decimal arithmetic, times against set / 5000.
+# Usage: export_roundtrip.py PROGRAM FOLDER
+
+import subprocess
+import sys
+from decimal import Decimal
+from fractions import Fraction
+from pathlib import Path
+import h5py
+import numpy as np
+import scipy.io
+
+program, folder = sys.argv[1], Path(sys.argv[2])
+folder.mkdir(parents=True, exist_ok=True)
+GAINS = ["0.01", "", "0.09765", "54.61"]
+SETS = 3000  # the file's sets end the 100000-position window; the positions before read 0
+
+# A waveform file: "<set> <ch1> <ch2> <ch3> <ch4>", with the extremes of 16 bits among the values.
+rows = [[(k * 7919 * (c + 1)) % 65536 - 32768 for c in range(4)] for k in range(SETS)]
+rows[5] = [-32768, 32767, 0, -1]
+wfd = folder / "in.wfd"
+wfd.write_bytes(b"".join(b"%d %d %d %d %d\r\n" % (k + 1, *row) for k, row in enumerate(rows)))
+window = np.zeros((100000, 4), dtype=np.int16)
+window[100000 - SETS:] = rows
+
+failures = []
+check = lambda what, ok: ok or failures.append(what)
+
+def export(out, *options):
+    run = subprocess.run([program, "--export", str(wfd), str(folder / out), "--gains", ",".join(GAINS), *options],
+                         capture_output=True, text=True, env={"PATH": "/usr/bin:/bin"})
+    check(f"{out}: exit {run.returncode} {run.stderr}", run.returncode == 0 and run.stderr == "")
+
+def compare(out, data, first, last, raw_only):
+    positions = np.arange(first, last + 1)
+    check(f"{out}: t", data["t"].tolist() == [float(Fraction(int(p), 5000)) for p in positions])
+    check(f"{out}: raw", data["raw"].dtype == np.int16 and np.array_equal(data["raw"], window[first:last + 1]))
+    for c, name in enumerate(["Channel_1", "Channel_2", "Channel_3", "Channel_4"]):
+        expected = [float(Decimal(int(v)) * Decimal(GAINS[c] or "1")) for v in window[first:last + 1, c]]
+        check(f"{out}: {name}", name not in data if raw_only else data[name].tolist() == expected)
+    check(f"{out}: names", [str(n) for n in data["names"]] == ["Channel 1", "Channel 2", "Channel 3", "Channel 4"])
+    check(f"{out}: gains", data["gains"].tolist() == [float(Decimal(g or "1")) for g in GAINS])
+    check(f"{out}: sample_rate_hz", float(data["sample_rate_hz"]) == 5000.0)
+
+def mat_fields(path):
+    record = scipy.io.loadmat(path, squeeze_me=True, chars_as_strings=True)["altrix"]
+    fields = {name: record[name].item() for name in record.dtype.names}
+    fields["raw"] = np.atleast_2d(fields["raw"])
+    fields["t"] = np.atleast_1d(fields["t"])
+    return {k: (np.atleast_1d(v) if k.startswith("Channel") else v) for k, v in fields.items()}
+
+def h5_fields(path):
+    with h5py.File(path, "r") as f:
+        group = f["altrix"]
+        check(f"{path}: chunked, compressed", group["t"].chunks is not None and group["raw"].compression == "gzip")
+        fields = {name: group[name][()] for name in group}
+        fields.update({name: group.attrs[name] for name in group.attrs})
+        return fields
+
+# (output, options, first and last position)
+cases = [
+    ("all.mat", [], 0, 99999),
+    ("all.h5", [], 0, 99999),
+    ("end.mat", ["--from", "19.4", "--to", "19.9996"], 97000, 99998),
+    ("end.h5", ["--from", "19.4", "--to", "19.9996"], 97000, 99998),
+    ("raw.h5", ["--raw", "--from", "19.999"], 99995, 99999),
+]
+for out, options, first, last in cases:
+    export(out, *options)
+    if (folder / out).exists():
+        data = mat_fields(folder / out) if out.endswith(".mat") else h5_fields(folder / out)
+        compare(out, data, first, last, "--raw" in options)
+
+for failure in failures:
+    print("FAIL:", failure)
+sys.exit(1 if failures else 0)

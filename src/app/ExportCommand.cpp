@@ -177,10 +177,6 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     if (!read.Ok) return Fail(parsed.input + ": " + read.Error);
     if (read.Sets == 0) return Fail(parsed.input + ": no sample sets; not a waveform file");
 
-    CsvExport what;
-    what.Channels = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
-    what.Raw = parsed.raw;
-    if (const FileResult written = WriteCsvFile(WindowsOf(*record), what, parsed.output); !written.Ok)
     const std::array<CsvColumn, kChannelCount> columns = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
     if (const FileResult written = ExportWindow(*record, columns, parsed, *format, stretch->first, stretch->second);
         !written.Ok)

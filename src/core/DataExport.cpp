@@ -95,4 +95,15 @@ std::optional<DataFormat> DataFormatOf(std::string_view fileName) {
     return std::nullopt;
 }
 
+TraceFields FieldsOf(const std::vector<DataTrace>& traces) {
+    TraceFields fields;
+    for (const DataTrace& trace : traces) {
+        fields.Labels.push_back(trace.Label);
+        fields.Units.push_back(UnitOfLabel(trace.Label));
+        fields.Addresses.push_back(trace.Address);
+        fields.Gains.push_back(GainFactor(trace.Gain));
+    }
+    return fields;
+}
+
 }  // namespace altrix

@@ -52,6 +52,13 @@ std::vector<std::string> VariableNames(const std::vector<DataTrace>& traces);
 // without one.
 std::string UnitOfLabel(std::string_view label);
 
+// What both formats store about the traces, in their order: names, units, addresses and gains.
+struct TraceFields {
+    std::vector<std::string> Labels, Units, Addresses;
+    std::vector<double> Gains;
+};
+TraceFields FieldsOf(const std::vector<DataTrace>& traces);
+
 // Writes the export to `path` whole or not at all, through ReplaceFileByName. A `.mat` file
 // holds its whole content in memory while written, and at most about 2 GB of it.
 FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path);

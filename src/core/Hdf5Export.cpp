@@ -139,14 +139,7 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
     if (!group.Valid()) return fail(Hdf5Failure("HDF5 could not make the group"));
 
     const std::vector<std::string> names = VariableNames(what.Traces);
-    std::vector<std::string> labels, units, addresses;
-    std::vector<double> gains;
-    for (const DataTrace& trace : what.Traces) {
-        labels.push_back(trace.Label);
-        units.push_back(UnitOfLabel(trace.Label));
-        addresses.push_back(trace.Address);
-        gains.push_back(GainFactor(trace.Gain));
-    }
+    const auto [labels, units, addresses, gains] = FieldsOf(what.Traces);
     if (!WriteTexts(group, "names", labels, false) || !WriteTexts(group, "units", units, false) ||
         !WriteDoubles(group, "gains", gains, false) || !WriteTexts(group, "addresses", addresses, false) ||
         !WriteDoubles(group, "sample_rate_hz", {what.SampleRateHz}, true) ||

@@ -100,14 +100,7 @@ FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std
         EngineeringValues(what.Traces[t].Gain, std::span(raw).subspan(t * sets, sets), values[t]);
 
     const std::vector<std::string> names = VariableNames(what.Traces);
-    std::vector<std::string> labels, units, addresses;
-    std::vector<double> gains;
-    for (const DataTrace& trace : what.Traces) {
-        labels.push_back(trace.Label);
-        units.push_back(UnitOfLabel(trace.Label));
-        addresses.push_back(trace.Address);
-        gains.push_back(GainFactor(trace.Gain));
-    }
+    const auto [labels, units, addresses, gains] = FieldsOf(what.Traces);
     const double rate = what.SampleRateHz;
 
     std::vector<const char*> fields;

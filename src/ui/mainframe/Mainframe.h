@@ -210,6 +210,9 @@ private:
     bool askBeforeDiscard_ = true;  // [Display] AskBeforeDiscard
     // Exports: the CSV export once its dialog is confirmed; the chart with its legend.
     void exportCsv(bool raw, bool markToCursor);
+    // The CSV of the screen's traces (the four channels and the shown references) over window
+    // positions first..last.
+    FileResult writeScreenCsv(const std::string& path, bool raw, std::int32_t first, std::int32_t last) const;
     void connectDataExportHandlers();
     void exportData(PositionStretch stretch, bool raw);
     QImage chartImage();

@@ -44,9 +44,7 @@ void TForm1::ExportCsv1Click() {
                         [this](bool raw, bool markToCursor) { exportCsv(raw, markToCursor); });
 }
 
-void TForm1::exportCsv(bool raw, bool markToCursor) {
-    const QString fileName = askFileToWrite(CsvExportDialog);
-    if (fileName.isEmpty()) return;
+FileResult TForm1::writeScreenCsv(const std::string& path, bool raw, std::int32_t first, std::int32_t last) const {
     CsvExport what;
     TraceWindows windows;
     for (int t = 1; t <= kTraceCount; ++t) {
@@ -58,11 +56,17 @@ void TForm1::exportCsv(bool raw, bool markToCursor) {
         windows[t - 1] = display_.Source().samples(t);
     }
     what.Raw = raw;
-    if (markToCursor) {
-        what.First = display_.View().MarkPosition;
-        what.Last = display_.View().CursorPosition;
-    }
-    const FileResult result = WriteCsvFile(windows, what, NativePath(fileName));
+    what.First = first;
+    what.Last = last;
+    return WriteCsvFile(windows, what, path);
+}
+
+void TForm1::exportCsv(bool raw, bool markToCursor) {
+    const QString fileName = askFileToWrite(CsvExportDialog);
+    if (fileName.isEmpty()) return;
+    const DisplayView& view = display_.View();
+    const FileResult result = markToCursor ? writeScreenCsv(NativePath(fileName), raw, view.MarkPosition, view.CursorPosition)
+                                           : writeScreenCsv(NativePath(fileName), raw, 0, kNewestPosition);
     if (!result.Ok)
         prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);

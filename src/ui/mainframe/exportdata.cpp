@@ -69,20 +69,7 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
         result = {false, "name the format by the suffix .mat, .h5 or .csv", false};
     } else if (*format == DataFormat::Csv) {
         // As "Export CSV..." writes it: the four channels and the shown references.
-        CsvExport what;
-        TraceWindows windows;
-        for (int t = 1; t <= kTraceCount; ++t) {
-            CsvColumn column{display_.ColumnName(t), display_.Gain(t).Text};
-            if (t <= kChannelCount)
-                what.Channels[t - 1] = std::move(column);
-            else if (display_.TraceShown(t))
-                what.References[t - kChannelCount - 1] = std::move(column);
-            windows[t - 1] = display_.Source().samples(t);
-        }
-        what.Raw = raw;
-        what.First = stretch.First;
-        what.Last = stretch.Last;
-        result = WriteCsvFile(windows, what, path);
+        result = writeScreenCsv(path, raw, stretch.First, stretch.Last);
     } else {
         // The ticked channels and the shown references.
         DataExport what;

@@ -84,7 +84,12 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
         what.First = stretch.First;
         what.Count = stretch.count();
         what.SampleRateHz = display_.Source().sampleRateHz();
-        const std::string_view driveType = DriveTypeLabel(session_.record().DriveTypeCode);
+        // The capture's own start and drive, as its description names them.
+        const CaptureFacts& facts = display_.Facts();
+        if (facts.Start.isValid())
+            what.StartedUtc = facts.Start.toUTC().toString(Qt::ISODate).toStdString();
+        const std::string_view driveType =
+            DriveTypeLabel(facts.DriveTypeCode.value_or(session_.record().DriveTypeCode));
         if (driveType != kUnknownDriveLabel) what.DriveType = driveType;
         what.Raw = raw;
         const SetReader read = WindowReader(std::move(windows));

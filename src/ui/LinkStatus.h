@@ -1,7 +1,8 @@
 #pragma once
 // The link's health in the status bar: the sets decoded per second, the blocks lost, the
-// resynchronisations with the bytes they discarded, and the time since the last byte (or since
-// the link was lost while it is tried again). Follows the capture session's ticks.
+// resynchronisations with the bytes they discarded, and the time since the last byte while a
+// capture runs ("-" while none does; the time since the link was lost while it is tried
+// again). Follows the capture session's start, ticks and stop.
 
 #include "CaptureSession.h"
 

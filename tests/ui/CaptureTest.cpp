@@ -179,9 +179,12 @@ TEST_F(CaptureTest, RunLocksAndStopUnlocks) {
     for (const char* readout : readouts)
         EXPECT_TRUE(find<QLineEdit>(QLatin1String(readout))->text().isEmpty()) << readout;
     ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 200; }));
+    const auto idle = [this] { return find<QLabel>(QStringLiteral("LinkIdleLabel"))->text(); };
+    EXPECT_TRUE(idle().startsWith(QStringLiteral("Last byte 0"))) << idle().toStdString();
 
     const std::size_t sentBeforeStop = received().size();
     click("Button2");
+    EXPECT_EQ(idle(), QStringLiteral("Last byte -"));  // no longer counting
     expectLocked(false);
     EXPECT_TRUE(view().ReadoutEnabled);
     EXPECT_FALSE(timerActive());

@@ -56,15 +56,20 @@ OpenResult CommPort::Open(const std::string& name, std::int32_t speed) {
     Close();
 
     auto serial = std::make_unique<QSerialPort>();
-    serial->setPortName(QString::fromStdString(ResolvePortName(name, settingsIniPath_)));
-    if (!serial->open(QIODevice::ReadWrite) || LockedElsewhere(*serial)) {
-        return OpenResult::DeviceError;
-    }
+    const std::string device = ResolvePortName(name, settingsIniPath_);
+    serial->setPortName(QString::fromStdString(device));
+    const auto fail = [&](OpenResult result, const QString& reason) {
+        openFailure_ = (device == name ? name : name + " (" + device + ")") + ": " + reason.toStdString();
+        return result;
+    };
+    if (!serial->open(QIODevice::ReadWrite)) return fail(OpenResult::DeviceError, serial->errorString());
+    if (LockedElsewhere(*serial)) return fail(OpenResult::DeviceError, QStringLiteral("Device or resource busy"));
     const bool settingsApplied = serial->setBaudRate(speed) &&
                                  serial->setDataBits(QSerialPort::Data8) &&
                                  serial->setParity(QSerialPort::NoParity) &&
                                  serial->setStopBits(kStopBits);
-    if (!settingsApplied) return OpenResult::SettingsRefused;
+    if (!settingsApplied) return fail(OpenResult::SettingsRefused, serial->errorString());
+    openFailure_.clear();
 
     QObject::connect(serial.get(), &QSerialPort::errorOccurred, serial.get(),
                      [this](QSerialPort::SerialPortError error) { OnSerialError(error); });

@@ -41,6 +41,9 @@ public:
 
     // Opens the device that `name` stands for, exclusively, at `speed` baud.
     OpenResult Open(const std::string& name, std::int32_t speed);
+    // Why the last Open failed, naming the port, the device it stands for and the system's
+    // reason: "COM3 (/dev/ttyS2): Permission denied". Empty after an Open that succeeded.
+    const std::string& OpenFailure() const { return openFailure_; }
     // Idempotent; always true.
     bool Close();
     // Discards both queues: what has arrived and not been read, what is not yet sent.
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<QSerialPort> serial_;
     bool open_ = false;
     bool vanished_ = false;
+    std::string openFailure_;
 };
 
 }  // namespace altrix

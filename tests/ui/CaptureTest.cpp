@@ -216,11 +216,18 @@ protected:
         else
             choosePort(QString::fromStdString(sim_->Folder.PathOf("no-such-device")));
     }
+    // The original's text, then a line naming the port and the reason.
     void expectBoxes() {
         ASSERT_EQ(prompts_.Messages.size(), GetParam().boxes.size());
+        const QString port = find<QComboBox>(QStringLiteral("COMSelectBox1"))->currentText();
         for (std::size_t i = 0; i < GetParam().boxes.size(); ++i) {
+            const QStringList lines = prompts_.Messages[i].Text.split(QLatin1Char('\n'));
             EXPECT_EQ(prompts_.Messages[i].Caption, GetParam().boxes[i].first);
-            EXPECT_EQ(prompts_.Messages[i].Text, GetParam().boxes[i].second);
+            ASSERT_EQ(lines.size(), 2);
+            EXPECT_EQ(lines[0], GetParam().boxes[i].second);
+            EXPECT_TRUE(lines[1].startsWith(port + QLatin1Char(':')) || lines[1].startsWith(port + QStringLiteral(" (")))
+                << lines[1].toStdString();
+            EXPECT_GT(lines[1].size(), port.size() + 3) << "a reason follows";
             EXPECT_EQ(prompts_.Messages[i].Buttons, MessageButtons::Ok);
         }
     }

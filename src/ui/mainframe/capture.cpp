@@ -120,10 +120,16 @@ void TForm1::showDriveType(std::int32_t typeCode) {
 }
 
 void TForm1::showLinkFailure(LinkFailure why) {
+    // The original's texts, then a line that names the port and the system's reason.
+    const std::string& failure = session_.port().OpenFailure();
+    const QString detail =
+        why == LinkFailure::ExchangeStalled || failure.empty()
+            ? QStringLiteral("%1: the port stopped taking bytes").arg(QString::fromStdString(chosenPortName()))
+            : QString::fromStdString(failure);
     if (why == LinkFailure::SettingsRefused)
-        prompts_.showMessage(QStringLiteral("Set Error"), QStringLiteral("通訊埠設定錯誤!!!"),
+        prompts_.showMessage(QStringLiteral("Set Error"), QStringLiteral("通訊埠設定錯誤!!!\n") + detail,
                              MessageIcon::None, MessageButtons::Ok);
-    prompts_.showMessage(QStringLiteral("Comm Error"), QStringLiteral("開啟通訊埠錯誤！！"),
+    prompts_.showMessage(QStringLiteral("Comm Error"), QStringLiteral("開啟通訊埠錯誤！！\n") + detail,
                          MessageIcon::None, MessageButtons::Ok);
 }
 

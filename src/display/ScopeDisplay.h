@@ -130,7 +130,6 @@ public:
     DrawingMode Mode() const { return mode_; }
     const DisplayView& View() const { return view_; }
     DisplayView& View() { return view_; }
-    const ColumnView& Columns() const { return columns_; }
     const Readouts& ReadoutTexts() const { return readouts_; }
     const TriggerSettings& Trigger() const { return trigger_; }
     // False only for a level the trigger would wait for that is no number.

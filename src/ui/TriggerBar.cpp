@@ -1,6 +1,7 @@
 #include "TriggerBar.h"
 
 #include "ParameterFiles.h"
+#include "Readout.h"
 #include "ScopeChart.h"
 
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QToolBar>
+
+#include <cmath>
 
 namespace altrix {
 
@@ -55,6 +58,7 @@ TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay
     connect(&session_, &CaptureSession::stopped, this, &TriggerBar::showControls);
     connect(&session_, &CaptureSession::triggerStateChanged, this, &TriggerBar::showState);
     connect(&session_, &CaptureSession::triggerMoved, this, &TriggerBar::showPosition);
+    showStateLabel();
 }
 
 void TriggerBar::TriggerControlChange() {
@@ -105,10 +109,30 @@ void TriggerBar::showControls() {
 }
 
 void TriggerBar::showState(TriggerPhase phase, double seconds) {
-    static const std::array<QString, 3> kPhaseTexts{QStringLiteral("Off"), QStringLiteral("Filling"),
-                                                    QStringLiteral("Armed")};
-    controls_.state->setText(phase == TriggerPhase::Triggered ? QStringLiteral("Triggered at %1 s").arg(TimeText(seconds))
-                                                              : kPhaseTexts[static_cast<std::size_t>(phase)]);
+    phase_ = phase;
+    secondsSinceRun_ = seconds;
+    showStateLabel();
+}
+
+void TriggerBar::showStateLabel() {
+    static const std::array<QString, 4> kPhaseTexts{QStringLiteral("Off"), QStringLiteral("Filling"),
+                                                    QStringLiteral("Armed"), QString()};
+    // Grey at rest, amber while the window fills, yellow while armed, green once triggered.
+    static const std::array<QString, 4> kPhaseColours{QStringLiteral("#d4d4d4"), QStringLiteral("#ffc870"),
+                                                      QStringLiteral("#fff176"), QStringLiteral("#9be09b")};
+    const auto p = static_cast<std::size_t>(phase_);
+    QString text = kPhaseTexts[p];
+    if (phase_ == TriggerPhase::Triggered) {
+        // The time the cursor reads on the trigger line, then the wall-clock time of the trigger.
+        text = QStringLiteral("Triggered at %1 s")
+                   .arg(TimeText(position_ >= 0 ? PositionSeconds(position_) : secondsSinceRun_));
+        const QDateTime start = display_.Facts().Start;
+        if (start.isValid())
+            text += start.addMSecs(std::llround(secondsSinceRun_ * 1000)).toLocalTime().toString(QStringLiteral(", HH:mm:ss.zzz"));
+    }
+    controls_.state->setText(text);
+    controls_.state->setStyleSheet(
+        QStringLiteral("QLabel { font-weight: bold; color: black; background: %1; padding: 0 6px; }").arg(kPhaseColours[p]));
 }
 
 void TriggerBar::showPosition(int position) {
@@ -116,6 +140,7 @@ void TriggerBar::showPosition(int position) {
     line_->setVisible(position >= 0);
     line_->point1->setCoords(position, 0);
     line_->point2->setCoords(position, 1);
+    if (phase_ == TriggerPhase::Triggered) showStateLabel();
 }
 
 void TriggerBar::rememberFile(const QString& fileName) {

@@ -50,19 +50,23 @@ public:
     // file is as it was saved.
     void rememberFile(const QString& fileName);
     void recallFile(const QString& fileName);
-    // "Triggered at ..." and the other states in the state label.
+    // The state label, in bold on a colour per state: "Triggered at" the time the cursor reads on
+    // the trigger line, then the trigger's wall-clock time; `seconds` is its time since RUN.
     void showState(TriggerPhase phase, double seconds);
 
 private:
     void showSettings();
     // The controls follow the capture lock; the level or the bit, by the condition.
     void showControls();
+    void showStateLabel();
 
     Controls controls_;
     ScopeDisplay& display_;
     CaptureSession& session_;
     QCPItemStraightLine* line_;
     int position_ = -1;  // of the line on show, -1 when hidden
+    TriggerPhase phase_ = TriggerPhase::Off;
+    double secondsSinceRun_ = 0;
     struct SavedTrigger {
         QDateTime modified;
         qint64 size;

@@ -61,7 +61,7 @@ TEST_F(DescribedCaptureTest, ASavedCaptureComesBackAfterARestart) {
     EXPECT_EQ(form_->windowTitle(), QString::fromLatin1(kCaptionText) + QStringLiteral("----") + file);
     const std::pair<const char*, const char*> texts[] = {{"Edit1", "9042"}, {"LabeledEdit1", "0.1"}, {"Edit2", "12ab"},
                                                          {"LabeledEdit2", "0.5"}, {"TriggerLevelEdit", "3.5"},
-                                                         {"TriggerStateLabel", "Triggered at 12.3456 s"}};
+                                                         {"TriggerStateLabel", "Triggered at 8.4002 s"}};  // set 42001 of 0.2 ms
     for (const auto& [name, shown] : texts) EXPECT_EQ(find(QLatin1String(name))->property("text"), QLatin1String(shown));
     const std::pair<const char*, int> indexes[] = {{"ComboBox1", 2}, {"ComboBox2", -1}, {"ComboBox6", 17},
                                                    {"TriggerModeBox", 1}, {"TriggerSourceBox", 1}, {"TriggerSlopeBox", 1}};

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -73,13 +75,28 @@ TEST_F(MainframeTest, RegionsStandWhereTheLayoutPutsThem) {
     EXPECT_GE(form_->centralWidget()->height(), 700);
 }
 
-TEST_F(MainframeTest, OnlyTheToolBarFollowsTheWindowWidth) {
-    for (const QSize size : {QSize(1300, 800), QSize(640, 480)}) {
-        form_->resize(size);
+TEST_F(MainframeTest, TheChartTakesTheWindowsRoomAndRunStaysInView) {
+    const QSize defaultClient = form_->centralWidget()->size();
+    struct Case {
+        QSize window;
+        bool panelsScrolled;  // the chart is at its least height and the groups no longer fit
+    };
+    const Case cases[] = {{{1014, 750}, false}, {{1300, 800}, false}, {{1920, 1050}, false}, {{640, 480}, true}};
+    for (const Case& c : cases) {
+        form_->resize(c.window);
         QCoreApplication::processEvents();
-        EXPECT_EQ(find("ToolBar1")->width(), form_->centralWidget()->width()) << size.width();
-        EXPECT_EQ(ClientGeometry(*form_, *find("Chart1")), QRect(8, 51, 1000, 360)) << size.width();
-        EXPECT_EQ(ClientGeometry(*form_, *find("Panel1")), QRect(896, 421, 111, 279)) << size.width();
+        // Every extra column and row goes to the chart, down to 120 rows.
+        const QSize grown = form_->centralWidget()->size() - defaultClient;
+        const QSize expectedChart(1000 + grown.width(), c.panelsScrolled ? 120 : 360 + grown.height());
+        EXPECT_EQ(find("ToolBar1")->width(), form_->centralWidget()->width()) << c.window.width();
+        EXPECT_EQ(ClientGeometry(*form_, *find("Chart1")), QRect(QPoint(8, 51), expectedChart)) << c.window.width();
+        // The groups sit 7 rows below the chart at their own size.
+        EXPECT_EQ(ClientGeometry(*form_, *find("GroupBox1")).topLeft(), QPoint(7, 51 + expectedChart.height() + 7))
+            << c.window.width();
+        const QRect client = form_->centralWidget()->rect();
+        for (const char* button : {"Button1", "Button2"})
+            EXPECT_TRUE(client.contains(ClientGeometry(*form_, *find(button)))) << button << " " << c.window.width();
+        EXPECT_EQ(find<QScrollArea>("PanelArea")->horizontalScrollBar()->isVisible(), c.panelsScrolled) << c.window.width();
     }
 }
 

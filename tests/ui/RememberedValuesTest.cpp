@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDockWidget>
 #include <QFile>
 #include <QLabel>
 #include <QStatusBar>
@@ -128,6 +129,30 @@ TEST_F(RememberedValuesTest, RememberedGeometryFitsTheScreensOrIsDropped) {
         openWindow();
         EXPECT_EQ(form_->geometry(), c.shown.isEmpty() ? QRect(form_->geometry().topLeft(), QSize(1014, 750)) : c.shown);
     }
+}
+
+TEST_F(RememberedValuesTest, AnalysisDocksComeBackWhereTheyWereLeft) {
+    const auto dock = [this](const char* name) { return form_->findChild<QDockWidget*>(QLatin1String(name)); };
+    // First opened: Measurements below the chart, Spectrum beside it.
+    find<QAction>(QStringLiteral("Measurements1"))->trigger();
+    find<QAction>(QStringLiteral("Spectrum1"))->trigger();
+    EXPECT_EQ(form_->dockWidgetArea(dock("MeasurementsDock")), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(form_->dockWidgetArea(dock("SpectrumDock")), Qt::RightDockWidgetArea);
+    // Measurements moved to the left and Spectrum closed: so after a restart.
+    form_->addDockWidget(Qt::LeftDockWidgetArea, dock("MeasurementsDock"));
+    dock("SpectrumDock")->close();
+    restart();
+    ASSERT_NE(dock("MeasurementsDock"), nullptr);
+    EXPECT_TRUE(dock("MeasurementsDock")->isVisible());
+    EXPECT_EQ(form_->dockWidgetArea(dock("MeasurementsDock")), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(dock("SpectrumDock"), nullptr);
+    // Spectrum opened again goes where it was; both come back.
+    find<QAction>(QStringLiteral("Spectrum1"))->trigger();
+    restart();
+    ASSERT_NE(dock("SpectrumDock"), nullptr);
+    EXPECT_TRUE(dock("SpectrumDock")->isVisible());
+    EXPECT_EQ(form_->dockWidgetArea(dock("SpectrumDock")), Qt::RightDockWidgetArea);
+    EXPECT_EQ(form_->dockWidgetArea(dock("MeasurementsDock")), Qt::LeftDockWidgetArea);
 }
 
 }  // namespace

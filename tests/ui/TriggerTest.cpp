@@ -56,8 +56,11 @@ TEST_F(TriggerWindowTest, SingleCaptureLocksTheControlsAndItsLineStaysOnItsFile)
 
     ASSERT_TRUE(tickUntil([&] { return !timerActive(); }, 30s));
     for (const char* name : kTriggerControls) EXPECT_TRUE(find(QLatin1String(name))->isEnabled()) << name;
-    EXPECT_EQ(state(), QStringLiteral("Triggered at 15 s"));
     EXPECT_EQ(triggerLine(), 50000);
+    // The state gives what the cursor reads on the line, then the wall-clock time 15 s after RUN.
+    form_->Chart1MouseMove(chart().xAxis->coordToPixel(triggerLine()));
+    const QString wallClock = display_->Facts().Start.addSecs(15).toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    EXPECT_EQ(state(), QStringLiteral("Triggered at %1 s, %2").arg(find<QLineEdit>(QStringLiteral("LabeledEdit9"))->text(), wallClock));
 
     // Saved and loaded back, the capture keeps its line; another file has none.
     QTemporaryDir dir;

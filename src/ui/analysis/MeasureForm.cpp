@@ -29,7 +29,7 @@ QString Seconds(double seconds) {
 }  // namespace
 
 MeasureForm::MeasureForm(const ScopeDisplay& display, QWidget* parent)
-    : QWidget(parent, Qt::Tool),
+    : QWidget(parent),
       display_(display),
       ui_(std::make_unique<Ui::MeasureForm>()),
       update_(new CoalescedUpdate(*this, 0, [this] { updateTable(); })) {

@@ -1,7 +1,7 @@
 #pragma once
 // The measurements window: a row for each shown trace with its minimum, maximum, mean, RMS,
 // peak to peak, standard deviation and frequency over the analysed stretch, in engineering
-// units. A non-modal tool window over its owner.
+// units. Shown in a dock of the main window.
 
 #include <QWidget>
 
@@ -20,7 +20,7 @@ class MeasureForm : public QWidget {
     Q_OBJECT
 public:
     // `display` must outlive the window.
-    MeasureForm(const ScopeDisplay& display, QWidget* parent);
+    explicit MeasureForm(const ScopeDisplay& display, QWidget* parent = nullptr);
     ~MeasureForm() override;
 
     // The traces or the stretch changed: the table follows once the event loop is free.

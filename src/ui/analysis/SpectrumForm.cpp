@@ -23,7 +23,7 @@ constexpr double kMinSpanHz = 1;
 }  // namespace
 
 SpectrumForm::SpectrumForm(const ScopeDisplay& display, QWidget* parent)
-    : QWidget(parent, Qt::Tool),
+    : QWidget(parent),
       display_(display),
       ui_(std::make_unique<Ui::SpectrumForm>()),
       update_(new CoalescedUpdate(*this, kCapturingIntervalMs, [this] { updateSpectrum(); })) {

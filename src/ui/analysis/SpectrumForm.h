@@ -1,7 +1,7 @@
 #pragma once
 // The spectrum window: the amplitude spectrum of one shown trace over the analysed stretch,
 // 0 .. 2500 Hz, in engineering units or dB, with its strongest peak, a readout under the
-// mouse and zoom on the frequency axis. A non-modal tool window over its owner; during a
+// mouse and zoom on the frequency axis. Shown in a dock of the main window; during a
 // capture it follows the traces at most five times a second.
 
 #include "Spectrum.h"
@@ -26,7 +26,7 @@ class SpectrumForm : public QWidget {
     Q_OBJECT
 public:
     // `display` must outlive the window.
-    SpectrumForm(const ScopeDisplay& display, QWidget* parent);
+    explicit SpectrumForm(const ScopeDisplay& display, QWidget* parent = nullptr);
     ~SpectrumForm() override;
 
     void traceViewChanged();

@@ -13,7 +13,6 @@
 
 #include <QByteArray>
 #include <QCloseEvent>
-#include <QResizeEvent>
 #include <QStatusBar>
 
 #include <cmath>
@@ -60,6 +59,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
         {ui.CheckBox6, ui.Edit11, ui.ComboBox10, ui.LabeledEdit6, ui.Edit18, ui.Edit19},
     }};
 
+    buildClientLayout();
     display_.SetSink(ui.Chart1);
     takeChartView();
     connectDisplayHandlers();
@@ -120,6 +120,12 @@ void TForm1::rememberValues() {
         "Display", "WindowGeometry",
         [this](const QString& stored) { RestoreGeometryOnScreens(*this, QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveGeometry().toBase64()); });
+    remembered_.add(
+        "Display", "WindowState", [this](const QString& stored) { restoreState(QByteArray::fromBase64(stored.toLatin1())); },
+        [this] { return QString::fromLatin1(saveState().toBase64()); });
+    remembered_.add(
+        "Display", "OpenDocks", [this](const QString& stored) { reopenDocks(stored.split(QLatin1Char(','))); },
+        [this] { return openDocks().join(QLatin1Char(',')); });
     for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &DataExportDialog, &ImageExportDialog, &RecordDialog}) {
         remembered_.add(
             kDialogsSection, dialog->Name.toStdString(),
@@ -141,6 +147,7 @@ void TForm1::Exit1Click() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->ClientArea && event->type() == QEvent::Resize) layOutClient();
     if (watched == ui_->Image1 && event->type() == QEvent::MouseButtonDblClick) {
         Image1DblClick();
         return true;
@@ -200,12 +207,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     FormClose(event);
-}
-
-void TForm1::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    // Only the tool bar follows the window's width; every other control keeps its place.
-    ui_->ToolBar1->resize(ui_->ClientArea->width(), ui_->ToolBar1->height());
 }
 
 }  // namespace altrix

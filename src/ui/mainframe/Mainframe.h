@@ -10,7 +10,7 @@
 // Type Identify), linkhealth.cpp (the link's status bar and its loss), files.cpp (waveform file
 // save and load with their descriptions), unsaved.cpp (the discard question and the capture's
 // note), export.cpp (CSV and image exports), analysis.cpp (the measurements and
-// spectrum windows), recording.cpp (the recording switch); the trigger controls are a
+// spectrum docks), layout.cpp (the client area's layout), recording.cpp (the recording switch); the trigger controls are a
 // TriggerBar. The values it remembers between runs are kept in the settings file through
 // remembered_.
 
@@ -37,8 +37,10 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDockWidget;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 
 namespace Ui {
 class TForm1;
@@ -47,8 +49,6 @@ class TForm1;
 namespace altrix {
 
 class LinkStatus;
-class MeasureForm;
-class SpectrumForm;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
@@ -155,14 +155,13 @@ public:
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
     void RefYScaleBoxChange(int r);
-    // Analysis menu: opens or raises the measurements and the spectrum window.
+    // Analysis menu: opens or raises the measurements and the spectrum dock.
     void Measurements1Click();
     void Spectrum1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // The menu item of each drawing mode, in the order of DrawingMode.
@@ -239,6 +238,15 @@ private:
     void startRecording();
     void showRecordingEnded(const QString& error);
     void showRecording();
+    // The analysis docks: made and shown, or raised; the names of those open, and those reopened
+    // at start.
+    void showDock(QDockWidget*& dock, const QString& name, Qt::DockWidgetArea area,
+                  const std::function<QWidget*()>& makeForm);
+    QStringList openDocks() const;
+    void reopenDocks(const QStringList& names);
+    // The client area's layout (layout.cpp): the panels in a scroll area, the chart in the rest.
+    void buildClientLayout();
+    void layOutClient();
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
     Prompts& prompts_;
@@ -248,11 +256,13 @@ private:
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
     LinkStatus* linkStatus_ = nullptr;
+    QScrollArea* panelArea_ = nullptr;  // PanelArea
+    int defaultWindowHeight_ = 0;  // as the form description sizes the window
     QLabel* recordLabel_ = nullptr;    // RecordLabel
     QString recordPath_;               // the recording's file; empty when the switch is off
     // Made when first opened; children of the window.
-    MeasureForm* measureForm_ = nullptr;
-    SpectrumForm* spectrumForm_ = nullptr;
+    QDockWidget* measureDock_ = nullptr;   // MeasurementsDock
+    QDockWidget* spectrumDock_ = nullptr;  // SpectrumDock
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
 

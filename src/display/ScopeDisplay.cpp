@@ -491,11 +491,9 @@ void ScopeDisplay::emitReadouts() {
 void ScopeDisplay::MoveCursor(std::int32_t position) {
     view_.CursorPosition = position;
     const bool inWindow = inSource(position);
-    QString time = inWindow ? TimeText(PositionSeconds(position)) : QStringLiteral("Over range");
-    // A recording's time of day too.
-    if (recording_ && inWindow && facts_.Start.isValid())
-        time += QStringLiteral("  ") + facts_.Start.addMSecs(std::llround(PositionSeconds(position) * 1000)).toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"));
-    setReadout(kTimeReadout, time);
+    // A recording's set n is n x 0.0002 s from its start, as its file and exports have it.
+    const double seconds = recording_ ? position * kSamplePeriodSeconds : PositionSeconds(position);
+    setReadout(kTimeReadout, inWindow ? TimeText(seconds) : QStringLiteral("Over range"));
     // During a capture or a drawing-mode redraw only the time follows the mouse.
     if (!view_.ReadoutEnabled) {
         emitReadouts();
@@ -667,6 +665,12 @@ void ScopeDisplay::ShowGaps() {
             gapBands_.emplace_back(std::max(first, 0), std::min(last, kNewestPosition));
     }
     if (sink_) sink_->setBands(gapBands_);
+}
+
+QString ScopeDisplay::CursorClockText() const {
+    if (!recording_ || !inSource(view_.CursorPosition) || !facts_.Start.isValid()) return {};
+    const QDateTime at = facts_.Start.addMSecs(std::llround(view_.CursorPosition * kSamplePeriodSeconds * 1000)).toLocalTime();
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
 }
 
 PositionStretch ScopeDisplay::AnalysisStretch() const {

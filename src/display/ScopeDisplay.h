@@ -223,6 +223,9 @@ public:
     void ShowRecording(std::unique_ptr<RecordingSource> recording);
     // The recording on show; none while the window is.
     const RecordingSource* Recording() const { return recording_; }
+    // The cursor's time of day in a recording (local time, to the millisecond); empty for the
+    // window or outside the recording.
+    QString CursorClockText() const;
 
     // The stretch the measurements and spectrum read: mark to cursor, else the view.
     PositionStretch AnalysisStretch() const;

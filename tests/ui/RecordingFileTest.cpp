@@ -7,6 +7,7 @@
 #include "RecordingWriter.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 
 #include <filesystem>
@@ -73,9 +74,10 @@ TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMea
     // The cursor reads the set under it, its time from the start and as the time of day.
     form_->display().MoveCursor(123460);
     EXPECT_EQ(form_->display().ReadoutTexts()[DataReadout(1)], QString::fromStdString(CountDataValue(-40, "0.01").Text));
-    EXPECT_TRUE(form_->display().ReadoutTexts()[kTimeReadout].startsWith(TimeText(24.692)));
-    EXPECT_TRUE(form_->display().ReadoutTexts()[kTimeReadout].contains(
-        QDateTime::fromString(QStringLiteral("2026-12-07T03:00:24.692Z"), Qt::ISODateWithMs).toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"))));
+    EXPECT_EQ(form_->display().ReadoutTexts()[kTimeReadout], TimeText(24.692));
+    EXPECT_EQ(find<QLabel>(QStringLiteral("RecordingClockLabel"))->text(),
+              QStringLiteral("Cursor at ") + QDateTime::fromString(QStringLiteral("2026-12-07T03:00:24.692Z"), Qt::ISODateWithMs)
+                                                 .toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
 
     // Measurements over the whole: the sawtooth's exact mean and extremes, through the sums.
     const Measurement m = form_->display().Source().measure(1, {0, kSets - 1}, 0.01);

@@ -9,6 +9,7 @@
 #include "ui_Mainframe.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
 
 namespace altrix {
@@ -20,6 +21,14 @@ void TForm1::connectRecordingFileHandlers() {
     ui.File1->insertAction(ui.N1, open);
     connect(open, &QAction::triggered, this, &TForm1::OpenRecording1Click);
     connect(&display_, &ScopeDisplay::lengthChanged, this, [this](int positions) { ui_->Chart1->setWholeRange(positions - 1); });
+    // The cursor's time of day beside the time readout's seconds, while a recording is shown.
+    auto* clock = new QLabel(ui.LinkStatusBar);
+    clock->setObjectName(QStringLiteral("RecordingClockLabel"));
+    ui.LinkStatusBar->addPermanentWidget(clock);
+    connect(&display_, &ScopeDisplay::readoutsChanged, clock, [this, clock] {
+        const QString at = display_.CursorClockText();
+        clock->setText(at.isEmpty() ? QString() : QStringLiteral("Cursor at %1").arg(at));
+    });
 }
 
 void TForm1::OpenRecording1Click() {

@@ -15,7 +15,7 @@ PositionStretch AnalysisStretch(std::int32_t markPosition, std::int32_t cursorPo
     }
     // Whole positions only; a view beyond the window on either side holds none of them.
     const double first = std::max(std::ceil(viewLow), 0.0);
-    const double last = std::min(std::floor(viewHigh), double{lastPosition});
+    const double last = std::min(std::floor(viewHigh), static_cast<double>(lastPosition));
     if (!(first <= last)) return {};
     return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last)};
 }

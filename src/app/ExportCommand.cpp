@@ -3,6 +3,8 @@
 #include "CaptureDescription.h"
 #include "CsvExport.h"
 #include "DataExport.h"
+#include "Presets.h"
+#include "RecordingReader.h"
 #include "WaveformFile.h"
 
 #include <algorithm>
@@ -27,7 +29,7 @@ struct ExportArguments {
     std::vector<std::string> gains = std::vector<std::string>(kChannelCount);  // empty: gain 1
     bool gainsGiven = false;
     bool raw = false;
-    // --export only: the stretch, in seconds of the window's time (position x 0.0002 s).
+    // The stretch, in seconds from the input's first set (set x 0.0002 s).
     std::optional<double> from;
     std::optional<double> to;
 };
@@ -52,10 +54,10 @@ bool ParseGains(std::string_view text, std::vector<std::string>& gains) {
     return gains.size() == static_cast<std::size_t>(kChannelCount);
 }
 
-// Empty text when the arguments after --export-csv (or --export, with `stretch`) are usable,
+// Empty text when the arguments after --export-csv or --export are usable,
 // else what is wrong. Any argument that starts with "-" is an option until "--", after which
 // every argument is a file.
-std::string ParseArguments(const std::vector<std::string_view>& args, bool stretch, ExportArguments& parsed) {
+std::string ParseArguments(const std::vector<std::string_view>& args, ExportArguments& parsed) {
     std::vector<std::string_view> files;
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -68,7 +70,7 @@ std::string ParseArguments(const std::vector<std::string_view>& args, bool stret
             if (i + 1 == args.size() || !ParseGains(args[++i], parsed.gains))
                 return "--gains takes four gains of digits and \".\", such as 0.01,0.1,,54.61";
             parsed.gainsGiven = true;
-        } else if (option && stretch && (args[i] == "--from" || args[i] == "--to")) {
+        } else if (option && (args[i] == "--from" || args[i] == "--to")) {
             const std::string_view name = args[i];
             std::optional<double>& bound = name == "--from" ? parsed.from : parsed.to;
             if (i + 1 == args.size() || !(bound = ParseSeconds(args[++i])))
@@ -109,15 +111,52 @@ int Fail(const std::string& text) {
     return 1;
 }
 
-// The window's positions whose time (position x 0.0002 s) lies from `from` to `to`.
-std::optional<std::pair<std::int32_t, std::int32_t>> PositionsOf(const ExportArguments& parsed) {
+// The sets 0 .. lastSet whose time (set x 0.0002 s) lies from `from` to `to`.
+std::optional<std::pair<std::int64_t, std::int64_t>> SetsOf(const ExportArguments& parsed, std::int64_t lastSet) {
     constexpr double kRate = 1.0 / kSamplePeriodSeconds;
-    constexpr double kTolerance = 1e-6;  // of a set: "0.0002" names position 1
+    constexpr double kTolerance = 1e-6;  // of a set: "0.0002" names set 1
     const double first = parsed.from ? std::ceil(*parsed.from * kRate - kTolerance) : 0;
-    const double last = parsed.to ? std::floor(*parsed.to * kRate + kTolerance) : kNewestPosition;
-    if (first > last || last < 0 || first > kNewestPosition) return std::nullopt;
-    return std::pair{static_cast<std::int32_t>(std::max(first, 0.0)),
-                     static_cast<std::int32_t>(std::min(last, double(kNewestPosition)))};
+    const double last = parsed.to ? std::floor(*parsed.to * kRate + kTolerance) : double(lastSet);
+    if (first > last || last < 0 || first > double(lastSet)) return std::nullopt;
+    return std::pair{static_cast<std::int64_t>(std::max(first, 0.0)), static_cast<std::int64_t>(std::min(last, double(lastSet)))};
+}
+
+std::string NoSetsText(std::int64_t lastSet) {
+    return "no sample sets between --from and --to; the input holds 0 s to " + FormatSeconds(double(lastSet) * kSamplePeriodSeconds, '.') + " s";
+}
+
+// Writes sets first .. last of a recording to `output` in the format its suffix names, all four
+// channels with the recording's names and gains (or those of --gains).
+int ExportRecording(const ExportArguments& parsed, DataFormat format) {
+    const RecordingReader::Opened opened = RecordingReader::Open(parsed.input);
+    if (!opened.Reader) return Fail(parsed.input + ": " + opened.Error);
+    RecordingReader& reader = *opened.Reader;
+    if (reader.Sets() == 0) return Fail(parsed.input + ": the recording holds no sample sets");
+    const auto stretch = SetsOf(parsed, reader.Sets() - 1);
+    if (!stretch) return Fail(NoSetsText(reader.Sets() - 1));
+    const RecordingHeader& header = reader.Header();
+    DataExport what;
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const RecordingChannel& channel = header.Channels[k - 1];
+        what.Traces.push_back({ChannelColumnName(k, channel.Name, channel.Address),
+                               parsed.gainsGiven ? parsed.gains[k - 1] : channel.Gain, channel.Address});
+    }
+    what.First = stretch->first;
+    what.Count = stretch->second - stretch->first + 1;
+    what.Raw = parsed.raw;
+    what.StartedUtc = header.StartedUtc;
+    std::int32_t code = 0;
+    const std::string& type = header.DriveTypeCode;
+    if (std::from_chars(type.data(), type.data() + type.size(), code).ec == std::errc() && !type.empty()) {
+        const std::string_view label = DriveTypeLabel(code);
+        if (label != kUnknownDriveLabel) what.DriveType = label;
+    }
+    const SetReader read = RecordingSetReader(reader, {1, 2, 3, 4});
+    const FileResult written = format == DataFormat::Csv ? WriteCsvSets(what, read, parsed.output)
+                               : format == DataFormat::Mat ? WriteMatFile(what, read, parsed.output)
+                                                          : WriteHdf5File(what, read, parsed.output);
+    if (!written.Ok) return Fail(parsed.output + ": " + written.Error);
+    return 0;
 }
 
 // Writes the window read from a waveform file to `output` in the format its suffix names, its
@@ -157,28 +196,28 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     ExportArguments parsed;
     std::vector<std::string_view> rest(args.begin(), command);
     rest.insert(rest.end(), command + 1, args.end());
-    if (const std::string wrong = ParseArguments(rest, anyFormat, parsed); !wrong.empty())
+    if (const std::string wrong = ParseArguments(rest, parsed); !wrong.empty())
         return Fail(wrong + "; usage: " + usage);
     const std::optional<DataFormat> format = anyFormat ? DataFormatOf(parsed.output) : DataFormat::Csv;
     if (!format) return Fail(parsed.output + ": name the format by the suffix .csv, .mat or .h5");
-    const std::optional<std::pair<std::int32_t, std::int32_t>> stretch = PositionsOf(parsed);
-    if (!stretch) return Fail("no sample sets between --from and --to; the window holds 0 s to 19.9998 s");
-    if (anyFormat && std::string_view(parsed.input).ends_with(".arec"))
-        return Fail(parsed.input + ": long recordings (.arec) cannot be exported yet; export a waveform file (.wfd)");
 
     // The output replaces its file whole: one that is the input (by any path or link) would
     // replace the waveform file with its CSV.
     std::error_code ec;
     if (std::filesystem::equivalent(parsed.input, parsed.output, ec))
         return Fail(parsed.output + ": is the input file; choose another output file");
+    if (std::string_view(parsed.input).ends_with(".arec")) return ExportRecording(parsed, *format);
 
     const auto record = std::make_unique<CaptureRecord>();
     const WaveformRead read = ReadWaveformFile(*record, parsed.input);
     if (!read.Ok) return Fail(parsed.input + ": " + read.Error);
     if (read.Sets == 0) return Fail(parsed.input + ": no sample sets; not a waveform file");
 
+    const auto stretch = SetsOf(parsed, kNewestPosition);
+    if (!stretch) return Fail(NoSetsText(kNewestPosition));
     const std::array<CsvColumn, kChannelCount> columns = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
-    if (const FileResult written = ExportWindow(*record, columns, parsed, *format, stretch->first, stretch->second);
+    if (const FileResult written = ExportWindow(*record, columns, parsed, *format, static_cast<std::int32_t>(stretch->first),
+                                                static_cast<std::int32_t>(stretch->second));
         !written.Ok)
         return Fail(parsed.output + ": " + written.Error);
     return 0;

@@ -1,7 +1,8 @@
 #pragma once
-// The program's commands without a window: a waveform file converted to CSV, as the window's
-// "Export CSV..." writes it after loading that file, or to CSV, MATLAB .mat or HDF5 .h5 by the
-// output's suffix, as "Export data..." writes it.
+// The program's commands without a window: a waveform file or a recording (.arec) converted to
+// CSV, as the window's "Export CSV..." writes it after loading that file, or to CSV, MATLAB .mat
+// or HDF5 .h5 by the output's suffix, as "Export data..." writes it; --from and --to (seconds
+// from the input's first set) choose a stretch of either.
 
 #include <optional>
 
@@ -9,9 +10,9 @@ namespace altrix {
 
 // The commands' usage lines, for --help and for wrong arguments.
 inline constexpr char kExportCommandUsage[] =
-    "altrix-scope --export-csv IN.wfd OUT.csv [--gains G1,G2,G3,G4] [--raw]";
+    "altrix-scope --export-csv IN.wfd|IN.arec OUT.csv [--from S] [--to S] [--gains G1,G2,G3,G4] [--raw]";
 inline constexpr char kExportDataUsage[] =
-    "altrix-scope --export IN.wfd OUT.csv|OUT.mat|OUT.h5 [--from S] [--to S] [--gains G1,G2,G3,G4] [--raw]";
+    "altrix-scope --export IN.wfd|IN.arec OUT.csv|OUT.mat|OUT.h5 [--from S] [--to S] [--gains G1,G2,G3,G4] [--raw]";
 
 // When the arguments name --export-csv or --export (before any "--"), runs the command and returns the exit
 // status: 0, or 1 after one line on standard error. Every other argument is the command's: an

@@ -104,6 +104,10 @@ void CaptureSession::Stop() {
         const bool written = recorder_.Stop();
         emit recordingEnded(written ? QString() : QString::fromLocal8Bit(recorder_.Error()));
     }
+    if (longRecorder_.Active()) {
+        const bool written = longRecorder_.Stop();
+        emit recordingEnded(written ? QString() : QString::fromUtf8(longRecorder_.Error()));
+    }
 }
 
 void CaptureSession::Tick() {
@@ -118,6 +122,8 @@ void CaptureSession::Tick() {
     const int newSets = static_cast<int>(std::min<std::int64_t>(stored, kTraceSlots));
     if (recorder_.Active() && stored > 0 && !recorder_.Append(rec, rec.NextSample, stored))
         emit recordingEnded(QString::fromLocal8Bit(recorder_.Error()));
+    if (longRecorder_.Active() && stored > 0 && !longRecorder_.Append(rec, rec.NextSample, stored))
+        emit recordingEnded(QString::fromUtf8(longRecorder_.Error()));
     const auto now = Clock::now();
     if (rec.ReceivedCount > 0) lastByteAt_ = now;
     if (reconnecting_) tryReconnect(now);
@@ -135,6 +141,7 @@ void CaptureSession::Tick() {
 void CaptureSession::loseLink(Clock::time_point now) {
     const auto silentFor = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastByteAt_);
     const QDateTime lastByteAt = QDateTime::currentDateTime().addMSecs(-silentFor.count());
+    longRecorder_.Event("link lost", "no stream since " + lastByteAt.toString(Qt::ISODateWithMs).toStdString());
     if (!autoReconnect_) {
         Stop();
         emit linkLost(lastByteAt);
@@ -175,6 +182,8 @@ void CaptureSession::resumeStream() {
     // The time without a stream keeps its place on the time axis: from the last byte of the old
     // stream to the start exchange of the new one.
     const auto missed = std::chrono::duration<double>(restartSentAt_ - lastByteAt_).count();
+    longRecorder_.NextGapIsReconnect();
+    longRecorder_.Event("reconnected", "the stream is back");
     RestartStream(*record_, static_cast<std::int64_t>(missed * kSetsPerSecond), setup_.Enabled);
     awaitingStream_ = false;
     reconnecting_ = false;
@@ -219,6 +228,8 @@ bool CaptureSession::searchTrigger(int newSets) {
         // Until a window is complete, the display rolls on with the newest trigger in it.
         shownTrigger_ = trigger_.TriggerSet();
     }
+    if (trigger_.TriggerSet() != triggerSet && trigger_.Phase() == TriggerPhase::Triggered)
+        longRecorder_.EventAtCaptureSet(trigger_.TriggerSet(), "trigger", "trigger condition met");
     if (trigger_.Phase() != phase || trigger_.TriggerSet() != triggerSet)
         reportTriggerState(trigger_.Phase(), trigger_.TriggerSet());
     if (shownTrigger_ >= 0)
@@ -259,12 +270,18 @@ std::string CaptureSession::StartRecording(const std::string& path, const std::v
     return recorder_.Start(path, columns);
 }
 
+std::string CaptureSession::StartLongRecording(const std::string& path, const RecordingHeader& header) {
+    return longRecorder_.Start(path, header, *record_);
+}
+
 void CaptureSession::StopRecording() {
     recorder_.Stop();
+    longRecorder_.Stop();
 }
 
 void CaptureSession::Shutdown() {
     recorder_.Stop();
+    longRecorder_.Stop();
     timer_->stop();
     reconnecting_ = awaitingStream_ = false;
     if (!port_.IsOpen()) return;

@@ -7,6 +7,7 @@
 
 #include "CaptureRecord.h"
 #include "CommPort.h"
+#include "LongRecorder.h"
 #include "Recorder.h"
 #include "ScopeProtocol.h"
 #include "StreamDecoder.h"
@@ -91,6 +92,10 @@ public:
     std::string StartRecording(const std::string& path, const std::vector<CsvColumn>& columns);
     void StopRecording();
     const Recorder& Recording() const { return recorder_; }
+    // The same to a recording file (see LongRecorder), with the capture's gaps, trigger sets,
+    // link losses and reconnects.
+    std::string StartLongRecording(const std::string& path, const RecordingHeader& header);
+    const LongRecorder& LongRecording() const { return longRecorder_; }
 
     // RUN: opens `portName`, sends the start exchange and, once that went through, resets the
     // record for the new capture, arms the trigger, starts the tick and emits the trigger's
@@ -150,6 +155,7 @@ private:
 
     std::unique_ptr<CaptureRecord> record_;
     Recorder recorder_;
+    LongRecorder longRecorder_;
     CommPort port_;
     QTimer* timer_;
     CaptureSetup setup_{};

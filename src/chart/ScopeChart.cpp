@@ -129,6 +129,14 @@ void ScopeChart::zoomPercent(double percent) {
     replot();
 }
 
+void ScopeChart::setWholeRange(double last) {
+    Ranges ranges = mZoomed ? mSavedRanges : currentRanges();
+    ranges[0] = ranges[2] = QCPRange(0, last);
+    mZoomed = false;
+    applyRanges(ranges);
+    replot();
+}
+
 void ScopeChart::undoZoom() {
     if (mZoomed) {
         applyRanges(mSavedRanges);

@@ -53,6 +53,9 @@ public:
     // so QRect(s, 0, kWidth, kHeight) shifts the view sideways and keeps every range's width.
     void zoomToPixelRect(const QRect& pixels);
     bool isZoomed() const;
+    // The bottom and top axes show 0 .. last unzoomed (the window's 99999, or a longer source's
+    // last position); the vertical ranges stay.
+    void setWholeRange(double last);
 
     // Initial ranges of the four axes.
     static constexpr double kBottomMin = 0, kBottomMax = 99999;

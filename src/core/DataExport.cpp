@@ -1,5 +1,7 @@
 #include "DataExport.h"
 
+#include "CsvExport.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -48,6 +50,33 @@ SetReader WindowReader(std::vector<WindowSamples> windows) {
         }
         return FileResult{};
     };
+}
+
+FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path) {
+    std::vector<CsvColumn> columns;
+    for (const DataTrace& trace : what.Traces) columns.push_back({trace.Label, trace.Gain});
+    const CsvFormat format(columns, what.Raw);
+    const std::size_t traces = columns.size();
+    std::vector<std::int16_t> chunk;
+    std::vector<std::int16_t> values(traces);
+    FileResult failure;
+    FileResult result = ReplaceFile(path, [&](std::FILE* file) {
+        ChunkWriter out(file);
+        format.AppendHeader(out.Buffer());
+        for (std::int64_t at = what.First; at < what.First + what.Count;) {
+            const std::int64_t count = std::min(kExportChunkSets, what.First + what.Count - at);
+            chunk.resize(static_cast<std::size_t>(count) * traces);
+            if (failure = read(at, count, chunk); !failure.Ok) return false;
+            for (std::int64_t i = 0; i < count; ++i) {
+                for (std::size_t t = 0; t < traces; ++t) values[t] = chunk[t * static_cast<std::size_t>(count) + static_cast<std::size_t>(i)];
+                format.AppendRow(out.Buffer(), at + i, values);
+                if (!out.Flush(false)) return false;
+            }
+            at += count;
+        }
+        return out.Flush(true);
+    });
+    return failure.Ok ? result : failure;
 }
 
 std::vector<std::string> VariableNames(const std::vector<DataTrace>& traces) {

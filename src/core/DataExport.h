@@ -76,6 +76,10 @@ void SetTimes(std::int64_t first, double rateHz, std::span<double> times);
 // Values in engineering units, each the double nearest to the exact readout value.
 void EngineeringValues(std::string_view gain, std::span<const std::int16_t> samples, std::span<double> values);
 
+// CSV of the export's traces as CsvFormat writes it (the time of set s is s / 5000 s), read a
+// chunk at a time, so that the memory is the same for a window and a recording of hours.
+FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path);
+
 enum class DataFormat { Csv, Mat, Hdf5 };
 // The format a file name's suffix names (".csv", ".mat", ".h5" or ".hdf5", any case).
 std::optional<DataFormat> DataFormatOf(std::string_view fileName);

@@ -130,27 +130,34 @@ private:
 
 }  // namespace
 
+Measurement MeasureSums(std::int64_t count, std::int16_t min, std::int16_t max, std::int64_t sum,
+                        std::int64_t sumOfSquares, double gain) {
+    Measurement m;
+    if (count == 0) return m;
+    const double n = static_cast<double>(count);
+    // n^2 x variance, exact in 128 bits before the one rounding.
+    const __int128 spread = static_cast<__int128>(count) * sumOfSquares - static_cast<__int128>(sum) * sum;
+    m.Count = static_cast<std::size_t>(count);
+    m.Min = min * gain;
+    m.Max = max * gain;
+    m.Mean = static_cast<double>(sum) / n * gain;
+    m.Rms = std::sqrt(static_cast<double>(sumOfSquares) / n) * gain;
+    m.PeakToPeak = (max - min) * gain;
+    m.StdDev = std::sqrt(static_cast<double>(spread)) / n * gain;
+    return m;
+}
+
 Measurement Measure(const SampleRuns& samples, double gain, double sampleRateHz) {
     Sums sums;
     for (const auto& run : samples.Runs) Accumulate(run, sums);
-    Measurement m;
+    Measurement m = MeasureSums(sums.Count, static_cast<std::int16_t>(sums.Min), static_cast<std::int16_t>(sums.Max), sums.Sum,
+                                sums.SumOfSquares, gain);
     if (sums.Count == 0) return m;
-
     const double n = static_cast<double>(sums.Count);
-    // n^2 x variance, exact in 128 bits before the one rounding.
     const __int128 spread = static_cast<__int128>(sums.Count) * sums.SumOfSquares -
                             static_cast<__int128>(sums.Sum) * sums.Sum;
     const double rawMean = static_cast<double>(sums.Sum) / n;
     const double rawStdDev = std::sqrt(static_cast<double>(spread)) / n;
-
-    m.Count = static_cast<std::size_t>(sums.Count);
-    m.Min = sums.Min * gain;
-    m.Max = sums.Max * gain;
-    m.Mean = rawMean * gain;
-    m.Rms = std::sqrt(static_cast<double>(sums.SumOfSquares) / n) * gain;
-    m.PeakToPeak = (sums.Max - sums.Min) * gain;
-    m.StdDev = rawStdDev * gain;
-
     if (rawStdDev > 0) {
         CrossingCounter crossings(rawMean, rawStdDev / 4);
         for (const auto& run : samples.Runs) crossings.scan(run);

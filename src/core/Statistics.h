@@ -3,6 +3,7 @@
 // deviation and fundamental frequency, in engineering units (raw sample x gain).
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "Stretch.h"
@@ -29,5 +30,9 @@ struct Measurement {
 // count), its time interpolated between the two samples around it. Crossings whose
 // intervals spread by more than a fifth of their mean (those of noise) give no frequency.
 Measurement Measure(const SampleRuns& samples, double gain, double sampleRateHz);
+
+// The same statistics from the exact sums of `count` samples (no frequency).
+Measurement MeasureSums(std::int64_t count, std::int16_t min, std::int16_t max, std::int64_t sum,
+                        std::int64_t sumOfSquares, double gain);
 
 }  // namespace altrix

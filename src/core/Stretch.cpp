@@ -6,16 +6,16 @@
 namespace altrix {
 
 PositionStretch AnalysisStretch(std::int32_t markPosition, std::int32_t cursorPosition, double viewLow,
-                                double viewHigh) {
+                                double viewHigh, std::int32_t lastPosition) {
     if (markPosition != kNoMark) {
         const auto [low, high] = std::minmax(markPosition, cursorPosition);
         // A mark and a cursor both beyond the same end of the window enclose nothing.
-        if (high < 0 || low > kNewestPosition) return {};
-        return {std::max(low, 0), std::min(high, kNewestPosition)};
+        if (high < 0 || low > lastPosition) return {};
+        return {std::max(low, 0), std::min(high, lastPosition)};
     }
     // Whole positions only; a view beyond the window on either side holds none of them.
     const double first = std::max(std::ceil(viewLow), 0.0);
-    const double last = std::min(std::floor(viewHigh), double{kNewestPosition});
+    const double last = std::min(std::floor(viewHigh), static_cast<double>(lastPosition));
     if (!(first <= last)) return {};
     return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last)};
 }

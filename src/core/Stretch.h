@@ -31,9 +31,9 @@ struct SampleRuns {
 
 // The analysed stretch: from the mark to the cursor, in either order, when a mark is set;
 // otherwise the whole positions inside the bottom axis's visible range viewLow..viewHigh.
-// Always clamped to the window 0..99999.
+// Always clamped to the positions 0..last (the window 0..99999 unless a longer source is shown).
 PositionStretch AnalysisStretch(std::int32_t markPosition, std::int32_t cursorPosition, double viewLow,
-                                double viewHigh);
+                                double viewHigh, std::int32_t last = kNewestPosition);
 
 // A channel's samples over a stretch by the window rule of SlotOfPosition.
 SampleRuns ChannelSamplesOver(const ChannelSamples& trace, std::int32_t nextSample, PositionStretch stretch);

@@ -8,6 +8,8 @@
 
 #include <QLocale>
 
+#include <charconv>
+
 #include <string>
 
 #include <algorithm>
@@ -271,7 +273,7 @@ void ScopeDisplay::SetGain(int t, const QString& typed) {
     GainSetting& gain = t <= kChannelCount ? channels_[t - 1].Gain : refs_[t - kChannelCount - 1].Gain;
     gain = GainOf(typed);
     // The readouts follow every gain, whether or not the trace is shown or a capture runs.
-    if (!IsWindowPosition(view_.CursorPosition)) {
+    if (!inSource(view_.CursorPosition)) {
         setReadout(DataReadout(t), QStringLiteral("N/A"));
     } else {
         showValue(t);
@@ -315,6 +317,8 @@ void ScopeDisplay::SetReferenceYScale(int r, int row) {
 }
 
 void ScopeDisplay::SaveChannelToReference(int r, int c) {
+    // From a recording, the window from the view's first set.
+    if (recording_) recording_->SetWindowStart(ViewStretch().First);
     const WindowSamples window = source_->samples(c);
     ReferenceSamples& trace = session_.record().ReferenceTrace[r - 1];
     for (int x = 0; x < kWindowPositions; ++x) trace[x] = window[x];
@@ -370,6 +374,12 @@ void ScopeDisplay::SetView(const ColumnView& columns, double lower, double upper
 
 void ScopeDisplay::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
     if (!sink_) return;
+    if (recording_) {
+        // Whatever the mode, about two points a pixel column of the view.
+        SeriesPoints& points = sink_->refill(series);
+        recording_->envelope(channel, columns_, scale, [&points](double x, double y) { points.add(x, y); });
+        return;
+    }
     const WindowSamples window = source_->samples(channel);
     SeriesPoints& points = sink_->refill(series);
     const auto append = [&points](double x, double y) { points.add(x, y); };
@@ -417,6 +427,10 @@ void ScopeDisplay::followViewWithEnvelope() {
 }
 
 void ScopeDisplay::checkzoomAndRedraw() {
+    if (recording_) {
+        followViewWithEnvelope();
+        return;
+    }
     // Whole positions at the view's edges; the visible fraction is kept as a 32-bit float, so
     // the row limits are the widths 45000 and 30000 exactly.
     const double right = std::trunc(columns_.right);
@@ -444,6 +458,7 @@ void ScopeDisplay::BeforeDrawSeries() {
 std::int16_t ScopeDisplay::valueAtCursor(int t) const {
     // A channel keeps the value of its last slot inside the window; a reference reads 0
     // outside it.
+    if (recording_) return recording_->sampleAt(t, view_.CursorPosition);
     if (t <= kChannelCount) return session_.ShownTrace(t)[view_.CursorSample];
     if (!IsWindowPosition(view_.CursorPosition)) return 0;
     return source_->samples(t)[view_.CursorPosition];
@@ -475,8 +490,10 @@ void ScopeDisplay::emitReadouts() {
 
 void ScopeDisplay::MoveCursor(std::int32_t position) {
     view_.CursorPosition = position;
-    const bool inWindow = IsWindowPosition(position);
-    setReadout(kTimeReadout, inWindow ? TimeText(PositionSeconds(position)) : QStringLiteral("Over range"));
+    const bool inWindow = inSource(position);
+    // A recording's set n is n x 0.0002 s from its start, as its file and exports have it.
+    const double seconds = recording_ ? position * kSamplePeriodSeconds : PositionSeconds(position);
+    setReadout(kTimeReadout, inWindow ? TimeText(seconds) : QStringLiteral("Over range"));
     // During a capture or a drawing-mode redraw only the time follows the mouse.
     if (!view_.ReadoutEnabled) {
         emitReadouts();
@@ -539,6 +556,11 @@ ScopeDisplay::RunSetup ScopeDisplay::CaptureSetupForRun() const {
 
 void ScopeDisplay::ShowCaptureStarted() {
     if (sink_) sink_->setBands({});
+    if (recording_) {
+        recording_ = nullptr;
+        source_ = std::make_unique<CaptureWindowSource>(session_);
+        emit lengthChanged(kWindowPositions);
+    }
     emit captureStarting();
     for (int k = 1; k <= kChannelCount; ++k) clearSeries(k);
     clearSeries(kCursorSeries);
@@ -575,6 +597,11 @@ void ScopeDisplay::ShowCaptureTick() {
 
 void ScopeDisplay::ShowLoadedTraces() {
     if (sink_) sink_->setBands({});
+    if (recording_) {
+        recording_ = nullptr;
+        source_ = std::make_unique<CaptureWindowSource>(session_);
+        emit lengthChanged(kWindowPositions);
+    }
     takeChannelScales();
     view_.ReadoutEnabled = true;
     // The file names no addresses. The space is none either, but it shows each channel, so
@@ -640,12 +667,55 @@ void ScopeDisplay::ShowGaps() {
     if (sink_) sink_->setBands(gapBands_);
 }
 
+QString ScopeDisplay::CursorClockText() const {
+    if (!recording_ || !inSource(view_.CursorPosition) || !facts_.Start.isValid()) return {};
+    const QDateTime at = facts_.Start.addMSecs(std::llround(view_.CursorPosition * kSamplePeriodSeconds * 1000)).toLocalTime();
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
 PositionStretch ScopeDisplay::AnalysisStretch() const {
-    return altrix::AnalysisStretch(view_.MarkPosition, view_.CursorPosition, viewLower_, viewUpper_);
+    return altrix::AnalysisStretch(view_.MarkPosition, view_.CursorPosition, viewLower_, viewUpper_, source_->length() - 1);
 }
 
 PositionStretch ScopeDisplay::ViewStretch() const {
-    return altrix::AnalysisStretch(kNoMark, view_.CursorPosition, viewLower_, viewUpper_);
+    return altrix::AnalysisStretch(kNoMark, view_.CursorPosition, viewLower_, viewUpper_, source_->length() - 1);
+}
+
+void ScopeDisplay::ShowRecording(std::unique_ptr<RecordingSource> recording) {
+    recording_ = recording.get();
+    source_ = std::move(recording);
+    const RecordingHeader& header = recording_->Reader().Header();
+    takeChannelScales();
+    view_.ReadoutEnabled = true;
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const RecordingChannel& described = header.Channels[k - 1];
+        ChannelSetting& channel = channels_[k - 1];
+        // A channel recorded without an address shows its zeros as the loaded window's do.
+        channel.Address = described.Address.empty() ? QStringLiteral(" ") : QString::fromStdString(described.Address);
+        channel.Quantity = QuantityRow(described.Name);
+        channel.Enabled = true;
+        SetGain(k, TypedGain(described.Gain));
+    }
+    for (int t = 1; t <= kTraceCount; ++t) setReadout(DiffReadout(t), {});
+    std::int32_t code = 0;
+    const std::string& type = header.DriveTypeCode;
+    const bool typed = !type.empty() && std::from_chars(type.data(), type.data() + type.size(), code).ec == std::errc();
+    facts_ = CaptureFacts{recording_->Started(), {}, -1, {}, typed ? std::optional(code) : std::nullopt, {}, false};
+    loaded_ = true;
+    view_.MarkPosition = kNoMark;
+    clearSeries(kMarkSeries);
+    clearSeries(kCursorSeries);
+    gapBands_.clear();
+    for (const RecordingGap& gap : recording_->Reader().Gaps())
+        gapBands_.emplace_back(double(gap.FirstSet), double(gap.FirstSet + gap.SetCount - 1));
+    if (sink_) sink_->setBands(gapBands_);
+    envelopeColumns_ = {};
+    emit lengthChanged(source_->length());
+    RedrawShownChannels();
+    repaint(true);
+    for (int k = 1; k <= kChannelCount; ++k) emit channelChanged(k);
+    emitReadouts();
+    emit traceViewChanged();
 }
 
 bool ScopeDisplay::Capturing() const {

@@ -11,6 +11,7 @@
 #include "Decimation.h"
 #include "Stretch.h"
 #include "TraceSink.h"
+#include "RecordingSource.h"
 #include "TraceSource.h"
 #include "Trigger.h"
 
@@ -217,6 +218,14 @@ public:
     void ShowDescribedCapture(const CaptureDescription& description);
     // The decoder's recent gaps as bands, as window positions.
     void ShowGaps();
+    // A recording file on show instead of the window, until the next RUN: its channels as it
+    // names them, no mark, its gaps as bands, its start as the capture's.
+    void ShowRecording(std::unique_ptr<RecordingSource> recording);
+    // The recording on show; none while the window is.
+    const RecordingSource* Recording() const { return recording_; }
+    // The cursor's time of day in a recording (local time, to the millisecond); empty for the
+    // window or outside the recording.
+    QString CursorClockText() const;
 
     // The stretch the measurements and spectrum read: mark to cursor, else the view.
     PositionStretch AnalysisStretch() const;
@@ -230,6 +239,9 @@ signals:
     void drawingModeChanged(altrix::DrawingMode mode);
     // A capture starts: the view moves to the newest sets before the traces are cleared.
     void captureStarting();
+    // The source on show holds another number of positions (a recording shown, or the window
+    // back at RUN): the bottom axis is to show 0 .. positions - 1.
+    void lengthChanged(int positions);
     // The readouts whose bit (1 << n for readout n) is set were written, whether
     // or not their text changed; the others keep what they show.
     void readoutsChanged(std::uint32_t written);
@@ -258,8 +270,11 @@ private:
     // The session's reports that the facts of the capture on show follow.
     void followCaptureFacts();
 
+    bool inSource(std::int32_t position) const { return position >= 0 && position < source_->length(); }
+
     CaptureSession& session_;
     std::unique_ptr<TraceSource> source_;
+    RecordingSource* recording_ = nullptr;  // source_ while it is a recording
     CaptureFacts facts_;
     std::optional<std::int32_t> identifiedType_;  // the drive type last identified
     bool loaded_ = false;                         // the capture on show came from a file

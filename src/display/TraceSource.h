@@ -5,8 +5,13 @@
 // source on screen, never another.
 
 #include "CaptureRecord.h"
+#include "DataExport.h"
 #include "Decimation.h"
+#include "Statistics.h"
 #include "Stretch.h"
+
+#include <functional>
+#include <vector>
 
 namespace altrix {
 
@@ -22,6 +27,29 @@ public:
     virtual WindowSamples samples(int t) const = 0;
     // Trace t over a stretch, in at most two runs of storage.
     virtual SampleRuns samplesOver(int t, PositionStretch stretch) const = 0;
+
+    // What a source longer than a window answers without handing out all its samples. The
+    // window's answers come from samples() and samplesOver().
+    // False for a source that cannot hand out its samples whole (a recording).
+    virtual bool windowed() const { return true; }
+    // Trace t at a position of the source.
+    virtual std::int16_t sampleAt(int t, std::int32_t position) const { return samples(t)[position]; }
+    // The envelope of trace t over a view, as EnvelopePoints draws it: about two points a pixel
+    // column whatever the view's length.
+    using PointSink = std::function<void(double x, double y)>;
+    virtual void envelope(int t, const ColumnView& view, float scale, const PointSink& sink) const {
+        EnvelopePoints(samples(t), view, scale, sink);
+    }
+    // The measurements of trace t over a stretch.
+    virtual Measurement measure(int t, PositionStretch stretch, double gain) const {
+        return Measure(samplesOver(t, stretch), gain, sampleRateHz());
+    }
+    // The exporters' reader of traces (1..6), position = set number.
+    virtual SetReader reader(const std::vector<int>& traces) const {
+        std::vector<WindowSamples> windows;
+        for (int t : traces) windows.push_back(samples(t));
+        return WindowReader(std::move(windows));
+    }
 };
 
 // The capture window on show: the live traces while a capture rolls, a Normal trigger's frozen

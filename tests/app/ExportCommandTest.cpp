@@ -10,6 +10,9 @@
 
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdint>
+
 namespace {
 
 struct Finished {
@@ -56,6 +59,24 @@ TEST_F(ExportCommandTest, ConvertsAWaveformFileAsTheWindowExportsIt) {
         << csv.left(80).toStdString();
     EXPECT_TRUE(csv.endsWith("\r\n19.9996,-327.68,32767,.0,-1\r\n19.9998,.01,2,.3,4\r\n")) << csv.right(80).toStdString();
     EXPECT_EQ(csv.count('\n'), 100001);
+}
+
+// A recording's stretch: its sets from --from to --to, its channels named and read as it names
+// them (the benchmarks' fixture of one second; channel 1 sample n = 15000 + 2000 sin(n / 100000)
+// + (7919 n mod 201) - 100, gain 0.01).
+TEST_F(ExportCommandTest, ConvertsAStretchOfARecording) {
+    const Finished run = RunProgram({QStringLiteral("--export-csv"), QStringLiteral(ALTRIX_TEST_DATA_DIR "/one_second.arec"),
+                                     path("out.csv"), QStringLiteral("--from"), QStringLiteral("0.5"), QStringLiteral("--to"),
+                                     QStringLiteral("0.5002"), QStringLiteral("--raw")});
+    EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+    const QList<QByteArray> lines = Contents(path("out.csv")).split('\n');
+    ASSERT_EQ(lines.size(), 4);  // the header, two sets, nothing after the last line end
+    EXPECT_EQ(lines[0], "time_s,Speed feedback (Hz),Output current (A),DC bus voltage (Vdc),Mem 9060\r");
+    for (const long n : {2500L, 2501L}) {
+        const auto speed = static_cast<std::int16_t>(15000 + 2000 * std::sin(n / 5000.0 * 0.05) + (n * 7919 % 201) - 100);
+        const QByteArray start = QByteArray::number(n / 5000.0) + ',' + QByteArray::number(speed) + ',';
+        EXPECT_TRUE(lines[n - 2499].startsWith(start)) << lines[n - 2499].toStdString() << " / " << start.toStdString();
+    }
 }
 
 // Columns named and gains taken from the description; --gains overrides; another file's is not used.
@@ -108,6 +129,9 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
     QFile empty(path("empty.wfd"));
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     empty.close();
+    QFile text(path("text.arec"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly) && text.write("time_s,A\r\n") > 0);
+    text.close();
     // The input by other names: the same path, a symbolic and a hard link.
     const QString input = path("in.wfd");
     ASSERT_TRUE(QFile::copy(twoLines_, input) && QFile::link(input, path("link.wfd")));
@@ -115,15 +139,15 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
     struct Case { QStringList arguments; const char* error; const char* command = "--export-csv"; };
     const Case cases[] = {
         {{twoLines_, path("out.txt")}, "out.txt: name the format by the suffix .csv, .mat or .h5", "--export"},
-        {{path("long.arec"), path("out.h5")}, "long.arec: long recordings (.arec) cannot be exported yet", "--export"},
+        {{path("text.arec"), path("out.h5")}, "text.arec: is no recording: it is not an SQLite database", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("2s")}, "--from takes a time in seconds", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("21")}, "no sample sets between --from and --to", "--export"},
-        {{twoLines_, path("out.csv"), QStringLiteral("--to"), QStringLiteral("1")}, "unexpected argument \"--to\""},
+        {{twoLines_, path("out.csv"), QStringLiteral("--from"), QStringLiteral("21")}, "the input holds 0 s to 19.9998 s"},
         {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
         {{dir_.path(), path("out.csv")}, "Not a regular file"},
         {{path("empty.wfd"), path("out.csv")}, "empty.wfd: no sample sets; not a waveform file"},
         {{twoLines_, path("no/such/folder/out.csv")}, "out.csv: No such file or directory"},
-        {{twoLines_}, "an input and an output file are needed; usage: altrix-scope --export-csv IN.wfd OUT.csv"},
+        {{twoLines_}, "an input and an output file are needed; usage: altrix-scope --export-csv IN.wfd|IN.arec OUT.csv"},
         {{twoLines_, path("out.csv"), QStringLiteral("--gains"), QStringLiteral("1,2,3")}, "--gains takes four gains"},
         {{twoLines_, path("out.csv"), QStringLiteral("--gains"), QStringLiteral("1,2,x,4")}, "--gains takes four gains"},
         {{twoLines_, path("out.csv"), QStringLiteral("--scale")}, "unexpected argument \"--scale\""},
@@ -140,7 +164,7 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
         EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
         EXPECT_TRUE(run.errors.endsWith('\n'));
     }
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"empty.wfd", "hard.wfd", "in.wfd", "link.wfd"}));
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList({"empty.wfd", "hard.wfd", "in.wfd", "link.wfd", "text.arec"}));
     EXPECT_EQ(Contents(input), Contents(twoLines_));
 }
 
@@ -167,9 +191,9 @@ TEST_F(ExportCommandTest, OptionsAreParsedStrictly) {
 TEST(ExportCommandHelp, HelpShowsTheCommandsUsage) {
     const Finished run = RunProgram({QStringLiteral("--help")});
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.output.contains("altrix-scope --export-csv IN.wfd OUT.csv [--gains G1,G2,G3,G4] [--raw]"))
+    EXPECT_TRUE(run.output.contains("altrix-scope --export-csv IN.wfd|IN.arec OUT.csv [--from S] [--to S] [--gains G1,G2,G3,G4] [--raw]"))
         << run.output.toStdString();
-    EXPECT_TRUE(run.output.contains("altrix-scope --export IN.wfd OUT.csv|OUT.mat|OUT.h5 [--from S] [--to S]"));
+    EXPECT_TRUE(run.output.contains("altrix-scope --export IN.wfd|IN.arec OUT.csv|OUT.mat|OUT.h5 [--from S] [--to S]"));
 }
 
 }  // namespace

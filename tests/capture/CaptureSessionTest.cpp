@@ -5,6 +5,7 @@
 #include "DriveModel.h"
 #include "DriveTestSupport.h"
 #include "Readout.h"
+#include "RecordingReader.h"
 
 #include <QSignalSpy>
 
@@ -175,6 +176,8 @@ TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAnd
     ASSERT_TRUE(session_.Start(drive_->Link(), setup));
     const std::string path = drive_->Folder.PathOf("recording.csv");
     ASSERT_EQ(session_.StartRecording(path, {{"A", "1"}, {"B", "1"}, {"C", "1"}, {"D", "1"}}), "");
+    const std::string arec = drive_->Folder.PathOf("recording.arec");
+    ASSERT_EQ(session_.StartLongRecording(arec, {}), "");
     ASSERT_TRUE(WaitUntil([&] {
         session_.Tick();
         QCoreApplication::processEvents();
@@ -204,6 +207,18 @@ TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAnd
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(rec.NextSample) + 1);
     const int resumed = gap.FirstSlot + gap.Sets;
     EXPECT_EQ(lines[static_cast<std::size_t>(resumed) + 1], ModelLine(0, static_cast<std::uint64_t>(resumed)));
+    // The recording file names the gap and the link's loss and return.
+    const RecordingReader::Opened opened = RecordingReader::Open(arec);
+    ASSERT_TRUE(opened.Reader) << opened.Error;
+    ASSERT_EQ(opened.Reader->Sets(), rec.NextSample);
+    ASSERT_EQ(opened.Reader->Gaps().size(), 1u);
+    EXPECT_EQ(opened.Reader->Gaps()[0].FirstSet, gap.FirstSlot);
+    EXPECT_EQ(opened.Reader->Gaps()[0].SetCount, gap.Sets);
+    EXPECT_EQ(opened.Reader->Gaps()[0].Reason, "reconnect");
+    ASSERT_EQ(opened.Reader->Events().size(), 2u);
+    EXPECT_EQ(opened.Reader->Events()[0].Kind, "link lost");
+    EXPECT_EQ(opened.Reader->Events()[1].Kind, "reconnected");
+    EXPECT_EQ(opened.Reader->Events()[1].SetIndex, gap.FirstSlot);
 }
 
 TEST_F(CaptureSessionTest, AStalledDriveIsNotBackUntilItsStreamArrives) {
@@ -379,6 +394,50 @@ INSTANTIATE_TEST_SUITE_P(Capture, RecordingTest,
                          ::testing::Values(RecordingCase{"DiskNeverFull", RLIM_INFINITY, false},
                                            RecordingCase{"DiskFullAfter64kB", 64 * 1024, false},
                                            RecordingCase{"FileDeleted", RLIM_INFINITY, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class LongRecordingTest : public CaptureSessionTest, public ::testing::WithParamInterface<RecordingCase> {};
+
+TEST_P(LongRecordingTest, HoldsEverySetOfTheDriveAtItsIndexOrEndsCleanlyOnAFullDisk) {
+    const bool full = GetParam().fileSizeLimit != RLIM_INFINITY;
+    startDrive();
+    const std::string path = drive_->Folder.PathOf("recording.arec");
+    QSignalSpy ended(&session_, &CaptureSession::recordingEnded);
+    ASSERT_TRUE(session_.Start(drive_->Link(), {kChannels, {true, true, true, true}}));
+    ASSERT_EQ(session_.StartLongRecording(path, {}), "");
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = before;
+    limit.rlim_cur = GetParam().fileSizeLimit;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    // Three seconds at four times the drive's pace: three commits.
+    const bool ticked = tickUntil(60000);
+    session_.Stop();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(ticked);
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended[0][0].toString().isEmpty(), !full) << ended[0][0].toString().toStdString();
+
+    const RecordingReader::Opened opened = RecordingReader::Open(path);
+    ASSERT_TRUE(opened.Reader) << opened.Error;
+    const std::int64_t sets = opened.Reader->Sets();
+    EXPECT_EQ(static_cast<std::uint64_t>(sets), session_.LongRecording().Sets());
+    if (full)
+        EXPECT_LT(sets, session_.record().NextSample) << "ended at the limit";
+    else
+        EXPECT_EQ(sets, session_.record().NextSample);
+    std::vector<std::int16_t> got(static_cast<std::size_t>(sets) * kChannelCount);
+    ASSERT_TRUE(opened.Reader->ReadSets(0, sets, got));
+    for (std::int64_t n = 0; n < sets; ++n)
+        for (int c = 0; c < kChannelCount; ++c)
+            ASSERT_EQ(got[static_cast<std::size_t>(n * kChannelCount + c)], sim::SampleValue(kChannels[c], static_cast<std::uint64_t>(n))) << n;
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, LongRecordingTest,
+                         ::testing::Values(RecordingCase{"DiskNeverFull", RLIM_INFINITY, false},
+                                           RecordingCase{"DiskFullAfter300kB", 300 * 1024, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A pseudo-terminal whose other side never reads, its output queue already full: the port

@@ -331,6 +331,7 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
         EXPECT_TRUE(find<QMenu>(shown)->menuAction()->isVisible()) << shown;
 
     ExpectMenu(find<QMenu>("File1"), {{"Loadwaveformfile1", "Load Waveform file      ", "Ctrl+O", false, false},
+                                      {"OpenRecording1", "Open recording...", "", false, false},
                                       {"N1", "", "", false, false},
                                       {"SaveWaveformFile1", "Save Waveform to File      ", "Ctrl+S", false, false},
                                       {"CaptureNotes1", "Capture notes...", "", false, false},

@@ -14,7 +14,6 @@ namespace altrix {
 
 namespace {
 
-constexpr double kSampleRateHz = 1.0 / kSamplePeriodSeconds;
 const QString kNone = QStringLiteral("-");
 
 QString Value(double v) {
@@ -55,7 +54,7 @@ void MeasureForm::updateTable() {
     int row = 0;
     for (int t = 1; t <= kTraceCount; ++t) {
         if (!display_.TraceShown(t)) continue;
-        const Measurement m = Measure(display_.Source().samplesOver(t, stretch), display_.GainFactorOf(t), kSampleRateHz);
+        const Measurement m = display_.Source().measure(t, stretch, display_.GainFactorOf(t));
         std::array<QString, 7> cells;
         if (m.Count == 0) {
             cells.fill(kNone);

@@ -71,6 +71,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     connectDataExportHandlers();
     buildLinkStatus();
     connectRecordingHandlers();
+    connectRecordingFileHandlers();
     connectAnalysisHandlers();
     triggerBar_ = std::make_unique<TriggerBar>(
         TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox, ui.TriggerSourceBox, ui.TriggerSlopeBox,

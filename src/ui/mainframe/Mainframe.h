@@ -247,6 +247,13 @@ private:
     // The client area's layout (layout.cpp): the panels in a scroll area, the chart in the rest.
     void buildClientLayout();
     void layOutClient();
+    // recordingfile.cpp: File > "Open recording..." shows a recording file through the
+    // display's recording source; a .wfd saved meanwhile holds 100000 sets of it.
+    void connectRecordingFileHandlers();
+    void OpenRecording1Click();
+    // The 100000 sets from the analysed stretch's first as a window, or none (the user told
+    // why) when the stretch is longer.
+    std::unique_ptr<CaptureRecord> recordingWindow();
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
     Prompts& prompts_;
@@ -277,7 +284,9 @@ private:
     FileDialogSpec DataExportDialog{
         QStringLiteral("MATLAB (*.mat)|*.mat|HDF5 (*.h5)|*.h5|CSV (*.csv)|*.csv"), QStringLiteral("mat"), true,
         QStringLiteral("DataExportDialog"), {}};
-    FileDialogSpec RecordDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("csv"),
+    FileDialogSpec OpenRecordingDialog{QStringLiteral("Recording (*.arec)|*.arec|All files (*.*)|*.*"),
+                                       QStringLiteral("*.arec"), true, QStringLiteral("OpenRecordingDialog"), {}};
+    FileDialogSpec RecordDialog{QStringLiteral("Recording (*.arec)|*.arec|CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("arec"),
                                 true, QStringLiteral("RecordDialog"), {}};
     FileDialogSpec ImageExportDialog{
         QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),

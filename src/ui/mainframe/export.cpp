@@ -5,6 +5,8 @@
 // on the clipboard. Files are written whole or not at all, and failures are reported.
 
 #include "Mainframe.h"
+
+#include "DataExport.h"
 #include "files.h"
 
 #include "CsvExport.h"
@@ -45,6 +47,21 @@ void TForm1::ExportCsv1Click() {
 }
 
 FileResult TForm1::writeScreenCsv(const std::string& path, bool raw, std::int32_t first, std::int32_t last) const {
+    if (display_.Recording()) {
+        // A recording is read a chunk of sets at a time, whatever the stretch's length.
+        DataExport what;
+        std::vector<int> traces;
+        for (int t = 1; t <= kTraceCount; ++t) {
+            if (t > kChannelCount && !display_.TraceShown(t)) continue;
+            what.Traces.push_back({display_.ColumnName(t), display_.Gain(t).Text, {}});
+            traces.push_back(t);
+        }
+        const std::int32_t lastSet = display_.Source().length() - 1;
+        what.First = std::clamp(std::min(first, last), 0, lastSet);
+        what.Count = std::clamp(std::max(first, last), 0, lastSet) - what.First + 1;
+        what.Raw = raw;
+        return WriteCsvSets(what, display_.Source().reader(traces), path);
+    }
     CsvExport what;
     TraceWindows windows;
     for (int t = 1; t <= kTraceCount; ++t) {
@@ -65,8 +82,10 @@ void TForm1::exportCsv(bool raw, bool markToCursor) {
     const QString fileName = askFileToWrite(CsvExportDialog);
     if (fileName.isEmpty()) return;
     const DisplayView& view = display_.View();
+    // Of a recording, the sets in view rather than the whole.
+    const PositionStretch whole = display_.Recording() ? display_.ViewStretch() : PositionStretch{0, kNewestPosition};
     const FileResult result = markToCursor ? writeScreenCsv(NativePath(fileName), raw, view.MarkPosition, view.CursorPosition)
-                                           : writeScreenCsv(NativePath(fileName), raw, 0, kNewestPosition);
+                                           : writeScreenCsv(NativePath(fileName), raw, whole.First, whole.Last);
     if (!result.Ok)
         prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);
@@ -82,8 +101,9 @@ ScopeChart::Legend TForm1::chartLegend() const {
         if (display_.TraceShown(t)) legend.Entries.push_back({QString::fromStdString(display_.ColumnName(t)), SeriesOfTrace(t)});
     // The positions in view, as the Time readout names them.
     const QCPRange view = ui_->Chart1->xAxis->range();
-    const auto first = static_cast<std::int32_t>(std::clamp(std::ceil(view.lower), 0.0, double(kNewestPosition)));
-    const auto last = static_cast<std::int32_t>(std::clamp(std::floor(view.upper), 0.0, double(kNewestPosition)));
+    const double end = display_.Source().length() - 1;
+    const auto first = static_cast<std::int32_t>(std::clamp(std::ceil(view.lower), 0.0, end));
+    const auto last = static_cast<std::int32_t>(std::clamp(std::floor(view.upper), 0.0, end));
     legend.Span = QStringLiteral("Time %1 s to %2 s").arg(SecondsText(first), SecondsText(std::max(first, last)));
     return legend;
 }

@@ -34,7 +34,7 @@ void TForm1::ExportData1Click() {
     auto* markToCursor = new QRadioButton(QStringLiteral("The sets from the mark to the cursor"), dialog);
     markToCursor->setObjectName(QStringLiteral("ExportMarkButton"));
     markToCursor->setEnabled(display_.View().MarkPosition != kNoMark);
-    auto* window = new QRadioButton(QStringLiteral("The whole window"), dialog);
+    auto* window = new QRadioButton(display_.Recording() ? QStringLiteral("The whole recording") : QStringLiteral("The whole window"), dialog);
     window->setObjectName(QStringLiteral("ExportWindowButton"));
     (markToCursor->isEnabled() ? markToCursor : view)->setChecked(true);
     auto* raw = new QCheckBox(QStringLiteral("Raw samples only (no values in engineering units)"), dialog);
@@ -73,13 +73,13 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
     } else {
         // The ticked channels and the shown references.
         DataExport what;
-        std::vector<WindowSamples> windows;
+        std::vector<int> traces;
         for (int t = 1; t <= kTraceCount; ++t) {
             const bool channel = t <= kChannelCount;
             if (channel ? !display_.Channel(t).Enabled : !display_.TraceShown(t)) continue;
             what.Traces.push_back({display_.ColumnName(t), display_.Gain(t).Text,
                                    channel ? display_.Channel(t).Address.trimmed().toStdString() : std::string()});
-            windows.push_back(display_.Source().samples(t));
+            traces.push_back(t);
         }
         what.First = stretch.First;
         what.Count = stretch.count();
@@ -92,7 +92,7 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
             DriveTypeLabel(facts.DriveTypeCode.value_or(session_.record().DriveTypeCode));
         if (driveType != kUnknownDriveLabel) what.DriveType = driveType;
         what.Raw = raw;
-        const SetReader read = WindowReader(std::move(windows));
+        const SetReader read = display_.Source().reader(traces);
         result = what.Traces.empty() ? FileResult{false, "no channel is ticked and no reference shown", false}
                  : *format == DataFormat::Mat ? WriteMatFile(what, read, path)
                                               : WriteHdf5File(what, read, path);

@@ -115,7 +115,10 @@ bool TForm1::saveCapture() {
     if (fileName.isEmpty()) return false;
     // The caption names only a file that was written; a failed write leaves any existing
     // file as it was.
-    const FileResult result = WriteWaveformFile(record(), NativePath(fileName), TimeDecimalSeparator());
+    // A recording on show gives 100000 of its sets.
+    const std::unique_ptr<CaptureRecord> fromRecording = display_.Recording() ? recordingWindow() : nullptr;
+    if (display_.Recording() && !fromRecording) return false;
+    const FileResult result = WriteWaveformFile(fromRecording ? *fromRecording : record(), NativePath(fileName), TimeDecimalSeparator());
     if (!result.Ok) {
         prompts_.showMessage(QStringLiteral("Save Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);

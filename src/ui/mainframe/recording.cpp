@@ -1,12 +1,18 @@
-// TForm1: recording a capture to a CSV file. "Record to file..." in the File menu and the tool
-// bar's Record button (which stays usable during a capture, when the File menu is locked) are
-// one switch: on, it asks for the file and records while a capture runs; STOP ends it.
+// TForm1: recording a capture to a recording file (*.arec), or to CSV for a name ending in
+// ".csv". "Record to file..." in the File menu and the tool bar's Record button (which stays
+// usable during a capture, when the File menu is locked) are one switch: on, it asks for the
+// file and records while a capture runs; STOP ends it.
 
 #include "Mainframe.h"
 
 #include "files.h"
+
+#include "DataExport.h"
+#include "Presets.h"
+#include "Version.h"
 #include "ui_Mainframe.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -45,9 +51,33 @@ void TForm1::Record1Click(bool on) {
     showRecording();
 }
 
+namespace {
+
+// What a recording file keeps of the capture besides its samples.
+RecordingHeader HeaderOf(const ScopeDisplay& display) {
+    RecordingHeader header;
+    header.StartedUtc = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+    header.ProgramVersion = kProgramVersion;
+    if (display.Facts().DriveTypeCode) header.DriveTypeCode = std::to_string(*display.Facts().DriveTypeCode);
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const ChannelSetting& channel = display.Channel(k);
+        const int row = channel.Quantity;
+        const bool preset = row >= 0 && row < static_cast<int>(kQuantityPresets.size());
+        header.Channels[k - 1] = {channel.Enabled ? channel.Address.trimmed().toStdString() : std::string(),
+                                  preset ? std::string(kQuantityPresets[static_cast<std::size_t>(row)].ItemText) : std::string(),
+                                  display.Gain(k).Text, UnitOfLabel(display.ColumnName(k))};
+    }
+    return header;
+}
+
+}  // namespace
+
 void TForm1::startRecording() {
     if (recordPath_.isEmpty()) return;
-    const std::string problem = session_.StartRecording(NativePath(recordPath_), display_.ChannelColumns());
+    const std::string path = NativePath(recordPath_);
+    const std::string problem = recordPath_.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
+                                    ? session_.StartRecording(path, display_.ChannelColumns())
+                                    : session_.StartLongRecording(path, HeaderOf(display_));
     if (!problem.empty()) {
         const QString path = recordPath_;
         recordPath_.clear();
@@ -73,13 +103,14 @@ void TForm1::showRecordingEnded(const QString& error) {
 }
 
 void TForm1::showRecording() {
-    const Recorder& recording = session_.Recording();
+    const Recorder& csv = session_.Recording();
+    const LongRecorder& file = session_.LongRecording();
     const QLocale locale;
-    if (recording.Active())
+    if (csv.Active() || file.Active())
         recordLabel_->setText(QStringLiteral("Recording %1: %2 kB, %3 s")
                                   .arg(QFileInfo(recordPath_).fileName(),
-                                       locale.toString(static_cast<double>(recording.Bytes()) / 1024.0, 'f', 0),
-                                       locale.toString(static_cast<double>(recording.Sets()) * kSamplePeriodSeconds, 'f', 1)));
+                                       locale.toString(static_cast<double>(csv.Active() ? csv.Bytes() : file.Bytes()) / 1024.0, 'f', 0),
+                                       locale.toString(static_cast<double>(csv.Active() ? csv.Sets() : file.Sets()) * kSamplePeriodSeconds, 'f', 1)));
     else if (!recordPath_.isEmpty())
         recordLabel_->setText(QStringLiteral("Recording at RUN to %1").arg(QFileInfo(recordPath_).fileName()));
     else

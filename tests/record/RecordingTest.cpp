@@ -1,0 +1,170 @@
+// The recording file: what a writer put in comes out of the reader, sets, bucket extremes and
+// sums each checked against the plain samples; a writer killed mid-capture leaves a file that
+// opens; files that are no recording of this format are refused with the reason.
+
+#include "CaptureRecord.h"
+#include "FileTestSupport.h"
+#include "LongRecorder.h"
+#include "RecordingReader.h"
+#include "RecordingWriter.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace altrix::testing {
+namespace {
+
+// Sample of channel c at set n: a slow wave with a fast ripple, and a spike every 9973 sets.
+std::int16_t Sample(int c, std::int64_t n) {
+    if (n % 9973 == 1234) return static_cast<std::int16_t>(c % 2 ? 32767 : -32768);
+    return static_cast<std::int16_t>(20000 * std::sin(double(n) / (700.0 + 300 * c)) + ((n * 7919 + c * 31) % 997) - 498);
+}
+
+std::vector<std::int16_t> Sets(std::int64_t first, std::int64_t count) {
+    std::vector<std::int16_t> sets;
+    for (std::int64_t n = first; n < first + count; ++n)
+        for (int c = 0; c < kRecordingChannels; ++c) sets.push_back(Sample(c, n));
+    return sets;
+}
+
+class RecordingFileTest : public ScratchDir {
+protected:
+    // A recording of `sets` sets, written in writes of uneven sizes.
+    std::string record(std::int64_t sets) {
+        const std::string path = PathOf("r.arec");
+        RecordingWriter writer;
+        EXPECT_EQ(writer.Create(path, {"2026-12-07T10:00:00Z", "test", "", {}}), "");
+        for (std::int64_t at = 0, step = 1; at < sets; at += step, step = step * 3 % 20011 + 1)
+            EXPECT_TRUE(writer.Write(Sets(at, std::min(step, sets - at))));
+        return path;
+    }
+};
+
+TEST_F(RecordingFileTest, ReadsBackSetsBucketExtremesAndSumsAsThePlainSamplesHaveThem) {
+    constexpr std::int64_t kSets = 1'234'567;  // ends in blocks no level completed
+    const RecordingReader::Opened opened = RecordingReader::Open(record(kSets));
+    ASSERT_TRUE(opened.Reader) << opened.Error;
+    RecordingReader& reader = *opened.Reader;
+    ASSERT_EQ(reader.Sets(), kSets);
+    std::vector<std::int16_t> got(40000 * kRecordingChannels);
+    ASSERT_TRUE(reader.ReadSets(kSets - 40000, 40000, got));
+    EXPECT_EQ(got, Sets(kSets - 40000, 40000));
+
+    // Bucket b holds the sets from first + b x width on; a summary block is counted whole in
+    // the bucket where it starts (blocks of 64 x 8^k sets, the largest at most half a bucket).
+    const struct { std::int64_t first; double width; int buckets; } buckets[] = {
+        {0, 3.5, 100}, {5, 127.9, 300}, {1000, 128, 200}, {70000, 5000, 240}, {0, kSets / 1920.0, 1920}, {kSets - 3000, 100.0, 50},
+    };
+    for (const auto& b : buckets) {
+        std::vector<SetExtremes> out(static_cast<std::size_t>(b.buckets));
+        ASSERT_TRUE(reader.BucketExtremes(b.first, b.width, out));
+        std::int64_t block = 1;  // the sets themselves
+        for (std::int64_t size = kLevelOneSets; size * 2 <= b.width; size *= kLevelFactor) block = size;
+        // Whole blocks: the last one may reach beyond the buckets.
+        const std::int64_t end = std::min<std::int64_t>(kSets, (b.first + std::int64_t(std::floor(b.buckets * b.width)) + block - 1) / block * block);
+        std::vector<SetExtremes> expected(out.size(), kNoExtremes);
+        for (std::int64_t n = b.first / block * block; n < end; ++n) {
+            const std::int64_t start = std::max(b.first, n / block * block);
+            const auto bucket = std::clamp<std::int64_t>(std::int64_t(std::floor(double(start - b.first) / b.width)), 0, b.buckets - 1);
+            const std::vector<std::int16_t> set = Sets(n, 1);
+            FoldSet(expected[static_cast<std::size_t>(bucket)], set.data());
+        }
+        for (std::size_t i = 0; i < out.size(); ++i)
+            ASSERT_TRUE(out[i].Low == expected[i].Low && out[i].High == expected[i].High) << b.width << " bucket " << i;
+    }
+
+    const std::pair<std::int64_t, std::int64_t> stretches[] = {{0, 0}, {17, 4100}, {4095, 8192}, {3, kSets - 1}, {kSets - 5000, kSets + 10}};
+    for (const auto& [first, last] : stretches) {
+        const std::optional<StretchSummary> s = reader.Summary(first, last);
+        ASSERT_TRUE(s);
+        StretchSummary expected;
+        for (std::int64_t n = first; n <= std::min(last, kSets - 1); ++n) {
+            const std::vector<std::int16_t> set = Sets(n, 1);
+            FoldSet(expected.Extremes, set.data());
+            for (int c = 0; c < kRecordingChannels; ++c) {
+                expected.Sums.Sum[c] += set[c];
+                expected.Sums.Squares[c] += std::int64_t{set[c]} * set[c];
+            }
+            ++expected.Count;
+        }
+        EXPECT_EQ(s->Count, expected.Count) << first;
+        EXPECT_TRUE(s->Extremes.Low == expected.Extremes.Low && s->Extremes.High == expected.Extremes.High) << first;
+        EXPECT_TRUE(s->Sums.Sum == expected.Sums.Sum && s->Sums.Squares == expected.Sums.Squares) << first;
+    }
+}
+
+TEST_F(RecordingFileTest, AWriterKilledMidCaptureLeavesAFileHoldingAllButItsLastSecond) {
+    const std::string path = PathOf("killed.arec");
+    int progress[2];
+    ASSERT_EQ(pipe(progress), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A capture at its own pace: 250 sets a 50 ms tick, each tick's count told to the parent.
+        auto record = std::make_unique<CaptureRecord>();
+        LongRecorder recorder;
+        if (!recorder.Start(path, {}, *record).empty()) _exit(1);
+        for (std::int64_t n = 0;;) {
+            for (int i = 0; i < 250; ++i, ++n) {
+                for (int c = 0; c < kChannelCount; ++c) record->ChannelTrace[c][record->NextSample] = Sample(c, n);
+                record->NextSample = (record->NextSample + 1) % kTraceSlots;
+            }
+            recorder.Append(*record, record->NextSample, 250);
+            if (::write(progress[1], &n, sizeof n) != sizeof n) _exit(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    close(progress[1]);
+    std::int64_t handed = 0;
+    while (handed < 15000 && read(progress[0], &handed, sizeof handed) == sizeof handed) {}
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(progress[0]);
+    ASSERT_EQ(handed, 15000);
+    const RecordingReader::Opened opened = RecordingReader::Open(path);
+    ASSERT_TRUE(opened.Reader) << opened.Error;
+    const std::int64_t sets = opened.Reader->Sets();
+    EXPECT_GE(sets, handed - kRecordingSampleRateHz - 250) << "at most the last second and a tick lost";
+    std::vector<std::int16_t> got(static_cast<std::size_t>(sets * kRecordingChannels));
+    ASSERT_TRUE(opened.Reader->ReadSets(0, sets, got));
+    EXPECT_EQ(got, Sets(0, sets));
+}
+
+TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingOfThisFormatAndSaysWhy) {
+    const std::string good = record(20000);
+    std::ifstream in(good, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const auto sql = [](const std::string& path, const char* statements) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        EXPECT_EQ(sqlite3_exec(db, statements, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    };
+    const struct { const char* name; std::function<void(const std::string&)> make; const char* reason; } cases[] = {
+        {"text.arec", [](const std::string& p) { std::ofstream(p) << "time_s,A\r\n0,1\r\n"; }, "not an SQLite database"},
+        {"empty.arec", [](const std::string& p) { std::ofstream{p}; }, "without the recording's tables"},
+        {"truncated.arec", [&](const std::string& p) { std::ofstream(p, std::ios::binary) << bytes.substr(0, bytes.size() / 2); }, "damaged"},
+        {"scribbled.arec", [&](const std::string& p) { std::string b = bytes; for (std::size_t i = 4096; i < b.size(); i += 4096) b[i] = '\x55'; std::ofstream(p, std::ios::binary) << b; }, "damaged"},
+        {"other.arec", [&](const std::string& p) { sql(p, "CREATE TABLE meta(key, value); INSERT INTO meta VALUES('format', 'other')"); }, "format is \"other\""},
+        {"newer.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "UPDATE meta SET value = '2' WHERE key = 'format_version'"); }, "format version 2, newer"},
+        {"schema.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "ALTER TABLE gaps ADD COLUMN extra"); }, "table \"gaps\""},
+        {"hole.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks WHERE first_set = (SELECT MAX(first_set) FROM chunks WHERE first_set < 10000)"); }, "not stored in order"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = PathOf(c.name);
+        c.make(path);
+        const RecordingReader::Opened opened = RecordingReader::Open(path);
+        EXPECT_FALSE(opened.Reader) << c.name;
+        EXPECT_NE(opened.Error.find(c.reason), std::string::npos) << c.name << ": " << opened.Error;
+    }
+}
+
+}  // namespace
+}  // namespace altrix::testing

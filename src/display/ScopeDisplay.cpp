@@ -372,7 +372,9 @@ void ScopeDisplay::DrawWaveform(int series, std::int32_t pointCount, float scale
     if (!sink_) return;
     const WindowSamples window = source_->samples(channel);
     SeriesPoints& points = sink_->refill(series);
-    const auto append = [&points](double x, double y) { points.add(x, y); };
+    if (lanesShown_) growFit(channel);
+    const std::optional<Lane> lane = laneOf(channel);
+    const auto append = [&points, &lane](double x, double y) { points.add(x, lane ? LaneCoordinate(*lane, y) : y); };
     if (DensityOf(mode_).Envelope)
         EnvelopePoints(window, columns_, scale, append);
     else
@@ -398,7 +400,9 @@ void ScopeDisplay::drawReferences() {
     for (int r = 1; r <= kReferenceCount; ++r) {
         const int t = kChannelCount + r;
         SeriesPoints& points = sink_->refill(SeriesOfTrace(t));
-        const auto append = [&points](double x, double y) { points.add(x, y); };
+        if (lanesShown_ && refs_[r - 1].Shown) growFit(t);
+        const std::optional<Lane> lane = laneOf(t);
+        const auto append = [&points, &lane](double x, double y) { points.add(x, lane ? LaneCoordinate(*lane, y) : y); };
         const WindowSamples window = source_->samples(t);
         const bool shown = refs_[r - 1].Shown;
         // A hidden reference keeps its closing point in every mode.
@@ -544,6 +548,7 @@ void ScopeDisplay::ShowCaptureStarted() {
     clearSeries(kCursorSeries);
     clearSeries(kMarkSeries);
     takeChannelScales();
+    fits_ = {};
     view_.MarkPosition = kNoMark;
     setReadout(kTimeReadout, {});
     setReadout(kMarkTimeReadout, {});
@@ -576,6 +581,7 @@ void ScopeDisplay::ShowCaptureTick() {
 void ScopeDisplay::ShowLoadedTraces() {
     if (sink_) sink_->setBands({});
     takeChannelScales();
+    fits_ = {};
     view_.ReadoutEnabled = true;
     // The file names no addresses. The space is none either, but it shows each channel, so
     // RUN asks for an address until one is chosen or typed.

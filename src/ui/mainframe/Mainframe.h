@@ -155,6 +155,16 @@ public:
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
     void RefYScaleBoxChange(int r);
+    // View menu (chartview.cpp): the graticule, the legend, stacked lanes, Fit (the lanes, or
+    // the vertical axis to the shown traces), the previous view of the zoom history, the trace
+    // the vertical axis is labelled in; the trigger level line dragged on the chart.
+    void AxesActionClick(bool on);
+    void LegendActionClick(bool on);
+    void LanesActionClick(bool on);
+    void FitActionClick();
+    void ZoomBackActionClick();
+    void YAxisUnitsClick(int t);
+    void LevelLineDragged(double y);
     // Analysis menu: opens or raises the measurements and the spectrum window.
     void Measurements1Click();
     void Spectrum1Click();
@@ -190,6 +200,10 @@ private:
     void connectExportHandlers();
     void connectAnalysisHandlers();
     void connectDisplayHandlers();
+    void connectChartViewHandlers();
+    // The graticule, legend and level line as the display lays them out, before each replot.
+    void showChartDecorations();
+    void showYAxisUnits();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
     // The name of a file to write, through askFileName, asking before an existing file is
@@ -255,6 +269,7 @@ private:
     SpectrumForm* spectrumForm_ = nullptr;
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
+    std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace
 
     // File dialogs, as the load, save and export commands show them through prompts_; each
     // keeps the file name chosen last.

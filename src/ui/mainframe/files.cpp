@@ -179,6 +179,7 @@ void TForm1::Loadwaveformfile1Click() {
     showFileName(fileName);
     triggerBar_->recallFile(fileName);
     display_.ShowLoadedTraces();
+    ui_->Chart1->clearZoomHistory();
     restoreDescription(fileName);
 }
 

@@ -21,13 +21,15 @@ PlottedRange Widened(PlottedRange range) {
 
 }  // namespace
 
+Lane LaneAt(int trace, PlottedRange fit, std::size_t index, std::size_t count) {
+    const double height = (kLanesUpper - kLanesLower) / static_cast<double>(std::max<std::size_t>(1, count));
+    const double upper = kLanesUpper - static_cast<double>(index) * height;
+    return {trace, Widened(fit), upper - height, upper};
+}
+
 std::vector<Lane> LayOutLanes(std::span<const int> traces, std::span<const PlottedRange> fits) {
     std::vector<Lane> lanes;
-    const double height = (kLanesUpper - kLanesLower) / std::max<std::size_t>(1, traces.size());
-    for (std::size_t i = 0; i < traces.size(); ++i) {
-        const double upper = kLanesUpper - static_cast<double>(i) * height;
-        lanes.push_back({traces[i], Widened(fits[i]), upper - height, upper});
-    }
+    for (std::size_t i = 0; i < traces.size(); ++i) lanes.push_back(LaneAt(traces[i], fits[i], i, traces.size()));
     return lanes;
 }
 
@@ -76,24 +78,34 @@ void ScopeDisplay::growFit(int t) {
         fit = PlottedRange{std::min(fit->Lower, whole->Lower), std::max(fit->Upper, whole->Upper)};
 }
 
+PlottedRange ScopeDisplay::fitOf(int t) const {
+    // Before its first fit, a trace's lane holds every value it could take.
+    const std::optional<PlottedRange>& fit = fits_[static_cast<std::size_t>(t - 1)];
+    const double scale = PlotScale(t);
+    return fit ? *fit : PlottedRange{-32768 * scale, 32767 * scale};
+}
+
 std::vector<Lane> ScopeDisplay::Lanes() const {
     std::vector<int> traces;
     std::vector<PlottedRange> fits;
     for (int t = 1; t <= kTraceCount; ++t) {
         if (!TraceShown(t)) continue;
         traces.push_back(t);
-        const std::optional<PlottedRange>& fit = fits_[static_cast<std::size_t>(t - 1)];
-        const double scale = PlotScale(t);
-        fits.push_back(fit ? *fit : PlottedRange{-32768 * scale, 32767 * scale});
+        fits.push_back(fitOf(t));
     }
     return LayOutLanes(traces, fits);
 }
 
 std::optional<Lane> ScopeDisplay::laneOf(int t) const {
-    if (!lanesShown_) return std::nullopt;
-    for (const Lane& lane : Lanes())
-        if (lane.Trace == t) return lane;
-    return std::nullopt;
+    // Without allocating: it serves every drawing, during a capture too.
+    if (!lanesShown_ || !TraceShown(t)) return std::nullopt;
+    std::size_t index = 0, count = 0;
+    for (int u = 1; u <= kTraceCount; ++u) {
+        if (!TraceShown(u)) continue;
+        if (u == t) index = count;
+        ++count;
+    }
+    return LaneAt(t, fitOf(t), index, count);
 }
 
 void ScopeDisplay::ShowLanes(bool on) {

@@ -46,6 +46,8 @@ inline constexpr double kLaneMargin = 0.08;
 // `fits` (one per trace). A fit with no height is widened about its value so that its trace
 // runs through the middle of its band.
 std::vector<Lane> LayOutLanes(std::span<const int> traces, std::span<const PlottedRange> fits);
+// Lane `index` of `count` so laid out.
+Lane LaneAt(int trace, PlottedRange fit, std::size_t index, std::size_t count);
 
 // The plotted value at axis coordinate c of a lane: its fit spread over the band less the
 // margins.

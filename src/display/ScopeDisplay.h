@@ -286,6 +286,7 @@ private:
     std::optional<PlottedRange> rangeOver(int t, PositionStretch stretch) const;
     void growFit(int t);
     std::optional<Lane> laneOf(int t) const;
+    PlottedRange fitOf(int t) const;
     // Every trace drawn again in the layout, at once.
     void redrawLayout();
 

@@ -107,6 +107,16 @@ public:
     // Cursor readout and difference mark; X is the pixel column within the chart.
     void Chart1MouseMove(double X);
     void Chart1DblClick();
+    // View menu (chartview.cpp): the graticule, the legend, stacked lanes, Fit (the lanes, or
+    // the vertical axis to the shown traces), the previous view of the zoom history, the trace
+    // the vertical axis is labelled in; the trigger level line dragged on the chart.
+    void AxesActionClick(bool on);
+    void LegendActionClick(bool on);
+    void LanesActionClick(bool on);
+    void FitActionClick();
+    void ZoomBackActionClick();
+    void YAxisUnitsClick(int t);
+    void LevelLineDragged(double y);
     // Handler families, each one function of channel k (1..4) or trace t (1..4 the channels,
     // 5 and 6 Ref1 and Ref2), named after their controls without the number.
     void EditChange(int k);         // address edits Edit1..4
@@ -155,16 +165,6 @@ public:
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
     void RefYScaleBoxChange(int r);
-    // View menu (chartview.cpp): the graticule, the legend, stacked lanes, Fit (the lanes, or
-    // the vertical axis to the shown traces), the previous view of the zoom history, the trace
-    // the vertical axis is labelled in; the trigger level line dragged on the chart.
-    void AxesActionClick(bool on);
-    void LegendActionClick(bool on);
-    void LanesActionClick(bool on);
-    void FitActionClick();
-    void ZoomBackActionClick();
-    void YAxisUnitsClick(int t);
-    void LevelLineDragged(double y);
     // Analysis menu: opens or raises the measurements and the spectrum window.
     void Measurements1Click();
     void Spectrum1Click();

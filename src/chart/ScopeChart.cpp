@@ -9,6 +9,7 @@
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace altrix {
@@ -43,11 +44,18 @@ constexpr double kMarkSize = 7;
 constexpr double kCursorTolerancePixels = 3;
 // Left drags shorter than this (in either direction, see finishZoomRect) are clicks.
 constexpr int kMinDragPixels = 5;
+// A wheel notch (120 eighths of a degree) zooms to this fraction of the range, or scrolls by
+// this much of it with Shift.
+constexpr double kWheelZoom = 0.8;
+constexpr double kWheelScroll = 0.1;
+// A press within this many pixels of the level line takes the line.
+constexpr double kLevelGrabPixels = 4;
 
 }  // namespace
 
 ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
-    setFixedSize(kWidth, kHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    resize(kWidth, kHeight);
     setViewport(rect());
     setBackground(QBrush(Qt::black));
     setInteractions(QCP::Interactions());
@@ -55,6 +63,9 @@ ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
     setAutoAddPlottableToLegend(false);
     legend->setVisible(false);
     setNotAntialiasedElements(QCP::aeAll);
+    // Lines as one polyline in floating point: drawn segment by segment, QCustomPlot rounds each
+    // to whole pixels when not antialiased, and a nearly flat trace's sub-pixel segments vanish.
+    setPlottingHint(QCP::phFastPolylines);
     setMouseTracking(true);
 
     QCPAxisRect* area = axisRect();
@@ -80,6 +91,10 @@ ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
         graph->setSelectable(QCP::stNone);
         mSeries[style.number - 1] = graph;
     }
+
+    mGrid = new ChartGraticule(this, ChartGraticule::Part::Grid, mScales);
+    mLabels = new ChartGraticule(this, ChartGraticule::Part::Labels, mScales);
+    mLegend = new ChartLegend(this, mLegendEntries);
 
     mRubberBand = new QRubberBand(QRubberBand::Rectangle, this);
     connect(this, &QCustomPlot::beforeReplot, this, &ScopeChart::beforeDrawSeries);
@@ -139,6 +154,7 @@ void ScopeChart::setWholeRange(double last) {
 
 void ScopeChart::undoZoom() {
     if (mZoomed) {
+        rememberView();
         applyRanges(mSavedRanges);
         mZoomed = false;
     }
@@ -164,6 +180,36 @@ bool ScopeChart::isZoomed() const {
     return mZoomed;
 }
 
+void ScopeChart::zoomVertical(double lower, double upper) {
+    if (!(lower < upper) || !std::isfinite(upper - lower)) return;
+    Ranges ranges = currentRanges();
+    // The right axis follows the left one's change of its ends.
+    const QCPRange left = ranges[1];
+    const QCPRange right = ranges[3];
+    const auto follow = [&](double value) { return right.lower + (value - left.lower) / left.size() * right.size(); };
+    ranges[1] = QCPRange(lower, upper);
+    ranges[3] = QCPRange(follow(lower), follow(upper));
+    changeRanges(ranges);
+    replot();
+}
+
+bool ScopeChart::zoomBack() {
+    if (mHistory.empty()) return false;
+    const Ranges ranges = mHistory.back();
+    mHistory.pop_back();
+    mWheelTurning = false;
+    applyRanges(ranges);
+    const auto same = [](const QCPRange& a, const QCPRange& b) { return a.lower == b.lower && a.upper == b.upper; };
+    mZoomed = !std::equal(ranges.begin(), ranges.end(), mSavedRanges.begin(), same);
+    replot();
+    return true;
+}
+
+void ScopeChart::rememberView() {
+    if (static_cast<int>(mHistory.size()) == kMaxZoomHistory) mHistory.erase(mHistory.begin());
+    mHistory.push_back(currentRanges());
+}
+
 std::array<QCPAxis*, 4> ScopeChart::axes() const {
     return {xAxis, yAxis, xAxis2, yAxis2};
 }
@@ -182,7 +228,9 @@ void ScopeChart::applyRanges(const Ranges& ranges) {
         all[i]->setRange(ranges[i]);
 }
 
-void ScopeChart::changeRanges(const Ranges& ranges) {
+void ScopeChart::changeRanges(const Ranges& ranges, bool remember) {
+    if (remember) rememberView();
+    mWheelTurning = false;
     if (!mZoomed) {
         mSavedRanges = currentRanges();
         mZoomed = true;
@@ -224,8 +272,10 @@ void ScopeChart::scrollTo(const QPoint& pos) {
         const double shift = axisValueAt(all[i], from) - axisValueAt(all[i], to);
         ranges[i] = QCPRange(ranges[i].lower + shift, ranges[i].upper + shift);
     }
+    // A drag is one step of the history: the view it started from.
+    const bool first = mLastScrollPos == mGestureStart;
     mLastScrollPos = pos;
-    changeRanges(ranges);
+    changeRanges(ranges, first);
     replot(rpQueuedReplot);
 }
 
@@ -253,8 +303,11 @@ void ScopeChart::mousePressEvent(QMouseEvent* event) {
             mGestureStart = pos;
         } else if (event->button() == Qt::RightButton) {
             mGesture = Gesture::Scroll;
-            mLastScrollPos = pos;
+            mLastScrollPos = mGestureStart = pos;
         }
+        if (event->button() == Qt::LeftButton && levelLineShown() &&
+            std::abs(pos.y() - yAxis->coordToPixel(mLevelLine->point1->coords().y())) <= kLevelGrabPixels)
+            mGesture = Gesture::Level;
     }
     QCustomPlot::mousePressEvent(event);
 }
@@ -269,7 +322,15 @@ void ScopeChart::mouseMoveEvent(QMouseEvent* event) {
     case Gesture::Scroll:
         scrollTo(pos);
         break;
+    case Gesture::Level: {
+        const double y = axisValueAt(yAxis, pos.y());
+        mLevelLine->point1->setCoords(0, y);
+        mLevelLine->point2->setCoords(1, y);
+        replot(rpQueuedReplot);
+        break;
+    }
     case Gesture::None:
+        mWheelTurning = false;
         updateCursorShape(event->position());
         break;
     }
@@ -285,8 +346,66 @@ void ScopeChart::mouseReleaseEvent(QMouseEvent* event) {
     } else if (mGesture == Gesture::Scroll && event->button() == Qt::RightButton) {
         mGesture = Gesture::None;
         scrollTo(pos);
+    } else if (mGesture == Gesture::Level && event->button() == Qt::LeftButton) {
+        mGesture = Gesture::None;
+        emit levelDragged(axisValueAt(yAxis, pos.y()));
     }
     QCustomPlot::mouseReleaseEvent(event);
+}
+
+void ScopeChart::wheelEvent(QWheelEvent* event) {
+    const QPoint delta = event->angleDelta();
+    // Some platforms turn a wheel with Shift into a horizontal one.
+    const double notches = (delta.y() != 0 ? delta.y() : delta.x()) / 120.0;
+    if (notches == 0 || mGesture != Gesture::None) return;
+    const Qt::KeyboardModifiers keys = event->modifiers();
+    const QPointF at = event->position();
+    Ranges ranges = currentRanges();
+    const auto all = axes();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const bool horizontal = all[i]->orientation() == Qt::Horizontal;
+        QCPRange& range = ranges[i];
+        if (keys & Qt::ShiftModifier) {
+            if (horizontal) range += -notches * kWheelScroll * range.size();
+        } else if (horizontal != bool(keys & Qt::ControlModifier)) {
+            const double centre = axisValueAt(all[i], horizontal ? at.x() : at.y());
+            const double factor = std::pow(kWheelZoom, notches);
+            range = QCPRange(centre + (range.lower - centre) * factor, centre + (range.upper - centre) * factor);
+        }
+    }
+    const bool remember = !mWheelTurning;
+    changeRanges(ranges, remember);
+    mWheelTurning = true;
+    replot(rpQueuedReplot);
+    event->accept();
+}
+
+void ScopeChart::resizeEvent(QResizeEvent* event) {
+    QCustomPlot::resizeEvent(event);
+    updateLayout();
+    emit resized();
+}
+
+void ScopeChart::setGraticuleShown(bool shown) {
+    mGrid->setVisible(shown);
+    mLabels->setVisible(shown);
+}
+
+void ScopeChart::setLevelLine(bool shown, double y, const QColor& colour) {
+    // Made when first set, after the items the chart's users made first.
+    if (!mLevelLine) {
+        mLevelLine = new QCPItemStraightLine(this);
+        mLevelLine->setSelectable(false);
+    }
+    mLevelLine->setVisible(shown);
+    mLevelLine->setPen(QPen(colour, 1, Qt::DashLine));
+    if (mGesture == Gesture::Level) return;  // the drag holds the line
+    mLevelLine->point1->setCoords(0, y);
+    mLevelLine->point2->setCoords(1, y);
+}
+
+bool ScopeChart::levelLineShown() const {
+    return mLevelLine && mLevelLine->visible();
 }
 
 void ScopeChart::setBands(std::span<const std::pair<double, double>> ranges) {
@@ -306,7 +425,7 @@ void ScopeChart::setBands(std::span<const std::pair<double, double>> ranges) {
 }
 
 void ScopeChart::placeBands() {
-    const double minWidth = kMinBandPixels * xAxis->range().size() / kWidth;
+    const double minWidth = kMinBandPixels * xAxis->range().size() / std::max(1, plotWidth());
     for (std::size_t i = 0; i < mBands.size(); ++i) {
         QCPItemRect& band = *mBands[i];
         band.setVisible(i < mBandRanges.size());
@@ -318,46 +437,12 @@ void ScopeChart::placeBands() {
     }
 }
 
-namespace {
-
-// A box in the chart's top left corner: a line of each series' colour before its name, then
-// the span. Sizes follow the painter's font, so the box suits every device.
-void PaintLegend(QPainter& painter, const ScopeChart& chart, const ScopeChart::Legend& legend) {
-    const std::vector<ScopeChart::LegendEntry>& entries = legend.Entries;
-    const QString& span = legend.Span;
-    const QFontMetrics metrics = painter.fontMetrics();
-    const int line = metrics.height();
-    const int pad = std::max(2, line / 3);
-    const int swatch = 2 * line;
-    int textWidth = metrics.horizontalAdvance(span);
-    for (const ScopeChart::LegendEntry& entry : entries)
-        textWidth = std::max(textWidth, swatch + pad + metrics.horizontalAdvance(entry.Name));
-    const QRect box(pad, pad, textWidth + 2 * pad, line * static_cast<int>(entries.size() + 1) + 2 * pad);
-
-    painter.save();
-    painter.setPen(QColor(0xC0, 0xC0, 0xC0));
-    painter.setBrush(QColor(0, 0, 0, 200));
-    painter.drawRect(box);
-    int top = box.top() + pad;
-    const int left = box.left() + pad;
-    for (const ScopeChart::LegendEntry& entry : entries) {
-        painter.setPen(QPen(chart.series(entry.Series)->pen().color(), 2));
-        painter.drawLine(left, top + line / 2, left + swatch, top + line / 2);
-        painter.setPen(Qt::white);
-        painter.drawText(QRect(left + swatch + pad, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
-                         entry.Name);
-        top += line;
-    }
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(left, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter, span);
-    painter.restore();
-}
-
-}  // namespace
-
 void ScopeChart::paintWithLegend(QCPPainter& painter, const Legend& legend) {
+    // The export's legend takes the place of the one on screen.
+    mLegend->setVisible(false);
     toPainter(&painter, width(), height());
-    PaintLegend(painter, *this, legend);
+    mLegend->setVisible(true);
+    PaintLegend(painter, *this, legend.Entries, legend.Span);
 }
 
 QImage ScopeChart::image(const Legend& legend) {

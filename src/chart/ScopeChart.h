@@ -1,9 +1,10 @@
 #pragma once
 // The plot control: a black QCustomPlot with nine line series, four fixed hidden axes and
-// no margins, so that pixel columns 0 and 1000 of a 1000-pixel-wide chart map exactly to
-// the ends of the bottom-axis range. It knows nothing of captures or channels: it takes the
-// points of numbered series as a TraceSink.
+// no margins, so that pixel columns 0 and width() of the chart map exactly to the ends of the
+// bottom-axis range whatever its size. It knows nothing of captures or channels: it takes the
+// points of numbered series as a TraceSink, and the scales and legend to draw over them.
 
+#include "ChartDecorations.h"
 #include "TraceSink.h"
 
 #include <qcustomplot.h>
@@ -24,10 +25,14 @@ public:
     // Series are addressed by their number 1..9 ("Series1" .. "Series9"); the chart holds
     // and draws them in the order 8, 9, 1, 2, 3, 4, 5, 6, 7 (later ones on top).
     static constexpr int kSeriesCount = 9;
-    // The chart fixes its own size so that the pixel-to-value mapping holds.
+    // The chart's default size (its size hint); it takes any other.
     static constexpr int kWidth = 1000, kHeight = 360;
 
     explicit ScopeChart(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {kWidth, kHeight}; }
+    // The plot's size in pixels: the columns 0 .. plotWidth() span the bottom-axis range.
+    int plotWidth() const { return axisRect()->width(); }
+    int plotHeight() const { return axisRect()->height(); }
 
     QCPGraph* series(int number) const;
     void clearSeries(int number);
@@ -48,14 +53,24 @@ public:
     // Restores the ranges saved before the first zoom and repaints ("Zoom all").
     void undoZoom();
     // Zooms every axis to the pixel rectangle (chart pixel coordinates) and repaints. Its edges
-    // are the columns x .. x + width and the rows y .. y + height; column 0 and 1000 are the
-    // ends of the horizontal ranges, row 0 the top and row 360 the bottom of the vertical ones,
-    // so QRect(s, 0, kWidth, kHeight) shifts the view sideways and keeps every range's width.
+    // are the columns x .. x + width and the rows y .. y + height; column 0 and plotWidth() are
+    // the ends of the horizontal ranges, row 0 the top and row plotHeight() the bottom of the
+    // vertical ones, so QRect(s, 0, plotWidth(), plotHeight()) shifts the view sideways and
+    // keeps every range's width.
     void zoomToPixelRect(const QRect& pixels);
     bool isZoomed() const;
     // The bottom and top axes show 0 .. last unzoomed (the window's 99999, or a longer source's
     // last position); the vertical ranges stay.
     void setWholeRange(double last);
+    // The left and right axes mapped so that the left one shows lower..upper ("Fit", the
+    // vertical wheel zoom); a zoom like the others.
+    void zoomVertical(double lower, double upper);
+    // Every view change above (and the wheel's, the drags', "Zoom all") first keeps the view it
+    // leaves; zoomBack returns to the last one kept, and is false when none is.
+    bool zoomBack();
+    void clearZoomHistory() { mHistory.clear(); }
+    int zoomHistoryDepth() const { return static_cast<int>(mHistory.size()); }
+    static constexpr int kMaxZoomHistory = 100;
 
     // Initial ranges of the four axes.
     static constexpr double kBottomMin = 0, kBottomMax = 99999;
@@ -72,10 +87,7 @@ public:
     // The chart as shown with a legend box: each entry's name after its series' colour, then
     // the span; as an image, or as the bytes of a file in the format its suffix names (PNG,
     // SVG, PDF, another raster format Qt writes; empty for none).
-    struct LegendEntry {
-        QString Name;
-        int Series;
-    };
+    using LegendEntry = altrix::LegendEntry;
     struct Legend {
         std::vector<LegendEntry> Entries;
         QString Span;
@@ -83,30 +95,50 @@ public:
     QImage image(const Legend& legend);
     QByteArray imageFile(const QString& suffix, const Legend& legend, const QString& title);
 
+    // The graticule labelled on `scales` (none while its time title is empty) and the legend
+    // in the top left corner (none while empty); both drawn at the next replot.
+    void setGraticule(const GraticuleScales& scales) { mScales = scales; }
+    void setGraticuleShown(bool shown);
+    void setLegendEntries(std::vector<LegendEntry> entries) { mLegendEntries = std::move(entries); }
+    // A dashed horizontal line at left-axis value y in `colour`, which a left drag moves
+    // (levelDragged at the release); hidden by setLevelLine(false, ...).
+    void setLevelLine(bool shown, double y, const QColor& colour);
+    bool levelLineShown() const;
+
 signals:
     // Raised at every replot before the series are drawn; series refilled by a slot
     // connected here are drawn in the same replot.
     void beforeDrawSeries();
+    // The chart took a new size; its pixel conversions hold for it already.
+    void resized();
+    void levelDragged(double y);
 
 protected:
     // Left drag: rectangle zoom; a rectangle drawn right to left acts as undoZoom, and drags
     // shorter than a few pixels are ignored so that clicks never zoom. Right drag: scrolls all
     // four axes with the mouse. Both count as zooms. Over the line of Series1..4 the mouse
     // cursor takes that series' shape. Every event still reaches QCustomPlot's own signals.
+    // A left drag that starts on the level line moves it instead.
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The wheel zooms the bottom axes about the pointer, with Ctrl the vertical ones, with
+    // Shift it scrolls sideways; the notches of one turn are one step of the zoom history.
+    void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Ranges of the bottom, left, top and right axes, in that order.
     using Ranges = std::array<QCPRange, 4>;
-    enum class Gesture { None, ZoomRect, Scroll };
+    enum class Gesture { None, ZoomRect, Scroll, Level };
 
     std::array<QCPAxis*, 4> axes() const;
     Ranges currentRanges() const;
     void applyRanges(const Ranges& ranges);
-    // Applies a view change, saving the ranges first when no zoom is in force.
-    void changeRanges(const Ranges& ranges);
+    // Applies a view change, saving the ranges first when no zoom is in force; `remember`
+    // keeps the view it leaves in the zoom history.
+    void changeRanges(const Ranges& ranges, bool remember = true);
+    void rememberView();
     // Axis value at a pixel column (horizontal axes) or row (vertical axes).
     double axisValueAt(const QCPAxis* axis, double pixel) const;
     void finishZoomRect(const QPoint& end);
@@ -120,6 +152,14 @@ private:
     QPoint mGestureStart;
     QPoint mLastScrollPos;
     QRubberBand* mRubberBand = nullptr;
+    std::vector<Ranges> mHistory;
+    bool mWheelTurning = false;  // the last view change was the wheel's
+    GraticuleScales mScales;
+    std::vector<LegendEntry> mLegendEntries;
+    ChartGraticule* mGrid = nullptr;
+    ChartGraticule* mLabels = nullptr;
+    ChartLegend* mLegend = nullptr;
+    QCPItemStraightLine* mLevelLine = nullptr;
     // Band items are made once and reused; those past mBandCount are hidden.
     std::vector<QCPItemRect*> mBands;
     std::vector<QCPRange> mBandRanges;

@@ -382,7 +382,9 @@ void ScopeDisplay::DrawWaveform(int series, std::int32_t pointCount, float scale
     }
     const WindowSamples window = source_->samples(channel);
     SeriesPoints& points = sink_->refill(series);
-    const auto append = [&points](double x, double y) { points.add(x, y); };
+    if (lanesShown_) growFit(channel);
+    const std::optional<Lane> lane = laneOf(channel);
+    const auto append = [&points, &lane](double x, double y) { points.add(x, lane ? LaneCoordinate(*lane, y) : y); };
     if (DensityOf(mode_).Envelope)
         EnvelopePoints(window, columns_, scale, append);
     else
@@ -408,7 +410,9 @@ void ScopeDisplay::drawReferences() {
     for (int r = 1; r <= kReferenceCount; ++r) {
         const int t = kChannelCount + r;
         SeriesPoints& points = sink_->refill(SeriesOfTrace(t));
-        const auto append = [&points](double x, double y) { points.add(x, y); };
+        if (lanesShown_ && refs_[r - 1].Shown) growFit(t);
+        const std::optional<Lane> lane = laneOf(t);
+        const auto append = [&points, &lane](double x, double y) { points.add(x, lane ? LaneCoordinate(*lane, y) : y); };
         const WindowSamples window = source_->samples(t);
         const bool shown = refs_[r - 1].Shown;
         // A hidden reference keeps its closing point in every mode.
@@ -566,6 +570,7 @@ void ScopeDisplay::ShowCaptureStarted() {
     clearSeries(kCursorSeries);
     clearSeries(kMarkSeries);
     takeChannelScales();
+    fits_ = {};
     view_.MarkPosition = kNoMark;
     setReadout(kTimeReadout, {});
     setReadout(kMarkTimeReadout, {});
@@ -603,6 +608,7 @@ void ScopeDisplay::ShowLoadedTraces() {
         emit lengthChanged(kWindowPositions);
     }
     takeChannelScales();
+    fits_ = {};
     view_.ReadoutEnabled = true;
     // The file names no addresses. The space is none either, but it shows each channel, so
     // RUN asks for an address until one is chosen or typed.

@@ -6,6 +6,7 @@
 // changed. No widget: the main window binds its controls to it.
 
 #include "CaptureDescription.h"
+#include "ChartLayout.h"
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
 #include "Decimation.h"
@@ -233,6 +234,31 @@ public:
     PositionStretch ViewStretch() const;
     bool Capturing() const;
 
+    // The chart's layout (ChartLayout.cpp). Lanes: each shown trace in a band of its own,
+    // fitted to it; turning them on fits them, as FitLanes does over the view; a lane grows to
+    // every sample its trace draws until the next fit, and a capture or a load starts afresh.
+    bool LanesShown() const { return lanesShown_; }
+    void ShowLanes(bool on);
+    void FitLanes();
+    std::vector<Lane> Lanes() const;
+    // The plotted range of every shown trace over the view (an overlaid "Fit"); none when no
+    // trace is shown.
+    std::optional<PlottedRange> ShownRange() const;
+    // The trace the vertical axis is labelled in: the chosen one while shown, else the first
+    // shown trace (1 when none is).
+    int YAxisTrace() const;
+    void SetYAxisTrace(int t) { yAxisTrace_ = t; }
+    // The engineering value at each vertical-axis coordinate of trace t, overlaid or in its lane.
+    LinearScale ValueScale(int t) const;
+    // The vertical-axis coordinate of trace t's plotted value: itself overlaid, in its lane else.
+    double PlotCoordinate(int t, double plotted) const;
+    // The Y-scale factor trace t is drawn with.
+    float PlotScale(int t) const;
+    GraticuleScales Scales() const;
+    // The shown traces in drawing order, with their values at the cursor when `atCursor`
+    // and the readouts follow it.
+    std::vector<LegendItem> LegendItems(bool atCursor) const;
+
 signals:
     void channelChanged(int k);
     void referenceChanged(int r);
@@ -269,6 +295,12 @@ private:
 
     // The session's reports that the facts of the capture on show follow.
     void followCaptureFacts();
+    std::optional<PlottedRange> rangeOver(int t, PositionStretch stretch) const;
+    void growFit(int t);
+    std::optional<Lane> laneOf(int t) const;
+    PlottedRange fitOf(int t) const;
+    // Every trace drawn again in the layout, at once.
+    void redrawLayout();
 
     bool inSource(std::int32_t position) const { return position >= 0 && position < source_->length(); }
 
@@ -292,6 +324,9 @@ private:
     TriggerSettings trigger_;
     bool engineering_ = false;
     std::vector<std::pair<double, double>> gapBands_;  // kept for its storage
+    bool lanesShown_ = false;
+    int yAxisTrace_ = 0;  // none chosen
+    std::array<std::optional<PlottedRange>, kTraceCount> fits_{};
 };
 
 }  // namespace altrix

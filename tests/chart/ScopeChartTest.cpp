@@ -1,12 +1,19 @@
 #include "ScopeChart.h"
 
+#include "Decimation.h"
+#include "DriveModel.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <functional>
+#include <memory>
+
 
 using altrix::ScopeChart;
+using namespace altrix;
 
 namespace {
 
@@ -54,6 +61,12 @@ protected:
         chart.addPoint(number, 99999, y);
     }
     int row(double y) const { return int(chart.yAxis->coordToPixel(y)); }
+
+    void wheel(QPoint at, int eighths, Qt::KeyboardModifiers keys) {
+        QWheelEvent event(at, chart.mapToGlobal(QPointF(at)), QPoint(), QPoint(0, eighths), Qt::NoButton, keys,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&chart, &event);
+    }
 
     InspectableChart chart;
 };
@@ -136,7 +149,7 @@ TEST_F(ChartTest, LeftDragZoomsToTheRectangleAndReverseDragRestores) {
     expectFullView();
 }
 
-TEST_F(ChartTest, ClicksTinyOrFlatDragsAndTheWheelNeverZoom) {
+TEST_F(ChartTest, ClicksTinyOrFlatDragsNeverZoom) {
     const QPoint at(500, 100);
     // A click, tiny drags, a flat drag and a right-to-left drag with nothing zoomed.
     for (QPoint to : {at, at + QPoint(2, 2), at - QPoint(3, 0), at + QPoint(200, 2), at - QPoint(200, 0)}) {
@@ -153,9 +166,6 @@ TEST_F(ChartTest, ClicksTinyOrFlatDragsAndTheWheelNeverZoom) {
     send(QEvent::MouseButtonRelease, at + QPoint(1, 1), Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(doubleClicks, 1);
     EXPECT_EQ(moves, 1);
-    QWheelEvent wheel(at, chart.mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&chart, &wheel);
     expectFullView();
 }
 
@@ -201,6 +211,117 @@ TEST_F(ChartTest, CursorTakesTheShapeOfTheTopmostChannelLineUnderIt) {
     horizontalLine(4, 20000);  // drawn over Series1
     send(QEvent::MouseMove, {500, row(20000)}, Qt::NoButton, Qt::NoButton);
     EXPECT_EQ(chart.cursor().shape(), Qt::PointingHandCursor);
+}
+
+// The simulated drive's output current (0.01 A a count) over the first 20 s of a run at Y-scale
+// 25, nearly flat with a few counts of noise, handed over as each drawing mode does at full
+// view: every pixel column between the first and the last point holds a pixel of the trace, at
+// the default width and a wide one. (Drawn segment by segment, each rounded to whole pixels,
+// its sub-pixel segments vanished and left the trace in dashes.)
+TEST_F(ChartTest, EveryDrawingModeDrawsAConnectedTrace) {
+    auto trace = std::make_unique<ReferenceSamples>();
+    for (int x = 0; x < kWindowPositions; ++x) (*trace)[x] = sim::SampleValue(0x9010, x);
+    const WindowSamples window = ReferenceWindow(*trace);
+    const struct {
+        const char* mode;
+        int pointCount;  // 0: the envelope of the view
+    } modes[] = {{"Simplified", 2500}, {"Fast", 6500}, {"High precision", 20000}, {"every sample", 100000},
+                 {"Envelope", 0}};
+    chart.show();  // a hidden widget takes its new size only when shown
+    for (const int width : {1000, 1920}) {
+        chart.resize(width, 360);
+        for (const auto& mode : modes) {
+            SeriesPoints& points = chart.refill(1);
+            const auto add = [&points](double x, double y) { points.add(x, y); };
+            if (mode.pointCount > 0)
+                PickReferencePoints(window, mode.pointCount, 25, true, add);
+            else
+                EnvelopePoints(window, {chart.valueAtPixel(0), chart.valueAtPixel(width), width}, 25, add);
+            chart.replot();
+            const QImage image = chart.drawn();
+            const int first = int(chart.xAxis->coordToPixel(0)), last = int(chart.xAxis->coordToPixel(99999)) - 1;
+            int empty = 0;
+            for (int x = first; x <= last; ++x) {
+                bool drawn = false;
+                for (int y = 0; y < image.height() && !drawn; ++y) drawn = (image.pixel(x, y) & 0xFFFFFF) == 0xFF0000;
+                empty += !drawn;
+            }
+            EXPECT_EQ(empty, 0) << mode.mode << " at width " << width;
+        }
+    }
+}
+
+// The pixel rule at any width: column 0 and the last column's right edge are the ends of the
+// bottom range, and a pixel rectangle as wide as the chart shifts the view by its offset.
+TEST_F(ChartTest, PixelColumnsSpanTheBottomRangeAtEveryWidth) {
+    chart.show();
+    for (const QSize size : {QSize(400, 200), QSize(1000, 360), QSize(1920, 1080)}) {
+        chart.resize(size);
+        const int w = size.width();
+        EXPECT_EQ(chart.plotWidth(), w);
+        EXPECT_DOUBLE_EQ(chart.valueAtPixel(0), 0) << w;
+        EXPECT_DOUBLE_EQ(chart.valueAtPixel(w), 99999) << w;
+        EXPECT_DOUBLE_EQ(chart.valueAtPixel(w / 4.0), 99999 / 4.0) << w;
+        chart.zoomToPixelRect(QRect(w / 5, 0, w, size.height()));
+        expectView(19999.8, 119998.8, -33000, 33000, -32768, 32767);
+        chart.undoZoom();
+    }
+}
+
+// The wheel about the pointer, Ctrl+wheel on the vertical axes, Shift+wheel sideways; then
+// Backspace's steps back through the history, where one turn of the wheel is one step.
+TEST_F(ChartTest, ZoomHistoryStepsBackThroughEveryKindOfViewChange) {
+    const QPoint quarter(250, 90);  // bottom value 24999.75, left value 16500, right 16383.25
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        double b0, b1, l0, l1, r0, r1;
+        int depth;
+    } steps[] = {
+        {"wheel up", [&] { wheel(quarter, 120, Qt::NoModifier); },
+         4999.95, 84999.15, -33000, 33000, -32768, 32767, 1},
+        {"same turn", [&] { wheel(quarter, 120, Qt::NoModifier); },
+         8999.91, 72999.27, -33000, 33000, -32768, 32767, 1},
+        {"ctrl wheel down", [&] { send(QEvent::MouseMove, quarter, Qt::NoButton, Qt::NoButton); wheel(quarter, -120, Qt::ControlModifier); },
+         8999.91, 72999.27, -45375, 37125, -45055.8125, 36862.9375, 2},
+        {"shift wheel up", [&] { send(QEvent::MouseMove, quarter, Qt::NoButton, Qt::NoButton); wheel(quarter, 120, Qt::ShiftModifier); },
+         2599.974, 66599.334, -45375, 37125, -45055.8125, 36862.9375, 3},
+        {"zoom in", [&] { chart.zoomPercent(110); },
+         8999.91, 60199.398, -37125, 28875, -36863.9375, 28671.0625, 4},
+        {"zoom all", [&] { chart.undoZoom(); }, 0, 99999, -33000, 33000, -32768, 32767, 5},
+        {"back", [&] { EXPECT_TRUE(chart.zoomBack()); },
+         8999.91, 60199.398, -37125, 28875, -36863.9375, 28671.0625, 4},
+        {"back", [&] { EXPECT_TRUE(chart.zoomBack()); },
+         2599.974, 66599.334, -45375, 37125, -45055.8125, 36862.9375, 3},
+        {"back", [&] { EXPECT_TRUE(chart.zoomBack()); }, 8999.91, 72999.27, -45375, 37125, -45055.8125, 36862.9375, 2},
+        {"back", [&] { EXPECT_TRUE(chart.zoomBack()); }, 8999.91, 72999.27, -33000, 33000, -32768, 32767, 1},
+        {"back", [&] { EXPECT_TRUE(chart.zoomBack()); }, 0, 99999, -33000, 33000, -32768, 32767, 0},
+        {"nothing left", [&] { EXPECT_FALSE(chart.zoomBack()); }, 0, 99999, -33000, 33000, -32768, 32767, 0},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        s.act();
+        expectView(s.b0, s.b1, s.l0, s.l1, s.r0, s.r1);
+        EXPECT_EQ(chart.zoomHistoryDepth(), s.depth);
+    }
+    EXPECT_FALSE(chart.isZoomed());
+    chart.zoomPercent(110);
+    chart.clearZoomHistory();
+    EXPECT_FALSE(chart.zoomBack());
+}
+
+TEST_F(ChartTest, ALeftDragFromTheLevelLineMovesItAndReportsTheNewLevel) {
+    chart.setLevelLine(true, 11000, Qt::red);
+    std::vector<double> dragged;
+    QObject::connect(&chart, &ScopeChart::levelDragged, [&](double y) { dragged.push_back(y); });
+    drag(Qt::LeftButton, {300, row(11000) + 2}, {500, 270});  // 270: value -16500
+    ASSERT_EQ(dragged.size(), 1u);
+    EXPECT_NEAR(dragged[0], -16500, 1e-6);
+    expectFullView();  // no rectangle zoom
+    chart.setLevelLine(false, 11000, Qt::red);
+    drag(Qt::LeftButton, {300, row(11000)}, {500, 270});
+    EXPECT_EQ(dragged.size(), 1u);
+    EXPECT_TRUE(chart.isZoomed());
 }
 
 }  // namespace

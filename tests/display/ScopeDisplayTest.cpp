@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace altrix::testing {
@@ -195,6 +197,123 @@ TEST_F(ScopeDisplayTest, AFrozenNormalWindowIsWhatEveryReaderSees) {
     display_.ShowCaptureTick();
     EXPECT_EQ(display_.ReadoutTexts()[DataReadout(1)], QString::number(frozenAt(kNewestPosition)));
     session_.Stop();
+}
+
+// Lanes split the shared vertical axis top to bottom; a trace's fit spans its band less the
+// margins, a flat fit is widened about its value, and values beyond the fit stay in the band.
+TEST(LanesTest, SplitTheAxisAndFitEachTraceInsideItsBand) {
+    const double half = -0.5;  // 32767 - 65535 / 2
+    const double margin = 0.08 * 32767.5;
+    const struct {
+        std::vector<int> traces;
+        std::vector<PlottedRange> fits;
+        int lane;
+        double lower, upper;
+        std::vector<std::pair<double, double>> plottedToCoordinate;
+    } cases[] = {
+        {{2}, {{-10, 10}}, 0, -32768, 32767, {{-10, -32768 + 0.08 * 65535}, {0, -0.5}, {10, 32767 - 0.08 * 65535}}},
+        {{1, 5}, {{0, 100}, {-3, 7}}, 0, half, 32767,
+         {{0, half + margin}, {100, 32767 - margin}, {1000, 32767}, {-1000, half}}},
+        {{1, 5}, {{0, 100}, {-3, 7}}, 1, -32768, half, {{-3, -32768 + margin}, {7, half - margin}}},
+        {{1, 5}, {{0, 100}, {5, 5}}, 1, -32768, half, {{5, (-32768 + half) / 2}, {4, -32768 + margin}}},
+        {{1, 2, 3}, {{0, 1}, {0, 1}, {0, 1}}, 1, 32767 - 2 * 21845, 32767 - 21845, {}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<Lane> lanes = LayOutLanes(c.traces, c.fits);
+        ASSERT_EQ(lanes.size(), c.traces.size());
+        const Lane& lane = lanes[static_cast<std::size_t>(c.lane)];
+        SCOPED_TRACE(lane.Trace);
+        EXPECT_EQ(lane.Trace, c.traces[static_cast<std::size_t>(c.lane)]);
+        EXPECT_NEAR(lane.Lower, c.lower, 1e-9);
+        EXPECT_NEAR(lane.Upper, c.upper, 1e-9);
+        for (const auto& [plotted, coordinate] : c.plottedToCoordinate) {
+            EXPECT_NEAR(LaneCoordinate(lane, plotted), coordinate, 1e-6) << plotted;
+            if (coordinate > lane.Lower && coordinate < lane.Upper)
+                EXPECT_NEAR(PlottedScaleOf(lane).valueAt(coordinate), plotted, 1e-9) << plotted;
+        }
+    }
+}
+
+// The legend lists the shown traces in order with their units, and their readouts while the
+// cursor is on the chart inside the window.
+TEST_F(ScopeDisplayTest, LegendListsShownTracesWithUnitsAndCursorValues) {
+    record().ChannelTrace[0].fill(1234);
+    record().ChannelTrace[2].fill(-7);
+    record().ReferenceTrace[0][500] = 42;
+    display_.ChooseQuantity(1, 4);  // Output current (A rms), gain 0.01
+    display_.SetChannelAddress(3, QStringLiteral("9004"));
+    display_.SetReferenceShown(1, true);
+    display_.SetReadoutEnabled(true);
+    display_.MoveCursor(500);
+    const struct {
+        bool atCursor;
+        std::int32_t cursor;
+        std::vector<LegendItem> items;
+    } cases[] = {
+        {false, 500, {{1, "Output current (A rms)", "A rms", ""}, {3, "Channel 3", "", ""}, {8, "Ref 1", "", ""}}},
+        {true, 500,
+         {{1, "Output current (A rms)", "A rms", "12.34"}, {3, "Channel 3", "", "-7"}, {8, "Ref 1", "", "42"}}},
+        {true, -3, {{1, "Output current (A rms)", "A rms", ""}, {3, "Channel 3", "", ""}, {8, "Ref 1", "", ""}}},
+    };
+    for (const auto& c : cases) {
+        display_.MoveCursor(c.cursor);
+        const std::vector<LegendItem> items = display_.LegendItems(c.atCursor);
+        ASSERT_EQ(items.size(), c.items.size());
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(items[i].Series, c.items[i].Series);
+            EXPECT_EQ(items[i].Name, c.items[i].Name);
+            EXPECT_EQ(items[i].Unit, c.items[i].Unit);
+            EXPECT_EQ(items[i].Value, c.items[i].Value) << c.atCursor << " at " << c.cursor;
+        }
+    }
+}
+
+// Overlaid, the vertical axis reads a trace's plotted values in its units; in lanes each trace
+// is drawn into its band, fitted to it, and its band's scale reads the same units.
+TEST_F(ScopeDisplayTest, LanesDrawEachTraceIntoItsBandOnItsOwnScale) {
+    for (int x = 0; x < kWindowPositions; ++x) record().ReferenceTrace[0][x] = static_cast<std::int16_t>(x % 200 - 100);
+    record().ReferenceTrace[1].fill(1000);
+    display_.View().DrawPointCount = 100000;  // every sample
+    display_.SetReferenceShown(1, true);
+    display_.SetReferenceShown(2, true);
+    display_.SetGain(5, QStringLiteral("0.5"));
+    display_.SetReferenceYScale(1, 20);  // "25"
+
+    EXPECT_EQ(display_.YAxisTrace(), 5);
+    EXPECT_NEAR(display_.ValueScale(5).valueAt(99 * 25), 49.5, 1e-9);
+    const std::optional<PlottedRange> shown = display_.ShownRange();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->Lower, -2500);
+    EXPECT_EQ(shown->Upper, 2475);
+
+    display_.ShowLanes(true);
+    const std::vector<Lane> lanes = display_.Lanes();
+    ASSERT_EQ(lanes.size(), 2u);
+    const double margin = 0.08 * 32767.5;
+    const auto extremes = [this](int series) {
+        const std::vector<Point>& points = sink_.series[series];
+        const auto [low, high] = std::minmax_element(points.begin(), points.end(),
+                                                     [](Point a, Point b) { return a.second < b.second; });
+        return std::pair{low->second, high->second};
+    };
+    const auto [low8, high8] = extremes(8);
+    EXPECT_NEAR(low8, -0.5 + margin, 1e-6);
+    EXPECT_NEAR(high8, 32767 - margin, 1e-6);
+    const auto [low9, high9] = extremes(9);  // flat: the middle of the lower band
+    EXPECT_NEAR(low9, (-32768 - 0.5) / 2, 1e-6);
+    EXPECT_NEAR(high9, (-32768 - 0.5) / 2, 1e-6);
+    EXPECT_NEAR(display_.ValueScale(5).valueAt(high8), 49.5, 1e-9);
+    EXPECT_NEAR(display_.ValueScale(5).valueAt(low8), -50, 1e-9);
+    EXPECT_NEAR(display_.ValueScale(6).valueAt(low9), 1000, 1e-9);
+    const GraticuleScales scales = display_.Scales();
+    ASSERT_EQ(scales.Bands.size(), 2u);
+    EXPECT_EQ(scales.Bands[0].Title, "Ref 1");
+    EXPECT_EQ(scales.Bands[1].Title, "Ref 2");
+    EXPECT_NEAR(scales.Bands[1].Upper, -0.5, 1e-9);
+    EXPECT_NEAR(scales.Time.valueAt(99999), 20.0, 1e-9);  // the Time readout's seconds
+
+    display_.ShowLanes(false);
+    EXPECT_EQ(extremes(8), (std::pair<double, double>{-2500, 2475}));
 }
 
 }  // namespace

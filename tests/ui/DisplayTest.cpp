@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -285,6 +286,31 @@ TEST_F(DisplayTest, TheEnvelopeReachesALoadedSpikeAndFollowsTheView) {
     click("SpeedButton4");
     chooseMode("HighprecisionMode");
     EXPECT_EQ(highest(1), 0);
+}
+
+// The pixel rule at the chart's actual width: the envelope's columns, the cursor's position and
+// RUN's alignment follow it.
+TEST_F(DisplayTest, ThePixelRuleFollowsTheChartsWidth) {
+    showChannel(1);
+    fillChannel(1, Pattern);
+    chooseMode("EnvelopeMode1");
+    for (const int width : {500, 1000, 1920}) {
+        SCOPED_TRACE(width);
+        chart().resize(width, 360);
+        chart().replot();
+        EXPECT_LE(chart().pointCount(1), 2 * width + 2);
+        EXPECT_GT(chart().pointCount(1), width);
+        for (const int x : {0, width / 3 + 1, width - 1}) {
+            form_->Chart1MouseMove(x);
+            EXPECT_EQ(form_->display().View().CursorPosition, static_cast<int>(x * 99999.0 / width)) << x;
+        }
+        click("SpeedButton5");  // 9999.9 .. 89999.1
+        form_->AlignViewToNewest();
+        const QCPRange view = chart().xAxis->range();
+        EXPECT_NEAR(view.size(), 79999.2, 1e-6);
+        EXPECT_LE(std::abs(view.upper - 99999), view.size() / width);  // within one column
+        click("SpeedButton4");
+    }
 }
 
 }  // namespace

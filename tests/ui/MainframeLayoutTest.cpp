@@ -324,8 +324,8 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
         names << ItemName(action);
         titles << ItemCaption(action);
     }
-    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "Refwaveform1", "Link1", "Advancedfunction1", "Analysis1", "Help1"}));
-    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "Ref waveform", "Link", "Advanced function", "Analysis", "Help"}));
+    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "View1", "Refwaveform1", "Link1", "Advancedfunction1", "Analysis1", "Help1"}));
+    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "View", "Ref waveform", "Link", "Advanced function", "Analysis", "Help"}));
     EXPECT_FALSE(find<QMenu>("Advancedfunction1")->menuAction()->isVisible());
     for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1", "Link1", "Analysis1", "Help1"})
         EXPECT_TRUE(find<QMenu>(shown)->menuAction()->isVisible()) << shown;
@@ -342,6 +342,12 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                                       {"Record1", "Record to file...", "", true, false},
                                       {"Exit1", "Exit", "Ctrl+Q", false, false}});
     EXPECT_TRUE(find<QAction>("N1")->isSeparator());
+    ExpectMenu(find<QMenu>("View1"), {{"AxesAction", "Axes", "", true, true},
+                                      {"LegendAction", "Legend", "", true, true},
+                                      {"LanesAction", "Stacked lanes", "Ctrl+Shift+L", true, false},
+                                      {"FitAction", "Fit", "F", false, false},
+                                      {"ZoomBackAction", "Previous view", "Backspace", false, false},
+                                      {"YAxisUnits1", "Y axis in units of", "", false, false}});
     ExpectMenu(find<QMenu>("DrawingMode1"),
                {{"SimplifiedModefastestdrawingbutlowprecision1",
                  "Simplified Mode (fastest drawing but low precision)", "", true, false},

@@ -77,6 +77,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
         TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox, ui.TriggerSourceBox, ui.TriggerSlopeBox,
                              ui.TriggerLevelEdit, ui.TriggerBitBox, ui.PreTriggerBox, ui.TriggerStateLabel},
         *ui.Chart1, display_, session_);
+    connectChartViewHandlers();
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
     connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);

@@ -107,6 +107,16 @@ public:
     // Cursor readout and difference mark; X is the pixel column within the chart.
     void Chart1MouseMove(double X);
     void Chart1DblClick();
+    // View menu (chartview.cpp): the graticule, the legend, stacked lanes, Fit (the lanes, or
+    // the vertical axis to the shown traces), the previous view of the zoom history, the trace
+    // the vertical axis is labelled in; the trigger level line dragged on the chart.
+    void AxesActionClick(bool on);
+    void LegendActionClick(bool on);
+    void LanesActionClick(bool on);
+    void FitActionClick();
+    void ZoomBackActionClick();
+    void YAxisUnitsClick(int t);
+    void LevelLineDragged(double y);
     // Handler families, each one function of channel k (1..4) or trace t (1..4 the channels,
     // 5 and 6 Ref1 and Ref2), named after their controls without the number.
     void EditChange(int k);         // address edits Edit1..4
@@ -189,6 +199,10 @@ private:
     void connectExportHandlers();
     void connectAnalysisHandlers();
     void connectDisplayHandlers();
+    void connectChartViewHandlers();
+    // The graticule, legend and level line as the display lays them out, before each replot.
+    void showChartDecorations();
+    void showYAxisUnits();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
     // The name of a file to write, through askFileName, asking before an existing file is
@@ -272,6 +286,7 @@ private:
     QDockWidget* spectrumDock_ = nullptr;  // SpectrumDock
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
+    std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace
 
     // File dialogs, as the load, save and export commands show them through prompts_; each
     // keeps the file name chosen last.

@@ -52,6 +52,7 @@ void TForm1::connectDisplayHandlers() {
             [this](QMouseEvent* event) { Chart1MouseMove(std::floor(event->position().x())); });
     connect(&chart, &QCustomPlot::mouseDoubleClick, this, &TForm1::Chart1DblClick);
     connect(chart.xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &TForm1::takeChartView);
+    connect(&chart, &ScopeChart::resized, this, &TForm1::takeChartView);
     connect(&display_, &ScopeDisplay::channelChanged, this, &TForm1::showChannel);
     connect(&display_, &ScopeDisplay::referenceChanged, this, &TForm1::showReference);
     connect(&display_, &ScopeDisplay::drawingModeChanged, this, &TForm1::showDrawingMode);
@@ -71,8 +72,8 @@ void TForm1::connectDisplayHandlers() {
 void TForm1::takeChartView() {
     const ScopeChart& chart = *ui_->Chart1;
     const QCPRange range = chart.xAxis->range();
-    display_.SetView({chart.valueAtPixel(0), chart.valueAtPixel(ScopeChart::kWidth), ScopeChart::kWidth},
-                     range.lower, range.upper);
+    const int width = chart.plotWidth();
+    display_.SetView({chart.valueAtPixel(0), chart.valueAtPixel(width), width}, range.lower, range.upper);
 }
 
 std::array<QAction*, 4> TForm1::modeItems() const {
@@ -124,16 +125,17 @@ void TForm1::SpeedButton6Click() {
 
 void TForm1::AlignViewToNewest() {
     ScopeChart& chart = *ui_->Chart1;
-    const double right = PositionAtPixel(chart, ScopeChart::kWidth);
+    const int width = chart.plotWidth();
+    const double right = PositionAtPixel(chart, width);
     const double left = PositionAtPixel(chart, 0);
     if (right == left)
         return;  // no whole-sample width to keep
-    const long double shift = (static_cast<long double>(99999.0f) - right) / (right - left) * 1000.0f;
+    const long double shift = (static_cast<long double>(99999.0f) - right) / (right - left) * width;
     // A view scrolled far away could ask for a shift beyond any pixel range; such a shift
     // is held at a bound that still moves the view by more than it could ever show.
     constexpr long double kMaxShift = 1e9L;
     const int s = static_cast<int>(std::trunc(std::clamp(shift, -kMaxShift, kMaxShift)));
-    chart.zoomToPixelRect(QRect(s, 0, ScopeChart::kWidth, ScopeChart::kHeight));
+    chart.zoomToPixelRect(QRect(s, 0, width, chart.plotHeight()));
 }
 
 void TForm1::Chart1MouseMove(double X) {

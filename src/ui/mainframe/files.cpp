@@ -182,6 +182,7 @@ void TForm1::Loadwaveformfile1Click() {
     showFileName(fileName);
     triggerBar_->recallFile(fileName);
     display_.ShowLoadedTraces();
+    ui_->Chart1->clearZoomHistory();
     restoreDescription(fileName);
 }
 

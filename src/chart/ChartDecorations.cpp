@@ -1,0 +1,142 @@
+#include "ChartDecorations.h"
+
+#include "ScopeChart.h"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace altrix {
+
+namespace {
+
+// Grey tones no series uses: the grid, the lines between lanes, the labels.
+const QColor kGridColour(0x34, 0x34, 0x34);
+const QColor kLaneColour(0x5A, 0x5A, 0x5A);
+const QColor kLabelColour(0xA4, 0xA4, 0xA4);
+
+QString TickText(double value, int decimals) {
+    return QLocale().toString(value, 'f', decimals);
+}
+
+}  // namespace
+
+void PaintLegend(QPainter& painter, const ScopeChart& chart, const std::vector<LegendEntry>& entries,
+                 const QString& footer) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int line = metrics.height();
+    const int pad = std::max(2, line / 3);
+    const int swatch = 2 * line;
+    const int lines = static_cast<int>(entries.size()) + (footer.isEmpty() ? 0 : 1);
+    int textWidth = metrics.horizontalAdvance(footer);
+    for (const LegendEntry& entry : entries)
+        textWidth = std::max(textWidth, swatch + pad + metrics.horizontalAdvance(entry.Name));
+    const QRect box(pad, pad, textWidth + 2 * pad, line * lines + 2 * pad);
+
+    painter.save();
+    painter.setPen(QColor(0xC0, 0xC0, 0xC0));
+    painter.setBrush(QColor(0, 0, 0, 200));
+    painter.drawRect(box);
+    int top = box.top() + pad;
+    const int left = box.left() + pad;
+    // A line sample on the box's black: every series' colour reads there, white too.
+    for (const LegendEntry& entry : entries) {
+        painter.setPen(QPen(chart.series(entry.Series)->pen().color(), 2));
+        painter.drawLine(left, top + line / 2, left + swatch, top + line / 2);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(left + swatch + pad, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter,
+                         entry.Name);
+        top += line;
+    }
+    if (!footer.isEmpty()) {
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(left, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter, footer);
+    }
+    painter.restore();
+}
+
+ChartGraticule::ChartGraticule(QCustomPlot* plot, Part part, const GraticuleScales& scales)
+    : QCPLayerable(plot, part == Part::Grid ? QStringLiteral("grid") : QStringLiteral("axes")),
+      part_(part),
+      scales_(scales) {}
+
+void ChartGraticule::applyDefaultAntialiasingHint(QCPPainter* painter) const {
+    painter->setAntialiasing(false);
+}
+
+void ChartGraticule::draw(QCPPainter* painter) {
+    const QRect area = mParentPlot->axisRect()->rect();
+    painter->setFont(mParentPlot->font());
+    drawTime(*painter, area);
+    for (const ScaleBand& band : scales_.Bands) drawBand(*painter, area, band, scales_.Bands.size() > 1);
+}
+
+void ChartGraticule::drawTime(QCPPainter& painter, const QRect& area) {
+    if (scales_.TimeTitle.empty()) return;
+    const QCPAxis& axis = *mParentPlot->xAxis;
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QString title = QString::fromStdString(scales_.TimeTitle);
+    const QRect titleRect(area.right() - metrics.horizontalAdvance(title) - 4, area.bottom() - metrics.height() - 1,
+                          metrics.horizontalAdvance(title) + 4, metrics.height());
+    const int spacing = metrics.horizontalAdvance(QStringLiteral("-00.00000")) + 2 * metrics.height();
+    const LinearScale& scale = scales_.Time;
+    const double a = scale.valueAt(axis.range().lower), b = scale.valueAt(axis.range().upper);
+    const AxisTicks ticks = NiceTicks(std::min(a, b), std::max(a, b), std::max(1, area.width() / spacing));
+    painter.setPen(part_ == Part::Grid ? kGridColour : kLabelColour);
+    for (const double value : ticks.Values) {
+        const int x = static_cast<int>(axis.coordToPixel(scale.coordinateOf(value)));
+        if (part_ == Part::Grid) {
+            painter.drawLine(QLineF(x, area.top(), x, area.bottom()));
+            continue;
+        }
+        const QString text = TickText(value, ticks.Decimals);
+        const QRect rect(x + 3, titleRect.top(), metrics.horizontalAdvance(text) + 2, metrics.height());
+        if (rect.right() <= area.right() && !rect.intersects(titleRect))
+            painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+    if (part_ == Part::Labels) painter.drawText(titleRect, Qt::AlignRight | Qt::AlignVCenter, title);
+}
+
+void ChartGraticule::drawBand(QCPPainter& painter, const QRect& area, const ScaleBand& band, bool separated) {
+    const QCPAxis& axis = *mParentPlot->yAxis;
+    const double lower = std::max(band.Lower, axis.range().lower);
+    const double upper = std::min(band.Upper, axis.range().upper);
+    if (!(lower < upper)) return;
+    const int top = static_cast<int>(axis.coordToPixel(upper));
+    const int bottom = static_cast<int>(axis.coordToPixel(lower));
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int line = metrics.height();
+    if (part_ == Part::Grid && separated && band.Upper <= axis.range().upper) {
+        painter.setPen(kLaneColour);
+        painter.drawLine(QLineF(area.left(), top, area.right(), top));
+    }
+    const double a = band.Scale.valueAt(lower), b = band.Scale.valueAt(upper);
+    const AxisTicks ticks = NiceTicks(std::min(a, b), std::max(a, b), std::max(1, (bottom - top) / (3 * line)));
+    painter.setPen(part_ == Part::Grid ? kGridColour : kLabelColour);
+    for (const double value : ticks.Values) {
+        const int y = static_cast<int>(axis.coordToPixel(band.Scale.coordinateOf(value)));
+        if (part_ == Part::Grid)
+            painter.drawLine(QLineF(area.left(), y, area.right(), y));
+        else if (y - line >= top)  // the label sits above its line, inside the band
+            painter.drawText(QRect(area.left() + 3, y - line, area.width() / 2, line), Qt::AlignLeft | Qt::AlignBottom,
+                             TickText(value, ticks.Decimals));
+    }
+    if (part_ == Part::Labels && !band.Title.empty() && bottom - top > line)
+        painter.drawText(QRect(area.left(), top + 1, area.width() - 4, line), Qt::AlignRight | Qt::AlignTop,
+                         QString::fromStdString(band.Title));
+}
+
+ChartLegend::ChartLegend(ScopeChart* chart, const std::vector<LegendEntry>& entries)
+    : QCPLayerable(chart, QStringLiteral("legend")), chart_(*chart), entries_(entries) {}
+
+void ChartLegend::applyDefaultAntialiasingHint(QCPPainter* painter) const {
+    painter->setAntialiasing(false);
+}
+
+void ChartLegend::draw(QCPPainter* painter) {
+    if (entries_.empty()) return;
+    painter->setFont(mParentPlot->font());
+    PaintLegend(*painter, chart_, entries_, QString());
+}
+
+}  // namespace altrix

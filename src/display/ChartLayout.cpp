@@ -63,14 +63,21 @@ float ScopeDisplay::PlotScale(int t) const {
 
 std::optional<PlottedRange> ScopeDisplay::rangeOver(int t, PositionStretch stretch) const {
     if (stretch.empty()) return std::nullopt;
+    const float scale = PlotScale(t);
+    if (!source_->windowed()) {
+        // A recording: its extremes from its summaries, whatever the stretch's length.
+        const Measurement raw = source_->measure(t, stretch, 1.0);
+        if (raw.Count == 0) return std::nullopt;
+        return PlottedRange{PlottedValue(static_cast<std::int16_t>(raw.Min), scale),
+                            PlottedValue(static_cast<std::int16_t>(raw.Max), scale)};
+    }
     const WindowSamples window = source_->samples(t);
     const Extremes extremes = ExtremesOf(window, stretch.First, stretch.Last + 1);
-    const float scale = PlotScale(t);
     return PlottedRange{PlottedValue(window[extremes.low], scale), PlottedValue(window[extremes.high], scale)};
 }
 
 void ScopeDisplay::growFit(int t) {
-    const std::optional<PlottedRange> whole = rangeOver(t, {0, kNewestPosition});
+    const std::optional<PlottedRange> whole = rangeOver(t, {0, source_->length() - 1});
     std::optional<PlottedRange>& fit = fits_[static_cast<std::size_t>(t - 1)];
     if (!fit)
         fit = whole;
@@ -164,7 +171,8 @@ double ScopeDisplay::PlotCoordinate(int t, double plotted) const {
 }
 
 GraticuleScales ScopeDisplay::Scales() const {
-    GraticuleScales scales{{kSamplePeriodSeconds, kSamplePeriodSeconds}, "Time (s)", {}};
+    // The Time readout's seconds: a window's position x is set x + 1, a recording's set x from 0.
+    GraticuleScales scales{{recording_ ? 0.0 : kSamplePeriodSeconds, kSamplePeriodSeconds}, "Time (s)", {}};
     constexpr double kAll = std::numeric_limits<double>::infinity();
     if (!lanesShown_) {
         const int t = YAxisTrace();
@@ -177,7 +185,7 @@ GraticuleScales ScopeDisplay::Scales() const {
 }
 
 std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
-    const bool values = atCursor && view_.ReadoutEnabled && IsWindowPosition(view_.CursorPosition);
+    const bool values = atCursor && view_.ReadoutEnabled && inSource(view_.CursorPosition);
     std::vector<LegendItem> items;
     for (int t = 1; t <= kTraceCount; ++t) {
         if (!TraceShown(t)) continue;

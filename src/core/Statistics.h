@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 
 #include "Stretch.h"
 
@@ -29,5 +30,10 @@ struct Measurement {
 // count), its time interpolated between the two samples around it. Crossings whose
 // intervals spread by more than a fifth of their mean (those of noise) give no frequency.
 Measurement Measure(const SampleRuns& samples, double gain, double sampleRateHz);
+
+// The same of values in units (a math trace's), in double precision; values that are no
+// numbers are left out (Count tells the numbers measured) and a crossing over a gap counts
+// from the first number after it. The frequency follows the same rule.
+Measurement Measure(std::span<const double> values, double sampleRateHz);
 
 }  // namespace altrix

@@ -53,9 +53,12 @@ void MeasureForm::updateTable() {
                               .arg(stretch.count()));
 
     int row = 0;
-    for (int t = 1; t <= kTraceCount; ++t) {
+    for (int t = 1; t <= kLastMathTrace; ++t) {
         if (!display_.TraceShown(t)) continue;
-        const Measurement m = Measure(display_.Source().samplesOver(t, stretch), display_.GainFactorOf(t), kSampleRateHz);
+        const Measurement m =
+            t >= kFirstMathTrace
+                ? Measure(display_.MathValuesOver(t - kTraceCount, stretch), kSampleRateHz)
+                : Measure(display_.Source().samplesOver(t, stretch), display_.GainFactorOf(t), kSampleRateHz);
         std::array<QString, 7> cells;
         if (m.Count == 0) {
             cells.fill(kNone);

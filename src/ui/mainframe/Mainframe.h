@@ -47,6 +47,7 @@ class TForm1;
 namespace altrix {
 
 class LinkStatus;
+class MathForm;
 class MeasureForm;
 class SpectrumForm;
 
@@ -158,6 +159,8 @@ public:
     // Analysis menu: opens or raises the measurements and the spectrum window.
     void Measurements1Click();
     void Spectrum1Click();
+    // Analysis menu (math.cpp): opens or raises the math traces window.
+    void MathTraces1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -190,6 +193,8 @@ private:
     void connectExportHandlers();
     void connectAnalysisHandlers();
     void connectDisplayHandlers();
+    // The math traces: their menu item, chart colours and [Math] settings.
+    void connectMathHandlers();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
     // The name of a file to write, through askFileName, asking before an existing file is
@@ -253,6 +258,7 @@ private:
     // Made when first opened; children of the window.
     MeasureForm* measureForm_ = nullptr;
     SpectrumForm* spectrumForm_ = nullptr;
+    MathForm* mathForm_ = nullptr;
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
 

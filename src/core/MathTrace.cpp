@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 namespace altrix {
@@ -48,6 +49,27 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 }  // namespace
 
+void SlidingColumn::Resize(std::size_t size) {
+    if (size == size_) return;
+    size_ = size;
+    offset_ = 0;
+    storage_.assign(2 * size, kNaN);
+}
+
+void SlidingColumn::Shift(std::size_t sets) {
+    if (sets >= size_) {
+        offset_ = 0;
+        return;
+    }
+    if (offset_ + sets + size_ > storage_.size()) {
+        const auto begin = storage_.begin() + static_cast<std::ptrdiff_t>(offset_ + sets);
+        std::copy(begin, begin + static_cast<std::ptrdiff_t>(size_ - sets), storage_.begin());
+        offset_ = 0;
+    } else {
+        offset_ += sets;
+    }
+}
+
 std::string MathLabel(int m, const MathDefinition& definition) {
     if (definition.Name.empty()) return "Math " + std::to_string(m);
     if (definition.Unit.empty()) return definition.Name;
@@ -63,7 +85,7 @@ struct TimeCall {
     std::string Text;      // the call as typed, for messages
     mu::Parser Argument;
     std::vector<int> Reads;  // the slots the argument reads
-    std::vector<double> X, Y;
+    SlidingColumn X, Y;
     double State = kNaN;  // lowpass: the filter's output; integral: the sum so far
 };
 
@@ -129,7 +151,7 @@ void MathExpression::Program::Run(mu::Parser& parser, const std::vector<int>& re
     std::array<const double*, kMathInputCount + kMaxCalls> columns{};
     for (const int n : reads)
         columns[static_cast<std::size_t>(n)] =
-            n < kMathInputCount ? inputs.Columns[static_cast<std::size_t>(n)] : Calls[static_cast<std::size_t>(n - kMathInputCount)]->Y.data();
+            n < kMathInputCount ? inputs.Columns[static_cast<std::size_t>(n)] : Calls[static_cast<std::size_t>(n - kMathInputCount)]->Y.values().data();
     for (std::size_t i = from; i < size; ++i) {
         for (const int n : reads) Slots[static_cast<std::size_t>(n)] = columns[static_cast<std::size_t>(n)][i];
         out[i] = parser.Eval();
@@ -240,8 +262,8 @@ namespace {
 // y[from .. size) of a function over time from x, with y and x before `from` as computed
 // before, and the call's state as it stood after position from - 1.
 void Apply(TimeCall& call, std::size_t size, std::size_t from, double rate) {
-    const std::vector<double>& x = call.X;
-    std::vector<double>& y = call.Y;
+    const std::span<const double> x = std::as_const(call.X).values();
+    const std::span<double> y = call.Y.values();
     switch (call.Function) {
     case TimeFunction::Ddt:
         for (std::size_t i = from; i < size; ++i) y[i] = i == 0 ? kNaN : (x[i] - x[i - 1]) * rate;
@@ -313,13 +335,13 @@ void MathExpression::Evaluate(const MathInputs& inputs, std::size_t from, std::s
     Program& program = *program_;
     for (const auto& call : program.Calls) {
         if (call->X.size() != size) from = 0;
-        call->X.resize(size);
-        call->Y.resize(size);
+        call->X.Resize(size);
+        call->Y.Resize(size);
     }
     if (from >= size) return;
     try {
         for (const auto& call : program.Calls) {
-            program.Run(call->Argument, call->Reads, inputs, from, size, call->X.data());
+            program.Run(call->Argument, call->Reads, inputs, from, size, call->X.values().data());
             Apply(*call, size, from, inputs.SampleRateHz);
         }
         program.Run(program.Top, program.TopReads, inputs, from, size, out.data());
@@ -336,9 +358,9 @@ void MathExpression::Evaluate(const MathInputs& inputs, std::size_t from, std::s
 void MathExpression::Shift(std::size_t size, std::size_t sets) {
     if (!program_) return;
     for (const auto& call : program_->Calls) {
-        if (call->X.size() != size || sets >= size) continue;
-        std::copy(call->X.begin() + static_cast<std::ptrdiff_t>(sets), call->X.end(), call->X.begin());
-        std::copy(call->Y.begin() + static_cast<std::ptrdiff_t>(sets), call->Y.end(), call->Y.begin());
+        if (call->X.size() != size) continue;
+        call->X.Shift(sets);
+        call->Y.Shift(sets);
     }
 }
 

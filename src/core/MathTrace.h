@@ -29,6 +29,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace altrix {
 
@@ -57,6 +58,25 @@ std::string MathLabel(int m, const MathDefinition& definition);
 struct MathError {
     int Position = -1;
     std::string Message;
+};
+
+// A column of a window that moves on a few positions at a time: it lives in storage twice its
+// size and goes back to the start of it only once it reaches the end, so that moving costs
+// nothing most of the time. Positions that came in by a move hold no value until written.
+class SlidingColumn {
+public:
+    // A new size empties the column.
+    void Resize(std::size_t size);
+    std::size_t size() const { return size_; }
+    std::span<double> values() { return {storage_.data() + offset_, size_}; }
+    std::span<const double> values() const { return {storage_.data() + offset_, size_}; }
+    // What was at position x + sets is now at x.
+    void Shift(std::size_t sets);
+
+private:
+    std::vector<double> storage_;
+    std::size_t offset_ = 0;
+    std::size_t size_ = 0;
 };
 
 // Columns of a window of `Size` positions: the inputs the expression reads (others may be

@@ -9,20 +9,19 @@ namespace altrix {
 
 namespace {
 
+// Values hold numbers and NaNs only (see MathExpression::Evaluate); a NaN never wins the
+// comparison, so the loop needs no test of its own and vectorises.
 double FullScaleOf(std::span<const double> values) {
     double largest = 0;
-    for (const double v : values)
-        if (std::isfinite(v)) largest = std::max(largest, std::abs(v));
+    for (const double v : values) {
+        const double magnitude = std::abs(v);
+        largest = largest < magnitude ? magnitude : largest;
+    }
     if (!(largest > 0)) return 1;
     const double decade = std::pow(10.0, std::floor(std::log10(largest)));
     for (const double step : {1.0, 2.0, 5.0, 10.0})
         if (step * decade >= largest) return step * decade;
     return 10 * decade;
-}
-
-// Shifts a window's values `sets` positions toward the oldest end.
-void ShiftValues(std::vector<double>& values, std::size_t sets) {
-    std::copy(values.begin() + static_cast<std::ptrdiff_t>(sets), values.end(), values.begin());
 }
 
 }  // namespace
@@ -60,7 +59,7 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
         gains_ = gains;
         stale_ = true;
     }
-    const bool whole = stale_ || moved_ >= static_cast<std::int64_t>(size) || inputs_[0].size() != size;
+    const bool whole = stale_ || moved_ >= static_cast<std::int64_t>(size);
     const auto moved = whole ? std::size_t{0} : static_cast<std::size_t>(moved_);
     stale_ = false;
     moved_ = 0;
@@ -69,9 +68,9 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
     for (int m = 1; m <= kMathCount; ++m)
         for (int n = 0; n < kMathInputCount; ++n) needed[n] = needed[n] || (Shown(m) && traces_[m - 1].Expression.Reads(n));
     for (int n = 0; n < kMathInputCount; ++n) {
-        std::vector<double>& column = inputs_[n];
-        if (column.size() != size) {
-            column.assign(size, 0);
+        SlidingColumn& input = inputs_[n];
+        if (input.size() != size) {
+            input.Resize(size);
             inputCurrent_[n] = false;
         }
         if (!needed[n]) {
@@ -83,9 +82,10 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
         std::size_t from = 0;
         if (inputCurrent_[n] && !whole) {
             if (!channel) continue;
-            ShiftValues(column, moved);
+            input.Shift(moved);
             from = size - moved;
         }
+        const std::span<double> column = input.values();
         if (n == kMathTimeInput) {
             for (std::size_t x = from; x < size; ++x) column[x] = static_cast<double>(x) / source.sampleRateHz();
         } else {
@@ -98,12 +98,11 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
 
     MathInputs in{{}, size, source.sampleRateHz()};
     for (int n = 0; n < kMathInputCount; ++n)
-        if (needed[n]) in.Columns[n] = inputs_[n].data();
+        if (needed[n]) in.Columns[n] = inputs_[n].values().data();
     for (int m = 1; m <= kMathCount; ++m) {
         Trace& trace = traces_[m - 1];
         if (!Shown(m)) {
             trace.Current = false;
-            trace.Values.clear();
             continue;
         }
         const bool positional = trace.Expression.Reads(4) || trace.Expression.Reads(5) ||
@@ -112,18 +111,18 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
         if (trace.Current && !whole && moved == 0) continue;
         if (trace.Current && !whole && !positional) {
             trace.Expression.Shift(size, moved);
-            ShiftValues(trace.Values, moved);
+            trace.Values.Shift(moved);
             from = size - moved;
         }
-        trace.Values.resize(size);
-        trace.Expression.Evaluate(in, from, trace.Values);
+        trace.Values.Resize(size);
+        trace.Expression.Evaluate(in, from, trace.Values.values());
         trace.Current = true;
-        trace.FullScale = FullScaleOf(trace.Values);
+        trace.FullScale = FullScaleOf(trace.Values.values());
     }
 }
 
 std::span<const double> MathTraces::Values(int m) const {
-    return traces_[m - 1].Values;
+    return Shown(m) ? traces_[m - 1].Values.values() : std::span<const double>();
 }
 
 }  // namespace altrix

@@ -55,13 +55,13 @@ private:
         MathDefinition Definition;
         std::optional<MathError> Error;
         MathExpression Expression;
-        std::vector<double> Values;
+        SlidingColumn Values;
         bool Current = false;
         double FullScale = 1;
     };
     std::array<Trace, kMathCount> traces_;
     // Inputs ch1..ch4, ref1, ref2, t by window position, in engineering units.
-    std::array<std::vector<double>, kMathInputCount> inputs_;
+    std::array<SlidingColumn, kMathInputCount> inputs_;
     std::array<bool, kMathInputCount> inputCurrent_{};
     std::array<std::string, 6> gains_;
     bool stale_ = true;

@@ -126,18 +126,23 @@ TEST(MathExpressionTest, NewSetsGoOnAsAWholePassWould) {
         ASSERT_FALSE(moving.Compile(text));
         std::vector<double> expected(kSize);
         whole.Evaluate(all.inputs(), 0, expected);
-        // The first 1500 positions of a window of 1500, then moved on by 500 sets.
-        constexpr std::size_t kWindow = 1500, kMoved = 500;
+        // A window of 600 positions, moved on three times (the second move wraps the columns'
+        // storage).
+        constexpr std::size_t kWindow = 600;
         MathInputs in = all.inputs();
         in.Size = kWindow;
         std::vector<double> out(kWindow);
         moving.Evaluate(in, 0, out);
-        moving.Shift(kWindow, kMoved);
-        std::copy(out.begin() + kMoved, out.end(), out.begin());
-        for (auto& column : in.Columns) column += kMoved;
-        moving.Evaluate(in, kWindow - kMoved, out);
-        for (std::size_t i = 0; i < kWindow; ++i)
-            ASSERT_NEAR(out[i], expected[i + kMoved], 1e-9) << text << " at " << i + kMoved;
+        std::size_t start = 0;
+        for (const std::size_t moved : {300, 400, 350}) {
+            moving.Shift(kWindow, moved);
+            std::copy(out.begin() + static_cast<std::ptrdiff_t>(moved), out.end(), out.begin());
+            for (auto& column : in.Columns) column += moved;
+            start += moved;
+            moving.Evaluate(in, kWindow - moved, out);
+            for (std::size_t i = 0; i < kWindow; ++i)
+                ASSERT_NEAR(out[i], expected[start + i], 1e-9) << text << " at " << start + i;
+        }
     }
 }
 

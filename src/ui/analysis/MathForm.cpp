@@ -53,12 +53,14 @@ void MathForm::addRow(int m) {
     const QColor colour = QColor::fromRgb(kMathColours[m - 1]);
     row.enable->setStyleSheet(QStringLiteral("QCheckBox { color: %1; font-weight: bold; }").arg(colour.darker(130).name()));
     row.name = static_cast<QLineEdit*>(named(new QLineEdit(this), "MathNameEdit"));
-    row.name->setPlaceholderText(QStringLiteral("Power"));
+    row.name->setPlaceholderText(QStringLiteral("Math %1").arg(m));
+    row.name->setMinimumWidth(140);
     row.unit = static_cast<QLineEdit*>(named(new QLineEdit(this), "MathUnitEdit"));
-    row.unit->setPlaceholderText(QStringLiteral("kW"));
-    row.unit->setMaximumWidth(80);
+    row.unit->setPlaceholderText(QStringLiteral("unit"));
+    row.unit->setMinimumWidth(64);
+    row.unit->setMaximumWidth(90);
     row.expression = static_cast<QLineEdit*>(named(new QLineEdit(this), "MathExpressionEdit"));
-    row.expression->setPlaceholderText(QStringLiteral("ch1*ch2/1000"));
+    row.expression->setPlaceholderText(QStringLiteral("e.g. ch1*ch2/1000"));
     row.expression->setMinimumWidth(320);
     row.error = static_cast<QLabel*>(named(new QLabel(this), "MathErrorLabel"));
     row.error->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

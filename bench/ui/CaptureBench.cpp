@@ -171,8 +171,10 @@ const char* ModeOfDensity(std::int64_t pointCount) {
 
 // Timer1 ticks in the given drawing mode, each with a tick's bytes waiting in the port; the
 // writing is not timed. `pointCount`: the density the mode's ticks must ask for. With
-// `recording`, every decoded set also goes to a CSV file in the temporary folder.
-void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount, bool recording = false) {
+// `recording`, every decoded set also goes to a CSV file in the temporary folder; `math`
+// math traces are shown (a power and a moving RMS, see MathCaptureTick).
+void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount, bool recording = false,
+              int math = 0) {
     bench::Application();
     Terminal terminal;
     if (!terminal.ok()) {
@@ -185,6 +187,8 @@ void RunTicks(benchmark::State& state, const char* mode, std::int32_t pointCount
         return;
     }
     terminal.drain();
+    const MathDefinition kMath[] = {{true, "Power", "kW", "ch1*ch2/1000"}, {true, "Current", "A rms", "rms(ch3, 0.02)"}};
+    for (int m = 1; m <= math; ++m) window.form().display().SetMath(m, kMath[m - 1]);
     const std::string recordPath =
         (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(::getpid()) + ".csv")).string();
     if (recording && !window.session().StartRecording(recordPath, {{"A", "0.01"}, {"B", "0.1"}, {"C", "1"}, {"D", "54.61"}}).empty()) {
@@ -231,6 +235,17 @@ void RecordingCaptureTick(benchmark::State& state) {
 }
 
 void RecordingCaptureTick_Baseline(benchmark::State& state) {
+    RunTicks(state, "HighprecisionMode", 10000);
+}
+
+// The High precision tick with two math traces shown, a product of two channels and a
+// moving RMS over 20 ms: their new sets computed, both drawn. Baseline: the same tick
+// without them.
+void MathCaptureTick(benchmark::State& state) {
+    RunTicks(state, "HighprecisionMode", 10000, false, 2);
+}
+
+void MathCaptureTick_Baseline(benchmark::State& state) {
     RunTicks(state, "HighprecisionMode", 10000);
 }
 
@@ -282,6 +297,8 @@ BENCHMARK(EnvelopeCaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(EnvelopeCaptureTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RecordingCaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RecordingCaptureTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MathCaptureTick_Baseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MathCaptureTick)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LiveCapture10s)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -34,6 +34,10 @@ const std::array<SeriesStyle, ScopeChart::kSeriesCount> kStyles{{
     {3, QColor(0xFF, 0xFF, 0x00), Qt::SolidLine, QCPScatterStyle::ssNone, Qt::SizeVerCursor, "Series3"},
     {4, QColor(0xFF, 0xFF, 0xFF), Qt::SolidLine, QCPScatterStyle::ssNone, Qt::PointingHandCursor,
      "Series4"},
+    {10, QColor(0x80, 0x80, 0x80), Qt::SolidLine, QCPScatterStyle::ssNone, Qt::ArrowCursor, "Series10"},
+    {11, QColor(0x80, 0x80, 0x80), Qt::SolidLine, QCPScatterStyle::ssNone, Qt::ArrowCursor, "Series11"},
+    {12, QColor(0x80, 0x80, 0x80), Qt::SolidLine, QCPScatterStyle::ssNone, Qt::ArrowCursor, "Series12"},
+    {13, QColor(0x80, 0x80, 0x80), Qt::SolidLine, QCPScatterStyle::ssNone, Qt::ArrowCursor, "Series13"},
     {5, QColor(0x00, 0xFF, 0x00), Qt::SolidLine, QCPScatterStyle::ssNone, Qt::ArrowCursor, "Series5"},
     {6, QColor(0xC0, 0xC0, 0xC0), Qt::DashLine, QCPScatterStyle::ssSquare, Qt::ArrowCursor, "Series6"},
     {7, QColor(0xC0, 0xC0, 0xC0), Qt::DotLine, QCPScatterStyle::ssCross, Qt::ArrowCursor, "Series7"},
@@ -106,6 +110,12 @@ ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
 QCPGraph* ScopeChart::series(int number) const {
     Q_ASSERT(number >= 1 && number <= kSeriesCount);
     return mSeries[number - 1];
+}
+
+void ScopeChart::setSeriesColour(int number, const QColor& colour) {
+    QPen pen = series(number)->pen();
+    pen.setColor(colour);
+    series(number)->setPen(pen);
 }
 
 void ScopeChart::clearSeries(int number) {

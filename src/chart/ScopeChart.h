@@ -1,5 +1,5 @@
 #pragma once
-// The plot control: a black QCustomPlot with nine line series, four fixed hidden axes and
+// The plot control: a black QCustomPlot with thirteen line series, four fixed hidden axes and
 // no margins, so that pixel columns 0 and width() of the chart map exactly to the ends of the
 // bottom-axis range whatever its size. It knows nothing of captures or channels: it takes the
 // points of numbered series as a TraceSink, and the scales and legend to draw over them.
@@ -22,9 +22,10 @@ namespace altrix {
 class ScopeChart : public QCustomPlot, public TraceSink {
     Q_OBJECT
 public:
-    // Series are addressed by their number 1..9 ("Series1" .. "Series9"); the chart holds
-    // and draws them in the order 8, 9, 1, 2, 3, 4, 5, 6, 7 (later ones on top).
-    static constexpr int kSeriesCount = 9;
+    // Series are addressed by their number 1..13 ("Series1" .. "Series13"); the chart holds
+    // and draws them in the order 8, 9, 1, 2, 3, 4, 10, 11, 12, 13, 5, 6, 7 (later ones on
+    // top). Series 10..13 are grey until their owner colours them (setSeriesColour).
+    static constexpr int kSeriesCount = 13;
     // The chart's default size (its size hint); it takes any other.
     static constexpr int kWidth = 1000, kHeight = 360;
 
@@ -35,6 +36,7 @@ public:
     int plotHeight() const { return axisRect()->height(); }
 
     QCPGraph* series(int number) const;
+    void setSeriesColour(int number, const QColor& colour);
     void clearSeries(int number);
     // Appends a point; points are always appended in ascending x.
     void addPoint(int number, double x, double y);

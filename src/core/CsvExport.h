@@ -23,24 +23,35 @@ struct CsvColumn {
     std::string Gain;  // the gain text the values are read with, as by the Data readout
 };
 
+// A column of values computed in floating point (a math trace's), by window position; a NaN
+// leaves its field empty.
+struct CsvValueColumn {
+    std::string Name;
+    std::span<const double> Values;
+};
+
 // Header and lines of one column layout. A writer appends the header once and then the sets
 // one by one, each with its number counted from the first set of the file.
 class CsvFormat {
 public:
-    // `raw`: values as raw integers, whatever the gains.
-    CsvFormat(const std::vector<CsvColumn>& columns, bool raw);
+    // `raw`: values as raw integers, whatever the gains. `valueColumns` name the columns of
+    // floating-point values that follow the others.
+    CsvFormat(const std::vector<CsvColumn>& columns, bool raw, const std::vector<std::string>& valueColumns = {});
 
     std::size_t ColumnCount() const { return gains_.size(); }
 
     void AppendHeader(std::string& out) const;
 
     // The line of sample set `set` (time set x 0.0002 s) with values[i] under column i; each
-    // value is the exact text CountDataValue gives for it and its column's gain.
-    void AppendRow(std::string& out, std::int64_t set, std::span<const std::int16_t> values) const;
+    // value is the exact text CountDataValue gives for it and its column's gain; then `numbers`
+    // under the value columns, each the shortest text that reads back as it, empty for a NaN.
+    void AppendRow(std::string& out, std::int64_t set, std::span<const std::int16_t> values,
+                   std::span<const double> numbers = {}) const;
 
 private:
     std::string header_;
     std::vector<ReadoutGain> gains_;
+    std::size_t valueColumns_ = 0;
     std::size_t maxRowLength_ = 0;
 };
 
@@ -53,13 +64,15 @@ std::string ReferenceColumnName(int r, std::string_view source);
 
 // An export of the display window: the four channels, each reference that has a column, and
 // the positions between First and Last (both included, in either order, limited to
-// 0..99999). A line's time is its position x 0.0002 s, so position 0 reads 0.
+// 0..99999), and after them the math traces' columns unless Raw. A line's time is its
+// position x 0.0002 s, so position 0 reads 0.
 struct CsvExport {
     std::array<CsvColumn, kChannelCount> Channels;
     std::array<std::optional<CsvColumn>, kReferenceCount> References;
     bool Raw = false;
     std::int32_t First = 0;
     std::int32_t Last = kNewestPosition;
+    std::vector<CsvValueColumn> Math;
 };
 
 // The windows an export reads, position 0 the oldest: the four channels, then the references.

@@ -95,6 +95,12 @@ std::vector<std::string> VariableNames(const std::vector<DataTrace>& traces) {
     return names;
 }
 
+std::vector<std::string> VariableNames(const DataExport& what) {
+    std::vector<DataTrace> all = what.Traces;
+    for (const DataVector& vector : what.Math) all.push_back({vector.Label, {}, {}});
+    return VariableNames(all);
+}
+
 std::string UnitOfLabel(std::string_view label) {
     if (!label.ends_with(')')) return {};
     const std::size_t open = label.rfind('(');

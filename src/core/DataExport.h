@@ -24,8 +24,16 @@ struct DataTrace {
     std::string Address;  // the drive's memory address, empty for a reference
 };
 
-// What an export holds: its traces, and sets First .. First + Count - 1 of them. The time of
-// set s is s / SampleRateHz.
+// A vector computed in floating point (a math trace's): its values of the export's sets, NaN
+// where there is none.
+struct DataVector {
+    std::string Label;  // "Power (kW)", "Math 1"
+    std::string Expression;
+    std::span<const double> Values;  // Count values, of sets First ...
+};
+
+// What an export holds: its traces, and sets First .. First + Count - 1 of them, and unless Raw
+// the math vectors after them. The time of set s is s / SampleRateHz.
 struct DataExport {
     std::vector<DataTrace> Traces;
     std::int64_t First = 0;
@@ -34,6 +42,7 @@ struct DataExport {
     std::string StartedUtc;  // ISO 8601 ("2026-12-07T16:26:27Z"), empty when unknown
     std::string DriveType;   // the identified drive's label, empty when unknown
     bool Raw = false;        // only the raw samples, no vectors in engineering units
+    std::vector<DataVector> Math;
 };
 
 // Fills `out` with sets first .. first + count - 1 of every trace, trace after trace: trace i's
@@ -47,6 +56,8 @@ SetReader WindowReader(std::vector<WindowSamples> windows);
 // of others as one "_", "%" as "pct" ("DC_bus (Vdc)" -> "DC_bus_Vdc"), at most 63 characters,
 // starting with a letter, unique among themselves and the export's other fields.
 std::vector<std::string> VariableNames(const std::vector<DataTrace>& traces);
+// The same for the traces, then the math vectors ("Math_1" without a name), unique among all.
+std::vector<std::string> VariableNames(const DataExport& what);
 
 // The unit a label names in its closing parentheses ("Output current (A rms)" -> "A rms"); empty
 // without one.

@@ -1,5 +1,7 @@
 #include "Decimation.h"
 
+#include <limits>
+
 namespace altrix {
 
 namespace {
@@ -71,6 +73,23 @@ Extremes ExtremesOf(const WindowSamples& window, int from, int to) {
                                                                   : runs.first.size() + IndexOf(runs.second, value));
     };
     return {firstOf(lowest), firstOf(highest)};
+}
+
+Extremes ExtremesOf(const ValueWindow& window, int from, int to) {
+    Extremes extremes{from, from};
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (int x = from; x < to; ++x) {
+        const double v = window[x];
+        if (v < low) {
+            low = v;
+            extremes.low = x;
+        }
+        if (v > high) {
+            high = v;
+            extremes.high = x;
+        }
+    }
+    return extremes;
 }
 
 }  // namespace altrix

@@ -34,6 +34,20 @@ struct WindowSamples {
     }
 };
 
+// A window of values that are no raw samples (a math trace's), by position; NaN where there is
+// none, which a chart draws as a gap.
+struct ValueWindow {
+    std::span<const double> values;
+
+    int size() const { return static_cast<int>(values.size()); }
+    double operator[](int position) const { return values[static_cast<std::size_t>(position)]; }
+};
+
+// The plotted value of a value: value x scale, NaN kept.
+inline double PlottedValue(double value, float scale) {
+    return value * static_cast<double>(scale);
+}
+
 // A channel's window: position x shows slot SlotOfPosition(nextSample, x).
 WindowSamples ChannelWindow(const ChannelSamples& trace, std::int32_t nextSample);
 // A reference's window: position x is its own index x.
@@ -44,10 +58,11 @@ constexpr int StrideOf(std::int32_t pointCount) {
     return kWindowPositions / pointCount;
 }
 
-// A channel's window at the stride of pointCount: positions 0, s, 2s, ... below 99999, then the newest
-// sample at 99999 unless the stride landed on 99999 itself, so stride 1 ends at 99998.
-template <class Sink>
-void PickChannelPoints(const WindowSamples& window, std::int32_t pointCount, float scale, Sink&& sink) {
+// A channel's window (or a math trace's) at the stride of pointCount: positions 0, s, 2s, ...
+// below 99999, then the newest sample at 99999 unless the stride landed on 99999 itself, so
+// stride 1 ends at 99998.
+template <class Window, class Sink>
+void PickChannelPoints(const Window& window, std::int32_t pointCount, float scale, Sink&& sink) {
     const int stride = StrideOf(pointCount);
     int x = 0;
     for (; x < kNewestPosition; x += stride) sink(x, PlottedValue(window[x], scale));
@@ -82,6 +97,8 @@ struct Extremes {
     int high;
 };
 Extremes ExtremesOf(const WindowSamples& window, int from, int to);
+// Among values, of those that are numbers; `from` for both when none is.
+Extremes ExtremesOf(const ValueWindow& window, int from, int to);
 
 // The envelope of a window over a view: for each pixel column, the samples holding the
 // smallest and the largest value in it, in position order, or one sample when both are the
@@ -89,9 +106,10 @@ Extremes ExtremesOf(const WindowSamples& window, int from, int to);
 // trace is the plain line through every sample. The nearest sample beyond each edge of the
 // view is added so that the trace runs through the edges. Needs a finite left < right and
 // columns >= 1; any other view gives no points. Extremes of the raw samples are extremes of the plotted
-// values too, since truncating a product with a fixed scale keeps the order.
-template <class Sink>
-void EnvelopePoints(const WindowSamples& window, const ColumnView& view, float scale, Sink&& sink) {
+// values too, since truncating a product with a fixed scale keeps the order. A math trace's window
+// gives a gap (a NaN point) for a column without a number.
+template <class Window, class Sink>
+void EnvelopePoints(const Window& window, const ColumnView& view, float scale, Sink&& sink) {
     const double span = view.right - view.left;
     if (!(span > 0) || !std::isfinite(span) || view.columns < 1) return;
     // A view far beyond the window leaves only its nearest end; values are clamped before

@@ -138,8 +138,11 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
     Id group(H5Gcreate2(file, "altrix", H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
     if (!group.Valid()) return fail(Hdf5Failure("HDF5 could not make the group"));
 
-    const std::vector<std::string> names = VariableNames(what.Traces);
+    const std::vector<std::string> names = VariableNames(what);
     const auto [labels, units, addresses, gains] = FieldsOf(what.Traces);
+    const std::size_t math = what.Raw ? 0 : what.Math.size();
+    for (std::size_t m = 0; m < math; ++m)
+        if (what.Math[m].Values.size() < sets) return fail({false, "a math trace does not cover the stretch", false});
     if (!WriteTexts(group, "names", labels, false) || !WriteTexts(group, "units", units, false) ||
         !WriteDoubles(group, "gains", gains, false) || !WriteTexts(group, "addresses", addresses, false) ||
         !WriteDoubles(group, "sample_rate_hz", {what.SampleRateHz}, true) ||
@@ -155,6 +158,16 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
         if (!vectors.back().Valid() || !WriteTexts(vectors.back(), "unit", {units[t]}, true) ||
             !WriteTexts(vectors.back(), "name", {labels[t]}, true) ||
             !WriteDoubles(vectors.back(), "gain", {gains[t]}, true))
+            return fail(Hdf5Failure("HDF5 could not make a dataset"));
+    }
+    // The math vectors: values only, read with their unit, name and expression.
+    std::vector<Id> mathVectors;
+    for (std::size_t m = 0; m < math; ++m) {
+        const DataVector& vector = what.Math[m];
+        mathVectors.push_back(MakeDataset(group, names[traces + m].c_str(), H5T_IEEE_F64LE, sets, 0));
+        if (!mathVectors.back().Valid() || !WriteTexts(mathVectors.back(), "unit", {UnitOfLabel(vector.Label)}, true) ||
+            !WriteTexts(mathVectors.back(), "name", {vector.Label}, true) ||
+            !WriteTexts(mathVectors.back(), "expression", {vector.Expression}, true))
             return fail(Hdf5Failure("HDF5 could not make a dataset"));
     }
     if (!times.Valid() || !raw.Valid()) return fail(Hdf5Failure("HDF5 could not make a dataset"));
@@ -183,6 +196,9 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
             if (!WriteRows(vectors[t], first, count, 0, H5T_NATIVE_DOUBLE, values.data()))
                 return fail(Hdf5Failure("HDF5 could not write a trace"));
         }
+        for (std::size_t m = 0; m < math; ++m)
+            if (!WriteRows(mathVectors[m], first, count, 0, H5T_NATIVE_DOUBLE, what.Math[m].Values.data() + first))
+                return fail(Hdf5Failure("HDF5 could not write a math trace"));
     }
     if (H5Fflush(file, H5F_SCOPE_LOCAL) < 0) return fail(Hdf5Failure("HDF5 could not write the file"));
     return {};

@@ -73,7 +73,8 @@ FileResult MatFailure(const char* what) {
 FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path) {
     const std::size_t traces = what.Traces.size();
     const auto sets = static_cast<std::size_t>(what.Count);
-    const std::uint64_t bytes = std::uint64_t{sets} * (8 + 2 * traces + (what.Raw ? 0 : 8 * traces));
+    const std::size_t math = what.Raw ? 0 : what.Math.size();
+    const std::uint64_t bytes = std::uint64_t{sets} * (8 + 2 * traces + (what.Raw ? 0 : 8 * traces) + 8 * math);
     if (bytes > kMaxMatBytes)
         return {false,
                 "the stretch of " + std::to_string(sets) + " sample sets is too long for a .mat file (at most 2 GB); "
@@ -99,13 +100,16 @@ FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std
     for (std::size_t t = 0; t < values.size(); ++t)
         EngineeringValues(what.Traces[t].Gain, std::span(raw).subspan(t * sets, sets), values[t]);
 
-    const std::vector<std::string> names = VariableNames(what.Traces);
+    const std::vector<std::string> names = VariableNames(what);
     const auto [labels, units, addresses, gains] = FieldsOf(what.Traces);
     const double rate = what.SampleRateHz;
+    for (std::size_t m = 0; m < math; ++m)
+        if (what.Math[m].Values.size() < sets) return {false, "a math trace does not cover the stretch", false};
 
     std::vector<const char*> fields;
     for (std::string_view field : kExportFields) fields.push_back(field.data());
     for (std::size_t t = 0; t < values.size(); ++t) fields.push_back(names[t].c_str());
+    for (std::size_t m = 0; m < math; ++m) fields.push_back(names[traces + m].c_str());
     fields.push_back(nullptr);  // the end of the list
     std::size_t one[2] = {1, 1};
     Mat_LogInitFunc("altrix-scope", KeepMatioMessage);
@@ -124,6 +128,8 @@ FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std
                 set("started_utc", Text(what.StartedUtc)) && set("drive_type", Text(what.DriveType));
     for (std::size_t t = 0; made && t < values.size(); ++t)
         made = set(names[t].c_str(), Array(MAT_C_DOUBLE, MAT_T_DOUBLE, sets, 1, values[t].data()));
+    for (std::size_t m = 0; made && m < math; ++m)
+        made = set(names[traces + m].c_str(), Array(MAT_C_DOUBLE, MAT_T_DOUBLE, sets, 1, what.Math[m].Values.data()));
     if (!made) return MatFailure("matio could not make the struct's fields");
 
     return ReplaceFileByName(path, [&](const std::string& newFile) {

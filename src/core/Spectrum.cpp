@@ -44,14 +44,19 @@ void SpectrumAnalyzer::prepare(std::size_t length) {
         window_[i] = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(length));
 }
 
-void SpectrumAnalyzer::compute(const SampleRuns& samples, double gain, double sampleRateHz) {
-    const std::size_t n = samples.size();
+bool SpectrumAnalyzer::start(std::size_t n) {
     if (n < kMinimumLength) {
         amplitudes_.clear();
         binHz_ = 0;
-        return;
+        return false;
     }
     prepare(n);
+    return true;
+}
+
+void SpectrumAnalyzer::compute(const SampleRuns& samples, double gain, double sampleRateHz) {
+    const std::size_t n = samples.size();
+    if (!start(n)) return;
 
     std::int64_t sum = 0;
     for (const auto& run : samples.Runs) sum = std::accumulate(run.begin(), run.end(), sum);
@@ -61,6 +66,25 @@ void SpectrumAnalyzer::compute(const SampleRuns& samples, double gain, double sa
     for (const auto& run : samples.Runs) {
         for (const std::int16_t s : run) *in++ = (s - mean) * *w++;
     }
+    finish(n, gain, sampleRateHz);
+}
+
+void SpectrumAnalyzer::compute(std::span<const double> values, double sampleRateHz) {
+    const std::size_t n = values.size();
+    if (!start(n)) return;
+    double sum = 0;
+    std::size_t numbers = 0;
+    for (const double v : values)
+        if (std::isfinite(v)) {
+            sum += v;
+            ++numbers;
+        }
+    const double mean = numbers > 0 ? sum / static_cast<double>(numbers) : 0;
+    for (std::size_t i = 0; i < n; ++i) input_[i] = std::isfinite(values[i]) ? (values[i] - mean) * window_[i] : 0;
+    finish(n, 1, sampleRateHz);
+}
+
+void SpectrumAnalyzer::finish(std::size_t n, double gain, double sampleRateHz) {
     fftw_execute(static_cast<fftw_plan>(plan_));
 
     // A sine of amplitude A centred on bin k gives |X[k]| = A / 2 x sum(window) = A x n / 4.

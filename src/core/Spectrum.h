@@ -29,6 +29,9 @@ public:
     // bin k lies at k x sampleRateHz / n and holds an amplitude scaled so that a sine centred
     // on a bin reads its peak amplitude. Fewer than 4 samples give no bins.
     void compute(const SampleRuns& samples, double gain, double sampleRateHz);
+    // The same of values in units (a math trace's); values that are no numbers count as the
+    // mean of the others.
+    void compute(std::span<const double> values, double sampleRateHz);
 
     // n / 2 + 1 bins of the last compute, DC first.
     std::span<const double> amplitudes() const { return amplitudes_; }
@@ -39,6 +42,10 @@ public:
 
 private:
     void prepare(std::size_t length);
+    // Prepared for n samples, or no bins for fewer than 4.
+    bool start(std::size_t n);
+    // The spectrum of the windowed input, scaled by gain.
+    void finish(std::size_t n, double gain, double sampleRateHz);
 
     std::size_t length_ = 0;
     double* input_ = nullptr;

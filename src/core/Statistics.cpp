@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace altrix {
 
@@ -162,6 +163,64 @@ Measurement Measure(const SampleRuns& samples, double gain, double sampleRateHz)
         CrossingCounter crossings(rawMean, rawStdDev / 4);
         for (const auto& run : samples.Runs) crossings.scan(run);
         if (const auto period = crossings.period()) m.FrequencyHz = sampleRateHz / *period;
+    }
+    return m;
+}
+
+Measurement Measure(std::span<const double> values, double sampleRateHz) {
+    Measurement m;
+    double sum = 0, squares = 0;
+    m.Min = std::numeric_limits<double>::infinity();
+    m.Max = -m.Min;
+    for (const double v : values) {
+        if (!std::isfinite(v)) continue;
+        ++m.Count;
+        sum += v;
+        squares += v * v;
+        m.Min = std::min(m.Min, v);
+        m.Max = std::max(m.Max, v);
+    }
+    if (m.Count == 0) return Measurement{};
+    const double n = static_cast<double>(m.Count);
+    m.Mean = sum / n;
+    m.Rms = std::sqrt(squares / n);
+    m.PeakToPeak = m.Max - m.Min;
+    // About the mean, in a second pass: no cancellation of two large sums.
+    double spread = 0;
+    for (const double v : values)
+        if (std::isfinite(v)) spread += (v - m.Mean) * (v - m.Mean);
+    m.StdDev = std::sqrt(spread / n);
+    if (!(m.StdDev > 0)) return m;
+
+    // Rising crossings of the mean with a hysteresis of a quarter of the deviation.
+    const double rise = m.Mean + m.StdDev / 4, fall = m.Mean - m.StdDev / 4;
+    bool armed = false;
+    double previous = std::nan(""), first = 0, last = 0, intervalSquares = 0;
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double v = values[i];
+        if (!std::isfinite(v)) {
+            previous = v;
+            continue;
+        }
+        if (!armed && v < fall) armed = true;
+        if (armed && v > rise) {
+            // Interpolated between the samples around it, or at the first one after a gap.
+            const double at = std::isfinite(previous) ? static_cast<double>(i) - 1 + (rise - previous) / (v - previous)
+                                                      : static_cast<double>(i);
+            if (count > 0) intervalSquares += (at - last) * (at - last);
+            if (count == 0) first = at;
+            last = at;
+            ++count;
+            armed = false;
+        }
+        previous = v;
+    }
+    if (count >= 2) {
+        const double intervals = static_cast<double>(count - 1);
+        const double period = (last - first) / intervals;
+        const double periodSpread = std::sqrt(std::max(0.0, intervalSquares / intervals - period * period));
+        if (periodSpread <= kMaxPeriodSpread * period) m.FrequencyHz = sampleRateHz / period;
     }
     return m;
 }

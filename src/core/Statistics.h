@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "Stretch.h"
 
@@ -34,5 +35,9 @@ Measurement Measure(const SampleRuns& samples, double gain, double sampleRateHz)
 // The same statistics from the exact sums of `count` samples (no frequency).
 Measurement MeasureSums(std::int64_t count, std::int16_t min, std::int16_t max, std::int64_t sum,
                         std::int64_t sumOfSquares, double gain);
+// The same of values in units (a math trace's), in double precision; values that are no
+// numbers are left out (Count tells the numbers measured) and a crossing over a gap counts
+// from the first number after it. The frequency follows the same rule.
+Measurement Measure(std::span<const double> values, double sampleRateHz);
 
 }  // namespace altrix

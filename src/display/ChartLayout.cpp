@@ -193,6 +193,17 @@ std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
         items.push_back({SeriesOfTrace(t), name, QString::fromStdString(UnitOfLabel(name.toStdString())),
                          values ? readouts_[static_cast<std::size_t>(DataReadout(t))] : QString()});
     }
+    for (int m = 1; m <= kMathCount; ++m) {
+        if (!math_.Shown(m)) continue;
+        const MathItem math = MathLegendItem(m);
+        QString value;
+        if (values) {
+            const std::span<const double> shown = MathValues(m);
+            const auto at = static_cast<std::size_t>(view_.CursorPosition);
+            if (at < shown.size() && std::isfinite(shown[at])) value = QString::number(shown[at], 'g', 6);
+        }
+        items.push_back({SeriesOfTrace(kTraceCount + m), math.Name, math.Unit, value});
+    }
     return items;
 }
 

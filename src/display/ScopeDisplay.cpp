@@ -169,10 +169,12 @@ bool ScopeDisplay::readoutShown(int t) const {
 }
 
 bool ScopeDisplay::TraceShown(int t) const {
+    if (t >= kFirstMathTrace) return math_.Shown(t - kTraceCount);
     return t <= kChannelCount ? ChannelShown(t) : refs_[t - kChannelCount - 1].Shown;
 }
 
 QString ScopeDisplay::TraceName(int t) const {
+    if (t >= kFirstMathTrace) return QString::fromStdString(ColumnName(t));
     if (t <= kChannelCount) {
         const QString quantity = QuantityText(channels_[t - 1].Quantity);
         return quantity.isEmpty() ? QStringLiteral("Channel %1").arg(t) : quantity;
@@ -183,6 +185,7 @@ QString ScopeDisplay::TraceName(int t) const {
 }
 
 std::string ScopeDisplay::ColumnName(int t) const {
+    if (t >= kFirstMathTrace) return MathLabel(t - kTraceCount, math_.Definition(t - kTraceCount));
     if (t <= kChannelCount) {
         const ChannelSetting& channel = channels_[t - 1];
         return ChannelColumnName(t, QuantityText(channel.Quantity).toStdString(), channel.Address.toStdString());
@@ -284,6 +287,8 @@ void ScopeDisplay::SetGain(int t, const QString& typed) {
     else
         emit referenceChanged(t - kChannelCount);
     emitReadouts();
+    // Math traces read the values in units.
+    if (drawMath()) repaint(true);
     emit traceViewChanged();
 }
 
@@ -322,6 +327,8 @@ void ScopeDisplay::SaveChannelToReference(int r, int c) {
     const WindowSamples window = source_->samples(c);
     ReferenceSamples& trace = session_.record().ReferenceTrace[r - 1];
     for (int x = 0; x < kWindowPositions; ++x) trace[x] = window[x];
+    math_.Invalidate();
+    drawMath();
     const ChannelSetting& channel = channels_[c - 1];
     ReferenceSetting& ref = refs_[r - 1];
     // In engineering mode the address names the source, otherwise the chosen quantity, or
@@ -398,6 +405,7 @@ void ScopeDisplay::RedrawShownChannels() {
         else
             clearSeries(k);
     }
+    drawMath();
 }
 
 void ScopeDisplay::DrawRef() {
@@ -559,6 +567,7 @@ ScopeDisplay::RunSetup ScopeDisplay::CaptureSetupForRun() const {
 }
 
 void ScopeDisplay::ShowCaptureStarted() {
+    math_.Invalidate();
     if (sink_) sink_->setBands({});
     if (recording_) {
         recording_ = nullptr;
@@ -567,6 +576,8 @@ void ScopeDisplay::ShowCaptureStarted() {
     }
     emit captureStarting();
     for (int k = 1; k <= kChannelCount; ++k) clearSeries(k);
+    for (int m = 1; m <= kMathCount; ++m)
+        if (mathDrawn_[m - 1]) clearSeries(SeriesOfTrace(kTraceCount + m));
     clearSeries(kCursorSeries);
     clearSeries(kMarkSeries);
     takeChannelScales();
@@ -601,6 +612,7 @@ void ScopeDisplay::ShowCaptureTick() {
 }
 
 void ScopeDisplay::ShowLoadedTraces() {
+    math_.Invalidate();
     if (sink_) sink_->setBands({});
     if (recording_) {
         recording_ = nullptr;
@@ -631,6 +643,7 @@ void ScopeDisplay::ShowLoadedTraces() {
 }
 
 void ScopeDisplay::ShowDescribedCapture(const CaptureDescription& d) {
+    math_.Invalidate();
     for (int k = 1; k <= kChannelCount; ++k) {
         const ChannelDescription& described = d.Channels[k - 1];
         ChannelSetting& channel = channels_[k - 1];
@@ -722,6 +735,59 @@ void ScopeDisplay::ShowRecording(std::unique_ptr<RecordingSource> recording) {
     for (int k = 1; k <= kChannelCount; ++k) emit channelChanged(k);
     emitReadouts();
     emit traceViewChanged();
+}
+
+void ScopeDisplay::SetMath(int m, const MathDefinition& definition) {
+    if (!math_.Define(m, definition)) return;
+    if (drawMath()) repaint(true);
+    emit mathChanged(m);
+    emit traceViewChanged();
+}
+
+void ScopeDisplay::refreshMath() const {
+    std::array<std::string, kTraceCount> gains;
+    for (int t = 1; t <= kTraceCount; ++t) gains[t - 1] = Gain(t).Text;
+    // The first channel's storage stands for all four: a frozen window replaces them together.
+    math_.Follow(&session_.ShownTrace(1), session_.ShownNextSample());
+    math_.Update(*source_, gains);
+}
+
+std::span<const double> ScopeDisplay::MathValues(int m) const {
+    refreshMath();
+    return math_.Values(m);
+}
+
+std::span<const double> ScopeDisplay::MathValuesOver(int m, PositionStretch stretch) const {
+    const std::span<const double> values = MathValues(m);
+    if (stretch.empty() || stretch.First < 0 || static_cast<std::size_t>(stretch.Last) >= values.size()) return {};
+    return values.subspan(static_cast<std::size_t>(stretch.First), static_cast<std::size_t>(stretch.count()));
+}
+
+ScopeDisplay::MathItem ScopeDisplay::MathLegendItem(int m) const {
+    return {TraceName(kTraceCount + m), QString::fromStdString(math_.Definition(m).Unit), kMathColours[m - 1]};
+}
+
+bool ScopeDisplay::drawMath() {
+    if (!sink_) return false;
+    refreshMath();
+    bool drawn = false;
+    for (int m = 1; m <= kMathCount; ++m) {
+        const int series = SeriesOfTrace(kTraceCount + m);
+        const bool shown = math_.Shown(m);
+        if (!shown && mathDrawn_[m - 1]) clearSeries(series);
+        drawn = drawn || shown || mathDrawn_[m - 1];
+        mathDrawn_[m - 1] = shown;
+        if (!shown) continue;
+        SeriesPoints& points = sink_->refill(series);
+        const auto append = [&points](double x, double y) { points.add(x, y); };
+        const ValueWindow window{math_.Values(m)};
+        const auto scale = static_cast<float>(kMathPlotSpan / math_.FullScale(m));
+        if (DensityOf(mode_).Envelope)
+            EnvelopePoints(window, columns_, scale, append);
+        else
+            PickChannelPoints(window, view_.DrawPointCount, scale, append);
+    }
+    return drawn;
 }
 
 bool ScopeDisplay::Capturing() const {

@@ -10,6 +10,7 @@
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
 #include "Decimation.h"
+#include "MathTraces.h"
 #include "Stretch.h"
 #include "TraceSink.h"
 #include "RecordingSource.h"
@@ -31,7 +32,10 @@ namespace altrix {
 struct CsvColumn;
 
 inline constexpr int kTraceCount = kChannelCount + kReferenceCount;
-// Series of the sink: channel k is series k, reference r series 7 + r.
+// Math trace m (1..4) is trace kTraceCount + m.
+inline constexpr int kFirstMathTrace = kTraceCount + 1;
+inline constexpr int kLastMathTrace = kTraceCount + kMathCount;
+// Series of the sink: channel k is series k, reference r series 7 + r, math trace m series 9 + m.
 inline constexpr int kCursorSeries = 6;
 inline constexpr int kMarkSeries = 7;
 constexpr int SeriesOfTrace(int t) {
@@ -138,11 +142,27 @@ public:
     bool TriggerLevelValid() const;
     bool Engineering() const { return engineering_; }
 
+    // Math traces m (1..4): their definitions and errors, their values by window position
+    // over the source on screen (NaN where there is none; empty while not shown), and what a
+    // legend shows of them. A new definition redraws the trace.
+    const MathTraces& Math() const { return math_; }
+    void SetMath(int m, const MathDefinition& definition);
+    std::span<const double> MathValues(int m) const;
+    // Its values over a stretch of positions (empty while not shown).
+    std::span<const double> MathValuesOver(int m, PositionStretch stretch) const;
+    struct MathItem {
+        QString Name;  // "Power (kW)", "Math 1"
+        QString Unit;
+        std::uint32_t Colour;  // 0xRRGGBB
+    };
+    MathItem MathLegendItem(int m) const;
+
     // Channel k is shown when enabled with a non-empty address.
     bool ChannelShown(int k) const;
+    // Traces 1..10: the channels, the references, the math traces.
     bool TraceShown(int t) const;
     // Names as the analysis windows show them ("Channel 2", "Ref 1" without one), as CSV
-    // columns name them, and the gain factor and text of trace t.
+    // columns name them (also of math traces), and the gain factor and text of trace t (1..6).
     QString TraceName(int t) const;
     std::string ColumnName(int t) const;
     double GainFactorOf(int t) const;
@@ -272,6 +292,8 @@ signals:
     // or not their text changed; the others keep what they show.
     void readoutsChanged(std::uint32_t written);
     void triggerChanged();
+    // Math trace m's definition changed.
+    void mathChanged(int m);
     // The traces, their names, gains or visibility, the cursor, the mark or the view changed.
     void traceViewChanged();
 
@@ -303,6 +325,10 @@ private:
     void redrawLayout();
 
     bool inSource(std::int32_t position) const { return position >= 0 && position < source_->length(); }
+    // The math traces brought up to date with the source, and drawn (or cleared once hidden);
+    // true when a series was refilled.
+    void refreshMath() const;
+    bool drawMath();
 
     CaptureSession& session_;
     std::unique_ptr<TraceSource> source_;
@@ -327,6 +353,8 @@ private:
     bool lanesShown_ = false;
     int yAxisTrace_ = 0;  // none chosen
     std::array<std::optional<PlottedRange>, kTraceCount> fits_{};
+    mutable MathTraces math_;  // brought up to date when read
+    std::array<bool, kMathCount> mathDrawn_{};
 };
 
 }  // namespace altrix

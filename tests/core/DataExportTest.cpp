@@ -2,7 +2,11 @@
 // hold is read back by SciPy and h5py in tests/app/export_roundtrip.py.
 #include "DataExport.h"
 #include "FileTestSupport.h"
+#include <hdf5.h>
+#include <matio.h>
 #include <sys/resource.h>
+#include <array>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 
@@ -99,6 +103,44 @@ TEST_F(DataExportFiles, FailuresLeaveTheOldFileAndSayWhy) {
     EXPECT_TRUE(WriteMatFile(What(std::int64_t{8} * 3600 * 5000), Samples, PathOf("long.mat"))
                     .Error.starts_with("the stretch of 144000000 sample sets is too long for a .mat file"));
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+// Math vectors follow the traces' fields under names of their own, NaN kept; raw exports
+// leave them out. Values read back through HDF5; of the .mat file, that matio finds the fields.
+TEST_F(DataExportFiles, MathVectorsAreWrittenAfterTheTraces) {
+    const double nan = std::nan("");
+    const std::vector<double> power{0.5, nan, -2, 1e300};
+    for (const bool raw : {false, true}) {
+        DataExport what = What(4);
+        what.Raw = raw;
+        what.Math = {{"Power (kW)", "ch1*ch2", power}, {"Math 2", "ch1", power}};
+        ASSERT_TRUE(WriteMatFile(what, Samples, PathOf("m.mat")).Ok);
+        ASSERT_TRUE(WriteHdf5File(what, Samples, PathOf("m.h5")).Ok);
+        mat_t* mat = Mat_Open(PathOf("m.mat").c_str(), MAT_ACC_RDONLY);
+        ASSERT_NE(mat, nullptr);
+        matvar_t* record = Mat_VarRead(mat, "altrix");
+        ASSERT_NE(record, nullptr);
+        const hid_t h5 = H5Fopen(PathOf("m.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+        for (const char* name : {"Power_kW", "Math_2"}) {
+            matvar_t* field = Mat_VarGetStructFieldByName(record, name, 0);
+            ASSERT_EQ(field == nullptr, raw) << name;
+            ASSERT_EQ(H5Lexists(h5, (std::string("/altrix/") + name).c_str(), H5P_DEFAULT) > 0, !raw) << name;
+            if (raw) continue;
+            std::array<double, 4> fromH5{};
+            const hid_t set = H5Dopen2(h5, (std::string("/altrix/") + name).c_str(), H5P_DEFAULT);
+            ASSERT_GE(H5Dread(set, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, fromH5.data()), 0);
+            H5Dclose(set);
+            for (std::size_t i = 0; i < power.size(); ++i) {
+                if (std::isnan(power[i]))
+                    EXPECT_TRUE(std::isnan(fromH5[i])) << name;
+                else
+                    EXPECT_EQ(fromH5[i], power[i]) << name;
+            }
+        }
+        H5Fclose(h5);
+        Mat_VarFree(record);
+        Mat_Close(mat);
+    }
 }
 
 TEST_F(DataExportFiles, UnwritableFolderIsRefused) {

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <vector>
@@ -314,6 +316,98 @@ TEST_F(ScopeDisplayTest, LanesDrawEachTraceIntoItsBandOnItsOwnScale) {
 
     display_.ShowLanes(false);
     EXPECT_EQ(extremes(8), (std::pair<double, double>{-2500, 2475}));
+// Math traces over the window in units: drawn with gaps where they have no value, measured, and
+// written as CSV columns after the channels; a window that moves on is followed set by set.
+TEST_F(ScopeDisplayTest, MathTracesAreDrawnMeasuredExportedAndFollowTheWindow) {
+    // ch1 = raw (x mod 7) - 3 at gain 0.1, ch2 = raw +-5 alternating at gain 2.
+    const auto raw1 = [](int slot) { return static_cast<std::int16_t>(slot % 7 - 3); };
+    const auto raw2 = [](int slot) { return static_cast<std::int16_t>(slot % 2 ? -5 : 5); };
+    const auto fill = [&](int from, int to) {
+        for (int slot = from; slot < to; ++slot) {
+            record().ChannelTrace[0][slot % kTraceSlots] = raw1(slot % kTraceSlots);
+            record().ChannelTrace[1][slot % kTraceSlots] = raw2(slot % kTraceSlots);
+        }
+    };
+    fill(0, kTraceSlots);
+    record().NextSample = 1000;
+    display_.SetGain(1, QStringLiteral("0.1"));
+    display_.SetGain(2, QStringLiteral("2"));
+    display_.SetMath(1, {true, "Power", "W", "ch1*ch2"});
+    display_.SetMath(2, {true, "", "", "1/ch1 + mean(ch1, 0.001)"});  // 0.001 s: 5 sets
+    display_.RedrawShownChannels();
+    // In units: the double nearest to each readout value, then their product.
+    const auto power = [&](int slot) { return (raw1(slot) / 10.0) * (raw2(slot) * 2.0); };
+    // A window computed whole has no mean over its first 4 positions; one that moved on keeps
+    // what its sets had before.
+    const auto check = [&](std::int32_t next, bool whole) {
+        const std::span<const double> values1 = display_.MathValues(1), values2 = display_.MathValues(2);
+        ASSERT_EQ(values1.size(), std::size_t{kWindowPositions});
+        for (int x = 0; x < kWindowPositions; x += 1) {
+            const int slot = SlotOfPosition(next, x);
+            ASSERT_EQ(values1[x], power(slot)) << x;
+            if (raw1(slot) == 0 || (whole && x < 4)) {
+                ASSERT_TRUE(std::isnan(values2[x])) << x;
+                continue;
+            }
+            double sum = 0;
+            for (int k = 0; k < 5; ++k) sum += raw1((slot - k + kTraceSlots) % kTraceSlots) * 0.1;
+            ASSERT_NEAR(values2[x], 10.0 / raw1(slot) + sum / 5, 1e-9) << x;
+        }
+    };
+    check(1000, true);
+    // Drawn in series 10 and 11 at the density's stride, a gap (NaN) where 1/ch1 has no value.
+    const std::vector<Point>& drawn = sink_.series[SeriesOfTrace(kFirstMathTrace + 1)];
+    ASSERT_EQ(drawn.size(), sink_.series[SeriesOfTrace(kFirstMathTrace)].size());
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](const Point& p) { return std::isnan(p.second); }));
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [](const Point& p) { return std::isfinite(p.second); }));
+
+    // The live window moved on by 321 sets, and by more than a window.
+    for (const std::int32_t step : {321, 150000}) {
+        const std::int32_t next = (record().NextSample + step) % kTraceSlots;
+        record().NextSample = next;
+        display_.ShowCaptureTick();
+        check(next, step > kWindowPositions);
+    }
+
+    // Measured over positions 10..19 (ch1 x ch2 alternates in sign with ch1's value).
+    const Measurement m = Measure(display_.MathValuesOver(1, {10, 19}), 5000);
+    double sum = 0, squares = 0;
+    for (int x = 10; x <= 19; ++x) {
+        const double v = power(SlotOfPosition(record().NextSample, x));
+        sum += v;
+        squares += v * v;
+    }
+    EXPECT_EQ(m.Count, 10u);
+    EXPECT_NEAR(m.Mean, sum / 10, 1e-12);
+    EXPECT_NEAR(m.Rms, std::sqrt(squares / 10), 1e-12);
+
+    // CSV: the math columns after the channels, headed by name and unit or "Math 2", and an
+    // empty field where there is no value.
+    CsvExport what;
+    for (int k = 1; k <= kChannelCount; ++k) what.Channels[k - 1] = {display_.ColumnName(k), display_.Gain(k).Text};
+    for (int t = kFirstMathTrace; t <= kFirstMathTrace + 1; ++t)
+        what.Math.push_back({display_.ColumnName(t), display_.MathValues(t - kTraceCount)});
+    what.First = 0;
+    what.Last = 6;
+    const std::string path = ::testing::TempDir() + "math.csv";
+    ASSERT_TRUE(WriteCsvFile(WindowsOf(record()), what, path).Ok);
+    std::ifstream file(path);
+    std::string header, line;
+    std::getline(file, header);
+    EXPECT_EQ(header, "time_s,Channel 1,Channel 2,Channel 3,Channel 4,Power (W),Math 2\r");
+    int zeros = 0;
+    for (int x = 0; x <= 6; ++x) {
+        std::getline(file, line);
+        const int slot = SlotOfPosition(record().NextSample, x);
+        // The last two fields: the power's shortest text, then 1/ch1 + mean or nothing.
+        const std::size_t lastComma = line.rfind(','), powerComma = line.rfind(',', lastComma - 1);
+        EXPECT_EQ(std::stod(line.substr(powerComma + 1, lastComma - powerComma - 1)), power(slot)) << line;
+        if (raw1(slot) == 0 || x < 4) {
+            EXPECT_EQ(line.substr(lastComma), ",\r") << line;
+            ++zeros;
+        }
+    }
+    EXPECT_GT(zeros, 0);
 }
 
 }  // namespace

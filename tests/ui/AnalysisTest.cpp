@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QTableWidget>
+#include <QTest>
 
 #include <cmath>
 #include <numbers>
@@ -110,6 +111,36 @@ TEST_F(AnalysisTest, TheSpectrumShowsTheChosenTracesPeak) {
     settle();
     EXPECT_EQ(plot->graph(0)->dataCount(), 1001);
     EXPECT_TRUE(peak->text().startsWith("Peak 123.4")) << peak->text().toStdString();
+}
+
+// A math trace typed into its window is drawn and measured; a faulty expression shows where
+// it is wrong and is neither drawn nor measured.
+TEST_F(AnalysisTest, MathTracesAreTypedShownAndMeasured) {
+    showChannel(1);
+    find<QLineEdit>("LabeledEdit1")->setText("0.5");
+    fillChannel(1, [](int x) { return x % 2 ? 4 : -4; });  // +-2 in units
+    find<QAction>("MathTraces1")->trigger();
+    QTest::mouseClick(find<QCheckBox>("MathEnableBox2"), Qt::LeftButton);
+    QTest::keyClicks(find<QLineEdit>("MathNameEdit2"), "Square");
+    QTest::keyClicks(find<QLineEdit>("MathUnitEdit2"), "V2");
+    QTest::keyClicks(find<QLineEdit>("MathExpressionEdit2"), "ch1^2 + 1");
+    EXPECT_TRUE(form_->display().TraceShown(kFirstMathTrace + 1));
+    EXPECT_FALSE(find<QLabel>("MathErrorLabel2")->isVisible());
+    EXPECT_GT(chart().series(SeriesOfTrace(kFirstMathTrace + 1))->dataCount(), 0);
+    find<QAction>("Measurements1")->trigger();
+    chart().xAxis->setRange(0, 99999);
+    settle();
+    auto* table = find<QTableWidget>("MeasureTable");
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(row(*table, 1, 6), "Square (V2) | 5 | 5 | 5 | 5 | 0 | 0");
+
+    QTest::keyClicks(find<QLineEdit>("MathExpressionEdit2"), " *");
+    EXPECT_FALSE(form_->display().TraceShown(kFirstMathTrace + 1));
+    EXPECT_TRUE(find<QLabel>("MathErrorLabel2")->isVisible());
+    EXPECT_TRUE(find<QLabel>("MathErrorLabel2")->text().startsWith("ch1^2 + 1 *\n           ^ "));
+    EXPECT_EQ(chart().series(SeriesOfTrace(kFirstMathTrace + 1))->dataCount(), 0);
+    settle();
+    EXPECT_EQ(table->rowCount(), 1);
 }
 
 }  // namespace

@@ -368,7 +368,8 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
     ExpectMenu(find<QMenu>("Link1"), {{"AutoReconnect1", "Reconnect automatically", "", true, false}});
     ExpectMenu(find<QMenu>("Advancedfunction1"), {{"Base1", "Base value setting", "", false, false}});
     ExpectMenu(find<QMenu>("Analysis1"), {{"Measurements1", "Measurements", "Ctrl+M", false, false},
-                                          {"Spectrum1", "Spectrum", "Ctrl+F", false, false}});
+                                          {"Spectrum1", "Spectrum", "Ctrl+F", false, false},
+                                          {"MathTraces1", "Math traces...", "Ctrl+K", false, false}});
     ExpectMenu(find<QMenu>("Help1"), {{"KeyboardShortcuts1", "Keyboard shortcuts", "", false, false},
                                       {"About1", "About", "", false, false}});
 }

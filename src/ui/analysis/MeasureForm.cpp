@@ -52,9 +52,12 @@ void MeasureForm::updateTable() {
                               .arg(stretch.count()));
 
     int row = 0;
-    for (int t = 1; t <= kTraceCount; ++t) {
+    for (int t = 1; t <= kLastMathTrace; ++t) {
         if (!display_.TraceShown(t)) continue;
-        const Measurement m = display_.Source().measure(t, stretch, display_.GainFactorOf(t));
+        const Measurement m =
+            t >= kFirstMathTrace
+                ? Measure(display_.MathValuesOver(t - kTraceCount, stretch), kSampleRateHz)
+                : display_.Source().measure(t, stretch, display_.GainFactorOf(t));
         std::array<QString, 7> cells;
         if (m.Count == 0) {
             cells.fill(kNone);

@@ -66,7 +66,7 @@ void SpectrumForm::refillSources() {
     QComboBox& box = *ui_->SpectrumSourceBox;
     QStringList names;
     QList<int> traces;
-    for (int t = 1; t <= kTraceCount; ++t) {
+    for (int t = 1; t <= kLastMathTrace; ++t) {
         if (!display_.TraceShown(t)) continue;
         names << display_.TraceName(t);
         traces << t;
@@ -87,6 +87,8 @@ void SpectrumForm::updateSpectrum() {
     const int t = ui_->SpectrumSourceBox->currentData().toInt();
     if (t == 0)
         analyzer_.compute({}, 1, kSampleRateHz);
+    else if (t >= kFirstMathTrace)
+        analyzer_.compute(display_.MathValuesOver(t - kTraceCount, display_.AnalysisStretch()), kSampleRateHz);
     else
         analyzer_.compute(display_.Source().samplesOver(t, display_.AnalysisStretch()), display_.GainFactorOf(t), kSampleRateHz);
     showSpectrum();

@@ -97,6 +97,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     ui.Chart1->addPoint(5, kNewestPosition, 0);
     move(-1, -1);
     rememberValues();
+    connectMathHandlers();
     // Said once: the settings file that cannot be kept, and why (for a minute, over the link figures).
     ui.LinkStatusBar->showMessage(remembered_.settingsProblem(), 60000);
 }

@@ -168,6 +168,8 @@ public:
     // Analysis menu: opens or raises the measurements and the spectrum dock.
     void Measurements1Click();
     void Spectrum1Click();
+    // Analysis menu (math.cpp): opens or raises the math traces window.
+    void MathTraces1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -203,6 +205,8 @@ private:
     // The graticule, legend and level line as the display lays them out, before each replot.
     void showChartDecorations();
     void showYAxisUnits();
+    // The math traces: their menu item, chart colours and [Math] settings.
+    void connectMathHandlers();
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
     // The name of a file to write, through askFileName, asking before an existing file is
@@ -284,6 +288,7 @@ private:
     // Made when first opened; children of the window.
     QDockWidget* measureDock_ = nullptr;   // MeasurementsDock
     QDockWidget* spectrumDock_ = nullptr;  // SpectrumDock
+    QDockWidget* mathDock_ = nullptr;      // MathDock
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
     std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace

@@ -73,6 +73,7 @@ QStringList TForm1::openDocks() const {
 void TForm1::reopenDocks(const QStringList& names) {
     if (names.contains(QStringLiteral("MeasurementsDock"))) Measurements1Click();
     if (names.contains(QStringLiteral("SpectrumDock"))) Spectrum1Click();
+    if (names.contains(QStringLiteral("MathDock"))) MathTraces1Click();
 }
 
 }  // namespace altrix

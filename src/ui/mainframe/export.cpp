@@ -72,6 +72,9 @@ FileResult TForm1::writeScreenCsv(const std::string& path, bool raw, std::int32_
             what.References[t - kChannelCount - 1] = std::move(column);
         windows[t - 1] = display_.Source().samples(t);
     }
+    // The shown math traces after them.
+    for (int t = kFirstMathTrace; t <= kLastMathTrace; ++t)
+        if (display_.TraceShown(t)) what.Math.push_back({display_.ColumnName(t), display_.MathValues(t - kTraceCount)});
     what.Raw = raw;
     what.First = first;
     what.Last = last;
@@ -97,7 +100,7 @@ QImage TForm1::chartImage() {
 
 ScopeChart::Legend TForm1::chartLegend() const {
     ScopeChart::Legend legend;
-    for (int t = 1; t <= kTraceCount; ++t)
+    for (int t = 1; t <= kLastMathTrace; ++t)
         if (display_.TraceShown(t)) legend.Entries.push_back({QString::fromStdString(display_.ColumnName(t)), SeriesOfTrace(t)});
     // The positions in view, as the Time readout names them.
     const QCPRange view = ui_->Chart1->xAxis->range();

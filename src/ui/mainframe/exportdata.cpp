@@ -81,6 +81,11 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
                                    channel ? display_.Channel(t).Address.trimmed().toStdString() : std::string()});
             traces.push_back(t);
         }
+        // The shown math traces' values, computed over the window.
+        for (int t = kFirstMathTrace; t <= kLastMathTrace; ++t)
+            if (display_.TraceShown(t))
+                what.Math.push_back({display_.ColumnName(t), display_.Math().Definition(t - kTraceCount).Expression,
+                                     display_.MathValuesOver(t - kTraceCount, stretch)});
         what.First = stretch.First;
         what.Count = stretch.count();
         what.SampleRateHz = display_.Source().sampleRateHz();

@@ -1,0 +1,128 @@
+#include "MathTraces.h"
+
+#include "Readout.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace altrix {
+
+namespace {
+
+// Values hold numbers and NaNs only (see MathExpression::Evaluate); a NaN never wins the
+// comparison, so the loop needs no test of its own and vectorises.
+double FullScaleOf(std::span<const double> values) {
+    double largest = 0;
+    for (const double v : values) {
+        const double magnitude = std::abs(v);
+        largest = largest < magnitude ? magnitude : largest;
+    }
+    if (!(largest > 0)) return 1;
+    const double decade = std::pow(10.0, std::floor(std::log10(largest)));
+    for (const double step : {1.0, 2.0, 5.0, 10.0})
+        if (step * decade >= largest) return step * decade;
+    return 10 * decade;
+}
+
+}  // namespace
+
+bool MathTraces::Define(int m, const MathDefinition& definition) {
+    Trace& trace = traces_[m - 1];
+    if (trace.Definition == definition) return false;
+    if (trace.Definition.Expression != definition.Expression) {
+        trace.Error = definition.Expression.empty() ? std::nullopt : trace.Expression.Compile(definition.Expression);
+        if (definition.Expression.empty()) trace.Expression = MathExpression();
+        trace.Current = false;
+    }
+    trace.Definition = definition;
+    return true;
+}
+
+bool MathTraces::Shown(int m) const {
+    const Trace& trace = traces_[m - 1];
+    return trace.Definition.Enabled && trace.Expression.Valid();
+}
+
+void MathTraces::Follow(const void* storage, std::int32_t nextSample) {
+    if (storage != storage_) {
+        stale_ = true;
+    } else {
+        moved_ += (nextSample - nextSample_ + kTraceSlots) % kTraceSlots;
+    }
+    storage_ = storage;
+    nextSample_ = nextSample;
+}
+
+void MathTraces::Update(const TraceSource& source, const std::array<std::string, 6>& gains) {
+    const auto size = static_cast<std::size_t>(source.length());
+    if (gains != gains_) {
+        gains_ = gains;
+        stale_ = true;
+    }
+    const bool whole = stale_ || moved_ >= static_cast<std::int64_t>(size);
+    const auto moved = whole ? std::size_t{0} : static_cast<std::size_t>(moved_);
+    stale_ = false;
+    moved_ = 0;
+
+    std::array<bool, kMathInputCount> needed{};
+    for (int m = 1; m <= kMathCount; ++m)
+        for (int n = 0; n < kMathInputCount; ++n) needed[n] = needed[n] || (Shown(m) && traces_[m - 1].Expression.Reads(n));
+    for (int n = 0; n < kMathInputCount; ++n) {
+        SlidingColumn& input = inputs_[n];
+        if (input.size() != size) {
+            input.Resize(size);
+            inputCurrent_[n] = false;
+        }
+        if (!needed[n]) {
+            inputCurrent_[n] = false;
+            continue;
+        }
+        // The references and t stay by position; the channels move with the window.
+        const bool channel = n < kChannelCount;
+        std::size_t from = 0;
+        if (inputCurrent_[n] && !whole) {
+            if (!channel) continue;
+            input.Shift(moved);
+            from = size - moved;
+        }
+        const std::span<double> column = input.values();
+        if (n == kMathTimeInput) {
+            for (std::size_t x = from; x < size; ++x) column[x] = static_cast<double>(x) / source.sampleRateHz();
+        } else {
+            const ReadoutGain gain(gains_[n]);
+            const WindowSamples samples = source.samples(n + 1);
+            for (std::size_t x = from; x < size; ++x) column[x] = gain.Value(samples[static_cast<int>(x)]);
+        }
+        inputCurrent_[n] = true;
+    }
+
+    MathInputs in{{}, size, source.sampleRateHz()};
+    for (int n = 0; n < kMathInputCount; ++n)
+        if (needed[n]) in.Columns[n] = inputs_[n].values().data();
+    for (int m = 1; m <= kMathCount; ++m) {
+        Trace& trace = traces_[m - 1];
+        if (!Shown(m)) {
+            trace.Current = false;
+            continue;
+        }
+        const bool positional = trace.Expression.Reads(4) || trace.Expression.Reads(5) ||
+                                trace.Expression.Reads(kMathTimeInput);
+        std::size_t from = 0;
+        if (trace.Current && !whole && moved == 0) continue;
+        if (trace.Current && !whole && !positional) {
+            trace.Expression.Shift(size, moved);
+            trace.Values.Shift(moved);
+            from = size - moved;
+        }
+        trace.Values.Resize(size);
+        trace.Expression.Evaluate(in, from, trace.Values.values());
+        trace.Current = true;
+        trace.FullScale = FullScaleOf(trace.Values.values());
+    }
+}
+
+std::span<const double> MathTraces::Values(int m) const {
+    return Shown(m) ? traces_[m - 1].Values.values() : std::span<const double>();
+}
+
+}  // namespace altrix

@@ -316,6 +316,8 @@ TEST_F(ScopeDisplayTest, LanesDrawEachTraceIntoItsBandOnItsOwnScale) {
 
     display_.ShowLanes(false);
     EXPECT_EQ(extremes(8), (std::pair<double, double>{-2500, 2475}));
+}
+
 // Math traces over the window in units: drawn with gaps where they have no value, measured, and
 // written as CSV columns after the channels; a window that moves on is followed set by set.
 TEST_F(ScopeDisplayTest, MathTracesAreDrawnMeasuredExportedAndFollowTheWindow) {

@@ -56,7 +56,7 @@ void MeasureForm::updateTable() {
         if (!display_.TraceShown(t)) continue;
         const Measurement m =
             t >= kFirstMathTrace
-                ? Measure(display_.MathValuesOver(t - kTraceCount, stretch), kSampleRateHz)
+                ? Measure(display_.MathValuesOver(t - kTraceCount, stretch), display_.Source().sampleRateHz())
                 : display_.Source().measure(t, stretch, display_.GainFactorOf(t));
         std::array<QString, 7> cells;
         if (m.Count == 0) {

@@ -27,9 +27,10 @@ protected:
         for (int x = 0; x < kWindowPositions; ++x)
             record().ChannelTrace[k - 1][SlotOfPosition(record().NextSample, x)] = static_cast<std::int16_t>(value(x));
     }
-    // The mouse over `position`: the view moves so that column 100 shows it.
+    // The mouse over `position`: the view moves so that column 100 shows it, a position a column
+    // whatever the chart's width (a dock beside it narrows it).
     void pointAt(int position) {
-        chart().xAxis->setRange(position - 100, position + 900);
+        chart().xAxis->setRange(position - 100, position - 100 + chart().width());
         form_->Chart1MouseMove(100);
         ASSERT_EQ(view().CursorPosition, position);
     }
@@ -101,6 +102,12 @@ TEST_F(AnalysisTest, TheSpectrumShowsTheChosenTracesPeak) {
     find<QCheckBox>("SpectrumDbBox")->setChecked(true);
     EXPECT_EQ(peak->text(), "Peak 123.40 Hz, 20.0 dB");
     auto* plot = find<QCustomPlot>("SpectrumPlot");
+    // A quantity gives the peak and the axis its unit (and its gain 0.1: 1000 x 0.1).
+    find<QCheckBox>("SpectrumDbBox")->setChecked(false);
+    choose(find<QComboBox>("ComboBox2"), 2);  // DC_bus (Vdc)
+    settle();
+    EXPECT_EQ(peak->text(), "Peak 123.40 Hz, 100 Vdc");
+    EXPECT_EQ(plot->yAxis->label(), "Amplitude (Vdc)");
     EXPECT_EQ(plot->graph(0)->dataCount(), 50001);
     EXPECT_EQ(plot->xAxis->range(), QCPRange(0, 2500));
 

@@ -1,6 +1,7 @@
 #include "SpectrumForm.h"
 
 #include "CoalescedUpdate.h"
+#include "DataExport.h"
 #include "ScopeDisplay.h"
 #include "ui_SpectrumForm.h"
 
@@ -31,7 +32,7 @@ SpectrumForm::SpectrumForm(const ScopeDisplay& display, QWidget* parent)
     QCustomPlot& plot = *ui_->SpectrumPlot;
     plot.addGraph();
     plot.graph(0)->setAdaptiveSampling(true);
-    plot.xAxis->setLabel(QStringLiteral("Hz"));
+    plot.xAxis->setLabel(QStringLiteral("Frequency (Hz)"));
     plot.xAxis->setRange(0, kTopHz);
     plot.setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     plot.axisRect()->setRangeDrag(Qt::Horizontal);
@@ -85,6 +86,7 @@ void SpectrumForm::refillSources() {
 void SpectrumForm::updateSpectrum() {
     refillSources();
     const int t = ui_->SpectrumSourceBox->currentData().toInt();
+    unit_ = t == 0 ? QString() : QString::fromStdString(UnitOfLabel(display_.TraceName(t).toStdString()));
     if (t == 0)
         analyzer_.compute({}, 1, kSampleRateHz);
     else if (t >= kFirstMathTrace)
@@ -100,8 +102,8 @@ double SpectrumForm::plotted(double amplitude) const {
 }
 
 QString SpectrumForm::amplitudeText(double amplitude) const {
-    return ui_->SpectrumDbBox->isChecked() ? QStringLiteral("%1 dB").arg(plotted(amplitude), 0, 'f', 1)
-                                           : QString::number(amplitude, 'g', 5);
+    if (ui_->SpectrumDbBox->isChecked()) return QStringLiteral("%1 dB").arg(plotted(amplitude), 0, 'f', 1);
+    return unit_.isEmpty() ? QString::number(amplitude, 'g', 5) : QStringLiteral("%1 %2").arg(amplitude, 0, 'g', 5).arg(unit_);
 }
 
 void SpectrumForm::showSpectrum() {
@@ -116,10 +118,10 @@ void SpectrumForm::showSpectrum() {
         top = k == 0 ? y : std::max(top, y);
     }
     if (ui_->SpectrumDbBox->isChecked()) {
-        plot.yAxis->setLabel(QStringLiteral("dB"));
+        plot.yAxis->setLabel(unit_.isEmpty() ? QStringLiteral("dB") : QStringLiteral("dB re 1 %1").arg(unit_));
         plot.yAxis->setRange(top - kDbRange, top + 10);
     } else {
-        plot.yAxis->setLabel(QStringLiteral("Amplitude"));
+        plot.yAxis->setLabel(unit_.isEmpty() ? QStringLiteral("Amplitude") : QStringLiteral("Amplitude (%1)").arg(unit_));
         plot.yAxis->setRange(0, top > 0 ? top * 1.1 : 1);
     }
 

@@ -41,6 +41,7 @@ private:
     // An amplitude in the unit of the plot.
     double plotted(double amplitude) const;
     QString amplitudeText(double amplitude) const;
+    QString unit_;  // of the trace analysed, as its name gives it; empty for none
     void limitFrequencyRange(const QCPRange& range);
 
     const ScopeDisplay& display_;

@@ -15,8 +15,12 @@ const QColor kGridColour(0x34, 0x34, 0x34);
 const QColor kLaneColour(0x5A, 0x5A, 0x5A);
 const QColor kLabelColour(0xA4, 0xA4, 0xA4);
 
+// The user's decimal separator and no group separator, which a small label would blur into a
+// decimal point.
 QString TickText(double value, int decimals) {
-    return QLocale().toString(value, 'f', decimals);
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimals);
 }
 
 }  // namespace

@@ -381,17 +381,16 @@ void ScopeDisplay::SetView(const ColumnView& columns, double lower, double upper
 
 void ScopeDisplay::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
     if (!sink_) return;
-    if (recording_) {
-        // Whatever the mode, about two points a pixel column of the view.
-        SeriesPoints& points = sink_->refill(series);
-        recording_->envelope(channel, columns_, scale, [&points](double x, double y) { points.add(x, y); });
-        return;
-    }
-    const WindowSamples window = source_->samples(channel);
     SeriesPoints& points = sink_->refill(series);
     if (lanesShown_) growFit(channel);
     const std::optional<Lane> lane = laneOf(channel);
     const auto append = [&points, &lane](double x, double y) { points.add(x, lane ? LaneCoordinate(*lane, y) : y); };
+    if (recording_) {
+        // Whatever the mode, about two points a pixel column of the view.
+        recording_->envelope(channel, columns_, scale, append);
+        return;
+    }
+    const WindowSamples window = source_->samples(channel);
     if (DensityOf(mode_).Envelope)
         EnvelopePoints(window, columns_, scale, append);
     else

@@ -1,7 +1,9 @@
-// altrix-screenshots OUTDIR: makes the README's pictures of the window on the simulated drive,
-// driven as a user drives it: the quantities chosen from their lists, RUN and STOP clicked,
-// the menus' items triggered. The drive runs at ten times its speed so that 20 s of capture
-// take 2 s. Run it under a virtual display of at least 1920 x 1080 (scripts/screenshots).
+// altrix-screenshots OUTDIR [RECORDING]: makes the README's pictures of the window on the
+// simulated drive, driven as a user drives it: the quantities chosen from their lists, RUN and
+// STOP clicked, the menus' items triggered, file names given where a dialog would ask. The drive
+// runs in real time, so the pictures take about a minute. With RECORDING (an .arec file),
+// also the recording at full view and zoomed in. Run it under a virtual display of at least
+// 1920 x 1080.
 
 #include "CaptureSession.h"
 #include "Mainframe.h"
@@ -25,7 +27,7 @@ namespace {
 
 using namespace altrix;
 
-constexpr double kDriveSpeed = 10;
+constexpr double kDriveSpeed = 1;
 
 // Runs the event loop for `ms` of wall-clock time.
 void Settle(int ms) {
@@ -36,6 +38,18 @@ void Settle(int ms) {
         QThread::msleep(5);
     }
 }
+
+// The dialogs' answers: the file names given, messages printed.
+class ScriptedPrompts final : public Prompts {
+public:
+    QString FileName;
+    MessageAnswer showMessage(const QString& caption, const QString& text, MessageIcon, MessageButtons) override {
+        std::fprintf(stderr, "altrix-screenshots: %s: %s\n", qPrintable(caption), qPrintable(text));
+        return MessageAnswer::Ok;
+    }
+    QString askSaveFileName(const FileDialogSpec&) override { return FileName; }
+    QString askOpenFileName(const FileDialogSpec&) override { return FileName; }
+};
 
 template <class T = QWidget>
 T* Find(const QWidget& form, const char* name) {
@@ -66,7 +80,7 @@ bool Save(QWidget& window, const QDir& out, const char* name) {
 // motor speed, their Y-scales raised so that each fills part of the height.
 void Capture(TForm1& form, double driveSeconds) {
     const int quantities[] = {1, 2, 4, 5};
-    const int yScales[] = {10, 7, 9, 8};
+    const int yScales[] = {14, 8, 19, 17};  // 4, 1, 20, 10
     for (int k = 1; k <= 4; ++k) {
         Choose(form, qPrintable(QStringLiteral("ComboBox%1").arg(k)), quantities[k - 1]);
         Choose(form, qPrintable(QStringLiteral("ComboBox%1").arg(k + 4)), yScales[k - 1]);
@@ -76,12 +90,17 @@ void Capture(TForm1& form, double driveSeconds) {
     Find<QPushButton>(form, "Button2")->click();
 }
 
+// The mouse over the chart at a share of its width, as the legend's values follow it.
+void PointAt(TForm1& form, double share) {
+    form.Chart1MouseMove(form.chart().width() * share);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: altrix-screenshots OUTDIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: altrix-screenshots OUTDIR [RECORDING]\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -96,7 +115,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     const std::string ini = work.filePath(QStringLiteral("altrix-scope.INI")).toStdString();
-    DefaultPrompts prompts;
+    ScriptedPrompts prompts;
     bool ok = true;
     {
         CaptureSession session(ini);
@@ -106,10 +125,57 @@ int main(int argc, char* argv[]) {
         Find<QComboBox>(form, "COMSelectBox1")->setEditText(QString::fromStdString(settings.LinkPath));
         ok &= Save(form, out, "window.png");
         Capture(form, 20);
+        PointAt(form, 0.62);
         ok &= Save(form, out, "capture.png");
+
+        // Maximised: lanes, each fitted, and the measurements docked below.
         form.resize(1920, 1080);
+        Trigger(form, "LanesAction");
+        Trigger(form, "FitAction");
         Trigger(form, "Measurements1");
+        PointAt(form, 0.62);
         ok &= Save(form, out, "maximised.png");
+        Find<QAction>(form, "LanesAction")->setChecked(false);
+        form.close();
+    }
+    {
+        // Power from output voltage and current, overlaid, in the math window.
+        CaptureSession session(ini);
+        ScopeDisplay display(session);
+        TForm1 form(prompts, session, display, ini);
+        form.show();
+        form.resize(1600, 900);
+        Find<QComboBox>(form, "COMSelectBox1")->setEditText(QString::fromStdString(settings.LinkPath));
+        Choose(form, "ComboBox1", 3);  // Output voltage (Vac)
+        Choose(form, "ComboBox2", 4);  // Output current (A rms)
+        display.SetMath(1, {true, "Power", "VA", "ch1*ch2"});
+        Trigger(form, "MathTraces1");
+        Find<QPushButton>(form, "Button1")->click();
+        Settle(static_cast<int>(20 * 1000 / kDriveSpeed));
+        Find<QPushButton>(form, "Button2")->click();
+        Trigger(form, "FitAction");
+        PointAt(form, 0.62);
+        ok &= Save(form, out, "math-power.png");
+        form.close();
+    }
+    if (argc > 2) {
+        // A recording: the whole of it, then a few seconds of it.
+        CaptureSession session(ini);
+        ScopeDisplay display(session);
+        TForm1 form(prompts, session, display, ini);
+        form.show();
+        form.resize(1600, 900);
+        prompts.FileName = QString::fromLocal8Bit(argv[2]);
+        Trigger(form, "OpenRecording1");
+        Trigger(form, "LanesAction");
+        Trigger(form, "FitAction");
+        PointAt(form, 0.5);
+        ok &= Save(form, out, "recording-whole.png");
+        const double middle = form.chart().xAxis->range().center();
+        form.chart().xAxis->setRange(middle, middle + 5 * 5000);  // 5 s
+        PointAt(form, 0.5);
+        ok &= Save(form, out, "recording-zoomed.png");
+        Find<QAction>(form, "LanesAction")->setChecked(false);
         form.close();
     }
     drive.Stop();

@@ -124,9 +124,10 @@ void ScopeDisplay::ShowLanes(bool on) {
         redrawLayout();
 }
 
-void ScopeDisplay::FitLanes() {
+void ScopeDisplay::FitLanes(int trace) {
     for (int t = 1; t <= kTraceCount; ++t)
-        fits_[static_cast<std::size_t>(t - 1)] = TraceShown(t) ? rangeOver(t, ViewStretch()) : std::nullopt;
+        if (trace == 0 || t == trace)
+            fits_[static_cast<std::size_t>(t - 1)] = TraceShown(t) ? rangeOver(t, ViewStretch()) : std::nullopt;
     redrawLayout();
 }
 

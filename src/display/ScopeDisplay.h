@@ -259,7 +259,8 @@ public:
     // every sample its trace draws until the next fit, and a capture or a load starts afresh.
     bool LanesShown() const { return lanesShown_; }
     void ShowLanes(bool on);
-    void FitLanes();
+    // `trace` 0 fits every lane, a trace's number its lane alone.
+    void FitLanes(int trace = 0);
     std::vector<Lane> Lanes() const;
     // The plotted range of every shown trace over the view (an overlaid "Fit"); none when no
     // trace is shown.

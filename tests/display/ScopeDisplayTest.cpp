@@ -314,8 +314,15 @@ TEST_F(ScopeDisplayTest, LanesDrawEachTraceIntoItsBandOnItsOwnScale) {
     EXPECT_NEAR(scales.Bands[1].Upper, -0.5, 1e-9);
     EXPECT_NEAR(scales.Time.valueAt(99999), 20.0, 1e-9);  // the Time readout's seconds
 
+    // Ref 1 halved keeps its wider fit until its own lane is fitted; fitting Ref 2's leaves it.
+    for (std::int16_t& sample : record().ReferenceTrace[0]) sample = static_cast<std::int16_t>(sample / 2);
+    display_.FitLanes(6);
+    EXPECT_LT(extremes(8).second, 32767 - 2 * margin);
+    display_.FitLanes(5);
+    EXPECT_NEAR(extremes(8).second, 32767 - margin, 1e-6);
+
     display_.ShowLanes(false);
-    EXPECT_EQ(extremes(8), (std::pair<double, double>{-2500, 2475}));
+    EXPECT_EQ(extremes(8), (std::pair<double, double>{-1250, 1225}));
 }
 
 // Math traces over the window in units: drawn with gaps where they have no value, measured, and

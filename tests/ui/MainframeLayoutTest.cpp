@@ -346,6 +346,7 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                                       {"LegendAction", "Legend", "", true, true},
                                       {"LanesAction", "Stacked lanes", "Ctrl+Shift+L", true, false},
                                       {"FitAction", "Fit", "F", false, false},
+                                      {"FitLaneAction", "Fit the lane under the mouse", "Shift+F", false, false},
                                       {"ZoomBackAction", "Previous view", "Backspace", false, false},
                                       {"YAxisUnits1", "Y axis in units of", "", false, false}});
     ExpectMenu(find<QMenu>("DrawingMode1"),

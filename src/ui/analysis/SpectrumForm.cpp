@@ -2,6 +2,7 @@
 
 #include "CoalescedUpdate.h"
 #include "DataExport.h"
+#include "RecordingSource.h"
 #include "ScopeDisplay.h"
 #include "ui_SpectrumForm.h"
 
@@ -126,9 +127,13 @@ void SpectrumForm::showSpectrum() {
     }
 
     const auto peak = analyzer_.peak();
+    // A recording's stretch can be longer than a spectrum takes: say so rather than show nothing.
+    const bool tooLong = display_.Recording() && display_.AnalysisStretch().count() > RecordingSource::kStretchLimit;
     ui_->SpectrumPeakLabel->setText(
-        peak ? QStringLiteral("Peak %1 Hz, %2").arg(peak->FrequencyHz, 0, 'f', 2).arg(amplitudeText(peak->Amplitude))
-             : QStringLiteral("Peak -"));
+        peak      ? QStringLiteral("Peak %1 Hz, %2").arg(peak->FrequencyHz, 0, 'f', 2).arg(amplitudeText(peak->Amplitude))
+        : tooLong ? QStringLiteral("No spectrum of more than %1 s: zoom in, or set a mark and the cursor")
+                        .arg(RecordingSource::kStretchLimit / kSampleRateHz, 0, 'f', 1)
+                  : QStringLiteral("Peak -"));
     plot.replot(QCustomPlot::rpQueuedReplot);
 }
 

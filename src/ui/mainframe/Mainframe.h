@@ -113,6 +113,7 @@ public:
     void AxesActionClick(bool on);
     void LegendActionClick(bool on);
     void LanesActionClick(bool on);
+    void FitLaneActionClick();
     void FitActionClick();
     void ZoomBackActionClick();
     void YAxisUnitsClick(int t);

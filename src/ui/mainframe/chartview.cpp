@@ -7,6 +7,7 @@
 #include "ui_Mainframe.h"
 
 #include <QActionGroup>
+#include <QCursor>
 #include <QStyle>
 
 #include <cmath>
@@ -41,6 +42,7 @@ void TForm1::connectChartViewHandlers() {
     connect(ui.LegendAction, &QAction::toggled, this, &TForm1::LegendActionClick);
     connect(ui.LanesAction, &QAction::toggled, this, &TForm1::LanesActionClick);
     connect(ui.FitAction, &QAction::triggered, this, &TForm1::FitActionClick);
+    connect(ui.FitLaneAction, &QAction::triggered, this, &TForm1::FitLaneActionClick);
     connect(ui.ZoomBackAction, &QAction::triggered, this, &TForm1::ZoomBackActionClick);
     ui.ZoomBackButton->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
     connect(ui.ZoomBackButton, &QToolButton::clicked, this, &TForm1::ZoomBackActionClick);
@@ -84,6 +86,18 @@ void TForm1::LanesActionClick(bool on) {
     // The zero line belongs to the overlaid axis: in lanes it would run along a lane's edge.
     ui_->Chart1->series(5)->setVisible(!on);
     display_.ShowLanes(on);
+}
+
+void TForm1::FitLaneActionClick() {
+    // The lane whose band holds the mouse's row; anywhere else, or overlaid, as Fit.
+    ScopeChart& chart = *ui_->Chart1;
+    const QPoint mouse = chart.mapFromGlobal(QCursor::pos());
+    if (display_.LanesShown() && chart.rect().contains(mouse)) {
+        const double row = chart.yAxis->pixelToCoord(mouse.y());
+        for (const Lane& lane : display_.Lanes())
+            if (row >= lane.Lower && row <= lane.Upper) return display_.FitLanes(lane.Trace);
+    }
+    FitActionClick();
 }
 
 void TForm1::FitActionClick() {

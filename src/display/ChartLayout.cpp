@@ -195,7 +195,7 @@ std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
                          values ? readouts_[static_cast<std::size_t>(DataReadout(t))] : QString()});
     }
     for (int m = 1; m <= kMathCount; ++m) {
-        if (!math_.Shown(m)) continue;
+        if (!TraceShown(kTraceCount + m)) continue;
         const MathItem math = MathLegendItem(m);
         QString value;
         if (values) {

@@ -169,7 +169,8 @@ bool ScopeDisplay::readoutShown(int t) const {
 }
 
 bool ScopeDisplay::TraceShown(int t) const {
-    if (t >= kFirstMathTrace) return math_.Shown(t - kTraceCount);
+    // Math traces follow window positions; a recording on show has none of them yet.
+    if (t >= kFirstMathTrace) return math_.Shown(t - kTraceCount) && !recording_;
     return t <= kChannelCount ? ChannelShown(t) : refs_[t - kChannelCount - 1].Shown;
 }
 
@@ -744,6 +745,7 @@ void ScopeDisplay::SetMath(int m, const MathDefinition& definition) {
 }
 
 void ScopeDisplay::refreshMath() const {
+    if (recording_) return;  // its positions are no window's
     std::array<std::string, kTraceCount> gains;
     for (int t = 1; t <= kTraceCount; ++t) gains[t - 1] = Gain(t).Text;
     // The first channel's storage stands for all four: a frozen window replaces them together.
@@ -752,6 +754,7 @@ void ScopeDisplay::refreshMath() const {
 }
 
 std::span<const double> ScopeDisplay::MathValues(int m) const {
+    if (recording_) return {};
     refreshMath();
     return math_.Values(m);
 }
@@ -772,7 +775,7 @@ bool ScopeDisplay::drawMath() {
     bool drawn = false;
     for (int m = 1; m <= kMathCount; ++m) {
         const int series = SeriesOfTrace(kTraceCount + m);
-        const bool shown = math_.Shown(m);
+        const bool shown = TraceShown(kTraceCount + m);
         if (!shown && mathDrawn_[m - 1]) clearSeries(series);
         drawn = drawn || shown || mathDrawn_[m - 1];
         mathDrawn_[m - 1] = shown;

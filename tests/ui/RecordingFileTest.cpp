@@ -50,7 +50,12 @@ protected:
 };
 
 TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMeasurementsUntilRun) {
+    // A math trace follows window positions, which a recording has not: it is not drawn.
+    showChannel(1);
+    form_->display().SetMath(1, {true, "", "", "ch1*2"});
+    ASSERT_GT(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
     open(path_);
+    EXPECT_EQ(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
     ASSERT_TRUE(prompts_.Messages.empty()) << prompts_.Messages[0].Text.toStdString();
     EXPECT_TRUE(form_->windowTitle().contains(QString::fromStdString(std::filesystem::path(path_).filename())));
     EXPECT_EQ(form_->display().Source().length(), kSets);

@@ -16,7 +16,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -90,6 +92,14 @@ void Capture(TForm1& form, double driveSeconds) {
     Find<QPushButton>(form, "Button2")->click();
 }
 
+// Runs the event loop until `done` holds or `ms` passed.
+bool SettleUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) Settle(50);
+    return done();
+}
+
 // The mouse over the chart at a share of its width, as the legend's values follow it.
 void PointAt(TForm1& form, double share) {
     form.Chart1MouseMove(form.chart().width() * share);
@@ -157,6 +167,51 @@ int main(int argc, char* argv[]) {
         PointAt(form, 0.62);
         ok &= Save(form, out, "math-power.png");
         form.close();
+    }
+    {
+        // A Single capture triggered by the PID reference's step at 15 s (rising through 50 %),
+        // zoomed in six times around the trigger line.
+        CaptureSession session(ini);
+        ScopeDisplay display(session);
+        TForm1 form(prompts, session, display, ini);
+        form.show();
+        Find<QComboBox>(form, "COMSelectBox1")->setEditText(QString::fromStdString(settings.LinkPath));
+        Choose(form, "ComboBox1", 7);  // PID reference (%)
+        Choose(form, "ComboBox2", 8);  // PID feedback (%)
+        Choose(form, "TriggerModeBox", 1);
+        Choose(form, "TriggerSourceBox", 0);
+        Choose(form, "TriggerSlopeBox", 0);
+        auto* level = Find<QLineEdit>(form, "TriggerLevelEdit");
+        level->setText(QStringLiteral("50"));
+        emit level->textEdited(level->text());
+        Find<QPushButton>(form, "Button1")->click();
+        ok &= SettleUntil([&] { return !session.IsRunning(); }, 40000);
+        Trigger(form, "FitAction");
+        for (int i = 0; i < 6; ++i) Find<QToolButton>(form, "SpeedButton5")->click();
+        PointAt(form, 0.56);
+        ok &= Save(form, out, "trigger.png");
+        Choose(form, "TriggerModeBox", 0);
+        form.close();
+    }
+    {
+        // 25 s over a noisy link: bits flipped five times a second.
+        sim::PtySettings noisy = settings;
+        noisy.LinkPath = work.filePath(QStringLiteral("noisy-drive")).toStdString();
+        noisy.Drive.NoiseRate = 5;
+        sim::PtyDrive noisyDrive(noisy);
+        if (!noisyDrive.Start(error)) {
+            std::fprintf(stderr, "altrix-screenshots: the noisy drive did not start: %s\n", error.c_str());
+            return 1;
+        }
+        CaptureSession session(ini);
+        ScopeDisplay display(session);
+        TForm1 form(prompts, session, display, ini);
+        form.show();
+        Find<QComboBox>(form, "COMSelectBox1")->setEditText(QString::fromStdString(noisy.LinkPath));
+        Capture(form, 25);
+        ok &= Save(form, out, "link-health.png");
+        form.close();
+        noisyDrive.Stop();
     }
     if (argc > 2) {
         // A recording: the whole of it, then a few seconds of it.

@@ -72,7 +72,8 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     lastByteAt_ = rateSince_ = Clock::now();
     rateBlocks_ = 0;
     reconnecting_ = awaitingStream_ = false;
-    trigger_.Arm(setup.Trigger, RawThreshold(setup.Trigger.Level, setup.TriggerGain));
+    trigger_.Arm(setup.Trigger, RawThreshold(setup.Trigger.Level, setup.TriggerGain),
+                 RawAbove(setup.Trigger.Level2, setup.TriggerGain));
     frozenShown_ = false;
     shownTrigger_ = -1;
     shownComplete_ = false;

@@ -315,6 +315,8 @@ TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath) {
     settings.Level = ini.GetValue(kTriggerSection, "Level", settings.Level.c_str());
     settings.Bit = TriggerInteger(ini, "Bit", 0, 15, settings.Bit);
     settings.PreTriggerPercent = TriggerInteger(ini, "PreTrigger", 0, 100, settings.PreTriggerPercent);
+    settings.Level2 = ini.GetValue(kTriggerSection, "Level2", settings.Level2.c_str());
+    settings.HoldoffMs = TriggerInteger(ini, "Holdoff", 0, kMaxHoldoffMs, settings.HoldoffMs);
     return settings;
 }
 
@@ -329,6 +331,8 @@ bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSetti
         {"Level", settings.Level},
         {"Bit", std::to_string(settings.Bit)},
         {"PreTrigger", std::to_string(settings.PreTriggerPercent)},
+        {"Level2", settings.Level2},
+        {"Holdoff", std::to_string(settings.HoldoffMs)},
     };
     for (const auto& [key, value] : values)
         if (ini.SetValue(kTriggerSection, key, value.c_str()) < 0) return false;

@@ -57,11 +57,15 @@ bool IsTriggerLevel(std::string_view level) {
     return ParseDecimal(level).has_value();
 }
 
-std::int32_t RawThreshold(std::string_view level, std::string_view gain) {
+namespace {
+
+// The smallest raw sample whose readout is at or above (strictly: above) the level.
+std::int32_t FirstSampleFrom(std::string_view level, std::string_view gain, bool strictly) {
     const Decimal target = ParseDecimal(level).value_or(Decimal{});
     // A readout is a decimal number; it grows with the sample since the gain is not negative.
     const auto atOrAbove = [&](std::int32_t sample) {
-        return Compare(*ParseDecimal(CountDataValue(sample, gain).Text), target) >= 0;
+        const int order = Compare(*ParseDecimal(CountDataValue(sample, gain).Text), target);
+        return strictly ? order > 0 : order >= 0;
     };
     std::int32_t low = -32768, high = 32767;
     if (!atOrAbove(high)) return kNoSampleAtLevel;
@@ -73,6 +77,16 @@ std::int32_t RawThreshold(std::string_view level, std::string_view gain) {
             low = middle + 1;
     }
     return low;
+}
+
+}  // namespace
+
+std::int32_t RawThreshold(std::string_view level, std::string_view gain) {
+    return FirstSampleFrom(level, gain, false);
+}
+
+std::int32_t RawAbove(std::string_view level, std::string_view gain) {
+    return FirstSampleFrom(level, gain, true);
 }
 
 std::int32_t PreTriggerSets(int percent) {
@@ -89,19 +103,23 @@ void CopyWindowSlots(const ChannelTraces& from, ChannelTraces& to, std::int32_t 
     }
 }
 
-void TriggerSearch::Arm(const TriggerSettings& settings, std::int32_t threshold) {
+void TriggerSearch::Arm(const TriggerSettings& settings, std::int32_t threshold, std::int32_t aboveBand) {
     *this = TriggerSearch{};
     mode_ = settings.Mode;
     source_ = std::clamp(settings.Source, 1, kChannelCount);
     const bool bit = settings.Condition == TriggerCondition::BitSet ||
                      settings.Condition == TriggerCondition::BitCleared;
     threshold_ = threshold;
+    aboveBand_ = aboveBand;
+    if (IsBandCondition(settings.Condition)) band_ = settings.Condition;
     bitMask_ = bit ? static_cast<std::uint16_t>(1u << std::clamp(settings.Bit, 0, 15)) : 0;
+    // A band condition's state is "outside" or "inside": its event is that state beginning.
     onRise_ = settings.Condition == TriggerCondition::Rising || settings.Condition == TriggerCondition::Either ||
-              settings.Condition == TriggerCondition::BitSet;
+              settings.Condition == TriggerCondition::BitSet || band_.has_value();
     onFall_ = settings.Condition == TriggerCondition::Falling || settings.Condition == TriggerCondition::Either ||
               settings.Condition == TriggerCondition::BitCleared;
     preTrigger_ = PreTriggerSets(settings.PreTriggerPercent);
+    holdoffSets_ = static_cast<std::int64_t>(std::clamp(settings.HoldoffMs, 0, kMaxHoldoffMs)) * kSetsPerMillisecond;
     // The trigger set needs the pre-trigger sets before it, and a set before it to compare.
     armedFrom_ = std::max<std::int64_t>(preTrigger_, 1);
 }
@@ -130,7 +148,7 @@ std::optional<TriggeredWindow> TriggerSearch::Scan(const ChannelSamples& source,
             // `slot` is now the one after the window's last set.
             completed = TriggeredWindow{trigger_, slot};
             end_ = -1;
-            armedFrom_ = n + 1;
+            armedFrom_ = std::max(n + 1, trigger_ + holdoffSets_);
             finished_ = mode_ == TriggerMode::Single;
         }
         previous_ = state;

@@ -156,7 +156,8 @@ const GainSetting& ScopeDisplay::Gain(int t) const {
 
 bool ScopeDisplay::TriggerLevelValid() const {
     const bool levelUsed = trigger_.Condition != TriggerCondition::BitSet && trigger_.Condition != TriggerCondition::BitCleared;
-    return !levelUsed || IsTriggerLevel(trigger_.Level);
+    if (!levelUsed) return true;
+    return IsTriggerLevel(trigger_.Level) && (!IsBandCondition(trigger_.Condition) || IsTriggerLevel(trigger_.Level2));
 }
 
 bool ScopeDisplay::ChannelShown(int k) const {

@@ -40,8 +40,8 @@ bool IsBitCondition(int conditionIndex) {
 TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay& display, CaptureSession& session,
                        QObject* parent)
     : QObject(parent), controls_(controls), display_(display), session_(session), line_(new QCPItemStraightLine(&chart)) {
-    controls_.level->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(LevelPattern()), controls_.level));
+    for (QLineEdit* level : {controls_.level, controls_.level2})
+        level->setValidator(new QRegularExpressionValidator(QRegularExpression(LevelPattern()), level));
     line_->setPen(QPen(kTriggerLineColour, 1, Qt::DashDotLine));
     line_->setSelectable(false);
     line_->setVisible(false);
@@ -51,8 +51,9 @@ TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay
     showSettings();
     for (QComboBox* box : {controls_.mode, controls_.source, controls_.slope})
         connect(box, &QComboBox::activated, this, &TriggerBar::TriggerControlChange);
-    connect(controls_.level, &QLineEdit::textEdited, this, &TriggerBar::TriggerControlChange);
-    for (QSpinBox* box : {controls_.bit, controls_.preTrigger})
+    for (QLineEdit* level : {controls_.level, controls_.level2})
+        connect(level, &QLineEdit::textEdited, this, &TriggerBar::TriggerControlChange);
+    for (QSpinBox* box : {controls_.bit, controls_.preTrigger, controls_.holdoff})
         connect(box, &QSpinBox::valueChanged, this, &TriggerBar::TriggerControlChange);
     connect(&session_, &CaptureSession::started, this, &TriggerBar::showControls);
     connect(&session_, &CaptureSession::stopped, this, &TriggerBar::showControls);
@@ -69,6 +70,8 @@ void TriggerBar::TriggerControlChange() {
     settings.Level = controls_.level->text().replace(QLatin1Char(','), QLatin1Char('.')).toStdString();
     settings.Bit = controls_.bit->value();
     settings.PreTriggerPercent = controls_.preTrigger->value();
+    settings.Level2 = controls_.level2->text().replace(QLatin1Char(','), QLatin1Char('.')).toStdString();
+    settings.HoldoffMs = controls_.holdoff->value();
     if (settings == display_.Trigger()) return;
     display_.SetTrigger(settings);
     WriteTriggerSettings(session_.SettingsIniPath(), settings);
@@ -79,32 +82,41 @@ void TriggerBar::showSettings() {
     controls_.mode->setCurrentIndex(static_cast<int>(settings.Mode));
     controls_.source->setCurrentIndex(settings.Source - 1);
     controls_.slope->setCurrentIndex(static_cast<int>(settings.Condition));
-    QLineEdit& level = *controls_.level;
-    const QString levelText = QString::fromStdString(settings.Level);
-    if (level.text().replace(QLatin1Char(','), QLatin1Char('.')) != levelText) level.setText(levelText);
     // A level that is no number stays as it is, shown red, and keeps RUN from starting.
-    QPalette palette = level.palette();
-    palette.setColor(QPalette::Text, display_.TriggerLevelValid() ? QApplication::palette(&level).color(QPalette::Text)
-                                                                  : QColor(Qt::red));
-    level.setPalette(palette);
+    const bool valid = display_.TriggerLevelValid();
+    const auto showLevel = [valid](QLineEdit& level, const std::string& setting) {
+        const QString text = QString::fromStdString(setting);
+        if (level.text().replace(QLatin1Char(','), QLatin1Char('.')) != text) level.setText(text);
+        const bool red = !valid && !IsTriggerLevel(setting);
+        QPalette palette = level.palette();
+        palette.setColor(QPalette::Text, red ? QColor(Qt::red) : QApplication::palette(&level).color(QPalette::Text));
+        level.setPalette(palette);
+    };
+    showLevel(*controls_.level, settings.Level);
+    showLevel(*controls_.level2, settings.Level2);
     // The boxes report the user's changes only.
-    const QSignalBlocker bitBlocker(controls_.bit), preTriggerBlocker(controls_.preTrigger);
+    const QSignalBlocker bitBlocker(controls_.bit), preTriggerBlocker(controls_.preTrigger),
+        holdoffBlocker(controls_.holdoff);
     controls_.bit->setValue(settings.Bit);
     controls_.preTrigger->setValue(settings.PreTriggerPercent);
+    controls_.holdoff->setValue(settings.HoldoffMs);
     showControls();
 }
 
 void TriggerBar::showControls() {
     const bool unlocked = !session_.IsRunning();
     for (QWidget* control : std::initializer_list<QWidget*>{controls_.mode, controls_.source, controls_.slope,
-                                                            controls_.level, controls_.bit, controls_.preTrigger})
+                                                            controls_.level, controls_.level2, controls_.bit,
+                                                            controls_.preTrigger, controls_.holdoff})
         control->setEnabled(unlocked);
     // A tool bar shows and hides its widgets through their actions.
     const bool bit = IsBitCondition(controls_.slope->currentIndex());
+    const bool band = IsBandCondition(static_cast<TriggerCondition>(controls_.slope->currentIndex()));
     for (QAction* action : controls_.bar->actions()) {
         const QWidget* widget = controls_.bar->widgetForAction(action);
         if (widget == controls_.bit) action->setVisible(bit);
         if (widget == controls_.level) action->setVisible(!bit);
+        if (widget == controls_.level2) action->setVisible(band);
     }
 }
 

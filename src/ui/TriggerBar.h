@@ -33,8 +33,10 @@ public:
         QComboBox* source;
         QComboBox* slope;
         QLineEdit* level;
+        QLineEdit* level2;  // the band's high end
         QSpinBox* bit;
         QSpinBox* preTrigger;
+        QSpinBox* holdoff;
         QLabel* state;
     };
     // Reads the remembered settings from the session's settings file into the display.

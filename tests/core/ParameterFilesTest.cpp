@@ -90,13 +90,13 @@ TEST_F(ParameterFilesTest, TriggerSettingsAreRememberedBesideTheOtherSections) {
     const std::string settings = PathOf("scope.INI");
     EXPECT_EQ(ReadTriggerSettings(settings), TriggerSettings{});  // no file: the defaults
     WriteBytes(settings, "[Ports]\nCOM3=/dev/ttyUSB0\n");
-    const TriggerSettings chosen{TriggerMode::Normal, 3, TriggerCondition::BitCleared, "-12.5", 15, 0};
+    const TriggerSettings chosen{TriggerMode::Normal, 3, TriggerCondition::OutsideBand, "-12.5", 15, 0, "7.25", 250};
     ASSERT_TRUE(WriteTriggerSettings(settings, chosen));
     EXPECT_EQ(ReadTriggerSettings(settings), chosen);
     EXPECT_EQ(ReadPortMapping(settings, "COM3"), "/dev/ttyUSB0");
 
     // Values out of range or unknown keep their defaults, each on its own.
-    WriteBytes(settings, "[trigger]\nMode=Sometimes\nSource=5\nCondition=Either\nBit=16\nPreTrigger=101\nLevel=3\n");
+    WriteBytes(settings, "[trigger]\nMode=Sometimes\nSource=5\nCondition=Either\nBit=16\nPreTrigger=101\nLevel=3\nHoldoff=60001\n");
     EXPECT_EQ(ReadTriggerSettings(settings),
               (TriggerSettings{TriggerMode::Off, 1, TriggerCondition::Either, "3", 0, 50}));
 }

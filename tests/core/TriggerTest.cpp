@@ -62,6 +62,7 @@ struct DetectionCase {
     int preTriggerPercent;
     std::vector<std::int16_t> samples;  // from set 0; the last one lasts
     std::int64_t triggerSet;            // -1: none
+    std::int32_t aboveBand = kNoSampleAtLevel;  // the band: threshold <= sample < aboveBand
 };
 
 TEST(TriggerSearchTest, FindsTheFirstArmedSetThatMeetsTheCondition) {
@@ -82,16 +83,55 @@ TEST(TriggerSearchTest, FindsTheFirstArmedSetThatMeetsTheCondition) {
         {"EdgeWhileFillingIsIgnored", Rising, 100, 0, 1, Pulses({10, 1500}), 1500},
         {"EdgeJustBeforeArming", Rising, 100, 0, 1, Pulses({999}), -1},
         {"EdgeAtTheFirstArmedSet", Rising, 100, 0, 1, Pulses({1000}), 1000},
+        // The band -10 .. 10.
+        {"LeavesTheBandUpwards", OutsideBand, -10, 0, 0, {0, 5, 10, 11}, 3, 11},
+        {"LeavesTheBandDownwards", OutsideBand, -10, 0, 0, {0, -10, -11}, 2, 11},
+        {"StartingOutsideIsNoEvent", OutsideBand, -10, 0, 0, {20, 20, 0, 20}, 3, 11},
+        {"EntersTheBand", InsideBand, -10, 0, 0, {-50, -11, -10}, 2, 11},
+        {"CrossingTheBandInOneSetIsNoEntry", InsideBand, -10, 0, 0, {-50, 50, 10}, 2, 11},
     };
     for (const DetectionCase& c : cases) {
         SCOPED_TRACE(c.name);
         TriggerSearch search;
-        search.Arm({TriggerMode::Normal, 1, c.condition, "", c.bit, c.preTriggerPercent}, c.threshold);
+        search.Arm({TriggerMode::Normal, 1, c.condition, "", c.bit, c.preTriggerPercent}, c.threshold, c.aboveBand);
         const auto& samples = c.samples;
         Feed(search, [&](std::int64_t n) { return samples[std::min<std::size_t>(n, samples.size() - 1)]; },
              static_cast<std::int64_t>(samples.size()) + 20);
         EXPECT_EQ(search.TriggerSet(), c.triggerSet);
     }
+}
+
+// Rising edges at sets 100000, 100300, 100600 and 101000, pre-trigger 100 % (each window ends at
+// its trigger): a holdoff skips the edges within its time after the last trigger.
+TEST(TriggerSearchTest, AHoldoffSkipsEventsTooSoonAfterTheLast) {
+    const struct {
+        int holdoffMs;
+        std::vector<std::int64_t> triggers;
+    } cases[] = {
+        {0, {100000, 100300, 100600, 101000}},
+        {60, {100000, 100300, 100600, 101000}},  // 300 sets
+        {61, {100000, 100600, 101000}},
+        {100, {100000, 100600}},  // 500 sets: 101000 is 400 after 100600
+    };
+    for (const auto& c : cases) {
+        TriggerSearch search;
+        search.Arm({TriggerMode::Normal, 1, TriggerCondition::Rising, "", 0, 100, "0", c.holdoffMs}, 1);
+        const auto edge = [](std::int64_t n) {
+            return static_cast<std::int16_t>(n == 100000 || n == 100300 || n == 100600 || n == 101000);
+        };
+        std::vector<std::int64_t> triggers;
+        for (const TriggeredWindow& w : Feed(search, edge, 102000)) triggers.push_back(w.TriggerSet);
+        EXPECT_EQ(triggers, c.triggers) << c.holdoffMs << " ms";
+    }
+}
+
+TEST(RawThresholdTest, RawAboveIsTheSmallestSampleWhoseReadoutExceedsTheLevel) {
+    const ThresholdCase cases[] = {
+        {"100", "1", 101}, {"99.9936", "0.09765", 1025}, {"99.99359", "0.09765", 1024},
+        {"-4.5", "1.5", -2}, {"327.67", "0.01", kNoSampleAtLevel}, {"-400", "0.01", -32768},
+    };
+    for (const ThresholdCase& c : cases)
+        EXPECT_EQ(RawAbove(c.level, c.gain), c.threshold) << c.level << " with gain " << c.gain;
 }
 
 // A square wave between -1000 and 1000 that rises at sets 15000, 45000, 75000, ...

@@ -95,8 +95,21 @@ TEST_F(TriggerWindowTest, SettingsAreRememberedAndTheBitTakesTheLevelsPlace) {
         EXPECT_TRUE(bitShown(form));
         form.findChild<QSpinBox*>(QStringLiteral("TriggerBitBox"))->setValue(12);
         form.findChild<QSpinBox*>(QStringLiteral("PreTriggerBox"))->setValue(30);
+        form.findChild<QSpinBox*>(QStringLiteral("TriggerHoldoffBox"))->setValue(250);
+        // A band takes a second level, shown beside the first.
+        const auto level2Shown = [&form] {
+            QCoreApplication::processEvents();
+            return !form.findChild<QLineEdit*>(QStringLiteral("TriggerLevel2Edit"))->isHidden();
+        };
+        EXPECT_FALSE(level2Shown());
+        choose(form, "TriggerSlopeBox", 5);
+        EXPECT_TRUE(level2Shown());
+        EXPECT_FALSE(bitShown(form));
+        choose(form, "TriggerSlopeBox", 4);
+        EXPECT_FALSE(level2Shown());
     }
-    EXPECT_EQ(ReadTriggerSettings(ini), (TriggerSettings{TriggerMode::Normal, 1, TriggerCondition::BitCleared, "0", 12, 30}));
+    EXPECT_EQ(ReadTriggerSettings(ini),
+              (TriggerSettings{TriggerMode::Normal, 1, TriggerCondition::BitCleared, "0", 12, 30, "0", 250}));
     CaptureSession session(ini);
     ScopeDisplay display(session);
     TForm1 form(prompts_, session, display);

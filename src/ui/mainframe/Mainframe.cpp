@@ -75,7 +75,8 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     connectAnalysisHandlers();
     triggerBar_ = std::make_unique<TriggerBar>(
         TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox, ui.TriggerSourceBox, ui.TriggerSlopeBox,
-                             ui.TriggerLevelEdit, ui.TriggerBitBox, ui.PreTriggerBox, ui.TriggerStateLabel},
+                             ui.TriggerLevelEdit, ui.TriggerLevel2Edit, ui.TriggerBitBox, ui.PreTriggerBox,
+                             ui.TriggerHoldoffBox, ui.TriggerStateLabel},
         *ui.Chart1, display_, session_);
     connectChartViewHandlers();
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);

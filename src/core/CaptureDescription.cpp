@@ -257,6 +257,8 @@ FileResult WriteSidecar(const CaptureDescription& d, const std::string& waveform
     out.Key("Level", trigger.Level);
     out.Key("Bit", std::to_string(trigger.Bit));
     out.Key("PreTrigger", std::to_string(trigger.PreTriggerPercent));
+    out.Key("Level2", trigger.Level2);
+    out.Key("Holdoff", std::to_string(trigger.HoldoffMs));
     out.Key("Position", d.TriggerPosition ? std::to_string(*d.TriggerPosition) : std::string());
     out.Key("Time", d.TriggerSeconds);
     const std::string& text = out.Text();
@@ -330,6 +332,10 @@ SidecarRead ReadSidecar(const std::string& waveformPath) {
     d.Trigger.Level = keys.Text(trigger, "Level");
     d.Trigger.Bit = static_cast<int>(keys.Number(trigger, "Bit", 0, 15));
     d.Trigger.PreTriggerPercent = static_cast<int>(keys.Number(trigger, "PreTrigger", 0, 100));
+    // Descriptions written before bands and holdoffs have neither.
+    if (const std::string level2 = keys.Text(trigger, "Level2", true); !level2.empty()) d.Trigger.Level2 = level2;
+    if (const auto holdoff = keys.OptionalNumber(trigger, "Holdoff", 0, kMaxHoldoffMs))
+        d.Trigger.HoldoffMs = static_cast<int>(*holdoff);
     if (const auto position = keys.OptionalNumber(trigger, "Position", 0, kNewestPosition))
         d.TriggerPosition = static_cast<std::int32_t>(*position);
     d.TriggerSeconds = keys.Checked(trigger, "Time", IsSeconds, "is no time in seconds", true);

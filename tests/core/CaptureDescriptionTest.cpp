@@ -22,7 +22,7 @@ CaptureDescription Full() {
                            {true, "", "  12ab", "0,5x", "0.2"},
                            {true, "PG2 velocity (rpm)", "9024", "54.61", "50"}}},
                          {{{"Output current (A rms)", "0.01", "0.67"}, {"\"quoted\" source", "2", "1"}}},
-                         2, {TriggerMode::Single, 3, TriggerCondition::BitCleared, "-12.5", 15, 100}, 99999, "15.0002",
+                         2, {TriggerMode::Single, 3, TriggerCondition::InsideBand, "-12.5", 15, 100, "40", 250}, 99999, "15.0002",
                          7, "A-7", "2026-12-07T16:30:00.125Z", "2026-12-07T16:30:21Z", "1.4.0",
                          "M3 \xC3\xBC" "ber\n\tC:\\x\r\n ; [no section]\n"};
     return d;

@@ -53,7 +53,7 @@ TEST_F(CaptureDescriptionTest, EveryFieldReadsBackAsWrittenInItsKey) {
     const std::string text = ReadBytes(wfd_ + ".ini");
     for (const char* line : {"\r\nDriveType=A-7\r\nDrawingMode=Envelope\r\n", "Note=M3 \xC3\xBC" "ber\\n\tC:\\\\x\\r\\n ; [no",
                              "[Channel2]\r\nEnabled=0\r\nQuantity=\r\nAddress=\" \"\r\nGain=1\r\nYScale=1\r\n",
-                             "\r\nPreTrigger=100\r\nPosition=99999\r\nTime=15.0002\r\n"})
+                             "\r\nPreTrigger=100\r\nLevel2=40\r\nHoldoff=250\r\nPosition=99999\r\nTime=15.0002\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 

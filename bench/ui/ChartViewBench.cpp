@@ -7,48 +7,20 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchApplication.h"
-#include "CaptureSession.h"
-#include "Mainframe.h"
-#include "Prompts.h"
-#include "ScopeChart.h"
+#include "FourTraceWindow.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QLineEdit>
-
-#include <cmath>
 
 namespace {
 
 using namespace altrix;
 
-struct BenchWindow {
-    BenchWindow() : form((bench::Application(), new TForm1(prompts, session, display))) {
-        CaptureRecord& rec = form->record();
-        rec.NextSample = 54321;
-        for (int k = 1; k <= kChannelCount; ++k) {
-            form->display().View().ChannelScale[k - 1] = 1.0f;
-            for (int slot = 0; slot < kTraceSlots; ++slot) {
-                const double wave = std::sin(slot * (0.002 + 0.001 * k)) * 20000.0;
-                rec.ChannelTrace[k - 1][slot] = static_cast<std::int16_t>(wave + (slot * 7919 % 601) - 300);
-            }
-            form->findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(k))->setText(QStringLiteral("9000"));
-            form->findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(k))->setChecked(true);
-        }
-        form->resize(1940, 1500);
-        form->show();
+struct BenchWindow : bench::FourTraceWindow {
+    BenchWindow() : FourTraceWindow(QSize(1940, 1500)) {
         action("EnvelopeMode1")->trigger();
         QCoreApplication::processEvents();
     }
-    ~BenchWindow() { delete form; }
 
-    DefaultPrompts prompts;
-    CaptureSession session;
-    ScopeDisplay display{session};
-    TForm1* form;
-
-    ScopeChart& chart() const { return *form->findChild<ScopeChart*>(QStringLiteral("Chart1")); }
     QAction* action(const char* name) const { return form->findChild<QAction*>(QLatin1String(name)); }
     // The chart's size and what it draws besides the traces.
     void set(QSize size, bool decorated, bool lanes) {

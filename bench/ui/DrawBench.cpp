@@ -5,49 +5,17 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchApplication.h"
-#include "CaptureSession.h"
-#include "Mainframe.h"
-#include "Prompts.h"
-#include "ScopeChart.h"
+#include "FourTraceWindow.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 
-#include <cmath>
-#include <memory>
 
 namespace {
 
 using namespace altrix;
 
-// A shown window holding four shown channels of a full capture.
-struct BenchWindow {
-    BenchWindow() : form((bench::Application(), new TForm1(prompts, session, display))) {
-        CaptureRecord& rec = form->record();
-        rec.NextSample = 54321;
-        for (int k = 1; k <= kChannelCount; ++k) {
-            form->display().View().ChannelScale[k - 1] = 1.0f;
-            for (int slot = 0; slot < kTraceSlots; ++slot) {
-                const double wave = std::sin(slot * (0.002 + 0.001 * k)) * 20000.0;
-                rec.ChannelTrace[k - 1][slot] = static_cast<std::int16_t>(wave + (slot * 7919 % 601) - 300);
-            }
-            form->findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(k))->setText(QStringLiteral("9000"));
-            form->findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(k))->setChecked(true);
-        }
-        form->show();
-        QCoreApplication::processEvents();
-    }
-    ~BenchWindow() { delete form; }
-
-    DefaultPrompts prompts;
-    CaptureSession session;
-    ScopeDisplay display{session};
-    TForm1* form;
-
-    ScopeChart& chart() const { return *form->findChild<ScopeChart*>(QStringLiteral("Chart1")); }
+struct BenchWindow : bench::FourTraceWindow {
     void click(const char* button) const { form->findChild<QToolButton*>(QLatin1String(button))->click(); }
 };
 

@@ -1,5 +1,5 @@
-// TForm1: construction with the start-up defaults and the remembered values, window resizing
-// and closing, engineering mode and the About box.
+// TForm1: construction with the start-up defaults and the remembered values, closing,
+// engineering mode and the About box; the client area's layout is in layout.cpp.
 
 #include "Mainframe.h"
 

@@ -72,8 +72,7 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     lastByteAt_ = rateSince_ = Clock::now();
     rateBlocks_ = 0;
     reconnecting_ = awaitingStream_ = false;
-    trigger_.Arm(setup.Trigger, RawThreshold(setup.Trigger.Level, setup.TriggerGain),
-                 RawAbove(setup.Trigger.Level2, setup.TriggerGain));
+    trigger_.Arm(setup.Trigger, TriggerLogic::Of(setup.Trigger, setup.Gains));
     frozenShown_ = false;
     shownTrigger_ = -1;
     shownComplete_ = false;
@@ -212,7 +211,7 @@ bool CaptureSession::searchTrigger(int newSets) {
     const TriggerPhase phase = trigger_.Phase();
     const std::int64_t triggerSet = trigger_.TriggerSet();
     const std::optional<TriggeredWindow> window =
-        trigger_.Scan(rec.ChannelTrace[trigger_.Source() - 1], rec.NextSample, newSets);
+        trigger_.Scan(rec.ChannelTrace, rec.NextSample, newSets);
     const bool single = trigger_.Mode() == TriggerMode::Single;
     if (window) {
         if (single) {

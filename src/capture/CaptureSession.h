@@ -42,13 +42,13 @@ struct LinkHealth {
 };
 
 // What a capture streams: the address of each channel (0x9000 for one switched off) and
-// which channels store their words; and the trigger it waits for, with the gain text of the
-// trigger's source channel, in which its level is given.
+// which channels store their words; and the trigger it waits for, with the channels' gain
+// texts, in which its levels are given.
 struct CaptureSetup {
     ChannelAddresses Addresses{};
     ChannelEnables Enabled{};
     TriggerSettings Trigger{};
-    std::string TriggerGain{};
+    std::array<std::string, kChannelCount> Gains{};
 };
 
 class CaptureSession : public QObject {

@@ -203,6 +203,14 @@ void ScopeChart::zoomVertical(double lower, double upper) {
     replot();
 }
 
+void ScopeChart::zoomHorizontal(double lower, double upper) {
+    if (!(lower < upper) || !std::isfinite(upper - lower)) return;
+    Ranges ranges = currentRanges();
+    ranges[0] = ranges[2] = QCPRange(lower, upper);
+    changeRanges(ranges);
+    replot();
+}
+
 bool ScopeChart::zoomBack() {
     if (mHistory.empty()) return false;
     const Ranges ranges = mHistory.back();

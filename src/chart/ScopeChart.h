@@ -67,6 +67,9 @@ public:
     // The left and right axes mapped so that the left one shows lower..upper ("Fit", the
     // vertical wheel zoom); a zoom like the others.
     void zoomVertical(double lower, double upper);
+    // The bottom and top axes show lower..upper (a found event, a chosen one); a zoom like the
+    // others.
+    void zoomHorizontal(double lower, double upper);
     // Every view change above (and the wheel's, the drags', "Zoom all") first keeps the view it
     // leaves; zoomBack returns to the last one kept, and is false when none is.
     bool zoomBack();

@@ -259,6 +259,12 @@ FileResult WriteSidecar(const CaptureDescription& d, const std::string& waveform
     out.Key("PreTrigger", std::to_string(trigger.PreTriggerPercent));
     out.Key("Level2", trigger.Level2);
     out.Key("Holdoff", std::to_string(trigger.HoldoffMs));
+    out.Key("Join", kTriggerJoinNames[static_cast<std::size_t>(trigger.Join)]);
+    out.Key("JoinSource", std::to_string(trigger.Second.Source));
+    out.Key("JoinCondition", kTriggerConditionNames[static_cast<std::size_t>(trigger.Second.Condition)]);
+    out.Key("JoinLevel", trigger.Second.Level);
+    out.Key("JoinBit", std::to_string(trigger.Second.Bit));
+    out.Key("JoinLevel2", trigger.Second.Level2);
     out.Key("Position", d.TriggerPosition ? std::to_string(*d.TriggerPosition) : std::string());
     out.Key("Time", d.TriggerSeconds);
     const std::string& text = out.Text();
@@ -336,6 +342,16 @@ SidecarRead ReadSidecar(const std::string& waveformPath) {
     if (const std::string level2 = keys.Text(trigger, "Level2", true); !level2.empty()) d.Trigger.Level2 = level2;
     if (const auto holdoff = keys.OptionalNumber(trigger, "Holdoff", 0, kMaxHoldoffMs))
         d.Trigger.HoldoffMs = static_cast<int>(*holdoff);
+    // Nor a second condition.
+    if (!keys.Text(trigger, "Join", true).empty()) {
+        d.Trigger.Join = static_cast<TriggerJoin>(keys.Choice(trigger, "Join", kTriggerJoinNames));
+        TriggerTerm& second = d.Trigger.Second;
+        second.Source = static_cast<int>(keys.Number(trigger, "JoinSource", 1, kChannelCount));
+        second.Condition = static_cast<TriggerCondition>(keys.Choice(trigger, "JoinCondition", kTriggerConditionNames));
+        second.Level = keys.Text(trigger, "JoinLevel");
+        second.Bit = static_cast<int>(keys.Number(trigger, "JoinBit", 0, 15));
+        second.Level2 = keys.Text(trigger, "JoinLevel2");
+    }
     if (const auto position = keys.OptionalNumber(trigger, "Position", 0, kNewestPosition))
         d.TriggerPosition = static_cast<std::int32_t>(*position);
     d.TriggerSeconds = keys.Checked(trigger, "Time", IsSeconds, "is no time in seconds", true);

@@ -302,6 +302,31 @@ std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
     return ReadSetting(settingsIniPath, kPortsSection, key);
 }
 
+namespace {
+
+// A condition's keys: "Source", "Condition", "Level", "Level2", "Bit" after `prefix`.
+TriggerTerm ReadTriggerTerm(const IniFile& ini, const std::string& prefix) {
+    TriggerTerm term;
+    const auto key = [&prefix](const char* name) { return prefix + name; };
+    if (const auto condition = NameIndex(kTriggerConditionNames, ini.GetValue(kTriggerSection, key("Condition").c_str(), "")))
+        term.Condition = static_cast<TriggerCondition>(*condition);
+    term.Source = TriggerInteger(ini, key("Source").c_str(), 1, kChannelCount, term.Source);
+    term.Level = ini.GetValue(kTriggerSection, key("Level").c_str(), term.Level.c_str());
+    term.Level2 = ini.GetValue(kTriggerSection, key("Level2").c_str(), term.Level2.c_str());
+    term.Bit = TriggerInteger(ini, key("Bit").c_str(), 0, 15, term.Bit);
+    return term;
+}
+
+std::vector<std::pair<std::string, std::string>> TriggerTermValues(const TriggerTerm& term, const std::string& prefix) {
+    return {{prefix + "Source", std::to_string(term.Source)},
+            {prefix + "Condition", std::string(kTriggerConditionNames[static_cast<std::size_t>(term.Condition)])},
+            {prefix + "Level", term.Level},
+            {prefix + "Bit", std::to_string(term.Bit)},
+            {prefix + "Level2", term.Level2}};
+}
+
+}  // namespace
+
 TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath) {
     TriggerSettings settings;
     if (settingsIniPath.empty()) return settings;
@@ -309,14 +334,17 @@ TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath) {
     LoadSettings(ini, settingsIniPath);
     if (const auto mode = NameIndex(kTriggerModeNames, ini.GetValue(kTriggerSection, "Mode", "")))
         settings.Mode = static_cast<TriggerMode>(*mode);
-    if (const auto condition = NameIndex(kTriggerConditionNames, ini.GetValue(kTriggerSection, "Condition", "")))
-        settings.Condition = static_cast<TriggerCondition>(*condition);
-    settings.Source = TriggerInteger(ini, "Source", 1, kChannelCount, settings.Source);
-    settings.Level = ini.GetValue(kTriggerSection, "Level", settings.Level.c_str());
-    settings.Bit = TriggerInteger(ini, "Bit", 0, 15, settings.Bit);
+    const TriggerTerm first = ReadTriggerTerm(ini, "");
+    settings.Source = first.Source;
+    settings.Condition = first.Condition;
+    settings.Level = first.Level;
+    settings.Level2 = first.Level2;
+    settings.Bit = first.Bit;
     settings.PreTriggerPercent = TriggerInteger(ini, "PreTrigger", 0, 100, settings.PreTriggerPercent);
-    settings.Level2 = ini.GetValue(kTriggerSection, "Level2", settings.Level2.c_str());
     settings.HoldoffMs = TriggerInteger(ini, "Holdoff", 0, kMaxHoldoffMs, settings.HoldoffMs);
+    if (const auto join = NameIndex(kTriggerJoinNames, ini.GetValue(kTriggerSection, "Join", "")))
+        settings.Join = static_cast<TriggerJoin>(*join);
+    settings.Second = ReadTriggerTerm(ini, kSecondTriggerPrefix);
     return settings;
 }
 
@@ -324,18 +352,17 @@ bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSetti
     if (settingsIniPath.empty()) return true;
     IniFile ini;
     if (!LoadForChange(ini, settingsIniPath).empty()) return false;
-    const std::pair<const char*, std::string> values[] = {
-        {"Mode", std::string(kTriggerModeNames[static_cast<std::size_t>(settings.Mode)])},
-        {"Source", std::to_string(settings.Source)},
-        {"Condition", std::string(kTriggerConditionNames[static_cast<std::size_t>(settings.Condition)])},
-        {"Level", settings.Level},
-        {"Bit", std::to_string(settings.Bit)},
-        {"PreTrigger", std::to_string(settings.PreTriggerPercent)},
-        {"Level2", settings.Level2},
-        {"Holdoff", std::to_string(settings.HoldoffMs)},
-    };
+    std::vector<std::pair<std::string, std::string>> values{
+        {"Mode", std::string(kTriggerModeNames[static_cast<std::size_t>(settings.Mode)])}};
+    const auto first = TriggerTermValues(settings.First(), "");
+    const auto second = TriggerTermValues(settings.Second, kSecondTriggerPrefix);
+    values.insert(values.end(), first.begin(), first.end());
+    values.insert(values.end(), {{"PreTrigger", std::to_string(settings.PreTriggerPercent)},
+                                 {"Holdoff", std::to_string(settings.HoldoffMs)},
+                                 {"Join", std::string(kTriggerJoinNames[static_cast<std::size_t>(settings.Join)])}});
+    values.insert(values.end(), second.begin(), second.end());
     for (const auto& [key, value] : values)
-        if (ini.SetValue(kTriggerSection, key, value.c_str()) < 0) return false;
+        if (ini.SetValue(kTriggerSection, key.c_str(), value.c_str()) < 0) return false;
     return SaveWhole(ini, settingsIniPath);
 }
 

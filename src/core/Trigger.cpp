@@ -3,6 +3,7 @@
 #include "Readout.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace altrix {
 
@@ -57,6 +58,11 @@ bool IsTriggerLevel(std::string_view level) {
     return ParseDecimal(level).has_value();
 }
 
+bool LevelsValid(const TriggerTerm& term) {
+    if (IsBitCondition(term.Condition)) return true;
+    return IsTriggerLevel(term.Level) && (!IsBandCondition(term.Condition) || IsTriggerLevel(term.Level2));
+}
+
 namespace {
 
 // The smallest raw sample whose readout is at or above (strictly: above) the level.
@@ -103,21 +109,53 @@ void CopyWindowSlots(const ChannelTraces& from, ChannelTraces& to, std::int32_t 
     }
 }
 
-void TriggerSearch::Arm(const TriggerSettings& settings, std::int32_t threshold, std::int32_t aboveBand) {
+std::optional<bool> RawCondition::StateOver(std::int16_t low, std::int16_t high) const {
+    if (low == high) return State(low);
+    if (low > high) return std::nullopt;
+    if (IsBitCondition(Condition)) {
+        // As unsigned words the samples run on without a wrap only on one side of zero; within
+        // them the bit stays while the bits above it do.
+        if (low < 0 && high >= 0) return std::nullopt;
+        const auto shift = std::countr_zero(BitMask) + 1;
+        const auto u = [](std::int16_t s) { return static_cast<std::uint16_t>(s); };
+        if ((u(low) >> shift) != (u(high) >> shift) || State(low) != State(high)) return std::nullopt;
+        return State(low);
+    }
+    if (IsBandCondition(Condition)) {
+        const bool inside = low >= Threshold && high < AboveBand;
+        const bool outside = high < Threshold || low >= AboveBand || Threshold >= AboveBand;
+        if (!inside && !outside) return std::nullopt;
+        return inside == (Condition == TriggerCondition::InsideBand);
+    }
+    if (low >= Threshold) return true;
+    if (high < Threshold) return false;
+    return std::nullopt;
+}
+
+RawCondition MakeRawCondition(const TriggerTerm& term, std::string_view gain) {
+    RawCondition c;
+    c.Source = std::clamp(term.Source, 1, kChannelCount);
+    c.Condition = term.Condition;
+    c.Threshold = RawThreshold(term.Level, gain);
+    c.AboveBand = RawAbove(term.Level2, gain);
+    c.BitMask = static_cast<std::uint16_t>(1u << std::clamp(term.Bit, 0, 15));
+    return c;
+}
+
+TriggerLogic::TriggerLogic(const RawCondition& first, TriggerJoin join, const RawCondition& second)
+    : first_(first), second_(second), join_(join) {}
+
+TriggerLogic TriggerLogic::Of(const TriggerSettings& settings, std::span<const std::string, kChannelCount> gains) {
+    const auto raw = [&gains](const TriggerTerm& term) {
+        return MakeRawCondition(term, gains[static_cast<std::size_t>(std::clamp(term.Source, 1, kChannelCount) - 1)]);
+    };
+    return TriggerLogic(raw(settings.First()), settings.Join, raw(settings.Second));
+}
+
+void TriggerSearch::Arm(const TriggerSettings& settings, const TriggerLogic& logic) {
     *this = TriggerSearch{};
     mode_ = settings.Mode;
-    source_ = std::clamp(settings.Source, 1, kChannelCount);
-    const bool bit = settings.Condition == TriggerCondition::BitSet ||
-                     settings.Condition == TriggerCondition::BitCleared;
-    threshold_ = threshold;
-    aboveBand_ = aboveBand;
-    if (IsBandCondition(settings.Condition)) band_ = settings.Condition;
-    bitMask_ = bit ? static_cast<std::uint16_t>(1u << std::clamp(settings.Bit, 0, 15)) : 0;
-    // A band condition's state is "outside" or "inside": its event is that state beginning.
-    onRise_ = settings.Condition == TriggerCondition::Rising || settings.Condition == TriggerCondition::Either ||
-              settings.Condition == TriggerCondition::BitSet || band_.has_value();
-    onFall_ = settings.Condition == TriggerCondition::Falling || settings.Condition == TriggerCondition::Either ||
-              settings.Condition == TriggerCondition::BitCleared;
+    logic_ = logic;
     preTrigger_ = PreTriggerSets(settings.PreTriggerPercent);
     holdoffSets_ = static_cast<std::int64_t>(std::clamp(settings.HoldoffMs, 0, kMaxHoldoffMs)) * kSetsPerMillisecond;
     // The trigger set needs the pre-trigger sets before it, and a set before it to compare.
@@ -130,17 +168,19 @@ TriggerPhase TriggerSearch::Phase() const {
     return seen_ < preTrigger_ ? TriggerPhase::Filling : TriggerPhase::Armed;
 }
 
-std::optional<TriggeredWindow> TriggerSearch::Scan(const ChannelSamples& source, std::int32_t nextSample,
+std::optional<TriggeredWindow> TriggerSearch::Scan(const ChannelTraces& traces, std::int32_t nextSample,
                                                    int count) {
     std::optional<TriggeredWindow> completed;
     if (mode_ == TriggerMode::Off) return completed;
     int slot = nextSample - count;
     if (slot < 0) slot += kTraceSlots;
+    const ChannelSamples& first = traces[logic_.FirstSource() - 1];
+    const ChannelSamples& second = traces[logic_.SecondSource() - 1];
     for (int i = 0; i < count && !finished_; ++i) {
-        const bool state = stateOf(source[slot]);
+        const bool event = logic_.Step(first[slot], second[slot]);
         const std::int64_t n = seen_++;
         if (++slot == kTraceSlots) slot = 0;
-        if (end_ < 0 && n >= armedFrom_ && state != previous_ && (state ? onRise_ : onFall_)) {
+        if (end_ < 0 && n >= armedFrom_ && event) {
             trigger_ = n;
             end_ = n + (kNewestPosition - preTrigger_);
         }
@@ -151,7 +191,6 @@ std::optional<TriggeredWindow> TriggerSearch::Scan(const ChannelSamples& source,
             armedFrom_ = std::max(n + 1, trigger_ + holdoffSets_);
             finished_ = mode_ == TriggerMode::Single;
         }
-        previous_ = state;
     }
     return completed;
 }

@@ -155,9 +155,7 @@ const GainSetting& ScopeDisplay::Gain(int t) const {
 }
 
 bool ScopeDisplay::TriggerLevelValid() const {
-    const bool levelUsed = trigger_.Condition != TriggerCondition::BitSet && trigger_.Condition != TriggerCondition::BitCleared;
-    if (!levelUsed) return true;
-    return IsTriggerLevel(trigger_.Level) && (!IsBandCondition(trigger_.Condition) || IsTriggerLevel(trigger_.Level2));
+    return LevelsValid(trigger_.First()) && (trigger_.Join == TriggerJoin::None || LevelsValid(trigger_.Second));
 }
 
 bool ScopeDisplay::ChannelShown(int k) const {
@@ -563,7 +561,7 @@ ScopeDisplay::RunSetup ScopeDisplay::CaptureSetupForRun() const {
     }
     if (trigger_.Mode != TriggerMode::Off && !TriggerLevelValid()) return {std::nullopt, 0, true};
     setup.Trigger = trigger_;
-    setup.TriggerGain = Gain(trigger_.Source).Text;
+    for (int k = 1; k <= kChannelCount; ++k) setup.Gains[k - 1] = Gain(k).Text;
     return {setup, 0, false};
 }
 

@@ -253,7 +253,6 @@ protected:
         startDrive({}, 10.0);
         CaptureSetup setup{{kPidReference, kBusVolts, 0x9000, 0x9000}, {true, true, false, false}};
         setup.Trigger = {mode, 1, condition, level, 0, percent};
-        setup.TriggerGain = "1";
         ASSERT_TRUE(session_.Start(drive_->Link(), setup));
     }
     // The first set from `from` on where the PID reference crosses 50 % (upwards only when

@@ -22,7 +22,8 @@ CaptureDescription Full() {
                            {true, "", "  12ab", "0,5x", "0.2"},
                            {true, "PG2 velocity (rpm)", "9024", "54.61", "50"}}},
                          {{{"Output current (A rms)", "0.01", "0.67"}, {"\"quoted\" source", "2", "1"}}},
-                         2, {TriggerMode::Single, 3, TriggerCondition::InsideBand, "-12.5", 15, 100, "40", 250}, 99999, "15.0002",
+                         2, {TriggerMode::Single, 3, TriggerCondition::InsideBand, "-12.5", 15, 100, "40", 250, TriggerJoin::And,
+                             {2, TriggerCondition::Falling, "7", "8", 3}}, 99999, "15.0002",
                          7, "A-7", "2026-12-07T16:30:00.125Z", "2026-12-07T16:30:21Z", "1.4.0",
                          "M3 \xC3\xBC" "ber\n\tC:\\x\r\n ; [no section]\n"};
     return d;
@@ -53,7 +54,8 @@ TEST_F(CaptureDescriptionTest, EveryFieldReadsBackAsWrittenInItsKey) {
     const std::string text = ReadBytes(wfd_ + ".ini");
     for (const char* line : {"\r\nDriveType=A-7\r\nDrawingMode=Envelope\r\n", "Note=M3 \xC3\xBC" "ber\\n\tC:\\\\x\\r\\n ; [no",
                              "[Channel2]\r\nEnabled=0\r\nQuantity=\r\nAddress=\" \"\r\nGain=1\r\nYScale=1\r\n",
-                             "\r\nPreTrigger=100\r\nLevel2=40\r\nHoldoff=250\r\nPosition=99999\r\nTime=15.0002\r\n"})
+                             "\r\nPreTrigger=100\r\nLevel2=40\r\nHoldoff=250\r\nJoin=AND\r\nJoinSource=2\r\nJoinCondition=Falling\r\n",
+                             "JoinLevel2=8\r\nPosition=99999\r\nTime=15.0002\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 

@@ -90,7 +90,8 @@ TEST_F(ParameterFilesTest, TriggerSettingsAreRememberedBesideTheOtherSections) {
     const std::string settings = PathOf("scope.INI");
     EXPECT_EQ(ReadTriggerSettings(settings), TriggerSettings{});  // no file: the defaults
     WriteBytes(settings, "[Ports]\nCOM3=/dev/ttyUSB0\n");
-    const TriggerSettings chosen{TriggerMode::Normal, 3, TriggerCondition::OutsideBand, "-12.5", 15, 0, "7.25", 250};
+    const TriggerSettings chosen{TriggerMode::Normal, 3, TriggerCondition::OutsideBand, "-12.5", 15, 0, "7.25", 250,
+                                 TriggerJoin::Or, {4, TriggerCondition::BitCleared, "1", "2", 9}};
     ASSERT_TRUE(WriteTriggerSettings(settings, chosen));
     EXPECT_EQ(ReadTriggerSettings(settings), chosen);
     EXPECT_EQ(ReadPortMapping(settings, "COM3"), "/dev/ttyUSB0");

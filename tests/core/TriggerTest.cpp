@@ -35,13 +35,17 @@ TEST(RawThresholdTest, IsTheSmallestSampleWhoseReadoutReachesTheLevel) {
 // Feeds sets 0 .. count - 1 of `value` to `search` in ticks of 7 sets, so that edges also fall
 // between two ticks; the windows completed on the way.
 std::vector<TriggeredWindow> Feed(TriggerSearch& search, const std::function<std::int16_t(std::int64_t)>& value,
-                                  std::int64_t count) {
-    const auto ring = std::make_unique<ChannelSamples>();
+                                  std::int64_t count,
+                                  const std::function<std::int16_t(std::int64_t)>& value2 = {}) {
+    const auto traces = std::make_unique<ChannelTraces>();
     std::vector<TriggeredWindow> windows;
     for (std::int64_t n = 0; n < count;) {
         const int tick = static_cast<int>(std::min<std::int64_t>(7, count - n));
-        for (int i = 0; i < tick; ++i, ++n) (*ring)[n % kTraceSlots] = value(n);
-        if (const auto window = search.Scan(*ring, static_cast<std::int32_t>(n % kTraceSlots), tick))
+        for (int i = 0; i < tick; ++i, ++n) {
+            (*traces)[0][n % kTraceSlots] = value(n);
+            if (value2) (*traces)[1][n % kTraceSlots] = value2(n);
+        }
+        if (const auto window = search.Scan(*traces, static_cast<std::int32_t>(n % kTraceSlots), tick))
             windows.push_back(*window);
     }
     return windows;
@@ -93,11 +97,69 @@ TEST(TriggerSearchTest, FindsTheFirstArmedSetThatMeetsTheCondition) {
     for (const DetectionCase& c : cases) {
         SCOPED_TRACE(c.name);
         TriggerSearch search;
-        search.Arm({TriggerMode::Normal, 1, c.condition, "", c.bit, c.preTriggerPercent}, c.threshold, c.aboveBand);
+        search.Arm({TriggerMode::Normal, 1, c.condition, "", c.bit, c.preTriggerPercent},
+                   TriggerLogic({1, c.condition, c.threshold, c.aboveBand, static_cast<std::uint16_t>(1u << c.bit)}));
         const auto& samples = c.samples;
         Feed(search, [&](std::int64_t n) { return samples[std::min<std::size_t>(n, samples.size() - 1)]; },
              static_cast<std::int64_t>(samples.size()) + 20);
         EXPECT_EQ(search.TriggerSet(), c.triggerSet);
+    }
+}
+
+// Channel 1 rises through 100; channel 2 is the second condition's source.
+TEST(TriggerSearchTest, ASecondConditionJoinsByAndOrOr) {
+    using enum TriggerCondition;
+    const struct {
+        const char* name;
+        TriggerJoin join;
+        TriggerCondition first, second;  // levels 100; the band -10 .. 10; bit 0
+        std::vector<std::int16_t> ch1, ch2;  // the last sample lasts
+        std::int64_t triggerSet;
+    } cases[] = {
+        {"NoJoinIgnoresTheSecond", TriggerJoin::None, Rising, Rising, {0, 0, 200}, {0, 200}, 2},
+        {"OrTakesTheSecondsEvent", TriggerJoin::Or, Rising, Rising, {0, 0, 0, 200}, {0, 200}, 1},
+        {"OrTakesTheFirstsEvent", TriggerJoin::Or, Rising, Falling, {0, 200}, {0, 0, 0, -5}, 1},
+        {"OrWithABandEntry", TriggerJoin::Or, Rising, InsideBand, {200}, {50, 50, 0}, 2},
+        {"AndWaitsForTheBit", TriggerJoin::And, Rising, BitSet, {0, 200, 0, 200}, {0, 0, 1}, 3},
+        {"AndIsTheFirstSetWhereBothHold", TriggerJoin::And, Rising, Falling, {0, 200}, {200, 200, 200, 0}, 3},
+        {"AndWithEitherNeedsTheChangeWhileTheOtherHolds", TriggerJoin::And, Either, Rising, {0, 200, 0}, {0, 0, 200}, 2},
+        {"AndHoldingFromTheStartIsNoEvent", TriggerJoin::And, Rising, Rising, {200}, {200}, -1},
+        {"AndOutsideTheBand", TriggerJoin::And, Falling, OutsideBand, {200, 0}, {0, 0, 20}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TriggerSearch search;
+        search.Arm({TriggerMode::Normal, 1, c.first, "", 0, 0},
+                   TriggerLogic({1, c.first, 100}, c.join, {2, c.second, IsBandCondition(c.second) ? -10 : 100, 11}));
+        const auto at = [](const std::vector<std::int16_t>& s, std::int64_t n) { return s[std::min<std::size_t>(n, s.size() - 1)]; };
+        Feed(search, [&](std::int64_t n) { return at(c.ch1, n); }, 30, [&](std::int64_t n) { return at(c.ch2, n); });
+        EXPECT_EQ(search.TriggerSet(), c.triggerSet);
+    }
+}
+
+// StateOver, which lets a search skip a stretch by its extremes, against every sample between.
+TEST(RawConditionTest, AStateOverARangeIsEverySamplesState) {
+    using enum TriggerCondition;
+    const RawCondition conditions[] = {
+        {1, Rising, 100},      {1, Falling, -3},           {1, BitSet, 0, 0, 1 << 4},
+        {1, BitCleared, 0, 0, 1 << 15}, {1, BitSet, 0, 0, 1}, {1, OutsideBand, -10, 11},
+        {1, InsideBand, -10, 11}, {1, InsideBand, 5, 5},
+    };
+    const std::int16_t edges[] = {-32768, -200, -33, -32, -11, -10, -3, -1, 0, 1, 10, 11, 15, 16, 31, 32, 99, 100, 200, 32767};
+    for (const RawCondition& condition : conditions) {
+        for (const std::int16_t low : edges) {
+            for (const std::int16_t high : edges) {
+                if (high < low) continue;
+                int on = 0;
+                for (int s = low; s <= high; ++s) on += condition.State(static_cast<std::int16_t>(s));
+                const bool same = on == 0 || on == high - low + 1;
+                const std::optional<bool> state = condition.StateOver(low, high);
+                SCOPED_TRACE(::testing::Message() << static_cast<int>(condition.Condition) << " over " << low << ".." << high);
+                if (state) EXPECT_TRUE(same && *state == (on > 0));
+                // Only a band that holds both ends of a stretch may be left undecided.
+                if (same && !IsBandCondition(condition.Condition)) EXPECT_TRUE(state.has_value());
+            }
+        }
     }
 }
 
@@ -115,7 +177,8 @@ TEST(TriggerSearchTest, AHoldoffSkipsEventsTooSoonAfterTheLast) {
     };
     for (const auto& c : cases) {
         TriggerSearch search;
-        search.Arm({TriggerMode::Normal, 1, TriggerCondition::Rising, "", 0, 100, "0", c.holdoffMs}, 1);
+        search.Arm({TriggerMode::Normal, 1, TriggerCondition::Rising, "", 0, 100, "0", c.holdoffMs},
+                   TriggerLogic({1, TriggerCondition::Rising, 1}));
         const auto edge = [](std::int64_t n) {
             return static_cast<std::int16_t>(n == 100000 || n == 100300 || n == 100600 || n == 101000);
         };
@@ -142,7 +205,7 @@ TEST(TriggerSearchTest, EachWindowEndsWithItsTriggerAtThePreTriggerPosition) {
         for (const int percent : {0, 50, 100}) {
             SCOPED_TRACE(::testing::Message() << "mode " << static_cast<int>(mode) << ", " << percent << " %");
             TriggerSearch search;
-            search.Arm({mode, 1, TriggerCondition::Rising, "", 0, percent}, 0);
+            search.Arm({mode, 1, TriggerCondition::Rising, "", 0, percent}, TriggerLogic({1, TriggerCondition::Rising, 0}));
             const std::int32_t pre = PreTriggerSets(percent);
             const std::vector<TriggeredWindow> windows = Feed(search, Square, 400000);
             // The next window's trigger is the first rise after the previous window's end.

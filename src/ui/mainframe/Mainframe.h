@@ -273,6 +273,9 @@ private:
     // The 100000 sets from the analysed stretch's first as a window, or none (the user told
     // why) when the stretch is longer.
     std::unique_ptr<CaptureRecord> recordingWindow();
+    // Shows set `set` of the recording on show in the chart: where the trigger's pre-trigger
+    // share would put it, in a view as wide as the one on show, at most 100000 sets.
+    void showRecordingSet(std::int64_t set);
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
     Prompts& prompts_;

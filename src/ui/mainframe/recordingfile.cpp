@@ -55,6 +55,13 @@ void TForm1::OpenRecording1Click() {
     showFileStatus(told + QStringLiteral(", %1 gaps; RUN starts a new live capture").arg(gaps));
 }
 
+void TForm1::showRecordingSet(std::int64_t set) {
+    const QCPRange view = ui_->Chart1->xAxis->range();
+    const double width = std::min<double>(view.size(), kNewestPosition);
+    const double before = width * display_.Trigger().PreTriggerPercent / 100.0;
+    ui_->Chart1->zoomHorizontal(double(set) - before, double(set) - before + width);
+}
+
 std::unique_ptr<CaptureRecord> TForm1::recordingWindow() {
     const PositionStretch stretch = display_.AnalysisStretch();
     if (stretch.count() > kWindowPositions) {

@@ -24,15 +24,15 @@ constexpr int kTickSets = kTickBytes / 8;
 // A Normal trigger on either crossing of 0 by a 100 Hz sine: it fires every 25 sets while
 // armed, and spends most sets counting down its windows.
 void TriggerSearchTick(benchmark::State& state) {
-    auto trace = std::make_unique<ChannelSamples>();
+    auto traces = std::make_unique<ChannelTraces>();
     for (int slot = 0; slot < kTraceSlots; ++slot)
-        (*trace)[slot] = static_cast<std::int16_t>(8000 * std::sin(slot * 2 * 3.141592653589793 / 50));
+        (*traces)[0][slot] = static_cast<std::int16_t>(8000 * std::sin(slot * 2 * 3.141592653589793 / 50));
     TriggerSearch search;
-    search.Arm({TriggerMode::Normal, 1, TriggerCondition::Either, "0", 0, 50}, 0);
+    search.Arm({TriggerMode::Normal, 1, TriggerCondition::Either, "0", 0, 50}, TriggerLogic({1, TriggerCondition::Either, 0}));
     std::int32_t next = 0;
     for (auto _ : state) {
         next = (next + kTickSets) % kTraceSlots;
-        benchmark::DoNotOptimize(search.Scan(*trace, next, kTickSets));
+        benchmark::DoNotOptimize(search.Scan(*traces, next, kTickSets));
     }
     state.SetItemsProcessed(state.iterations() * kTickSets);
 }

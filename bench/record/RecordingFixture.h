@@ -1,7 +1,8 @@
 #pragma once
 // A recording written directly, as a long capture would leave it: four channels of drive-like
 // signals (a slow speed ripple, a 50 Hz current with noise, a DC bus with a dip every few
-// minutes, a bit word), a gap every twenty minutes. Written a minute of sets a transaction.
+// minutes, a bit word), a gap every twenty minutes, a trigger event at the start of each dip.
+// Written a minute of sets a transaction.
 
 #include "RecordingWriter.h"
 
@@ -41,7 +42,11 @@ inline std::string WriteFixtureRecording(const std::string& path, std::int64_t s
             for (int c = 0; c < kRecordingChannels; ++c) sets[static_cast<std::size_t>(i * kRecordingChannels + c)] = FixtureSample(c, at + i);
         std::vector<RecordingGap> gaps;
         if (at > 0 && at % (20 * kWriteSets) == 0) gaps.push_back({at, 2 * kRecordingSampleRateHz, "reconnect"});
-        if (!writer.Write(sets, gaps)) return writer.Error();
+        std::vector<RecordingEvent> events;
+        constexpr std::int64_t kDipPeriod = 240 * 5000, kDipStart = 7 * 5000;
+        for (std::int64_t dip = (at + kDipPeriod - kDipStart - 1) / kDipPeriod * kDipPeriod + kDipStart; dip < at + count; dip += kDipPeriod)
+            if (dip >= at) events.push_back({dip, "trigger", "ch3 Falling: trigger condition met"});
+        if (!writer.Write(sets, gaps, events)) return writer.Error();
     }
     writer.Close();
     return {};

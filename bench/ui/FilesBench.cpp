@@ -29,6 +29,7 @@ public:
     }
     QString askSaveFileName(const FileDialogSpec&) override { return fileName; }
     QString askOpenFileName(const FileDialogSpec&) override { return fileName; }
+    QString askFolder(const QString&, const QString&) override { return {}; }
 };
 
 // A shown window holding a full capture.

@@ -73,6 +73,9 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     rateBlocks_ = 0;
     reconnecting_ = awaitingStream_ = false;
     trigger_.Arm(setup.Trigger, TriggerLogic::Of(setup.Trigger, setup.Gains));
+    startedAt_ = QDateTime::currentDateTimeUtc();
+    events_.clear();
+    savedCounts_ = {};
     frozenShown_ = false;
     shownTrigger_ = -1;
     shownComplete_ = false;
@@ -98,6 +101,8 @@ void CaptureSession::Stop() {
         frozenShown_ = false;
     }
     trigger_ = TriggerSearch{};
+    eventSaver_.Stop();
+    followEventSaving();
     reportTriggerState(shownTrigger_ >= 0 ? TriggerPhase::Triggered : TriggerPhase::Off, shownTrigger_);
     emit stopped();
     if (recorder_.Active()) {
@@ -129,6 +134,7 @@ void CaptureSession::Tick() {
     if (reconnecting_) tryReconnect(now);
     updateHealth(now);
     const bool singleComplete = searchTrigger(newSets);
+    followEventSaving();
     emit ticked(newSets);
     if (singleComplete) {
         Stop();
@@ -141,7 +147,8 @@ void CaptureSession::Tick() {
 void CaptureSession::loseLink(Clock::time_point now) {
     const auto silentFor = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastByteAt_);
     const QDateTime lastByteAt = QDateTime::currentDateTime().addMSecs(-silentFor.count());
-    longRecorder_.Event("link lost", "no stream since " + lastByteAt.toString(Qt::ISODateWithMs).toStdString());
+    logEvent(static_cast<std::int64_t>(record_->SetCount), "link lost",  "link",
+             "no stream since " + lastByteAt.toString(Qt::ISODateWithMs).toStdString());
     if (!autoReconnect_) {
         Stop();
         emit linkLost(lastByteAt);
@@ -183,7 +190,7 @@ void CaptureSession::resumeStream() {
     // stream to the start exchange of the new one.
     const auto missed = std::chrono::duration<double>(restartSentAt_ - lastByteAt_).count();
     longRecorder_.NextGapIsReconnect();
-    longRecorder_.Event("reconnected", "the stream is back");
+    logEvent(static_cast<std::int64_t>(record_->SetCount), "reconnected", "link", "the stream is back");
     RestartStream(*record_, static_cast<std::int64_t>(missed * kSetsPerSecond), setup_.Enabled);
     awaitingStream_ = false;
     reconnecting_ = false;
@@ -221,6 +228,7 @@ bool CaptureSession::searchTrigger(int newSets) {
             CopyWindowSlots(rec.ChannelTrace, *frozen_, window->NextSample);
             frozenNextSample_ = window->NextSample;
             frozenShown_ = true;
+            eventSaver_.Save(rec.ChannelTrace, window->NextSample, window->TriggerSet);
         }
         shownTrigger_ = window->TriggerSet;
         shownComplete_ = true;
@@ -229,7 +237,7 @@ bool CaptureSession::searchTrigger(int newSets) {
         shownTrigger_ = trigger_.TriggerSet();
     }
     if (trigger_.TriggerSet() != triggerSet && trigger_.Phase() == TriggerPhase::Triggered)
-        longRecorder_.EventAtCaptureSet(trigger_.TriggerSet(), "trigger", "trigger condition met");
+        logEvent(trigger_.TriggerSet(), "trigger", TriggerName(setup_.Trigger), "trigger condition met");
     if (trigger_.Phase() != phase || trigger_.TriggerSet() != triggerSet)
         reportTriggerState(trigger_.Phase(), trigger_.TriggerSet());
     if (shownTrigger_ >= 0)
@@ -246,6 +254,57 @@ void CaptureSession::reportTriggerPosition(int position) {
     if (position == shownPosition_) return;
     shownPosition_ = position;
     emit triggerMoved(position);
+}
+
+void CaptureSession::logEvent(std::int64_t set, const std::string& kind, const std::string& source,
+                              const std::string& text) {
+    if (kind == "trigger")
+        longRecorder_.EventAtCaptureSet(set, kind, source + ": " + text);
+    else
+        longRecorder_.Event(kind, text);
+    if (events_.size() >= kMaxEvents) return;
+    events_.push_back({set, kind, source, text, {}});
+    emit eventsChanged();
+}
+
+std::string CaptureSession::StartSavingEvents(const std::string& folder, const EventSaver::Limits& limits,
+                                              const CaptureDescription& description, char decimalSeparator) {
+    const auto runAt = std::chrono::system_clock::time_point(std::chrono::milliseconds(startedAt_.toMSecsSinceEpoch()));
+    std::string problem =
+        eventSaver_.Start(folder, limits, description, decimalSeparator, runAt, trigger_.PreTrigger());
+    savedCounts_ = eventSaver_.Count();
+    endedReported_ = false;
+    emit eventsChanged();
+    return problem;
+}
+
+void CaptureSession::StopSavingEvents() {
+    eventSaver_.Stop();
+    followEventSaving();
+    emit eventsChanged();
+}
+
+void CaptureSession::followEventSaving() {
+    bool changed = false;
+    for (const EventSaver::SavedEvent& saved : eventSaver_.TakeSaved()) {
+        // The newest trigger event at that set.
+        for (auto e = events_.rbegin(); e != events_.rend(); ++e) {
+            if (e->Kind == "trigger" && e->Set == saved.TriggerSet) {
+                e->File = saved.Path;
+                break;
+            }
+        }
+        changed = true;
+    }
+    const EventSaver::Counts counts = eventSaver_.Count();
+    if (changed || counts != savedCounts_) {
+        savedCounts_ = counts;
+        emit eventsChanged();
+    }
+    if (const std::string why = eventSaver_.Ended(); !why.empty() && !endedReported_) {
+        endedReported_ = true;
+        emit eventSavingEnded(QString::fromStdString(why));
+    }
 }
 
 void CaptureSession::Identify(const std::string& portName) {
@@ -280,6 +339,7 @@ void CaptureSession::StopRecording() {
 }
 
 void CaptureSession::Shutdown() {
+    eventSaver_.Stop();
     recorder_.Stop();
     longRecorder_.Stop();
     timer_->stop();

@@ -7,6 +7,7 @@
 
 #include "CaptureRecord.h"
 #include "CommPort.h"
+#include "EventSaver.h"
 #include "LongRecorder.h"
 #include "Recorder.h"
 #include "ScopeProtocol.h"
@@ -49,6 +50,16 @@ struct CaptureSetup {
     ChannelEnables Enabled{};
     TriggerSettings Trigger{};
     std::array<std::string, kChannelCount> Gains{};
+};
+
+// What happened during a capture, for the event list: a trigger (its source and conditions,
+// the file its window went to once saved), a link lost, a reconnect.
+struct CaptureEvent {
+    std::int64_t Set = 0;  // counted from RUN
+    std::string Kind;      // "trigger", "link lost", "reconnected"
+    std::string Source;    // the trigger's conditions ("ch2 Rising"); "link"
+    std::string Text;
+    std::string File;      // the saved window, empty when none
 };
 
 class CaptureSession : public QObject {
@@ -96,6 +107,18 @@ public:
     // link losses and reconnects.
     std::string StartLongRecording(const std::string& path, const RecordingHeader& header);
     const LongRecorder& LongRecording() const { return longRecorder_; }
+    // Saving every event: from StartSavingEvents until STOP (or a limit, or a write error,
+    // which end it with eventSavingEnded), each window a Normal trigger completes goes to a
+    // file of its own in `folder` (see EventSaver). The reason when it cannot start.
+    std::string StartSavingEvents(const std::string& folder, const EventSaver::Limits& limits,
+                                  const CaptureDescription& description, char decimalSeparator);
+    void StopSavingEvents();
+    const EventSaver& EventSaving() const { return eventSaver_; }
+    // The events of the running (or last) capture, oldest first; at most kMaxEvents.
+    const std::vector<CaptureEvent>& Events() const { return events_; }
+    static constexpr std::size_t kMaxEvents = 100000;
+    // The wall-clock time of the capture's set 0 (RUN).
+    QDateTime StartedAt() const { return startedAt_; }
 
     // RUN: opens `portName`, sends the start exchange and, once that went through, resets the
     // record for the new capture, arms the trigger, starts the tick and emits the trigger's
@@ -138,6 +161,10 @@ signals:
     // Window position of the trigger set on show; -1 when none is. Raised before the
     // started() or ticked() whose display it belongs to.
     void triggerMoved(int position);
+    // Events() or the event saving's counts changed.
+    void eventsChanged();
+    // Saving every event stopped by itself: `why` says why; the capture runs on.
+    void eventSavingEnded(const QString& why);
 
 private:
     // Opens `portName` into PortOpen; on failure emits linkFailed().
@@ -152,6 +179,10 @@ private:
     bool searchTrigger(int newSets);
     void reportTriggerState(TriggerPhase phase, std::int64_t triggerSet);
     void reportTriggerPosition(int position);
+    // Adds an event at a capture set to the list and to a recording that runs.
+    void logEvent(std::int64_t set, const std::string& kind, const std::string& source, const std::string& text);
+    // Attaches the files saved since the last tick to their events; tells what changed.
+    void followEventSaving();
 
     std::unique_ptr<CaptureRecord> record_;
     Recorder recorder_;
@@ -172,6 +203,11 @@ private:
     std::string settingsIniPath_;
 
     TriggerSearch trigger_;
+    EventSaver eventSaver_;
+    EventSaver::Counts savedCounts_{};
+    bool endedReported_ = false;  // eventSavingEnded told for the saving under way
+    std::vector<CaptureEvent> events_;
+    QDateTime startedAt_;
     // A Normal trigger's completed window (the slots it shows), kept while the capture runs on.
     std::unique_ptr<ChannelTraces> frozen_;
     bool frozenShown_ = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 
 namespace altrix {
 
@@ -57,6 +58,29 @@ int Compare(const Decimal& a, const Decimal& b) {
 bool IsTriggerLevel(std::string_view level) {
     return ParseDecimal(level).has_value();
 }
+
+namespace {
+
+std::string TermName(const TriggerTerm& term, char space) {
+    std::string condition(kTriggerConditionNames[static_cast<std::size_t>(term.Condition)]);
+    if (space != ' ')
+        for (char& c : condition) c = c == ' ' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return "ch" + std::to_string(term.Source) + (space == ' ' ? ' ' : '_') + condition;
+}
+
+std::string JoinedName(const TriggerSettings& settings, char space) {
+    std::string name = TermName(settings.First(), space);
+    if (settings.Join == TriggerJoin::None) return name;
+    std::string join(kTriggerJoinNames[static_cast<std::size_t>(settings.Join)]);
+    if (space != ' ')
+        for (char& c : join) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name + space + join + space + TermName(settings.Second, space);
+}
+
+}  // namespace
+
+std::string TriggerName(const TriggerSettings& settings) { return JoinedName(settings, ' '); }
+std::string TriggerFileName(const TriggerSettings& settings) { return JoinedName(settings, '_'); }
 
 bool LevelsValid(const TriggerTerm& term) {
     if (IsBitCondition(term.Condition)) return true;

@@ -71,6 +71,11 @@ struct TriggerSettings {
 // digit and "." as the point. Any other text is no level (RawThreshold takes it as 0).
 bool IsTriggerLevel(std::string_view level);
 
+// The conditions as the event list names them: "ch2 Rising", "ch1 Outside band AND ch3 Bit set";
+// and as a file name takes them: "ch2_rising", "ch1_outside-band_and_ch3_bit-set".
+std::string TriggerName(const TriggerSettings& settings);
+std::string TriggerFileName(const TriggerSettings& settings);
+
 // The levels a term uses are levels: none for a bit, the band's two for a band.
 bool LevelsValid(const TriggerTerm& term);
 

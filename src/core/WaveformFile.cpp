@@ -33,14 +33,15 @@ void AppendSample(std::string& out, std::int16_t value) {
     out.append(digits.data(), end);
 }
 
-bool WriteDisplayWindow(const CaptureRecord& record, std::FILE* file, char decimalSeparator) {
+bool WriteDisplayWindow(const std::array<ChannelSamples, kChannelCount>& traces, std::int32_t nextSample,
+                        std::FILE* file, char decimalSeparator) {
     ChunkWriter out(file);
     std::string& text = out.Buffer();
     for (std::int32_t x = 0; x < kWindowPositions; ++x) {
-        const int slot = SlotOfPosition(record.NextSample, x);
+        const int slot = SlotOfPosition(nextSample, x);
         char time[kMaxSetSecondsLength];
         text.append(time, WriteSetSeconds(time, x + 1, decimalSeparator));
-        for (const ChannelSamples& trace : record.ChannelTrace) {
+        for (const ChannelSamples& trace : traces) {
             text += ' ';
             AppendSample(text, trace[slot]);
         }
@@ -129,8 +130,13 @@ private:
 
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
                              char decimalSeparator) {
-    return ReplaceFile(path, [&record, decimalSeparator](std::FILE* file) {
-        return WriteDisplayWindow(record, file, decimalSeparator);
+    return WriteWaveformFile(record.ChannelTrace, record.NextSample, path, decimalSeparator);
+}
+
+FileResult WriteWaveformFile(const std::array<ChannelSamples, kChannelCount>& traces, std::int32_t nextSample,
+                             const std::string& path, char decimalSeparator) {
+    return ReplaceFile(path, [&traces, nextSample, decimalSeparator](std::FILE* file) {
+        return WriteDisplayWindow(traces, nextSample, file, decimalSeparator);
     });
 }
 

@@ -17,6 +17,9 @@ namespace altrix {
 // not write are handled as ReplaceFile says.
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
                              char decimalSeparator);
+// The same for the window that `nextSample` shows of `traces` (a copy of a record's traces).
+FileResult WriteWaveformFile(const std::array<ChannelSamples, kChannelCount>& traces, std::int32_t nextSample,
+                             const std::string& path, char decimalSeparator);
 
 // Told after each chunk of a read: the bytes read so far and the file's size when the read
 // began (a growing file may read more). Returns false to cancel the read.

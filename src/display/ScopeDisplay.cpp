@@ -106,7 +106,7 @@ ScopeDisplay::ScopeDisplay(CaptureSession& session, QObject* parent)
 
 void ScopeDisplay::followCaptureFacts() {
     connect(&session_, &CaptureSession::started, this, [this] {
-        facts_ = CaptureFacts{QDateTime::currentDateTimeUtc(), {}, -1, {}, identifiedType_, {}, true};
+        facts_ = CaptureFacts{session_.StartedAt(), {}, -1, {}, identifiedType_, {}, true};
         loaded_ = false;
     });
     connect(&session_, &CaptureSession::stopped, this, [this] { facts_.End = QDateTime::currentDateTimeUtc(); });

@@ -30,9 +30,13 @@ QString LevelPattern() {
                                                            : QStringLiteral("[+-]?[0-9]*[.]?[0-9]*");
 }
 
-bool IsBitCondition(int conditionIndex) {
-    return conditionIndex == static_cast<int>(TriggerCondition::BitSet) ||
-           conditionIndex == static_cast<int>(TriggerCondition::BitCleared);
+QString LevelText(const QLineEdit& level) {
+    return level.text().replace(QLatin1Char(','), QLatin1Char('.'));
+}
+
+TriggerTerm TermOf(const TriggerBar::ConditionControls& c) {
+    return {c.source->currentIndex() + 1, static_cast<TriggerCondition>(c.slope->currentIndex()),
+            LevelText(*c.level).toStdString(), LevelText(*c.level2).toStdString(), c.bit->value()};
 }
 
 }  // namespace
@@ -40,7 +44,7 @@ bool IsBitCondition(int conditionIndex) {
 TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay& display, CaptureSession& session,
                        QObject* parent)
     : QObject(parent), controls_(controls), display_(display), session_(session), line_(new QCPItemStraightLine(&chart)) {
-    for (QLineEdit* level : {controls_.level, controls_.level2})
+    for (QLineEdit* level : {controls_.first.level, controls_.first.level2, controls_.second.level, controls_.second.level2})
         level->setValidator(new QRegularExpressionValidator(QRegularExpression(LevelPattern()), level));
     line_->setPen(QPen(kTriggerLineColour, 1, Qt::DashDotLine));
     line_->setSelectable(false);
@@ -49,29 +53,39 @@ TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay
     connect(&display_, &ScopeDisplay::triggerChanged, this, &TriggerBar::showSettings);
     display_.SetTrigger(ReadTriggerSettings(session_.SettingsIniPath()));
     showSettings();
-    for (QComboBox* box : {controls_.mode, controls_.source, controls_.slope})
-        connect(box, &QComboBox::activated, this, &TriggerBar::TriggerControlChange);
-    for (QLineEdit* level : {controls_.level, controls_.level2})
-        connect(level, &QLineEdit::textEdited, this, &TriggerBar::TriggerControlChange);
-    for (QSpinBox* box : {controls_.bit, controls_.preTrigger, controls_.holdoff})
-        connect(box, &QSpinBox::valueChanged, this, &TriggerBar::TriggerControlChange);
+    for (QWidget* control : allControls()) {
+        if (auto* box = qobject_cast<QComboBox*>(control)) connect(box, &QComboBox::activated, this, &TriggerBar::TriggerControlChange);
+        if (auto* level = qobject_cast<QLineEdit*>(control)) connect(level, &QLineEdit::textEdited, this, &TriggerBar::TriggerControlChange);
+        if (auto* box = qobject_cast<QSpinBox*>(control)) connect(box, &QSpinBox::valueChanged, this, &TriggerBar::TriggerControlChange);
+    }
     connect(&session_, &CaptureSession::started, this, &TriggerBar::showControls);
     connect(&session_, &CaptureSession::stopped, this, &TriggerBar::showControls);
     connect(&session_, &CaptureSession::triggerStateChanged, this, &TriggerBar::showState);
     connect(&session_, &CaptureSession::triggerMoved, this, &TriggerBar::showPosition);
+    connect(&session_, &CaptureSession::eventsChanged, this, &TriggerBar::showStateLabel);
     showStateLabel();
+}
+
+std::vector<QWidget*> TriggerBar::allControls() const {
+    const ConditionControls& a = controls_.first;
+    const ConditionControls& b = controls_.second;
+    return {controls_.mode, a.source, a.slope, a.level, a.level2, a.bit, controls_.join,
+            b.source, b.slope, b.level, b.level2, b.bit, controls_.preTrigger, controls_.holdoff};
 }
 
 void TriggerBar::TriggerControlChange() {
     TriggerSettings settings;
     settings.Mode = static_cast<TriggerMode>(controls_.mode->currentIndex());
-    settings.Source = controls_.source->currentIndex() + 1;
-    settings.Condition = static_cast<TriggerCondition>(controls_.slope->currentIndex());
-    settings.Level = controls_.level->text().replace(QLatin1Char(','), QLatin1Char('.')).toStdString();
-    settings.Bit = controls_.bit->value();
+    const TriggerTerm first = TermOf(controls_.first);
+    settings.Source = first.Source;
+    settings.Condition = first.Condition;
+    settings.Level = first.Level;
+    settings.Level2 = first.Level2;
+    settings.Bit = first.Bit;
     settings.PreTriggerPercent = controls_.preTrigger->value();
-    settings.Level2 = controls_.level2->text().replace(QLatin1Char(','), QLatin1Char('.')).toStdString();
     settings.HoldoffMs = controls_.holdoff->value();
+    settings.Join = static_cast<TriggerJoin>(controls_.join->currentIndex());
+    settings.Second = TermOf(controls_.second);
     if (settings == display_.Trigger()) return;
     display_.SetTrigger(settings);
     WriteTriggerSettings(session_.SettingsIniPath(), settings);
@@ -80,24 +94,29 @@ void TriggerBar::TriggerControlChange() {
 void TriggerBar::showSettings() {
     const TriggerSettings& settings = display_.Trigger();
     controls_.mode->setCurrentIndex(static_cast<int>(settings.Mode));
-    controls_.source->setCurrentIndex(settings.Source - 1);
-    controls_.slope->setCurrentIndex(static_cast<int>(settings.Condition));
+    controls_.join->setCurrentIndex(static_cast<int>(settings.Join));
     // A level that is no number stays as it is, shown red, and keeps RUN from starting.
     const bool valid = display_.TriggerLevelValid();
     const auto showLevel = [valid](QLineEdit& level, const std::string& setting) {
         const QString text = QString::fromStdString(setting);
-        if (level.text().replace(QLatin1Char(','), QLatin1Char('.')) != text) level.setText(text);
+        if (LevelText(level) != text) level.setText(text);
         const bool red = !valid && !IsTriggerLevel(setting);
         QPalette palette = level.palette();
         palette.setColor(QPalette::Text, red ? QColor(Qt::red) : QApplication::palette(&level).color(QPalette::Text));
         level.setPalette(palette);
     };
-    showLevel(*controls_.level, settings.Level);
-    showLevel(*controls_.level2, settings.Level2);
-    // The boxes report the user's changes only.
-    const QSignalBlocker bitBlocker(controls_.bit), preTriggerBlocker(controls_.preTrigger),
-        holdoffBlocker(controls_.holdoff);
-    controls_.bit->setValue(settings.Bit);
+    const auto showTerm = [&showLevel](const ConditionControls& c, const TriggerTerm& term) {
+        c.source->setCurrentIndex(term.Source - 1);
+        c.slope->setCurrentIndex(static_cast<int>(term.Condition));
+        showLevel(*c.level, term.Level);
+        showLevel(*c.level2, term.Level2);
+        // The boxes report the user's changes only.
+        const QSignalBlocker bitBlocker(c.bit);
+        c.bit->setValue(term.Bit);
+    };
+    showTerm(controls_.first, settings.First());
+    showTerm(controls_.second, settings.Second);
+    const QSignalBlocker preTriggerBlocker(controls_.preTrigger), holdoffBlocker(controls_.holdoff);
     controls_.preTrigger->setValue(settings.PreTriggerPercent);
     controls_.holdoff->setValue(settings.HoldoffMs);
     showControls();
@@ -105,18 +124,25 @@ void TriggerBar::showSettings() {
 
 void TriggerBar::showControls() {
     const bool unlocked = !session_.IsRunning();
-    for (QWidget* control : std::initializer_list<QWidget*>{controls_.mode, controls_.source, controls_.slope,
-                                                            controls_.level, controls_.level2, controls_.bit,
-                                                            controls_.preTrigger, controls_.holdoff})
-        control->setEnabled(unlocked);
-    // A tool bar shows and hides its widgets through their actions.
-    const bool bit = IsBitCondition(controls_.slope->currentIndex());
-    const bool band = IsBandCondition(static_cast<TriggerCondition>(controls_.slope->currentIndex()));
+    for (QWidget* control : allControls()) control->setEnabled(unlocked);
+    // A tool bar shows and hides its widgets through their actions: the level or the bit by
+    // the condition, the second condition while a join is chosen.
+    const bool joined = controls_.join->currentIndex() != static_cast<int>(TriggerJoin::None);
+    const auto visibility = [](const ConditionControls& c, bool shown) {
+        const auto condition = static_cast<TriggerCondition>(c.slope->currentIndex());
+        return std::vector<std::pair<QWidget*, bool>>{{c.source, shown},
+                                                      {c.slope, shown},
+                                                      {c.bit, shown && IsBitCondition(condition)},
+                                                      {c.level, shown && !IsBitCondition(condition)},
+                                                      {c.level2, shown && IsBandCondition(condition)}};
+    };
+    auto shown = visibility(controls_.first, true);
+    const auto second = visibility(controls_.second, joined);
+    shown.insert(shown.end(), second.begin(), second.end());
     for (QAction* action : controls_.bar->actions()) {
         const QWidget* widget = controls_.bar->widgetForAction(action);
-        if (widget == controls_.bit) action->setVisible(bit);
-        if (widget == controls_.level) action->setVisible(!bit);
-        if (widget == controls_.level2) action->setVisible(band);
+        for (const auto& [control, visible] : shown)
+            if (widget == control) action->setVisible(visible);
     }
 }
 
@@ -142,9 +168,19 @@ void TriggerBar::showStateLabel() {
         if (start.isValid())
             text += start.addMSecs(std::llround(secondsSinceRun_ * 1000)).toLocalTime().toString(QStringLiteral(", HH:mm:ss.zzz"));
     }
-    controls_.state->setText(text);
+    controls_.state->setText(text + savingText());
     controls_.state->setStyleSheet(
         QStringLiteral("QLabel { font-weight: bold; color: black; background: %1; padding: 0 6px; }").arg(kPhaseColours[p]));
+}
+
+QString TriggerBar::savingText() const {
+    const EventSaver& saving = session_.EventSaving();
+    const EventSaver::Counts counts = saving.Count();
+    if (!saving.Active() && counts.Caught == 0) return {};
+    const QLocale locale;
+    QString text = QStringLiteral(" \u2014 %1 caught, %2 saved").arg(locale.toString(counts.Caught), locale.toString(counts.Saved));
+    if (counts.NotSaved > 0) text += QStringLiteral(", %1 not saved").arg(locale.toString(counts.NotSaved));
+    return text;
 }
 
 void TriggerBar::showPosition(int position) {

@@ -12,6 +12,8 @@
 #include <QHash>
 #include <QObject>
 
+#include <vector>
+
 class QAction;
 class QComboBox;
 class QCPItemStraightLine;
@@ -27,14 +29,20 @@ class ScopeChart;
 class TriggerBar : public QObject {
     Q_OBJECT
 public:
-    struct Controls {
-        QToolBar* bar;
-        QComboBox* mode;
+    // The controls of one condition.
+    struct ConditionControls {
         QComboBox* source;
         QComboBox* slope;
         QLineEdit* level;
         QLineEdit* level2;  // the band's high end
         QSpinBox* bit;
+    };
+    struct Controls {
+        QToolBar* bar;
+        QComboBox* mode;
+        ConditionControls first;
+        QComboBox* join;
+        ConditionControls second;  // shown while a join is chosen
         QSpinBox* preTrigger;
         QSpinBox* holdoff;
         QLabel* state;
@@ -57,10 +65,14 @@ public:
     void showState(TriggerPhase phase, double seconds);
 
 private:
+    // Every trigger control.
+    std::vector<QWidget*> allControls() const;
     void showSettings();
     // The controls follow the capture lock; the level or the bit, by the condition.
     void showControls();
     void showStateLabel();
+    // The events caught and saved while every event is saved; empty otherwise.
+    QString savingText() const;
 
     Controls controls_;
     ScopeDisplay& display_;

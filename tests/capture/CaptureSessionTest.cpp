@@ -5,6 +5,7 @@
 #include "DriveModel.h"
 #include "DriveTestSupport.h"
 #include "Readout.h"
+#include "WaveformFile.h"
 #include "RecordingReader.h"
 
 #include <QSignalSpy>
@@ -338,6 +339,72 @@ TEST_F(TriggerSessionTest, StopWhileArmedEndsTheCaptureWithoutATrigger) {
     EXPECT_FALSE(session_.port().IsOpen());
     EXPECT_EQ(states.back()[0].value<TriggerPhase>(), TriggerPhase::Off);
     EXPECT_EQ(moved.count(), 1);  // the line taken away at RUN, never drawn
+}
+
+// Saving every event: each window a Normal trigger completes goes to its own file while the
+// folder takes it; a limit or a full disk ends the saving, never the capture.
+TEST_F(TriggerSessionTest, NormalSavesEachEventsWindowToItsOwnFileUntilALimitOrAFullDisk) {
+    const struct {
+        const char* name;
+        std::int64_t fileLimit;
+        rlim_t fileSizeLimit;   // RLIM_INFINITY: the disk never fills
+        std::size_t saved;      // of the two events
+        const char* endedWith;  // the reason saving ended by itself; "" for none
+    } cases[] = {
+        {"EveryEventSaved", 1000, RLIM_INFINITY, 2, ""},
+        {"TheFileLimit", 1, RLIM_INFINITY, 1, "the limit of 1 files was reached"},
+        {"AFullDisk", 1000, 100000, 0, "unable to write "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("altrix-events-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        QSignalSpy ended(&session_, &CaptureSession::eventSavingEnded);
+        run(TriggerMode::Normal, TriggerCondition::Either, "50");
+        CaptureDescription description;
+        description.Trigger = session_.Setup().Trigger;
+        ASSERT_EQ(session_.StartSavingEvents(folder.string(), {c.fileLimit}, description, '.'), "");
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = before;
+        limit.rlim_cur = c.fileSizeLimit;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::int64_t first = StepFrom(kPre);
+        const std::int64_t second = StepFrom(first + kNewestPosition - kPre + 1);
+        const bool ticked = tickWhile([&] { return session_.EventSaving().Count().Caught < 2; });
+        EXPECT_TRUE(session_.IsRunning()) << "the capture goes on";
+        session_.Stop();
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        ASSERT_TRUE(ticked);
+
+        EXPECT_EQ(session_.EventSaving().Count(), (EventSaver::Counts{2, static_cast<std::int64_t>(c.saved), 2 - static_cast<std::int64_t>(c.saved)}));
+        ASSERT_EQ(ended.count(), *c.endedWith ? 1 : 0);
+        if (*c.endedWith) EXPECT_TRUE(ended[0][0].toString().startsWith(QLatin1String(c.endedWith))) << ended[0][0].toString().toStdString();
+        // The event list names each trigger; a saved one its file, which holds the drive's sets
+        // with the event at the pre-trigger position.
+        const std::vector<CaptureEvent>& events = session_.Events();
+        ASSERT_GE(events.size(), 2u);  // a third may have been found, its window not yet complete
+        const std::int64_t triggers[] = {first, second};
+        for (std::size_t e = 0; e < 2; ++e) {
+            EXPECT_EQ(events[e].Set, triggers[e]);
+            EXPECT_EQ(events[e].Source, "ch1 Either");
+            ASSERT_EQ(events[e].File.empty(), e >= c.saved);
+            if (events[e].File.empty()) continue;
+            EXPECT_TRUE(events[e].File.ends_with("_ch1_either.wfd")) << events[e].File;
+            const auto read = std::make_unique<CaptureRecord>();
+            ASSERT_TRUE(ReadWaveformFile(*read, events[e].File).Ok);
+            for (int x = 0; x < kWindowPositions; x += 7)
+                ASSERT_EQ(read->ChannelTrace[0][SlotOfPosition(read->NextSample, x)],
+                          sim::SampleValue(kPidReference, static_cast<std::uint64_t>(triggers[e] - kPre + x))) << x;
+            const SidecarRead sidecar = ReadSidecar(events[e].File);
+            ASSERT_EQ(sidecar.Status, SidecarStatus::Read) << sidecar.Problem;
+            EXPECT_EQ(sidecar.Description.TriggerPosition, kPre);
+        }
+        std::filesystem::remove_all(folder);
+    }
 }
 
 struct RecordingCase {

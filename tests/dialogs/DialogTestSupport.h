@@ -38,6 +38,10 @@ public:
         ADD_FAILURE() << "unexpected open dialog";
         return {};
     }
+    QString askFolder(const QString&, const QString&) override {
+        ADD_FAILURE() << "unexpected folder dialog";
+        return {};
+    }
 
     std::vector<AskedMessage> asked;
 };

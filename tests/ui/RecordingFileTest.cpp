@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTableWidget>
 
 #include <filesystem>
 #include <fstream>
@@ -37,7 +38,8 @@ protected:
         std::vector<std::int16_t> sets;
         for (std::int64_t n = 0; n < kSets; ++n)
             for (int c = 0; c < kRecordingChannels; ++c) sets.push_back(Value(c, n));
-        ASSERT_TRUE(writer.Write(sets, std::vector<RecordingGap>{{300000, 5000, "reconnect"}}));
+        ASSERT_TRUE(writer.Write(sets, std::vector<RecordingGap>{{300000, 5000, "reconnect"}},
+                                 std::vector<RecordingEvent>{{450000, "trigger", "ch1 Rising: trigger condition met"}}));
     }
     void TearDown() override {
         MainframeTest::TearDown();
@@ -96,6 +98,26 @@ TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMea
     EXPECT_EQ(form_->display().Recording(), nullptr);
     EXPECT_EQ(form_->display().Source().length(), kWindowPositions);
     EXPECT_EQ(chart().xAxis->range(), QCPRange(0, kNewestPosition));
+}
+
+TEST_F(RecordingFileTest, TheEventListShowsTheRecordingsEventsAndChoosingOneShowsItsSets) {
+    open(path_);
+    form_->findChild<QAction*>(QStringLiteral("Events1"))->trigger();
+    auto* table = form_->findChild<QTableWidget*>(QStringLiteral("EventsTable"));
+    ASSERT_NE(table, nullptr);
+    // In set order, at their local times (the recording began 03:00:00 UTC).
+    const QDateTime start = QDateTime::fromString(QStringLiteral("2026-12-07T03:00:00.000Z"), Qt::ISODateWithMs);
+    const struct { std::int64_t set; const char* kind; } rows[] = {{300000, "gap"}, {450000, "trigger"}};
+    ASSERT_EQ(table->rowCount(), 2);
+    for (int r = 0; r < 2; ++r) {
+        EXPECT_EQ(table->item(r, 1)->text(), QLatin1String(rows[r].kind));
+        EXPECT_EQ(table->item(r, 0)->text(),
+                  start.addMSecs(rows[r].set / 5).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+    }
+    emit table->cellActivated(1, 0);
+    const QCPRange view = chart().xAxis->range();
+    EXPECT_TRUE(view.contains(450000)) << view.lower << ".." << view.upper;
+    EXPECT_LE(view.size(), kNewestPosition);
 }
 
 TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingAndChangesNothingOnScreen) {

@@ -46,6 +46,12 @@ public:
         OpenDialogs.push_back(dialog);
         return nextFileName();
     }
+    // Folder dialogs take their answers from FileNames too.
+    QString askFolder(const QString& caption, const QString&) override {
+        FolderDialogs.push_back(caption);
+        return nextFileName();
+    }
+    std::vector<QString> FolderDialogs;
 
 private:
     QString nextFileName() {

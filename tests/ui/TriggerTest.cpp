@@ -75,6 +75,37 @@ TEST_F(TriggerWindowTest, SingleCaptureLocksTheControlsAndItsLineStaysOnItsFile)
     EXPECT_EQ(triggerLine(), 50000);
 }
 
+// "Save every event..." asks for its folder the first time only; a folder that cannot take
+// files is said at RUN, and the capture runs on without saving.
+TEST_F(TriggerWindowTest, SavingEveryEventAsksForItsFolderOnceAndSaysWhyItCannotSave) {
+    startDrive({}, 10.0);
+    typeAddress(1, QStringLiteral("901a"));
+    choose(*form_, "TriggerModeBox", 2);
+    auto* save = find<QAction>(QStringLiteral("SaveEventsAction"));
+    prompts_.FileNames = {QStringLiteral("/proc/self")};
+    save->trigger();
+    ASSERT_EQ(prompts_.FolderDialogs.size(), 1u);
+    EXPECT_TRUE(save->isChecked());
+    click("Button1");
+    ASSERT_EQ(prompts_.Messages.size(), 1u);
+    EXPECT_TRUE(prompts_.Messages[0].Text.startsWith(QStringLiteral("Unable to save events to /proc/self: ")))
+        << prompts_.Messages[0].Text.toStdString();
+    EXPECT_FALSE(save->isChecked());
+    EXPECT_TRUE(timerActive());
+    click("Button2");
+
+    QTemporaryDir dir;
+    prompts_.FileNames = {dir.path()};
+    find<QAction>(QStringLiteral("EventFolderAction"))->trigger();
+    save->trigger();
+    EXPECT_EQ(prompts_.FolderDialogs.size(), 2u) << "the folder is not asked for again";
+    click("Button1");
+    EXPECT_TRUE(session_.EventSaving().Active());
+    click("Button2");
+    EXPECT_FALSE(session_.EventSaving().Active());
+    EXPECT_EQ(prompts_.Messages.back().Caption, QStringLiteral("Unsaved capture")) << "no further error";
+}
+
 TEST_F(TriggerWindowTest, SettingsAreRememberedAndTheBitTakesTheLevelsPlace) {
     QTemporaryDir dir;
     const std::string ini = dir.filePath(QStringLiteral("scope.INI")).toStdString();
@@ -107,9 +138,19 @@ TEST_F(TriggerWindowTest, SettingsAreRememberedAndTheBitTakesTheLevelsPlace) {
         EXPECT_FALSE(bitShown(form));
         choose(form, "TriggerSlopeBox", 4);
         EXPECT_FALSE(level2Shown());
+        // A join shows the second condition's controls.
+        const auto secondShown = [&form] {
+            QCoreApplication::processEvents();
+            return !form.findChild<QComboBox*>(QStringLiteral("TriggerJoinSlopeBox"))->isHidden();
+        };
+        EXPECT_FALSE(secondShown());
+        form.resize(1920, form.height());  // a narrow tool bar folds the second condition away
+        choose(form, "TriggerJoinBox", 2);
+        EXPECT_TRUE(secondShown());
+        choose(form, "TriggerJoinSourceBox", 3);
     }
-    EXPECT_EQ(ReadTriggerSettings(ini),
-              (TriggerSettings{TriggerMode::Normal, 1, TriggerCondition::BitCleared, "0", 12, 30, "0", 250}));
+    EXPECT_EQ(ReadTriggerSettings(ini), (TriggerSettings{TriggerMode::Normal, 1, TriggerCondition::BitCleared, "0", 12, 30,
+                                                         "0", 250, TriggerJoin::Or, {4}}));
     CaptureSession session(ini);
     ScopeDisplay display(session);
     TForm1 form(prompts_, session, display);

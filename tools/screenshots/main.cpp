@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -51,6 +52,7 @@ public:
     }
     QString askSaveFileName(const FileDialogSpec&) override { return FileName; }
     QString askOpenFileName(const FileDialogSpec&) override { return FileName; }
+    QString askFolder(const QString&, const QString&) override { return FileName; }
 };
 
 template <class T = QWidget>
@@ -230,6 +232,14 @@ int main(int argc, char* argv[]) {
         form.chart().xAxis->setRange(middle, middle + 5 * 5000);  // 5 s
         PointAt(form, 0.5);
         ok &= Save(form, out, "recording-zoomed.png");
+        // The event list, and the third event chosen in it.
+        Trigger(form, "Events1");
+        if (auto* events = Find<QTableWidget>(form, "EventsTable"); events && events->rowCount() > 2) {
+            events->setCurrentCell(2, 0);
+            emit events->cellActivated(2, 0);
+        }
+        PointAt(form, 0.5);
+        ok &= Save(form, out, "events.png");
         Find<QAction>(form, "LanesAction")->setChecked(false);
         form.close();
     }

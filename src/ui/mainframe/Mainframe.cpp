@@ -74,9 +74,12 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     connectRecordingFileHandlers();
     connectAnalysisHandlers();
     triggerBar_ = std::make_unique<TriggerBar>(
-        TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox, ui.TriggerSourceBox, ui.TriggerSlopeBox,
-                             ui.TriggerLevelEdit, ui.TriggerLevel2Edit, ui.TriggerBitBox, ui.PreTriggerBox,
-                             ui.TriggerHoldoffBox, ui.TriggerStateLabel},
+        TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox,
+                             {ui.TriggerSourceBox, ui.TriggerSlopeBox, ui.TriggerLevelEdit, ui.TriggerLevel2Edit, ui.TriggerBitBox},
+                             ui.TriggerJoinBox,
+                             {ui.TriggerJoinSourceBox, ui.TriggerJoinSlopeBox, ui.TriggerJoinLevelEdit,
+                              ui.TriggerJoinLevel2Edit, ui.TriggerJoinBitBox},
+                             ui.PreTriggerBox, ui.TriggerHoldoffBox, ui.TriggerStateLabel},
         *ui.Chart1, display_, session_);
     connectChartViewHandlers();
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
@@ -99,6 +102,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     move(-1, -1);
     rememberValues();
     connectMathHandlers();
+    connectEventHandlers();
     // Said once: the settings file that cannot be kept, and why (for a minute, over the link figures).
     ui.LinkStatusBar->showMessage(remembered_.settingsProblem(), 60000);
 }

@@ -48,6 +48,8 @@ class TForm1;
 
 namespace altrix {
 
+class EventsForm;
+struct EventRow;
 class LinkStatus;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
@@ -171,6 +173,12 @@ public:
     void Spectrum1Click();
     // Analysis menu (math.cpp): opens or raises the math traces window.
     void MathTraces1Click();
+    // events.cpp: Trigger > "Save every event..." switches saving each Normal trigger's window
+    // on and off (asking for the folder the first time); "Event folder..." picks another;
+    // Analysis > "Events" opens the event list.
+    void SaveEventsActionClick(bool on);
+    void EventFolderActionClick();
+    void Events1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -208,6 +216,14 @@ private:
     void showYAxisUnits();
     // The math traces: their menu item, chart colours and [Math] settings.
     void connectMathHandlers();
+    // events.cpp: the event saving switch and its [Events] settings, the event list.
+    void connectEventHandlers();
+    void startSavingEvents();
+    void showEventSavingEnded(const QString& why);
+    void showEventList();
+    void showEvent(const EventRow& event);
+    // Reads a waveform file into the capture, as Load does once the name is chosen.
+    void loadWaveformFile(const QString& fileName);
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
     // The name of a file to write, through askFileName, asking before an existing file is
@@ -293,6 +309,10 @@ private:
     QDockWidget* measureDock_ = nullptr;   // MeasurementsDock
     QDockWidget* spectrumDock_ = nullptr;  // SpectrumDock
     QDockWidget* mathDock_ = nullptr;      // MathDock
+    QDockWidget* eventsDock_ = nullptr;    // EventsDock
+    EventsForm* eventsForm_ = nullptr;
+    QString eventFolder_;                  // where every event is saved; empty until chosen
+    EventSaver::Limits eventLimits_;
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
     std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace

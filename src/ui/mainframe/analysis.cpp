@@ -74,6 +74,7 @@ void TForm1::reopenDocks(const QStringList& names) {
     if (names.contains(QStringLiteral("MeasurementsDock"))) Measurements1Click();
     if (names.contains(QStringLiteral("SpectrumDock"))) Spectrum1Click();
     if (names.contains(QStringLiteral("MathDock"))) MathTraces1Click();
+    if (names.contains(QStringLiteral("EventsDock"))) Events1Click();
 }
 
 }  // namespace altrix

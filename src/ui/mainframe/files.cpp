@@ -29,13 +29,6 @@ namespace altrix {
 
 namespace {
 
-// The time field takes the user's decimal separator, as the time readouts do. A separator
-// that is not a single ASCII character cannot go into the 8-bit file: "." stands in.
-char TimeDecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
-}
-
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressDelayMs = 500;
 
@@ -60,6 +53,11 @@ FileResult ReadWithProgress(CaptureRecord& record, const QString& fileName, QWid
 }
 
 }  // namespace
+
+char TimeDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? point[0].toLatin1() : '.';
+}
 
 std::string NativePath(const QString& fileName) {
     return QFile::encodeName(fileName).toStdString();
@@ -169,9 +167,12 @@ void TForm1::Loadwaveformfile1Click() {
     do {
         fileName = askFileName(OpenDialog1, [this](const FileDialogSpec& shown) { return prompts_.askOpenFileName(shown); });
     } while (!fileName.isEmpty() && !QFileInfo::exists(fileName));
-    // A cancel, a file that cannot be read (reported) and a cancelled read leave the traces,
-    // the channel controls and the caption as they were.
-    if (fileName.isEmpty()) return;
+    if (!fileName.isEmpty()) loadWaveformFile(fileName);
+}
+
+void TForm1::loadWaveformFile(const QString& fileName) {
+    // A file that cannot be read (reported) and a cancelled read leave the traces, the channel
+    // controls and the caption as they were.
     const FileResult result = ReadWithProgress(record(), fileName, this);
     if (result.Cancelled) return;
     if (!result.Ok) {

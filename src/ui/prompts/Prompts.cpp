@@ -85,6 +85,10 @@ MessageAnswer DefaultPrompts::showMessage(const QString& caption, const QString&
     }
 }
 
+QString DefaultPrompts::askFolder(const QString& caption, const QString& start) {
+    return QFileDialog::getExistingDirectory(nullptr, caption, start);
+}
+
 QString DefaultPrompts::askSaveFileName(const FileDialogSpec& dialog) {
     return AskFileName(dialog, QFileDialog::AcceptSave);
 }

@@ -30,6 +30,9 @@ public:
     // The chosen file name, or empty when the user cancelled.
     virtual QString askSaveFileName(const FileDialogSpec& dialog) = 0;
     virtual QString askOpenFileName(const FileDialogSpec& dialog) = 0;
+    // A folder chosen in a folder dialog titled `caption` that starts at `start`; empty when
+    // the user cancelled.
+    virtual QString askFolder(const QString& caption, const QString& start) = 0;
     // The save dialog with a note (NoteEdit) under it that starts as `note`; once a name is
     // chosen `note` holds the note as the user left it. Without a note field: the save dialog.
     virtual QString askSaveFileNameWithNote(const FileDialogSpec& dialog, QString& note) {
@@ -44,6 +47,7 @@ public:
                               MessageButtons buttons) override;
     QString askSaveFileName(const FileDialogSpec& dialog) override;
     QString askOpenFileName(const FileDialogSpec& dialog) override;
+    QString askFolder(const QString& caption, const QString& start) override;
     QString askSaveFileNameWithNote(const FileDialogSpec& dialog, QString& note) override;
 };
 

@@ -114,6 +114,8 @@ TEST_F(RecordingFileTest, TheEventListShowsTheRecordingsEventsAndChoosingOneShow
         EXPECT_EQ(table->item(r, 0)->text(),
                   start.addMSecs(rows[r].set / 5).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     }
+    EXPECT_TRUE(form_->findChild<QLabel*>(QStringLiteral("EventsTitleLabel"))->text().startsWith(QLatin1String("2 events")));
+    EXPECT_EQ(table->item(1, 2)->text(), QStringLiteral("ch1 Rising"));
     emit table->cellActivated(1, 0);
     const QCPRange view = chart().xAxis->range();
     EXPECT_TRUE(view.contains(450000)) << view.lower << ".." << view.upper;

@@ -125,22 +125,29 @@ void TForm1::Events1Click() {
 }
 
 void TForm1::showEventList() {
-    if (!eventsForm_ || !eventsDock_->isVisible()) return;
+    if (!eventsForm_ || eventsDock_->isHidden()) return;
     std::vector<EventRow> rows;
     const QLocale locale;
     if (const RecordingSource* recording = display_.Recording()) {
         const QDateTime start = recording->Started();
         const RecordingReader& reader = recording->Reader();
-        for (const RecordingEvent& e : reader.Events())
-            rows.push_back({ClockText(start, e.SetIndex), QString::fromStdString(e.Kind), {}, QString::fromStdString(e.Text), e.SetIndex, {}});
+        for (const RecordingEvent& e : reader.Events()) {
+            // A trigger's text begins with its conditions: "ch2 Rising: ...".
+            QString text = QString::fromStdString(e.Text), source;
+            if (const qsizetype colon = text.indexOf(QLatin1String(": ")); e.Kind == "trigger" && colon > 0) {
+                source = text.left(colon);
+                text = text.mid(colon + 2);
+            }
+            rows.push_back({ClockText(start, e.SetIndex), QString::fromStdString(e.Kind), source, text, e.SetIndex, {}});
+        }
         for (const RecordingGap& gap : reader.Gaps())
             rows.push_back({ClockText(start, gap.FirstSet), QStringLiteral("gap"), {},
                             QStringLiteral("%1 (%2 sets)").arg(QString::fromStdString(gap.Reason), locale.toString(gap.SetCount)),
                             gap.FirstSet, {}});
         std::stable_sort(rows.begin(), rows.end(), [](const EventRow& a, const EventRow& b) { return a.Set < b.Set; });
-        eventsForm_->showEvents(QStringLiteral("%1 events in the recording %2; choose one to show it")
-                                    .arg(locale.toString(static_cast<qint64>(rows.size())), QString::fromStdString(recording->Path())),
-                                std::move(rows));
+        const QString title = QStringLiteral("%1 events in the recording %2; choose one to show it")
+                                  .arg(locale.toString(static_cast<qint64>(rows.size())), QString::fromStdString(recording->Path()));
+        eventsForm_->showEvents(title, std::move(rows));
         return;
     }
     const QDateTime start = session_.StartedAt();

@@ -19,9 +19,8 @@ namespace {
 // in stretches, under bits 0..2 that change every set and bit 15 set over a stretch; channel 3
 // a sine of about 50000 sets; channel 4 zero.
 bool Pulse(std::int64_t n) {
-    const std::int64_t pulses[][2] = {{0, 1},           {2, 3},         {127, 129},       {1023, 1024},
-                                      {8192, 8193},     {65535, 65537}, {196608, 196672}, {524287, 532480},
-                                      {700001, 700002}, {1048576, 1048577}, {1234566, 1234567}};
+    const std::int64_t pulses[][2] = {{0, 1}, {2, 3}, {127, 129}, {1023, 1024}, {8192, 8193}, {65535, 65537}, {196608, 196672},
+                                      {524287, 532480}, {700001, 700002}, {1048576, 1048577}, {1234566, 1234567}};
     for (const auto& p : pulses)
         if (n >= p[0] && n < p[1]) return true;
     return false;
@@ -56,10 +55,6 @@ protected:
     }
 };
 
-TriggerTerm Term(int source, TriggerCondition condition, std::string level, std::string level2 = "0", int bit = 0) {
-    return {source, condition, std::move(level), std::move(level2), bit};
-}
-
 std::int64_t Search(RecordingReader& reader, const TriggerLogic& logic, SearchDirection direction, std::int64_t from,
                     bool sliced) {
     RecordingSearch search(reader, logic, direction, from);
@@ -80,47 +75,39 @@ TEST_F(RecordingSearchTest, FindsFromEveryEventTheNeighboursAPlainScanFinds) {
         TriggerTerm second{};
         bool sliced = false;
     } cases[] = {
-        {Term(1, C::Rising, "1000")},
-        {Term(1, C::Falling, "1000"), TriggerJoin::None, {}, true},
-        {Term(1, C::Either, "1000")},
-        {Term(2, C::BitSet, "0", "0", 3)},
-        {Term(2, C::BitCleared, "0", "0", 3)},
-        {Term(3, C::OutsideBand, "-2500", "2500")},
-        {Term(3, C::InsideBand, "1000", "1500")},
-        {Term(1, C::Rising, "1000"), TriggerJoin::And, Term(3, C::Rising, "0")},
-        {Term(2, C::BitSet, "0", "0", 3), TriggerJoin::Or, Term(3, C::Falling, "-4000.5")},
-        {Term(1, C::Either, "1000"), TriggerJoin::And, Term(2, C::BitCleared, "0", "0", 3), true},
+        {{1, C::Rising, "1000"}},
+        {{1, C::Falling, "1000"}, TriggerJoin::None, {}, true},
+        {{1, C::Either, "1000"}},
+        {{2, C::BitSet, "0", "0", 3}},
+        {{2, C::BitCleared, "0", "0", 3}},
+        {{3, C::OutsideBand, "-2500", "2500"}},
+        {{3, C::InsideBand, "1000", "1500"}},
+        {{1, C::Rising, "1000"}, TriggerJoin::And, {3, C::Rising, "0"}},
+        {{2, C::BitSet, "0", "0", 3}, TriggerJoin::Or, {3, C::Falling, "-4000.5"}},
+        {{1, C::Either, "1000"}, TriggerJoin::And, {2, C::BitCleared, "0", "0", 3}, true},
     };
     // Blocks every level left incomplete at the end; a few sets; one stretch and a set.
     for (const std::int64_t sets : {1'234'567, 3, 129}) {
         const RecordingReader::Opened opened = RecordingReader::Open(record(sets));
         ASSERT_TRUE(opened.Reader) << opened.Error;
         for (const auto& c : cases) {
-            TriggerSettings settings;
-            settings.Source = c.first.Source;
-            settings.Condition = c.first.Condition;
-            settings.Level = c.first.Level;
-            settings.Level2 = c.first.Level2;
-            settings.Bit = c.first.Bit;
-            settings.Join = c.join;
-            settings.Second = c.second;
+            const TriggerTerm& t = c.first;
+            const TriggerSettings settings{TriggerMode::Off, t.Source, t.Condition, t.Level, t.Bit, 50, t.Level2, 0, c.join, c.second};
             const TriggerLogic logic = TriggerLogic::Of(settings, gains);
             TriggerLogic scan = logic;
             std::vector<std::int64_t> events;
             for (std::int64_t n = 0; n < sets; ++n)
                 if (scan.Step(Sample(logic.FirstSource() - 1, n), Sample(logic.SecondSource() - 1, n)) && n > 0) events.push_back(n);
-            ASSERT_TRUE(sets < 1000 || events.size() > 3) << "the case tests too little: " << int(c.first.Condition);
+            ASSERT_TRUE(sets < 1000 || events.size() > 3) << "case " << &c - cases << " tests too little";
             std::vector<std::int64_t> froms{-1, 0, sets - 1, sets};
             for (const std::int64_t e : events) froms.insert(froms.end(), {e - 1, e, e + 1});
             for (const std::int64_t from : froms) {
+                SCOPED_TRACE(::testing::Message() << sets << " sets, case " << &c - cases << ", from " << from);
                 const auto after = std::upper_bound(events.begin(), events.end(), from);
                 const auto before = std::lower_bound(events.begin(), events.end(), from);
-                const std::int64_t next = after == events.end() ? -1 : *after;
-                const std::int64_t previous = before == events.begin() ? -1 : *(before - 1);
-                EXPECT_EQ(Search(*opened.Reader, logic, SearchDirection::Next, from, c.sliced), next)
-                    << sets << " sets, condition " << int(c.first.Condition) << " join " << int(c.join) << " from " << from;
-                EXPECT_EQ(Search(*opened.Reader, logic, SearchDirection::Previous, from, c.sliced), previous)
-                    << sets << " sets, condition " << int(c.first.Condition) << " join " << int(c.join) << " from " << from;
+                EXPECT_EQ(Search(*opened.Reader, logic, SearchDirection::Next, from, c.sliced), after == events.end() ? -1 : *after);
+                EXPECT_EQ(Search(*opened.Reader, logic, SearchDirection::Previous, from, c.sliced),
+                          before == events.begin() ? -1 : *(before - 1));
             }
         }
     }
@@ -129,13 +116,13 @@ TEST_F(RecordingSearchTest, FindsFromEveryEventTheNeighboursAPlainScanFinds) {
 TEST_F(RecordingSearchTest, ASetThatCannotBeReadFailsTheSearchWithTheReason) {
     const std::string path = record(200'000);
     const RecordingReader::Opened opened = RecordingReader::Open(path);
-    ASSERT_TRUE(opened.Reader) << opened.Error;
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     EXPECT_EQ(sqlite3_exec(db, "DELETE FROM chunks WHERE first_set > 100000", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
     // The sine rises through 0 at 50265 x k: from 130000 the search must read the sets deleted.
-    const TriggerLogic logic(MakeRawCondition(Term(3, TriggerCondition::Rising, "0"), "1"));
+    const TriggerLogic logic(MakeRawCondition({3, TriggerCondition::Rising, "0"}, "1"));
+    ASSERT_TRUE(opened.Reader) << opened.Error;
     RecordingSearch search(*opened.Reader, logic, SearchDirection::Next, 130000);
     EXPECT_EQ(search.Run(), RecordingSearch::Status::Failed);
     EXPECT_NE(search.Error(), "");

@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -21,18 +22,13 @@ namespace {
 bool Pulse(std::int64_t n) {
     const std::int64_t pulses[][2] = {{0, 1}, {2, 3}, {127, 129}, {1023, 1024}, {8192, 8193}, {65535, 65537}, {196608, 196672},
                                       {524287, 532480}, {700001, 700002}, {1048576, 1048577}, {1234566, 1234567}};
-    for (const auto& p : pulses)
-        if (n >= p[0] && n < p[1]) return true;
-    return false;
+    return std::any_of(std::begin(pulses), std::end(pulses), [n](const auto& p) { return n >= p[0] && n < p[1]; });
 }
 std::int16_t Sample(int c, std::int64_t n) {
     switch (c) {
         case 0: return static_cast<std::int16_t>((Pulse(n) ? 5000 : 100) + n * 7919 % 97);
-        case 1: {
-            const bool bit = (n / 40000) % 3 == 1 || n == 4096 || n == 262143;
-            const bool sign = n >= 600000 && n < 800000;
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>((sign ? 0x8000 : 0) | (bit ? 8 : 0) | (n % 8)));
-        }
+        case 1: return static_cast<std::int16_t>(static_cast<std::uint16_t>(
+                    (n >= 600000 && n < 800000 ? 0x8000 : 0) | ((n / 40000) % 3 == 1 || n == 4096 || n == 262143 ? 8 : 0) | n % 8));
         case 2: return static_cast<std::int16_t>(std::lround(10000 * std::sin(double(n) / 8000)));
         default: return 0;
     }
@@ -44,9 +40,8 @@ protected:
         const std::string path = PathOf(std::to_string(sets) + ".arec");
         RecordingWriter writer;
         EXPECT_EQ(writer.Create(path, {"2026-12-07T10:00:00Z", "test", "", {}}), "");
-        std::vector<std::int16_t> chunk;
         for (std::int64_t at = 0, step = 5; at < sets; at += step, step = step * 7 % 30011 + 3) {
-            chunk.clear();
+            std::vector<std::int16_t> chunk;
             for (std::int64_t n = at; n < std::min(sets, at + step); ++n)
                 for (int c = 0; c < kRecordingChannels; ++c) chunk.push_back(Sample(c, n));
             EXPECT_TRUE(writer.Write(chunk));
@@ -55,26 +50,19 @@ protected:
     }
 };
 
-std::int64_t Search(RecordingReader& reader, const TriggerLogic& logic, SearchDirection direction, std::int64_t from,
-                    bool sliced) {
-    RecordingSearch search(reader, logic, direction, from);
-    auto status = RecordingSearch::Status::Searching;
-    // A deadline already past: one step a call, resumed from where the last stopped.
-    while (status == RecordingSearch::Status::Searching)
-        status = sliced ? search.Continue(std::chrono::steady_clock::time_point::min()) : search.Run();
-    EXPECT_NE(status, RecordingSearch::Status::Failed) << search.Error();
-    return status == RecordingSearch::Status::Found ? search.Found() : -1;
+std::int64_t Search(RecordingReader& reader, const TriggerLogic& logic, SearchDirection to, std::int64_t from, bool sliced) {
+    RecordingSearch search(reader, logic, to, from);
+    // A deadline already past: one step a call, each resumed from where the last stopped.
+    while (search.State() == RecordingSearch::Status::Searching)
+        sliced ? search.Continue(std::chrono::steady_clock::time_point::min()) : search.Run();
+    EXPECT_NE(search.State(), RecordingSearch::Status::Failed) << search.Error();
+    return search.State() == RecordingSearch::Status::Found ? search.Found() : -1;
 }
 
 TEST_F(RecordingSearchTest, FindsFromEveryEventTheNeighboursAPlainScanFinds) {
     const std::array<std::string, kChannelCount> gains{"1", "1", "0.5", "1"};
     using C = TriggerCondition;
-    const struct {
-        TriggerTerm first;
-        TriggerJoin join = TriggerJoin::None;
-        TriggerTerm second{};
-        bool sliced = false;
-    } cases[] = {
+    const struct { TriggerTerm first; TriggerJoin join = TriggerJoin::None; TriggerTerm second{}; bool sliced = false; } cases[] = {
         {{1, C::Rising, "1000"}},
         {{1, C::Falling, "1000"}, TriggerJoin::None, {}, true},
         {{1, C::Either, "1000"}},

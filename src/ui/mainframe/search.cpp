@@ -1,8 +1,9 @@
-// TForm1: Trigger > "Find next" / "Find previous" (F3 / Shift+F3) look through the recording on
-// show for the next (previous) set where the trigger's conditions make an event, from the set
-// found last while it is in view, else from the middle of the view, and show it. The search
-// runs in slices of the event loop, the status bar showing how far it got; Esc or another press
-// of either stops it and says where. Without a recording they only say that they need one.
+// TForm1: Trigger > "Find next" / "Find previous" (Ctrl+F3 / Ctrl+Shift+F3; F3 is Ref1's "Save
+// Ch3") look through the recording on show for the next (previous) set where the trigger's
+// conditions make an event, from the set found last while it is in view, else from the middle of
+// the view, and show it. The search runs in slices of the event loop, the status bar showing how
+// far it got; Esc or another press of either stops it and says where. Without a recording they
+// only say that they need one.
 
 #include "Mainframe.h"
 

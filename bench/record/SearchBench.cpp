@@ -47,10 +47,11 @@ void FindTripEightHours(benchmark::State& state) {
 
 // Sets 0 .. count - 1 read and stepped through the logic, as a search without summaries would.
 std::int64_t PlainScan(RecordingReader& reader, TriggerLogic logic, std::int64_t count) {
-    std::vector<std::int16_t> sets(4096 * kRecordingChannels);
+    constexpr std::int64_t kRead = 65536;  // as the search reads
+    std::vector<std::int16_t> sets(kRead * kRecordingChannels);
     std::int64_t events = 0;
-    for (std::int64_t at = 0; at < count; at += 4096) {
-        const std::int64_t take = std::min<std::int64_t>(4096, count - at);
+    for (std::int64_t at = 0; at < count; at += kRead) {
+        const std::int64_t take = std::min(kRead, count - at);
         if (!reader.ReadSets(at, take, sets)) return -1;
         for (std::int64_t i = 0; i < take; ++i)
             events += logic.Step(sets[std::size_t(i * kRecordingChannels) + std::size_t(logic.FirstSource() - 1)],

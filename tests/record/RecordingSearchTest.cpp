@@ -80,8 +80,7 @@ TEST_F(RecordingSearchTest, FindsFromEveryEventTheNeighboursAPlainScanFinds) {
         ASSERT_TRUE(opened.Reader) << opened.Error;
         for (const auto& c : cases) {
             const TriggerTerm& t = c.first;
-            const TriggerSettings settings{TriggerMode::Off, t.Source, t.Condition, t.Level, t.Bit, 50, t.Level2, 0, c.join, c.second};
-            const TriggerLogic logic = TriggerLogic::Of(settings, gains);
+            const TriggerLogic logic = TriggerLogic::Of({TriggerMode::Off, t.Source, t.Condition, t.Level, t.Bit, 50, t.Level2, 0, c.join, c.second}, gains);
             TriggerLogic scan = logic;
             std::vector<std::int64_t> events;
             for (std::int64_t n = 0; n < sets; ++n)

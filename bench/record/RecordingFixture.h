@@ -23,8 +23,9 @@ inline std::int16_t FixtureSample(int c, std::int64_t n) {
     }
 }
 
-// Writes `seconds` of sets to `path`; empty, or why it could not.
-inline std::string WriteFixtureRecording(const std::string& path, std::int64_t seconds) {
+// Writes `seconds` of sets to `path`; empty, or why it could not. From `tripSecond` on (when
+// not negative) the DC bus falls to 200 Vdc for a second, once: an undervoltage trip.
+inline std::string WriteFixtureRecording(const std::string& path, std::int64_t seconds, std::int64_t tripSecond = -1) {
     RecordingWriter writer;
     RecordingHeader header{"2026-12-07T01:00:00.000Z", "bench", "18", {}};
     header.Channels = {{{"9004", "Speed feedback (Hz)", "0.01", "Hz"},
@@ -40,6 +41,9 @@ inline std::string WriteFixtureRecording(const std::string& path, std::int64_t s
         sets.resize(static_cast<std::size_t>(count * kRecordingChannels));
         for (std::int64_t i = 0; i < count; ++i)
             for (int c = 0; c < kRecordingChannels; ++c) sets[static_cast<std::size_t>(i * kRecordingChannels + c)] = FixtureSample(c, at + i);
+        for (std::int64_t n = std::max(at, tripSecond * kRecordingSampleRateHz);
+             tripSecond >= 0 && n < std::min(at + count, (tripSecond + 1) * kRecordingSampleRateHz); ++n)
+            sets[static_cast<std::size_t>((n - at) * kRecordingChannels + 2)] = static_cast<std::int16_t>(2000 + n % 41);
         std::vector<RecordingGap> gaps;
         if (at > 0 && at % (20 * kWriteSets) == 0) gaps.push_back({at, 2 * kRecordingSampleRateHz, "reconnect"});
         std::vector<RecordingEvent> events;
@@ -60,14 +64,16 @@ inline std::string WriteFixtureRecording(const std::string& path, std::int64_t s
 
 namespace altrix::bench {
 
-// The fixture of `seconds` in the temporary folder, written on first use and kept for later runs.
-inline std::string FixturePath(std::int64_t seconds) {
-    const std::string path = (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(seconds) + "s.arec")).string();
+// The fixture of `seconds` (with its trip, if any) in the temporary folder, written on first use
+// and kept for later runs.
+inline std::string FixturePath(std::int64_t seconds, std::int64_t tripSecond = -1) {
+    const std::string trip = tripSecond >= 0 ? "-trip" + std::to_string(tripSecond) : std::string();
+    const std::string path = (std::filesystem::temp_directory_path() / ("altrix-bench-" + std::to_string(seconds) + "s" + trip + ".arec")).string();
     {
         const RecordingReader::Opened opened = RecordingReader::Open(path);
         if (opened.Reader && opened.Reader->Sets() == seconds * kRecordingSampleRateHz) return path;
     }
-    return WriteFixtureRecording(path, seconds).empty() ? path : std::string();
+    return WriteFixtureRecording(path, seconds, tripSecond).empty() ? path : std::string();
 }
 
 }  // namespace altrix::bench

@@ -324,10 +324,10 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
         names << ItemName(action);
         titles << ItemCaption(action);
     }
-    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "View1", "Refwaveform1", "Link1", "Advancedfunction1", "Analysis1", "Help1"}));
-    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "View", "Ref waveform", "Link", "Advanced function", "Analysis", "Help"}));
+    EXPECT_EQ(names, QStringList({"File1", "DrawingMode1", "View1", "Refwaveform1", "Link1", "Trigger1", "Advancedfunction1", "Analysis1", "Help1"}));
+    EXPECT_EQ(titles, QStringList({"File", "Drawing Mode", "View", "Ref waveform", "Link", "Trigger", "Advanced function", "Analysis", "Help"}));
     EXPECT_FALSE(find<QMenu>("Advancedfunction1")->menuAction()->isVisible());
-    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1", "Link1", "Analysis1", "Help1"})
+    for (const char* shown : {"File1", "DrawingMode1", "Refwaveform1", "Link1", "Trigger1", "Analysis1", "Help1"})
         EXPECT_TRUE(find<QMenu>(shown)->menuAction()->isVisible()) << shown;
 
     ExpectMenu(find<QMenu>("File1"), {{"Loadwaveformfile1", "Load Waveform file      ", "Ctrl+O", false, false},
@@ -367,10 +367,16 @@ TEST_F(MainframeTest, MenuBarHoldsEveryItemInOrder) {
                                       {"Ch32", "Save Ch3", "F7", true, false},
                                       {"Ch42", "Save Ch4", "F8", true, false}});
     ExpectMenu(find<QMenu>("Link1"), {{"AutoReconnect1", "Reconnect automatically", "", true, false}});
+    // F3 stays Ref1's "Save Ch3"; Find takes Ctrl.
+    ExpectMenu(find<QMenu>("Trigger1"), {{"SaveEventsAction", "Save every event...", "", true, false},
+                                         {"EventFolderAction", "Event folder...", "", false, false},
+                                         {"FindNextAction", "Find next", "Ctrl+F3", false, false},
+                                         {"FindPreviousAction", "Find previous", "Ctrl+Shift+F3", false, false}});
     ExpectMenu(find<QMenu>("Advancedfunction1"), {{"Base1", "Base value setting", "", false, false}});
     ExpectMenu(find<QMenu>("Analysis1"), {{"Measurements1", "Measurements", "Ctrl+M", false, false},
                                           {"Spectrum1", "Spectrum", "Ctrl+F", false, false},
-                                          {"MathTraces1", "Math traces...", "Ctrl+K", false, false}});
+                                          {"MathTraces1", "Math traces...", "Ctrl+K", false, false},
+                                          {"Events1", "Events", "Ctrl+L", false, false}});
     ExpectMenu(find<QMenu>("Help1"), {{"KeyboardShortcuts1", "Keyboard shortcuts", "", false, false},
                                       {"About1", "About", "", false, false}});
 }

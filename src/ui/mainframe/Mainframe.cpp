@@ -72,6 +72,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     buildLinkStatus();
     connectRecordingHandlers();
     connectRecordingFileHandlers();
+    connectSearchHandlers();
     connectAnalysisHandlers();
     triggerBar_ = std::make_unique<TriggerBar>(
         TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox,

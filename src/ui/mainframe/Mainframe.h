@@ -18,6 +18,7 @@
 #include "CaptureSession.h"
 #include "Passwordform.h"
 #include "Prompts.h"
+#include "RecordingSearch.h"
 #include "RememberedValues.h"
 #include "ScopeChart.h"
 #include "ScopeDisplay.h"
@@ -41,6 +42,8 @@ class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QScrollArea;
+class QShortcut;
+class QTimer;
 
 namespace Ui {
 class TForm1;
@@ -292,6 +295,18 @@ private:
     // Shows set `set` of the recording on show in the chart: where the trigger's pre-trigger
     // share would put it, in a view as wide as the one on show, at most 100000 sets.
     void showRecordingSet(std::int64_t set);
+    // search.cpp: Trigger > "Find next" / "Find previous" through the recording on show, in
+    // slices of the event loop with the progress in the status bar; Esc or another press stops.
+    void connectSearchHandlers();
+    void findEvent(SearchDirection direction);
+    void searchSlice();
+    void stopSearch();
+    // Set `set`'s time of day (its time into the recording when the start is not known).
+    QString recordingClock(std::int64_t set) const;
+    std::unique_ptr<RecordingSearch> search_;
+    QTimer* searchTimer_ = nullptr;
+    QShortcut* searchStop_ = nullptr;  // Esc, while a search runs
+    std::int64_t searchFound_ = -1;    // the set found last in the recording on show; -1: none
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
     Prompts& prompts_;

@@ -167,16 +167,16 @@ public:
     // A set's samples of the two sources: whether it is an event after the set given before.
     bool Step(std::int16_t first, std::int16_t second) {
         const bool state1 = first_.State(first);
-        const bool state2 = second_.State(second);
         bool event = first_.Fires(previous1_, state1);
         if (join_ != TriggerJoin::None) {
+            const bool state2 = second_.State(second);
             const bool event2 = second_.Fires(previous2_, state2);
             event = join_ == TriggerJoin::Or ? event || event2
                                              : (event || event2) && first_.Holds(previous1_, state1) &&
                                                    second_.Holds(previous2_, state2);
+            previous2_ = state2;
         }
         previous1_ = state1;
-        previous2_ = state2;
         return event;
     }
 

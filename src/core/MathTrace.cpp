@@ -257,11 +257,27 @@ bool MathExpression::Reads(int n) const {
     return program_ && program_->Reads[static_cast<std::size_t>(n)];
 }
 
+std::size_t MathExpression::History(double sampleRateHz) const {
+    if (!program_) return 0;
+    double history = 0;
+    for (const auto& call : program_->Calls) {
+        switch (call->Function) {
+        case TimeFunction::Ddt: history += 1; break;
+        case TimeFunction::Lowpass: history += std::ceil(16 * sampleRateHz / (2 * std::numbers::pi * call->Parameter)); break;
+        case TimeFunction::Rms:
+        case TimeFunction::Mean: history += std::max(1.0, std::round(call->Parameter * sampleRateHz)) - 1; break;
+        case TimeFunction::Integral: break;
+        }
+    }
+    // Bounded so that callers may add it to a position.
+    return static_cast<std::size_t>(std::min(history, 1e15));
+}
+
 namespace {
 
 // y[from .. size) of a function over time from x, with y and x before `from` as computed
 // before, and the call's state as it stood after position from - 1.
-void Apply(TimeCall& call, std::size_t size, std::size_t from, double rate) {
+void Apply(TimeCall& call, std::size_t size, std::size_t from, double rate, std::size_t origin) {
     const std::span<const double> x = std::as_const(call.X).values();
     const std::span<double> y = call.Y.values();
     switch (call.Function) {
@@ -284,9 +300,13 @@ void Apply(TimeCall& call, std::size_t size, std::size_t from, double rate) {
     }
     case TimeFunction::Integral: {
         const double dt = 1 / rate;
-        double sum = from == 0 ? 0 : call.State;
+        double sum = from <= origin ? 0 : call.State;
         for (std::size_t i = from; i < size; ++i) {
-            if (i > 0 && std::isfinite(x[i]) && std::isfinite(x[i - 1])) sum += (x[i] + x[i - 1]) * 0.5 * dt;
+            if (i < origin) {
+                y[i] = kNaN;
+                continue;
+            }
+            if (i > origin && std::isfinite(x[i]) && std::isfinite(x[i - 1])) sum += (x[i] + x[i - 1]) * 0.5 * dt;
             y[i] = std::isfinite(x[i]) ? sum : kNaN;
         }
         call.State = sum;
@@ -342,7 +362,7 @@ void MathExpression::Evaluate(const MathInputs& inputs, std::size_t from, std::s
     try {
         for (const auto& call : program.Calls) {
             program.Run(call->Argument, call->Reads, inputs, from, size, call->X.values().data());
-            Apply(*call, size, from, inputs.SampleRateHz);
+            Apply(*call, size, from, inputs.SampleRateHz, inputs.Origin);
         }
         program.Run(program.Top, program.TopReads, inputs, from, size, out.data());
     } catch (const std::exception&) {

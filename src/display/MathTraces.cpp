@@ -155,9 +155,10 @@ void MathTraces::UpdateOver(const TraceSource& source, PositionStretch stretch, 
     const auto before = static_cast<std::int64_t>(std::min<std::size_t>(history, static_cast<std::size_t>(stretch.First)));
     leftOut_.clear();
     if (stretch.count() > limit)
-        leftOut_ = "computed over at most " + minutes(limit) + " min: zoom in to see them";
+        leftOut_ = "computed over views of at most " + minutes(limit) + " min; zoom in to see it";
     else if (before > limit)
-        leftOut_ = "their functions over time need more than " + minutes(limit) + " min before the view";
+        leftOut_ = "its functions over time read more than " + minutes(limit) +
+                   " min before the view; a higher cut-off or a shorter time shows it";
     if (!leftOut_.empty() || stretch.empty()) {
         for (Trace& trace : traces_) {
             trace.Values.Resize(0);

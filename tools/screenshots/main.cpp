@@ -238,10 +238,6 @@ int main(int argc, char* argv[]) {
         form.chart().yAxis->setRange(-33000, 33000);
         PointAt(form, 0.5);
         ok &= Save(form, out, "math-recording.png");
-        // The whole again: the math traces are left out and say why.
-        form.chart().xAxis->setRange(0, display.Source().length() - 1);
-        PointAt(form, 0.5);
-        ok &= Save(form, out, "math-recording-whole.png");
         for (int m = 1; m <= 2; ++m) display.SetMath(m, {});
         form.close();
     }

@@ -18,6 +18,11 @@ namespace altrix {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Infinities become NaN. (v - v is 0 for a finite v alone: a select the compiler vectorises.)
+void Gaps(double* values, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) values[i] = values[i] - values[i] == 0 ? values[i] : kNaN;
+}
 // Each call keeps two columns of a window: a bound on the memory a text can take.
 constexpr std::size_t kMaxCalls = 16;
 
@@ -102,7 +107,8 @@ struct MathExpression::Program {
     std::optional<MathError> Compile(mu::Parser& parser, std::vector<int>& reads, const std::string& text, int offset);
     std::optional<MathError> Failure(const mu::ParserError& error, int offset, std::size_t length,
                                      std::string_view prefix = {}) const;
-    // Evaluates `parser` (reading slots `reads`) at positions from .. size - 1 into out.
+    // Evaluates `parser` (reading slots `reads`) at positions from .. size - 1 into out, with
+    // infinities as NaN (gaps: no finite value to draw or measure).
     void Run(mu::Parser& parser, const std::vector<int>& reads, const MathInputs& inputs, std::size_t from,
              std::size_t size, double* out);
     // The same through muParser's compiled program (its bytecode), each instruction applied to a
@@ -164,6 +170,7 @@ void MathExpression::Program::Run(mu::Parser& parser, const std::vector<int>& re
         for (const int n : reads) Slots[static_cast<std::size_t>(n)] = columns[static_cast<std::size_t>(n)][i];
         out[i] = parser.Eval();
     }
+    Gaps(out + from, size - from);
 }
 
 bool MathExpression::Program::RunBlocks(const mu::Parser& parser,
@@ -273,6 +280,7 @@ bool MathExpression::Program::RunBlocks(const mu::Parser& parser,
             default: break;  // none: the program was checked above
             }
         }
+        Gaps(out + first, n);
     }
     return true;
 }
@@ -489,9 +497,6 @@ void MathExpression::Evaluate(const MathInputs& inputs, std::size_t from, std::s
                   kNaN);
         return;
     }
-    // Infinities are gaps too: no finite value to draw or measure.
-    // (v - v is 0 for a finite v alone; a select the compiler vectorises.)
-    for (std::size_t i = from; i < size; ++i) out[i] = out[i] - out[i] == 0 ? out[i] : kNaN;
 }
 
 void MathExpression::Shift(std::size_t size, std::size_t sets) {

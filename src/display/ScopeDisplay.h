@@ -153,6 +153,9 @@ public:
     // RecordingSource::kStretchLimit sets), and its value at a position (NaN for none).
     std::span<const double> MathValuesOver(int m, PositionStretch stretch) const;
     double MathValueAt(int m, std::int32_t position) const;
+    // The shown math traces as the exporters take them over a stretch; those not computed over
+    // all of it (a recording's stretch beyond the one computed) are named in `leftOut` instead.
+    std::vector<DataVector> MathVectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const;
     // Why the shown math traces are not drawn over the recording's view ("not drawn: ...");
     // empty while they are.
     QString MathNotice() const;

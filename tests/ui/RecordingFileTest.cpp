@@ -151,6 +151,11 @@ TEST_F(RecordingFileTest, MathTracesOverAViewAreComputedFromItsSetsWithTheHistor
     const std::vector<LegendItem> legend = form_->display().LegendItems(true);
     ASSERT_FALSE(legend.empty());
     EXPECT_EQ(legend.back().Value, QString::number(ch1(130000) * Value(2, 130000), 'g', 6));
+    // The exports take it over the view; over the whole it is left out and named.
+    std::vector<std::string> leftOut;
+    EXPECT_EQ(form_->display().MathVectorsOver(shown, leftOut).size(), 1u);
+    EXPECT_TRUE(form_->display().MathVectorsOver({0, kSets - 1}, leftOut).empty());
+    EXPECT_EQ(leftOut, std::vector<std::string>{"Math 1"});
 }
 
 TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingAndChangesNothingOnScreen) {

@@ -15,7 +15,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileInfo>
-#include <QStringList>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -66,7 +65,7 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
     const std::string path = NativePath(fileName);
     const std::optional<DataFormat> format = DataFormatOf(path);
     FileResult result;
-    QStringList leftOut;  // math traces not computed over the stretch
+    std::vector<std::string> leftOut;  // math traces not computed over the stretch
     if (!format) {
         result = {false, "name the format by the suffix .mat, .h5 or .csv", false};
     } else if (*format == DataFormat::Csv) {
@@ -83,17 +82,8 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
                                    channel ? display_.Channel(t).Address.trimmed().toStdString() : std::string()});
             traces.push_back(t);
         }
-        // The shown math traces' values, computed over the window; of a recording, where they
-        // were computed over the stretch (the view, mark..cursor), else left out and told.
-        for (int t = kFirstMathTrace; t <= kLastMathTrace; ++t) {
-            if (!display_.TraceShown(t)) continue;
-            const std::span<const double> values = display_.MathValuesOver(t - kTraceCount, stretch);
-            if (values.size() != static_cast<std::size_t>(stretch.count())) {
-                leftOut << QString::fromStdString(display_.ColumnName(t));
-                continue;
-            }
-            what.Math.push_back({display_.ColumnName(t), display_.Math().Definition(t - kTraceCount).Expression, values});
-        }
+        // The shown math traces' values; of a recording, those computed over the stretch.
+        what.Math = display_.MathVectorsOver(stretch, leftOut);
         what.First = stretch.First;
         what.Count = stretch.count();
         what.SampleRateHz = display_.Source().sampleRateHz();
@@ -113,13 +103,8 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
     if (!result.Ok)
         prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);
-    else if (!leftOut.isEmpty() && !raw)
-        prompts_.showMessage(QStringLiteral("Export"),
-                             QStringLiteral("%1 left out of the file: math traces of a recording are computed over "
-                                            "the view or mark..cursor, at most %2 min; export one of those for them.")
-                                 .arg(leftOut.join(QStringLiteral(", ")))
-                                 .arg(double(RecordingSource::kStretchLimit) / kRecordingSampleRateHz / 60, 0, 'f', 1),
-                             MessageIcon::Information, MessageButtons::Ok);
+    else if (!raw && !leftOut.empty())
+        prompts_.showMessage(QStringLiteral("Export"), MathLeftOutText(leftOut), MessageIcon::Information, MessageButtons::Ok);
 }
 
 }  // namespace altrix

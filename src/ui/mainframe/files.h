@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace altrix {
 
@@ -15,5 +16,8 @@ std::string NativePath(const QString& fileName);
 
 // "Unable to <action> <file>: <reason>".
 QString FailureText(const char* action, const QString& fileName, const FileResult& result);
+
+// Why an export of a recording holds none of the math traces `names`; empty for no names.
+QString MathLeftOutText(const std::vector<std::string>& names);
 
 }  // namespace altrix

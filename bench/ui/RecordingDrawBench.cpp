@@ -1,7 +1,9 @@
 // Redraw of an 8-hour recording on show (written directly by the fixture), offscreen: four
 // traces refilled from the recording and one replot, at the whole view and at a view of one
 // second scrolled through the recording. Baseline: the stopped Envelope redraw of a 20 s
-// window (4 x 100000 samples) at its full view.
+// window (4 x 100000 samples) at its full view. And the redraw of a view of the longest
+// stretch math traces are computed over (about 3.5 min) scrolled through a 10-minute recording
+// with two math traces shown (a product and a moving RMS), against the same without them.
 
 #include <benchmark/benchmark.h>
 
@@ -80,6 +82,29 @@ void WindowRedraw(benchmark::State& state) {
     Redraw(state, window, [](std::int64_t i) { return std::pair{(i % 2) * 1e-6, double(kNewestPosition)}; });
 }
 
+void RecordingMathRedraw(benchmark::State& state, bool math) {
+    const std::string path = bench::FixturePath(600);
+    RecordingReader::Opened opened = RecordingReader::Open(path);
+    if (!opened.Reader) {
+        state.SkipWithError("the fixture did not open");
+        return;
+    }
+    BenchWindow window;
+    ScopeDisplay& display = window.form->display();
+    display.ShowRecording(std::make_unique<RecordingSource>(std::move(opened.Reader), window.form->record(), path));
+    if (math) {
+        display.SetMath(1, {true, "Power", "kW", "ch2*ch3/1000"});
+        display.SetMath(2, {true, "Current", "A rms", "rms(ch2, 0.02)"});
+    }
+    const double sets = display.Source().length();
+    const double width = RecordingSource::kStretchLimit - 1;
+    Redraw(state, window, [sets, width](std::int64_t i) { return std::pair{std::fmod(i * 61.0 * 5000, sets - width), width}; });
+    if (math && window.chart().pointCount(SeriesOfTrace(kFirstMathTrace)) == 0) state.SkipWithError("no math trace drawn");
+}
+
+void RecordingMathRedraw3Min(benchmark::State& state) { RecordingMathRedraw(state, true); }
+void RecordingMathRedraw3Min_Baseline(benchmark::State& state) { RecordingMathRedraw(state, false); }
+
 void RecordingRedraw8hWhole_Baseline(benchmark::State& state) { WindowRedraw(state); }
 void RecordingRedraw8hOneSecond_Baseline(benchmark::State& state) { WindowRedraw(state); }
 
@@ -89,3 +114,5 @@ BENCHMARK(RecordingRedraw8hWhole_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RecordingRedraw8hWhole)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RecordingRedraw8hOneSecond_Baseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(RecordingRedraw8hOneSecond)->Unit(benchmark::kMicrosecond);
+BENCHMARK(RecordingMathRedraw3Min_Baseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(RecordingMathRedraw3Min)->Unit(benchmark::kMillisecond);

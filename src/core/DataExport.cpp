@@ -55,10 +55,18 @@ SetReader WindowReader(std::vector<WindowSamples> windows) {
 FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path) {
     std::vector<CsvColumn> columns;
     for (const DataTrace& trace : what.Traces) columns.push_back({trace.Label, trace.Gain});
-    const CsvFormat format(columns, what.Raw);
+    // The math vectors after them, unless raw.
+    std::vector<std::string> vectorNames;
+    for (const DataVector& vector : what.Math) {
+        if (what.Raw) break;
+        if (vector.Values.size() < static_cast<std::size_t>(what.Count)) return {false, "a math trace does not cover the stretch", false};
+        vectorNames.push_back(vector.Label);
+    }
+    const CsvFormat format(columns, what.Raw, vectorNames);
     const std::size_t traces = columns.size();
     std::vector<std::int16_t> chunk;
     std::vector<std::int16_t> values(traces);
+    std::vector<double> numbers(vectorNames.size());
     FileResult failure;
     FileResult result = ReplaceFile(path, [&](std::FILE* file) {
         ChunkWriter out(file);
@@ -69,7 +77,8 @@ FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std
             if (failure = read(at, count, chunk); !failure.Ok) return false;
             for (std::int64_t i = 0; i < count; ++i) {
                 for (std::size_t t = 0; t < traces; ++t) values[t] = chunk[t * static_cast<std::size_t>(count) + static_cast<std::size_t>(i)];
-                format.AppendRow(out.Buffer(), at + i, values);
+                for (std::size_t m = 0; m < numbers.size(); ++m) numbers[m] = what.Math[m].Values[static_cast<std::size_t>(at + i - what.First)];
+                format.AppendRow(out.Buffer(), at + i, values, numbers);
                 if (!out.Flush(false)) return false;
             }
             at += count;

@@ -88,7 +88,8 @@ void SetTimes(std::int64_t first, double rateHz, std::span<double> times);
 void EngineeringValues(std::string_view gain, std::span<const std::int16_t> samples, std::span<double> values);
 
 // CSV of the export's traces as CsvFormat writes it (the time of set s is s / 5000 s), read a
-// chunk at a time, so that the memory is the same for a window and a recording of hours.
+// chunk at a time, so that the memory is the same for a window and a recording of hours; the
+// math vectors' columns after them unless Raw.
 FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path);
 
 enum class DataFormat { Csv, Mat, Hdf5 };

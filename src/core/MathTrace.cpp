@@ -18,6 +18,11 @@ namespace altrix {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Infinities become NaN. (v - v is 0 for a finite v alone: a select the compiler vectorises.)
+void Gaps(double* values, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) values[i] = values[i] - values[i] == 0 ? values[i] : kNaN;
+}
 // Each call keeps two columns of a window: a bound on the memory a text can take.
 constexpr std::size_t kMaxCalls = 16;
 
@@ -102,9 +107,17 @@ struct MathExpression::Program {
     std::optional<MathError> Compile(mu::Parser& parser, std::vector<int>& reads, const std::string& text, int offset);
     std::optional<MathError> Failure(const mu::ParserError& error, int offset, std::size_t length,
                                      std::string_view prefix = {}) const;
-    // Evaluates `parser` (reading slots `reads`) at positions from .. size - 1 into out.
+    // Evaluates `parser` (reading slots `reads`) at positions from .. size - 1 into out, with
+    // infinities as NaN (gaps: no finite value to draw or measure).
     void Run(mu::Parser& parser, const std::vector<int>& reads, const MathInputs& inputs, std::size_t from,
              std::size_t size, double* out);
+    // The same through muParser's compiled program (its bytecode), each instruction applied to a
+    // block of positions at once; false, with nothing written, for a program holding other
+    // instructions than values, variables, arithmetic, comparisons and functions of one or two
+    // arguments, which Run evaluates position by position.
+    bool RunBlocks(const mu::Parser& parser, const std::array<const double*, kMathInputCount + kMaxCalls>& columns,
+                   std::size_t from, std::size_t size, double* out);
+    std::vector<double> Stack;  // RunBlocks' blocks, one a level of its stack
 };
 
 std::optional<MathError> MathExpression::Program::Failure(const mu::ParserError& error, int offset,
@@ -152,10 +165,124 @@ void MathExpression::Program::Run(mu::Parser& parser, const std::vector<int>& re
     for (const int n : reads)
         columns[static_cast<std::size_t>(n)] =
             n < kMathInputCount ? inputs.Columns[static_cast<std::size_t>(n)] : Calls[static_cast<std::size_t>(n - kMathInputCount)]->Y.values().data();
+    if (RunBlocks(parser, columns, from, size, out)) return;
     for (std::size_t i = from; i < size; ++i) {
         for (const int n : reads) Slots[static_cast<std::size_t>(n)] = columns[static_cast<std::size_t>(n)][i];
         out[i] = parser.Eval();
     }
+    Gaps(out + from, size - from);
+}
+
+bool MathExpression::Program::RunBlocks(const mu::Parser& parser,
+                                        const std::array<const double*, kMathInputCount + kMaxCalls>& columns,
+                                        std::size_t from, std::size_t size, double* out) {
+    constexpr std::size_t kBlock = 256;
+    const mu::ParserByteCode& code = parser.GetByteCode();
+    if (code.GetSize() == 0) return false;
+    const mu::SToken* program = code.GetBase();
+    // The column a variable instruction reads, or none for a pointer that is no slot.
+    const auto column = [&](const mu::SToken& token) -> const double* {
+        const std::ptrdiff_t slot = token.Val.ptr - Slots.data();
+        return slot >= 0 && slot < static_cast<std::ptrdiff_t>(Slots.size()) ? columns[static_cast<std::size_t>(slot)] : nullptr;
+    };
+    std::size_t depth = 0, deepest = 0;
+    for (const mu::SToken* token = program; token->Cmd != mu::cmEND; ++token) {
+        switch (token->Cmd) {
+        case mu::cmVAR: case mu::cmVARPOW2: case mu::cmVARPOW3: case mu::cmVARPOW4: case mu::cmVARMUL:
+            if (!column(*token)) return false;
+            ++depth;
+            break;
+        case mu::cmVAL: ++depth; break;
+        case mu::cmLE: case mu::cmGE: case mu::cmNEQ: case mu::cmEQ: case mu::cmLT: case mu::cmGT: case mu::cmADD:
+        case mu::cmSUB: case mu::cmMUL: case mu::cmDIV: case mu::cmPOW: case mu::cmLAND: case mu::cmLOR:
+            if (depth < 2) return false;
+            --depth;
+            break;
+        case mu::cmFUNC:
+            if (token->Fun.argc < 1 || token->Fun.argc > 2 || depth < static_cast<std::size_t>(token->Fun.argc)) return false;
+            depth -= static_cast<std::size_t>(token->Fun.argc) - 1;
+            break;
+        default: return false;
+        }
+        deepest = std::max(deepest, depth);
+    }
+    if (depth != 1) return false;
+    // Level l of the stack is `level[l]`: a variable's column itself until an instruction writes
+    // it into its own block; the last instruction writes into `out`.
+    Stack.resize(deepest * kBlock);
+    std::vector<const double*> level(deepest);
+    const mu::SToken* last = program;
+    while ((last + 1)->Cmd != mu::cmEND) ++last;
+    for (std::size_t first = from; first < size; first += kBlock) {
+        const std::size_t n = std::min(kBlock, size - first);
+        std::size_t l = 0;  // levels in use
+        const auto target = [&](const mu::SToken* token, std::size_t at) {
+            return token == last ? out + first : Stack.data() + at * kBlock;
+        };
+        const auto binary = [&](const mu::SToken* token, auto op) {
+            --l;
+            double* to = target(token, l - 1);
+            const double* a = level[l - 1];
+            const double* b = level[l];
+            for (std::size_t j = 0; j < n; ++j) to[j] = op(a[j], b[j]);
+            level[l - 1] = to;
+        };
+        for (const mu::SToken* token = program; token->Cmd != mu::cmEND; ++token) {
+            switch (token->Cmd) {
+            case mu::cmVAR:
+                level[l] = column(*token) + first;
+                if (token == last) std::copy(level[l], level[l] + n, out + first);
+                ++l;
+                break;
+            case mu::cmVARPOW2: case mu::cmVARPOW3: case mu::cmVARPOW4: case mu::cmVARMUL: {
+                const double* x = column(*token) + first;
+                double* to = target(token, l);
+                const double factor = token->Val.data, offset = token->Val.data2;
+                for (std::size_t j = 0; j < n; ++j) {
+                    const double v = x[j];
+                    to[j] = token->Cmd == mu::cmVARPOW2   ? v * v
+                            : token->Cmd == mu::cmVARPOW3 ? v * v * v
+                            : token->Cmd == mu::cmVARPOW4 ? v * v * v * v
+                                                          : v * factor + offset;
+                }
+                level[l++] = to;
+                break;
+            }
+            case mu::cmVAL: {
+                double* to = target(token, l);
+                std::fill(to, to + n, token->Val.data2);
+                level[l++] = to;
+                break;
+            }
+            case mu::cmLE: binary(token, [](double a, double b) { return double(a <= b); }); break;
+            case mu::cmGE: binary(token, [](double a, double b) { return double(a >= b); }); break;
+            case mu::cmNEQ: binary(token, [](double a, double b) { return double(a != b); }); break;
+            case mu::cmEQ: binary(token, [](double a, double b) { return double(a == b); }); break;
+            case mu::cmLT: binary(token, [](double a, double b) { return double(a < b); }); break;
+            case mu::cmGT: binary(token, [](double a, double b) { return double(a > b); }); break;
+            case mu::cmADD: binary(token, [](double a, double b) { return a + b; }); break;
+            case mu::cmSUB: binary(token, [](double a, double b) { return a - b; }); break;
+            case mu::cmMUL: binary(token, [](double a, double b) { return a * b; }); break;
+            case mu::cmDIV: binary(token, [](double a, double b) { return a / b; }); break;
+            case mu::cmPOW: binary(token, [](double a, double b) { return std::pow(a, b); }); break;
+            case mu::cmLAND: binary(token, [](double a, double b) { return double(a && b); }); break;
+            case mu::cmLOR: binary(token, [](double a, double b) { return double(a || b); }); break;
+            case mu::cmFUNC:
+                if (token->Fun.argc == 1) {
+                    double* to = target(token, l - 1);
+                    const double* x = level[l - 1];
+                    for (std::size_t j = 0; j < n; ++j) to[j] = token->Fun.cb.call_fun<1>(x[j]);
+                    level[l - 1] = to;
+                } else {
+                    binary(token, [token](double a, double b) { return token->Fun.cb.call_fun<2>(a, b); });
+                }
+                break;
+            default: break;  // none: the program was checked above
+            }
+        }
+        Gaps(out + first, n);
+    }
+    return true;
 }
 
 // Takes every call of a function over time out of `text` (which starts at `offset` of the
@@ -257,11 +384,27 @@ bool MathExpression::Reads(int n) const {
     return program_ && program_->Reads[static_cast<std::size_t>(n)];
 }
 
+std::size_t MathExpression::History(double sampleRateHz) const {
+    if (!program_) return 0;
+    double history = 0;
+    for (const auto& call : program_->Calls) {
+        switch (call->Function) {
+        case TimeFunction::Ddt: history += 1; break;
+        case TimeFunction::Lowpass: history += std::ceil(16 * sampleRateHz / (2 * std::numbers::pi * call->Parameter)); break;
+        case TimeFunction::Rms:
+        case TimeFunction::Mean: history += std::max(1.0, std::round(call->Parameter * sampleRateHz)) - 1; break;
+        case TimeFunction::Integral: break;
+        }
+    }
+    // Bounded so that callers may add it to a position.
+    return static_cast<std::size_t>(std::min(history, 1e15));
+}
+
 namespace {
 
 // y[from .. size) of a function over time from x, with y and x before `from` as computed
 // before, and the call's state as it stood after position from - 1.
-void Apply(TimeCall& call, std::size_t size, std::size_t from, double rate) {
+void Apply(TimeCall& call, std::size_t size, std::size_t from, double rate, std::size_t origin) {
     const std::span<const double> x = std::as_const(call.X).values();
     const std::span<double> y = call.Y.values();
     switch (call.Function) {
@@ -284,9 +427,13 @@ void Apply(TimeCall& call, std::size_t size, std::size_t from, double rate) {
     }
     case TimeFunction::Integral: {
         const double dt = 1 / rate;
-        double sum = from == 0 ? 0 : call.State;
+        double sum = from <= origin ? 0 : call.State;
         for (std::size_t i = from; i < size; ++i) {
-            if (i > 0 && std::isfinite(x[i]) && std::isfinite(x[i - 1])) sum += (x[i] + x[i - 1]) * 0.5 * dt;
+            if (i < origin) {
+                y[i] = kNaN;
+                continue;
+            }
+            if (i > origin && std::isfinite(x[i]) && std::isfinite(x[i - 1])) sum += (x[i] + x[i - 1]) * 0.5 * dt;
             y[i] = std::isfinite(x[i]) ? sum : kNaN;
         }
         call.State = sum;
@@ -342,7 +489,7 @@ void MathExpression::Evaluate(const MathInputs& inputs, std::size_t from, std::s
     try {
         for (const auto& call : program.Calls) {
             program.Run(call->Argument, call->Reads, inputs, from, size, call->X.values().data());
-            Apply(*call, size, from, inputs.SampleRateHz);
+            Apply(*call, size, from, inputs.SampleRateHz, inputs.Origin);
         }
         program.Run(program.Top, program.TopReads, inputs, from, size, out.data());
     } catch (const std::exception&) {
@@ -350,9 +497,6 @@ void MathExpression::Evaluate(const MathInputs& inputs, std::size_t from, std::s
                   kNaN);
         return;
     }
-    // Infinities are gaps too: no finite value to draw or measure.
-    for (std::size_t i = from; i < size; ++i)
-        if (!std::isfinite(out[i])) out[i] = kNaN;
 }
 
 void MathExpression::Shift(std::size_t size, std::size_t sets) {

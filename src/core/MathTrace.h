@@ -11,7 +11,7 @@
 //                   starting at the first value
 //   rms(x, T)       RMS over the last N = round(T x rate) positions (at least 1); none before N
 //   mean(x, T)      mean over the same N positions
-//   integral(x)     trapezoidal integral from the first position (0 there)
+//   integral(x)     trapezoidal integral from the origin (0 there, none before; see MathInputs)
 // Their second arguments are constant numbers (> 0). A value that is no finite number (a
 // division by zero, sqrt(-1)) is NaN, which the chart draws as a gap: ddt, rms and mean are
 // NaN wherever they read one; lowpass and integral are NaN there and carry their state over it.
@@ -85,6 +85,9 @@ struct MathInputs {
     std::array<const double*, kMathInputCount> Columns{};
     std::size_t Size = 0;
     double SampleRateHz = 5000;
+    // The first position shown: what comes before is history the functions over time read
+    // (integral starts here).
+    std::size_t Origin = 0;
 };
 
 // A compiled expression with the columns of its functions over time. Any text may be
@@ -101,6 +104,10 @@ public:
     bool Valid() const;
     // Whether the expression reads input n (see kMathInputNames).
     bool Reads(int n) const;
+    // The positions of history before a position that make its value what an endless history
+    // gives: ddt 1, rms and mean N - 1, lowpass 16 time constants (within 1e-7 of a step),
+    // summed over nested calls; 0 without functions over time.
+    std::size_t History(double sampleRateHz) const;
 
     // Computes positions from .. Size - 1 into out[from ..]. With from > 0 the positions
     // before keep the values of the previous call on the same window (see Shift): the

@@ -194,16 +194,20 @@ std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
         items.push_back({SeriesOfTrace(t), name, QString::fromStdString(UnitOfLabel(name.toStdString())),
                          values ? readouts_[static_cast<std::size_t>(DataReadout(t))] : QString()});
     }
+    const QString notice = MathNotice();
     for (int m = 1; m <= kMathCount; ++m) {
         if (!TraceShown(kTraceCount + m)) continue;
         const MathItem math = MathLegendItem(m);
         QString value;
         if (values) {
-            const std::span<const double> shown = MathValues(m);
-            const auto at = static_cast<std::size_t>(view_.CursorPosition);
-            if (at < shown.size() && std::isfinite(shown[at])) value = QString::number(shown[at], 'g', 6);
+            const double at = MathValueAt(m, view_.CursorPosition);
+            if (std::isfinite(at)) value = QString::number(at, 'g', 6);
         }
-        items.push_back({SeriesOfTrace(kTraceCount + m), math.Name, math.Unit, value});
+        // A math trace left out of the view says why in place of its value.
+        if (!notice.isEmpty())
+            items.push_back({SeriesOfTrace(kTraceCount + m), math.Name, {}, notice});
+        else
+            items.push_back({SeriesOfTrace(kTraceCount + m), math.Name, math.Unit, value});
     }
     return items;
 }

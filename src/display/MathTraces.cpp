@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 
 namespace altrix {
 
@@ -59,10 +61,14 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
         gains_ = gains;
         stale_ = true;
     }
-    const bool whole = stale_ || moved_ >= static_cast<std::int64_t>(size);
+    const bool whole = stale_ || over_ || moved_ >= static_cast<std::int64_t>(size);
     const auto moved = whole ? std::size_t{0} : static_cast<std::size_t>(moved_);
     stale_ = false;
     moved_ = 0;
+    over_.reset();
+    origin_ = 0;
+    first_ = 0;
+    leftOut_.clear();
 
     std::array<bool, kMathInputCount> needed{};
     for (int m = 1; m <= kMathCount; ++m)
@@ -121,8 +127,94 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
     }
 }
 
+void MathTraces::UpdateOver(const TraceSource& source, PositionStretch stretch, const std::array<std::string, 6>& gains,
+                            std::int32_t limit) {
+    if (gains != gains_) {
+        gains_ = gains;
+        stale_ = true;
+    }
+    const double rate = source.sampleRateHz();
+    std::array<bool, kMathInputCount> needed{};
+    std::size_t history = 0;
+    bool current = !stale_ && over_ == stretch;
+    for (int m = 1; m <= kMathCount; ++m) {
+        if (!Shown(m)) continue;
+        const MathExpression& expression = traces_[m - 1].Expression;
+        for (int n = 0; n < kMathInputCount; ++n) needed[n] = needed[n] || expression.Reads(n);
+        history = std::max(history, expression.History(rate));
+        current = current && traces_[m - 1].Current;
+    }
+    if (current) return;
+    stale_ = false;
+    over_ = stretch;
+    const auto minutes = [rate](std::int64_t sets) {
+        std::array<char, 32> text{};
+        std::snprintf(text.data(), text.size(), "%.1f", double(sets) / rate / 60);
+        return std::string(text.data());
+    };
+    const auto before = static_cast<std::int64_t>(std::min<std::size_t>(history, static_cast<std::size_t>(stretch.First)));
+    leftOut_.clear();
+    if (stretch.count() > limit)
+        leftOut_ = "computed over views of at most " + minutes(limit) + " min; zoom in to see it";
+    else if (before > limit)
+        leftOut_ = "its functions over time read more than " + minutes(limit) +
+                   " min before the view; a higher cut-off or a shorter time shows it";
+    if (!leftOut_.empty() || stretch.empty()) {
+        for (Trace& trace : traces_) {
+            trace.Values.Resize(0);
+            trace.Current = false;
+        }
+        origin_ = 0;
+        first_ = stretch.First;
+        return;
+    }
+
+    // The inputs from `before` sets ahead of the stretch, read `limit` sets at a time.
+    const std::int64_t start = stretch.First - before;
+    const auto size = static_cast<std::size_t>(stretch.Last - start + 1);
+    for (int n = 0; n < kMathInputCount; ++n) {
+        inputCurrent_[n] = false;
+        if (!needed[n]) continue;
+        SlidingColumn& input = inputs_[n];
+        input.Resize(size);
+        const std::span<double> column = input.values();
+        if (n == kMathTimeInput) {
+            for (std::size_t x = 0; x < size; ++x) column[x] = static_cast<double>(start + static_cast<std::int64_t>(x)) / rate;
+            continue;
+        }
+        const ReadoutGain gain(gains_[n]);
+        std::fill(column.begin(), column.end(), std::numeric_limits<double>::quiet_NaN());
+        for (std::size_t x = 0; x < size; x += static_cast<std::size_t>(limit)) {
+            const auto first = static_cast<std::int32_t>(start + static_cast<std::int64_t>(x));
+            const std::int32_t last = std::min(stretch.Last, first + limit - 1);
+            // A set not handed out (a failed read, a reference past its window) stays a gap.
+            const SampleRuns runs = source.samplesOver(n + 1, {first, last});
+            std::size_t at = x;
+            for (const std::span<const std::int16_t> run : runs.Runs)
+                for (const std::int16_t sample : run)
+                    if (at < size) column[at++] = gain.Value(sample);
+        }
+    }
+
+    origin_ = static_cast<std::size_t>(before);
+    first_ = stretch.First;
+    MathInputs in{{}, size, rate, origin_};
+    for (int n = 0; n < kMathInputCount; ++n)
+        if (needed[n]) in.Columns[n] = inputs_[n].values().data();
+    for (int m = 1; m <= kMathCount; ++m) {
+        Trace& trace = traces_[m - 1];
+        trace.Current = false;
+        if (!Shown(m)) continue;
+        trace.Values.Resize(size);
+        trace.Expression.Evaluate(in, 0, trace.Values.values());
+        trace.Current = true;
+        trace.FullScale = FullScaleOf(trace.Values.values().subspan(origin_));
+    }
+}
+
 std::span<const double> MathTraces::Values(int m) const {
-    return Shown(m) ? traces_[m - 1].Values.values() : std::span<const double>();
+    const std::span<const double> values = traces_[m - 1].Values.values();
+    return Shown(m) && traces_[m - 1].Current ? values.subspan(std::min(origin_, values.size())) : std::span<const double>();
 }
 
 }  // namespace altrix

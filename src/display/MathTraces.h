@@ -43,8 +43,19 @@ public:
     // Brings the shown traces up to date with `source`, whose traces 1..6 are read with
     // `gains` (the readout's gain texts).
     void Update(const TraceSource& source, const std::array<std::string, 6>& gains);
+    // The same over `stretch` of a source longer than a window (a recording), through its
+    // samples, with the history the functions over time read before it where the source has
+    // it. Recomputed whole when the stretch, the gains or a definition changed. Nothing is
+    // computed (LeftOut() says why) when the stretch holds more than `limit` sets or the
+    // history more than `limit` sets.
+    void UpdateOver(const TraceSource& source, PositionStretch stretch, const std::array<std::string, 6>& gains,
+                    std::int32_t limit);
+    // Why the last UpdateOver computed nothing; empty when it did, and after Update.
+    const std::string& LeftOut() const { return leftOut_; }
+    // The position of Values(m)[0]: 0 after Update, the stretch's first after UpdateOver.
+    std::int32_t First() const { return first_; }
 
-    // Math trace m's values by window position (NaN where there is none), as of the last
+    // Math trace m's values by position from First() (NaN where there is none), as of the last
     // update; empty while not shown.
     std::span<const double> Values(int m) const;
     // The smallest 1-2-5 step (1, 2, 5, 10, 20 ...) at or above its largest magnitude; 1 without a value.
@@ -68,6 +79,12 @@ private:
     std::int64_t moved_ = 0;  // sets the live window moved on by since the last update
     const void* storage_ = nullptr;
     std::int32_t nextSample_ = 0;
+    // After UpdateOver: the stretch computed (none when its inputs are no longer current) and
+    // where it starts in the columns, past its history.
+    std::optional<PositionStretch> over_;
+    std::size_t origin_ = 0;
+    std::int32_t first_ = 0;
+    std::string leftOut_;
 };
 
 }  // namespace altrix

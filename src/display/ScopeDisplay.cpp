@@ -168,8 +168,7 @@ bool ScopeDisplay::readoutShown(int t) const {
 }
 
 bool ScopeDisplay::TraceShown(int t) const {
-    // Math traces follow window positions; a recording on show has none of them yet.
-    if (t >= kFirstMathTrace) return math_.Shown(t - kTraceCount) && !recording_;
+    if (t >= kFirstMathTrace) return math_.Shown(t - kTraceCount);
     return t <= kChannelCount ? ChannelShown(t) : refs_[t - kChannelCount - 1].Shown;
 }
 
@@ -727,6 +726,9 @@ void ScopeDisplay::ShowRecording(std::unique_ptr<RecordingSource> recording) {
     for (const RecordingGap& gap : recording_->Reader().Gaps())
         gapBands_.emplace_back(double(gap.FirstSet), double(gap.FirstSet + gap.SetCount - 1));
     if (sink_) sink_->setBands(gapBands_);
+    // Its math traces as recorded; a file written before they were kept leaves the user's.
+    if (header.Math)
+        for (int m = 1; m <= kMathCount; ++m) SetMath(m, (*header.Math)[static_cast<std::size_t>(m - 1)]);
     envelopeColumns_ = {};
     emit lengthChanged(source_->length());
     RedrawShownChannels();
@@ -744,9 +746,17 @@ void ScopeDisplay::SetMath(int m, const MathDefinition& definition) {
 }
 
 void ScopeDisplay::refreshMath() const {
-    if (recording_) return;  // its positions are no window's
     std::array<std::string, kTraceCount> gains;
     for (int t = 1; t <= kTraceCount; ++t) gains[t - 1] = Gain(t).Text;
+    if (recording_) {
+        // The view and the analysed stretch together while they fit, else the view.
+        const PositionStretch view = ViewStretch();
+        const PositionStretch analysed = AnalysisStretch();
+        const PositionStretch both{std::min(view.First, analysed.First), std::max(view.Last, analysed.Last)};
+        math_.UpdateOver(*source_, both.count() <= RecordingSource::kStretchLimit ? both : view, gains,
+                         RecordingSource::kStretchLimit);
+        return;
+    }
     // The first channel's storage stands for all four: a frozen window replaces them together.
     math_.Follow(&session_.ShownTrace(1), session_.ShownNextSample());
     math_.Update(*source_, gains);
@@ -759,9 +769,37 @@ std::span<const double> ScopeDisplay::MathValues(int m) const {
 }
 
 std::span<const double> ScopeDisplay::MathValuesOver(int m, PositionStretch stretch) const {
-    const std::span<const double> values = MathValues(m);
-    if (stretch.empty() || stretch.First < 0 || static_cast<std::size_t>(stretch.Last) >= values.size()) return {};
-    return values.subspan(static_cast<std::size_t>(stretch.First), static_cast<std::size_t>(stretch.count()));
+    refreshMath();
+    const std::span<const double> values = math_.Values(m);
+    const std::int64_t from = std::int64_t{stretch.First} - math_.First();
+    if (stretch.empty() || from < 0 || from + stretch.count() > static_cast<std::int64_t>(values.size())) return {};
+    return values.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(stretch.count()));
+}
+
+double ScopeDisplay::MathValueAt(int m, std::int32_t position) const {
+    const std::span<const double> values = MathValuesOver(m, {position, position});
+    return values.empty() ? std::nan("") : values.front();
+}
+
+std::vector<DataVector> ScopeDisplay::MathVectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const {
+    std::vector<DataVector> vectors;
+    for (int t = kFirstMathTrace; t <= kLastMathTrace; ++t) {
+        if (!TraceShown(t)) continue;
+        const std::span<const double> values = MathValuesOver(t - kTraceCount, stretch);
+        if (values.size() == static_cast<std::size_t>(stretch.count()))
+            vectors.push_back({ColumnName(t), math_.Definition(t - kTraceCount).Expression, values});
+        else
+            leftOut.push_back(ColumnName(t));
+    }
+    return vectors;
+}
+
+QString ScopeDisplay::MathNotice() const {
+    bool shown = false;
+    for (int m = 1; m <= kMathCount; ++m) shown = shown || math_.Shown(m);
+    if (!recording_ || !shown) return {};
+    refreshMath();
+    return math_.LeftOut().empty() ? QString() : QStringLiteral("not drawn: ") + QString::fromStdString(math_.LeftOut());
 }
 
 ScopeDisplay::MathItem ScopeDisplay::MathLegendItem(int m) const {
@@ -783,7 +821,13 @@ bool ScopeDisplay::drawMath() {
         const auto append = [&points](double x, double y) { points.add(x, y); };
         const ValueWindow window{math_.Values(m)};
         const auto scale = static_cast<float>(kMathPlotSpan / math_.FullScale(m));
-        if (DensityOf(mode_).Envelope)
+        if (recording_) {
+            // As its channels: the envelope of the view in every mode, from the stretch computed.
+            const double shift = math_.First();
+            if (window.size() > 0)
+                EnvelopePoints(window, ColumnView{columns_.left - shift, columns_.right - shift, columns_.columns}, scale,
+                               [&points, shift](double x, double y) { points.add(x + shift, y); });
+        } else if (DensityOf(mode_).Envelope)
             EnvelopePoints(window, columns_, scale, append);
         else
             PickChannelPoints(window, view_.DrawPointCount, scale, append);

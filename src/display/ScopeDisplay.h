@@ -143,13 +143,22 @@ public:
     bool Engineering() const { return engineering_; }
 
     // Math traces m (1..4): their definitions and errors, their values by window position
-    // over the source on screen (NaN where there is none; empty while not shown), and what a
-    // legend shows of them. A new definition redraws the trace.
+    // over the window on screen (NaN where there is none; empty while not shown or while a
+    // recording is), and what a legend shows of them. A new definition redraws the trace.
     const MathTraces& Math() const { return math_; }
     void SetMath(int m, const MathDefinition& definition);
     std::span<const double> MathValues(int m) const;
-    // Its values over a stretch of positions (empty while not shown).
+    // Its values over a stretch of positions (empty while not shown, and for a recording
+    // outside the stretch computed: the view, with the analysed stretch while both fit in
+    // RecordingSource::kStretchLimit sets), and its value at a position (NaN for none).
     std::span<const double> MathValuesOver(int m, PositionStretch stretch) const;
+    double MathValueAt(int m, std::int32_t position) const;
+    // The shown math traces as the exporters take them over a stretch; those not computed over
+    // all of it (a recording's stretch beyond the one computed) are named in `leftOut` instead.
+    std::vector<DataVector> MathVectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const;
+    // Why the shown math traces are not drawn over the recording's view ("not drawn: ...");
+    // empty while they are.
+    QString MathNotice() const;
     struct MathItem {
         QString Name;  // "Power (kW)", "Math 1"
         QString Unit;
@@ -240,7 +249,9 @@ public:
     // The decoder's recent gaps as bands, as window positions.
     void ShowGaps();
     // A recording file on show instead of the window, until the next RUN: its channels as it
-    // names them, no mark, its gaps as bands, its start as the capture's.
+    // names them, its math traces as it defines them (taken over as the channels are; a file
+    // without definitions keeps the user's), no mark, its gaps as bands, its start as the
+    // capture's.
     void ShowRecording(std::unique_ptr<RecordingSource> recording);
     // The recording on show; none while the window is.
     const RecordingSource* Recording() const { return recording_; }

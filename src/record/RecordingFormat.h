@@ -3,8 +3,11 @@
 // written while the capture runs, with min/max summaries (a pyramid) and sums so that any view
 // or measurement of hours reads little. docs/recording-format.md describes it for other readers.
 
+#include "MathTrace.h"
+
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +73,9 @@ struct RecordingHeader {
     std::string ProgramVersion;
     std::string DriveTypeCode;  // empty when not known
     std::array<RecordingChannel, kRecordingChannels> Channels;
+    // The math traces' definitions when the recording started (their samples are computed
+    // from the channels); none in a file written before they were kept.
+    std::optional<std::array<MathDefinition, kMathCount>> Math;
 };
 struct RecordingGap {
     std::int64_t FirstSet = 0;

@@ -117,6 +117,21 @@ std::string RecordingReader::open(const std::string& path) {
     }
     if (step != SQLITE_DONE) return damaged();
 
+    // The math definitions, in files written since they were kept.
+    sqlite::Statement hasMath(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'math'");
+    if (!hasMath.ok() || hasMath.step() != SQLITE_ROW) return damaged();
+    if (hasMath.integer(0) > 0) {
+        sqlite::Statement math(db, "SELECT trace, enabled, name, unit, expression FROM math");
+        if (!math.ok()) return "is damaged or of another schema: its table \"math\" is not as format version 1 has it";
+        header_.Math.emplace();
+        while ((step = math.step()) == SQLITE_ROW) {
+            const std::int64_t m = math.integer(0);
+            if (m < 1 || m > kMathCount) continue;
+            (*header_.Math)[static_cast<std::size_t>(m - 1)] = {math.integer(1) != 0, math.text(2), math.text(3), math.text(4)};
+        }
+        if (step != SQLITE_DONE) return damaged();
+    }
+
     // The chunks: set 0 first, each following the one before, every set a whole blob.
     sqlite::Statement chunks(db, "SELECT first_set, set_count, length(data), typeof(data) FROM chunks ORDER BY first_set");
     if (!chunks.ok()) return damaged();

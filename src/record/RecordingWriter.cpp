@@ -18,7 +18,8 @@ constexpr char kSchema[] =
     "CREATE TABLE events(set_index INTEGER, kind TEXT, text TEXT);"
     "CREATE TABLE minmax(level INTEGER, first_block INTEGER, block_count INTEGER, data BLOB,"
     " PRIMARY KEY(level, first_block));"
-    "CREATE TABLE sums(first_block INTEGER PRIMARY KEY, block_count INTEGER, data BLOB);";
+    "CREATE TABLE sums(first_block INTEGER PRIMARY KEY, block_count INTEGER, data BLOB);"
+    "CREATE TABLE math(trace INTEGER PRIMARY KEY, enabled INTEGER, name TEXT, unit TEXT, expression TEXT);";
 
 constexpr std::size_t kExtremesBytes = 2 * 2 * kRecordingChannels;
 constexpr std::size_t kSumsBytes = 2 * 8 * kRecordingChannels;
@@ -109,6 +110,20 @@ std::string RecordingWriter::Create(const std::string& path, const RecordingHead
         channel.bind(4, c.Gain);
         channel.bind(5, c.Unit);
         ok = channel.step() == SQLITE_DONE;
+    }
+    // A math trace with an expression, on or off.
+    sqlite::Statement math(db, "INSERT INTO math VALUES(?1, ?2, ?3, ?4, ?5)");
+    ok = ok && math.ok();
+    for (int m = 1; ok && header.Math && m <= kMathCount; ++m) {
+        const MathDefinition& d = (*header.Math)[static_cast<std::size_t>(m - 1)];
+        if (d.Expression.empty()) continue;
+        math.reset();
+        math.bind(1, m);
+        math.bind(2, d.Enabled ? 1 : 0);
+        math.bind(3, d.Name);
+        math.bind(4, d.Unit);
+        math.bind(5, d.Expression);
+        ok = math.step() == SQLITE_DONE;
     }
     if (!ok || !sqlite::Exec(db, "COMMIT")) {
         fail("Cannot create the recording");

@@ -116,6 +116,10 @@ TEST_F(DataExportFiles, MathVectorsAreWrittenAfterTheTraces) {
         what.Math = {{"Power (kW)", "ch1*ch2", power}, {"Math 2", "ch1", power}};
         ASSERT_TRUE(WriteMatFile(what, Samples, PathOf("m.mat")).Ok);
         ASSERT_TRUE(WriteHdf5File(what, Samples, PathOf("m.h5")).Ok);
+        ASSERT_TRUE(WriteCsvSets(what, Samples, PathOf("m.csv")).Ok);
+        const std::string csv = ReadBytes(PathOf("m.csv"));
+        for (const char* part : {",Power (kW),Math 2\r\n", ",0.5,0.5\r\n", ",,\r\n", ",-2,-2\r\n", ",1e+300,1e+300\r\n"})
+            EXPECT_EQ(csv.find(part) != std::string::npos, !raw) << part << " in\n" << csv;
         mat_t* mat = Mat_Open(PathOf("m.mat").c_str(), MAT_ACC_RDONLY);
         ASSERT_NE(mat, nullptr);
         matvar_t* record = Mat_VarRead(mat, "altrix");

@@ -155,6 +155,7 @@ TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingOfThisFormatAndSaysWhy) {
         {"other.arec", [&](const std::string& p) { sql(p, "CREATE TABLE meta(key, value); INSERT INTO meta VALUES('format', 'other')"); }, "format is \"other\""},
         {"newer.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "UPDATE meta SET value = '2' WHERE key = 'format_version'"); }, "format version 2, newer"},
         {"schema.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "ALTER TABLE gaps ADD COLUMN extra"); }, "table \"gaps\""},
+        {"math.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "ALTER TABLE math RENAME COLUMN expression TO e"); }, "table \"math\""},
         {"hole.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks WHERE first_set = (SELECT MAX(first_set) FROM chunks WHERE first_set < 10000)"); }, "not stored in order"},
     };
     for (const auto& c : cases) {
@@ -163,6 +164,37 @@ TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingOfThisFormatAndSaysWhy) {
         const RecordingReader::Opened opened = RecordingReader::Open(path);
         EXPECT_FALSE(opened.Reader) << c.name;
         EXPECT_NE(opened.Error.find(c.reason), std::string::npos) << c.name << ": " << opened.Error;
+    }
+}
+
+// The math definitions come back as written (those without an expression are not kept); a file
+// written before they were kept (no table) opens with none.
+TEST_F(RecordingFileTest, MathDefinitionsRoundTripAndOlderFilesOpenWithout) {
+    using Math = std::array<MathDefinition, kMathCount>;
+    const Math written{{{true, "Power", "kW", "ch1*ch2"}, {false, "", "", "ddt(ch3)"}, {true, "Unused", "V", ""}, {}}};
+    const Math kept{{{true, "Power", "kW", "ch1*ch2"}, {false, "", "", "ddt(ch3)"}, {}, {}}};
+    const struct { const char* name; std::optional<Math> math; const char* change; std::optional<Math> read; } cases[] = {
+        {"defined.arec", written, nullptr, kept},
+        {"none.arec", std::nullopt, nullptr, Math{}},
+        {"older.arec", written, "DROP TABLE math", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::string path = PathOf(c.name);
+        {
+            RecordingWriter writer;
+            RecordingHeader header{"2026-12-07T10:00:00Z", "test", "", {}, c.math};
+            ASSERT_EQ(writer.Create(path, header), "");
+            ASSERT_TRUE(writer.Write(Sets(0, 3000)));
+        }
+        if (c.change) {
+            sqlite3* db = nullptr;
+            sqlite3_open(path.c_str(), &db);
+            EXPECT_EQ(sqlite3_exec(db, c.change, nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        }
+        const RecordingReader::Opened opened = RecordingReader::Open(path);
+        ASSERT_TRUE(opened.Reader) << c.name << ": " << opened.Error;
+        EXPECT_EQ(opened.Reader->Header().Math, c.read) << c.name;
     }
 }
 

@@ -52,12 +52,13 @@ protected:
 };
 
 TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMeasurementsUntilRun) {
-    // A math trace follows window positions, which a recording has not: it is not drawn.
+    // A recording made without math traces shows none, whatever was on before: its own are taken over.
     showChannel(1);
     form_->display().SetMath(1, {true, "", "", "ch1*2"});
     ASSERT_GT(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
     open(path_);
     EXPECT_EQ(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
+    EXPECT_FALSE(form_->display().TraceShown(kFirstMathTrace));
     ASSERT_TRUE(prompts_.Messages.empty()) << prompts_.Messages[0].Text.toStdString();
     EXPECT_TRUE(form_->windowTitle().contains(QString::fromStdString(std::filesystem::path(path_).filename())));
     EXPECT_EQ(form_->display().Source().length(), kSets);
@@ -98,6 +99,65 @@ TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMea
     EXPECT_EQ(form_->display().Recording(), nullptr);
     EXPECT_EQ(form_->display().Source().length(), kWindowPositions);
     EXPECT_EQ(chart().xAxis->range(), QCPRange(0, kNewestPosition));
+
+    // A recording written before math definitions were kept (no table) leaves the user's on.
+    sqlite3* db = nullptr;
+    sqlite3_open(path_.c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE math", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    form_->display().SetMath(1, {true, "", "", "ch1*2"});
+    open(path_);
+    EXPECT_EQ(form_->display().Source().length(), kSets);
+    EXPECT_GT(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
+}
+
+// Math traces over a view of the recording are its samples computed: each value checked against
+// the channels' own values (channel 1 a sawtooth of period 1000 x 0.01, channel 3 the hundreds),
+// the functions over time reading the sets before the view; drawn in every drawing mode at the
+// values, in the legend at the cursor.
+TEST_F(RecordingFileTest, MathTracesOverAViewAreComputedFromItsSetsWithTheHistoryBeforeIt) {
+    open(path_);
+    chart().xAxis->setRange(123456, 133456);
+    chart().replot();
+    const PositionStretch shown = form_->display().ViewStretch();
+    ASSERT_EQ(shown, (PositionStretch{123456, 133456}));
+    const auto ch1 = [](std::int64_t n) { return Value(0, n) * 0.01; };
+    const struct { const char* expression; std::function<std::optional<double>(std::int64_t)> expected; } cases[] = {
+        {"ch1*ch3", [&](std::int64_t n) { return ch1(n) * Value(2, n); }},
+        {"ddt(ch1)", [&](std::int64_t n) { return (ch1(n) - ch1(n - 1)) * 5000; }},
+        // A whole period of the sawtooth: its mean (-500 .. 499) x 0.01 at every set.
+        {"mean(ch1, 0.2)", [](std::int64_t) { return -0.005; }},
+        // From the view's first set; over each whole period the trapezoids sum to the period's mean x 0.2 s.
+        {"integral(ch1)", [&](std::int64_t n) { return (n - shown.First) % 1000 ? std::nullopt : std::optional(-0.001 * double(n - shown.First) / 1000); }},
+        {"t", [](std::int64_t n) { return double(n) / 5000; }},
+    };
+    for (const auto& c : cases) {
+        form_->display().SetMath(1, {true, "", "", c.expression});
+        ASSERT_EQ(form_->display().MathValuesOver(1, shown).size(), std::size_t(shown.count())) << c.expression;
+        for (std::int64_t n = shown.First; n <= shown.Last; ++n)
+            if (const std::optional<double> expected = c.expected(n))
+                ASSERT_NEAR(form_->display().MathValueAt(1, std::int32_t(n)), *expected, 1e-9 * std::max(1.0, std::abs(*expected)))
+                    << c.expression << " at set " << n;
+        const double scale = double(float(kMathPlotSpan / form_->display().Math().FullScale(1)));
+        for (const DrawingMode mode : {DrawingMode::Simplified, DrawingMode::Fast, DrawingMode::Envelope, DrawingMode::HighPrecision}) {
+            form_->display().ChooseDrawingMode(mode);
+            const Points points = PointsOf(chart(), SeriesOfTrace(kFirstMathTrace));
+            ASSERT_GT(points.size(), 100u) << c.expression;
+            for (const Point& p : points)
+                if (const auto expected = c.expected(std::int64_t(p.x)); expected && std::isfinite(p.y))
+                    ASSERT_NEAR(p.y, *expected * scale, 1e-6 * std::max(1.0, std::abs(*expected * scale))) << c.expression << " at " << p.x;
+        }
+    }
+    form_->display().SetMath(1, {true, "", "", "ch1*ch3"});
+    form_->display().MoveCursor(130000);
+    const std::vector<LegendItem> legend = form_->display().LegendItems(true);
+    ASSERT_FALSE(legend.empty());
+    EXPECT_EQ(legend.back().Value, QString::number(ch1(130000) * Value(2, 130000), 'g', 6));
+    // The exports take it over the view; over the whole it is left out and named.
+    std::vector<std::string> leftOut;
+    EXPECT_EQ(form_->display().MathVectorsOver(shown, leftOut).size(), 1u);
+    EXPECT_TRUE(form_->display().MathVectorsOver({0, kSets - 1}, leftOut).empty());
+    EXPECT_EQ(leftOut, std::vector<std::string>{"Math 1"});
 }
 
 TEST_F(RecordingFileTest, TheEventListShowsTheRecordingsEventsAndChoosingOneShowsItsSets) {

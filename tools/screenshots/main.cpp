@@ -2,7 +2,7 @@
 // simulated drive, driven as a user drives it: the quantities chosen from their lists, RUN and
 // STOP clicked, the menus' items triggered, file names given where a dialog would ask. The drive
 // runs in real time, so the pictures take about a minute. With RECORDING (an .arec file),
-// also the recording at full view and zoomed in. Run it under a virtual display of at least
+// also the recording at full view, zoomed in, and with math traces. Run it under a virtual display of at least
 // 1920 x 1080.
 
 #include "CaptureSession.h"
@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -240,7 +241,16 @@ int main(int argc, char* argv[]) {
         }
         PointAt(form, 0.5);
         ok &= Save(form, out, "events.png");
+        Find<QDockWidget>(form, "EventsDock")->hide();
+        // Math traces over 0.2 s of it, overlaid: the current's RMS and a product.
         Find<QAction>(form, "LanesAction")->setChecked(false);
+        display.SetMath(1, {true, "Current", "A rms", "rms(ch2, 0.02)"});
+        display.SetMath(2, {true, "Power", "kW", "ch2*ch3/1000"});
+        form.chart().xAxis->setRange(middle, middle + 1000);
+        form.chart().yAxis->setRange(-33000, 33000);
+        PointAt(form, 0.5);
+        ok &= Save(form, out, "math-recording.png");
+        for (int m = 1; m <= 2; ++m) display.SetMath(m, {});
         form.close();
     }
     drive.Stop();

@@ -130,12 +130,12 @@ void MathForm::showReadouts() {
             label.clear();
             continue;
         }
-        const std::span<const double> values = display_.MathValues(m);
+        if (const QString notice = display_.MathNotice(); !notice.isEmpty()) {
+            label.setText(notice.left(1).toUpper() + notice.mid(1));
+            continue;
+        }
         const QString unit = QString::fromStdString(display_.Math().Definition(m).Unit);
-        const auto at = [&values](std::int32_t position) {
-            return position >= 0 && static_cast<std::size_t>(position) < values.size() ? values[static_cast<std::size_t>(position)]
-                                                                                       : std::nan("");
-        };
+        const auto at = [this, m](std::int32_t position) { return display_.MathValueAt(m, position); };
         const double cursor = at(view.CursorPosition);
         QString text = QStringLiteral("Cursor %1").arg(std::isnan(cursor) ? QStringLiteral("-") : ValueText(cursor, unit));
         if (view.MarkPosition != kNoMark) {

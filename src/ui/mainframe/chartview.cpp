@@ -138,9 +138,12 @@ void TForm1::showChartDecorations() {
     ScopeChart& chart = *ui_->Chart1;
     chart.setGraticule(display_.Scales());
     std::vector<LegendEntry> entries;
-    if (ui_->LegendAction->isChecked())
+    // Math traces left out of a recording's view say why even without the legend.
+    const bool notice = !display_.MathNotice().isEmpty();
+    if (ui_->LegendAction->isChecked() || notice)
         for (const LegendItem& item : display_.LegendItems(chart.underMouse()))
-            entries.push_back({LegendText(item), item.Series});
+            if (ui_->LegendAction->isChecked() || item.Series >= SeriesOfTrace(kFirstMathTrace))
+                entries.push_back({LegendText(item), item.Series});
     chart.setLegendEntries(std::move(entries));
     // The level line of a trigger that compares with a level, in its source's colour.
     const TriggerSettings& trigger = display_.Trigger();

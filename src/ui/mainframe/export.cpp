@@ -60,7 +60,13 @@ FileResult TForm1::writeScreenCsv(const std::string& path, bool raw, std::int32_
         what.First = std::clamp(std::min(first, last), 0, lastSet);
         what.Count = std::clamp(std::max(first, last), 0, lastSet) - what.First + 1;
         what.Raw = raw;
-        return WriteCsvSets(what, display_.Source().reader(traces), path);
+        // The math traces computed over the stretch after them; the others are left out, and told.
+        std::vector<std::string> leftOut;
+        what.Math = display_.MathVectorsOver({what.First, static_cast<std::int32_t>(what.First + what.Count - 1)}, leftOut);
+        const FileResult result = WriteCsvSets(what, display_.Source().reader(traces), path);
+        if (result.Ok && !raw && !leftOut.empty())
+            prompts_.showMessage(QStringLiteral("Export"), MathLeftOutText(leftOut), MessageIcon::Information, MessageButtons::Ok);
+        return result;
     }
     CsvExport what;
     TraceWindows windows;
@@ -100,8 +106,11 @@ QImage TForm1::chartImage() {
 
 ScopeChart::Legend TForm1::chartLegend() const {
     ScopeChart::Legend legend;
+    // Math traces left out of a recording's view are not in its picture.
+    const bool mathLeftOut = !display_.MathNotice().isEmpty();
     for (int t = 1; t <= kLastMathTrace; ++t)
-        if (display_.TraceShown(t)) legend.Entries.push_back({QString::fromStdString(display_.ColumnName(t)), SeriesOfTrace(t)});
+        if (display_.TraceShown(t) && !(t >= kFirstMathTrace && mathLeftOut))
+            legend.Entries.push_back({QString::fromStdString(display_.ColumnName(t)), SeriesOfTrace(t)});
     // The positions in view, as the Time readout names them.
     const QCPRange view = ui_->Chart1->xAxis->range();
     const double end = display_.Source().length() - 1;

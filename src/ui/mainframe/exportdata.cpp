@@ -65,6 +65,7 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
     const std::string path = NativePath(fileName);
     const std::optional<DataFormat> format = DataFormatOf(path);
     FileResult result;
+    std::vector<std::string> leftOut;  // math traces not computed over the stretch
     if (!format) {
         result = {false, "name the format by the suffix .mat, .h5 or .csv", false};
     } else if (*format == DataFormat::Csv) {
@@ -81,11 +82,8 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
                                    channel ? display_.Channel(t).Address.trimmed().toStdString() : std::string()});
             traces.push_back(t);
         }
-        // The shown math traces' values, computed over the window.
-        for (int t = kFirstMathTrace; t <= kLastMathTrace; ++t)
-            if (display_.TraceShown(t))
-                what.Math.push_back({display_.ColumnName(t), display_.Math().Definition(t - kTraceCount).Expression,
-                                     display_.MathValuesOver(t - kTraceCount, stretch)});
+        // The shown math traces' values; of a recording, those computed over the stretch.
+        what.Math = display_.MathVectorsOver(stretch, leftOut);
         what.First = stretch.First;
         what.Count = stretch.count();
         what.SampleRateHz = display_.Source().sampleRateHz();
@@ -105,6 +103,8 @@ void TForm1::exportData(PositionStretch stretch, bool raw) {
     if (!result.Ok)
         prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result),
                              MessageIcon::Error, MessageButtons::Ok);
+    else if (!raw && !leftOut.empty())
+        prompts_.showMessage(QStringLiteral("Export"), MathLeftOutText(leftOut), MessageIcon::Information, MessageButtons::Ok);
 }
 
 }  // namespace altrix

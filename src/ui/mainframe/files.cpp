@@ -68,6 +68,16 @@ QString FailureText(const char* action, const QString& fileName, const FileResul
         .arg(QLatin1String(action), fileName, QString::fromLocal8Bit(result.Error));
 }
 
+QString MathLeftOutText(const std::vector<std::string>& names) {
+    if (names.empty()) return {};
+    QStringList list;
+    for (const std::string& name : names) list << QString::fromStdString(name);
+    return QStringLiteral("%1 left out of the file: math traces of a recording are computed over the view or "
+                          "mark..cursor, at most %2 min; export one of those for them.")
+        .arg(list.join(QStringLiteral(", ")))
+        .arg(double(RecordingSource::kStretchLimit) / kRecordingSampleRateHz / 60, 0, 'f', 1);
+}
+
 void TForm1::connectFileHandlers() {
     const Ui::TForm1& ui = *ui_;
     connect(ui.SaveWaveformFile1, &QAction::triggered, this, &TForm1::SaveWaveformFile1Click);

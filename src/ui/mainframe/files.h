@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 namespace altrix {
 
@@ -21,5 +22,8 @@ char TimeDecimalSeparator();
 
 // "Unable to <action> <file>: <reason>".
 QString FailureText(const char* action, const QString& fileName, const FileResult& result);
+
+// Why an export of a recording holds none of the math traces `names`; empty for no names.
+QString MathLeftOutText(const std::vector<std::string>& names);
 
 }  // namespace altrix

@@ -67,6 +67,8 @@ RecordingHeader HeaderOf(const ScopeDisplay& display) {
                                   preset ? std::string(kQuantityPresets[static_cast<std::size_t>(row)].ItemText) : std::string(),
                                   display.Gain(k).Text, UnitOfLabel(display.ColumnName(k))};
     }
+    header.Math.emplace();
+    for (int m = 1; m <= kMathCount; ++m) (*header.Math)[static_cast<std::size_t>(m - 1)] = display.Math().Definition(m);
     return header;
 }
 

@@ -75,6 +75,7 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     trigger_.Arm(setup.Trigger, TriggerLogic::Of(setup.Trigger, setup.Gains));
     startedAt_ = QDateTime::currentDateTimeUtc();
     events_.clear();
+    eventSaver_.Reset();
     savedCounts_ = {};
     frozenShown_ = false;
     shownTrigger_ = -1;

@@ -106,6 +106,14 @@ void EventSaver::Stop() {
     running_ = false;
 }
 
+void EventSaver::Reset() {
+    Stop();
+    const std::lock_guard lock(mutex_);
+    counts_ = {};
+    ended_.clear();
+    saved_.clear();
+}
+
 bool EventSaver::Active() const {
     const std::lock_guard lock(mutex_);
     return running_ && thread_.joinable();

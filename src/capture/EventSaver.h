@@ -59,6 +59,8 @@ public:
     void Save(const ChannelTraces& traces, std::int32_t nextSample, std::int64_t triggerSet);
     // Writes the windows that wait, then ends.
     void Stop();
+    // Stops, and forgets the counts and the reason of the saving before (a new capture).
+    void Reset();
 
     // Started and not stopped, neither by Stop nor by itself.
     bool Active() const;

@@ -155,9 +155,13 @@ TEST(RawConditionTest, AStateOverARangeIsEverySamplesState) {
                 const bool same = on == 0 || on == high - low + 1;
                 const std::optional<bool> state = condition.StateOver(low, high);
                 SCOPED_TRACE(::testing::Message() << static_cast<int>(condition.Condition) << " over " << low << ".." << high);
-                if (state) EXPECT_TRUE(same && *state == (on > 0));
+                if (state) {
+                    EXPECT_TRUE(same && *state == (on > 0));
+                }
                 // Only a band that holds both ends of a stretch may be left undecided.
-                if (same && !IsBandCondition(condition.Condition)) EXPECT_TRUE(state.has_value());
+                if (same && !IsBandCondition(condition.Condition)) {
+                    EXPECT_TRUE(state.has_value());
+                }
             }
         }
     }

@@ -16,16 +16,25 @@ namespace {
 namespace fs = std::filesystem;
 using SystemClock = std::chrono::system_clock;
 
+// The time as `format` (strftime) writes it in UTC or local time, then ".mmm".
+std::string MillisecondText(SystemClock::time_point at, const char* format, bool utc) {
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(at);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at - seconds).count();
+    const std::time_t whole = SystemClock::to_time_t(seconds);
+    std::tm parts{};
+    if (utc)
+        gmtime_r(&whole, &parts);
+    else
+        localtime_r(&whole, &parts);
+    char text[40];
+    const std::size_t n = std::strftime(text, sizeof text, format, &parts);
+    std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(ms));
+    return text;
+}
+
 // "2026-12-07T03:14:15.123Z".
 std::string UtcText(SystemClock::time_point at) {
-    const auto ms = std::chrono::floor<std::chrono::milliseconds>(at.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0));
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[40];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(((ms % 1000) + 1000) % 1000));
-    return text;
+    return MillisecondText(at, "%Y-%m-%dT%H:%M:%S", true) + "Z";
 }
 
 }  // namespace
@@ -35,14 +44,7 @@ EventSaver::EventSaver() = default;
 EventSaver::~EventSaver() { Stop(); }
 
 std::string EventSaver::FileNameOf(SystemClock::time_point at, const TriggerSettings& conditions) {
-    const auto ms = std::chrono::floor<std::chrono::milliseconds>(at.time_since_epoch()).count();
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0));
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[40];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H-%M-%S", &local);
-    std::snprintf(text + n, sizeof text - n, ".%03d_", static_cast<int>(((ms % 1000) + 1000) % 1000));
-    return text + TriggerFileName(conditions) + ".wfd";
+    return MillisecondText(at, "%Y-%m-%dT%H-%M-%S", false) + "_" + TriggerFileName(conditions) + ".wfd";
 }
 
 std::string EventSaver::Start(const std::string& folder, const Limits& limits, const CaptureDescription& description,

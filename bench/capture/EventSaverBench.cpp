@@ -5,13 +5,12 @@
 #include <benchmark/benchmark.h>
 
 #include "EventSaver.h"
+#include "ProcessFigures.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,20 +23,6 @@ constexpr std::int64_t kSimulatedSeconds = 600;
 constexpr std::int64_t kSetsPerSecond = 5000;
 constexpr int kTickSets = 250;   // 50 ms
 constexpr int kEdgeEvery = 500;  // 100 ms
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double RssMiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
 
 void RunCapture(benchmark::State& state, bool saving) {
     const std::filesystem::path folder =
@@ -57,7 +42,7 @@ void RunCapture(benchmark::State& state, bool saving) {
         }
         TriggerSearch search;
         search.Arm(settings, TriggerLogic({1, TriggerCondition::Rising, 0}));
-        const double cpuBefore = CpuSeconds();
+        const double cpuBefore = bench::CpuSeconds();
         double rssAfterFirst = 0;
         std::int64_t windows = 0;
         std::int32_t next = 0;
@@ -76,15 +61,15 @@ void RunCapture(benchmark::State& state, bool saving) {
             // The drive's pace leaves the writer 10 s a window; here it gets what it needs.
             while (saver.Count().Saved + saver.Count().NotSaved < saver.Count().Caught)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            if (windows == 1) rssAfterFirst = RssMiB();
+            if (windows == 1) rssAfterFirst = bench::RssMiB();
         }
         saver.Stop();
-        const double cpu = CpuSeconds() - cpuBefore;
+        const double cpu = bench::CpuSeconds() - cpuBefore;
         state.SetIterationTime(cpu);
         state.counters["core_fraction"] = cpu / kSimulatedSeconds;
         state.counters["caught"] = static_cast<double>(windows);
         state.counters["saved"] = static_cast<double>(saver.Count().Saved);
-        state.counters["rss_growth_MiB"] = saving ? RssMiB() - rssAfterFirst : 0;
+        state.counters["rss_growth_MiB"] = saving ? bench::RssMiB() - rssAfterFirst : 0;
     }
     std::filesystem::remove_all(folder);
 }

@@ -7,12 +7,11 @@
 #include "CaptureRecord.h"
 #include "LongRecorder.h"
 #include "RecordingFixture.h"
+#include "ProcessFigures.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 namespace {
@@ -21,20 +20,6 @@ using namespace altrix;
 
 constexpr std::int64_t kEightHours = 8 * 3600;
 constexpr std::int64_t kTwentySeconds = 20;
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double RssMiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
 
 // Five seconds of a capture's ticks at 5000 sets/s (250 sets each 50 ms), with or without a
 // recording; the manual time is the process's CPU time (the writer's thread included), so
@@ -48,7 +33,7 @@ void RunTicks(benchmark::State& state, bool recording) {
             state.SkipWithError("the recording did not start");
             break;
         }
-        const double cpuBefore = CpuSeconds();
+        const double cpuBefore = bench::CpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         std::int64_t n = 0;
         for (int tick = 0; tick < 100; ++tick) {
@@ -60,7 +45,7 @@ void RunTicks(benchmark::State& state, bool recording) {
             std::this_thread::sleep_until(start + std::chrono::milliseconds(50 * (tick + 1)));
         }
         recorder.Stop();
-        const double cpu = CpuSeconds() - cpuBefore;
+        const double cpu = bench::CpuSeconds() - cpuBefore;
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(cpu);
         state.counters["core_fraction"] = cpu / wall;
@@ -99,13 +84,13 @@ void OpenAndView(benchmark::State& state, std::int64_t seconds) {
     std::vector<SetExtremes> columns(1000);
     double growth = 0;
     for (auto _ : state) {
-        const double before = RssMiB();
+        const double before = bench::RssMiB();
         const RecordingReader::Opened opened = RecordingReader::Open(path);
         if (!opened.Reader || !opened.Reader->BucketExtremes(0, static_cast<double>(opened.Reader->Sets()) / 1000, columns)) {
             state.SkipWithError("the fixture did not open");
             break;
         }
-        growth = std::max(growth, RssMiB() - before);
+        growth = std::max(growth, bench::RssMiB() - before);
     }
     state.counters["rss_growth_MiB"] = growth;
 }

@@ -8,12 +8,9 @@ namespace altrix {
 
 namespace {
 
-// A block is judged with the counter byte of the block after it.
-constexpr int kBlockCheckBytes = kBlockBytes + 1;
 // A header in line: its block, then the next block's header.
 constexpr int kLineUpBytes = kBlockBytes + kBlockHeaderBytes;
-
-using BlockBytes = std::array<std::uint8_t, kBlockCheckBytes>;
+using BlockBytes = std::array<std::uint8_t, kBlockBytes>;
 
 int RingIndex(int pos, int offset) {
     const int i = pos + offset;
@@ -37,6 +34,36 @@ const std::uint8_t* Contiguous(const CaptureRecord& rec, int pos, int count, Blo
 bool LinedUp(const CaptureRecord& rec, int pos) {
     return At(rec, pos, 1) == kGoodBlockMarker && At(rec, pos, kBlockBytes + 1) == kGoodBlockMarker &&
            At(rec, pos, kBlockBytes) == static_cast<std::uint8_t>(At(rec, pos, 0) + 1);
+}
+
+// The counter whose header is two marker bytes: a byte lost or gained beside it can leave
+// 0xFF 0xFF where the header should be, so only the header after it tells where it is.
+constexpr std::uint8_t kMarkerLikeCounter = kGoodBlockMarker;
+// How many headers after the next one a block's verdict may read.
+constexpr int kFollowingHeaders = 2;
+
+enum class Verdict { Yes, No, Wait };
+
+// Whether the header `offset` bytes after `pos` is in place with `counter`: both bytes, and
+// not the counter 0xFF; else (a header of two marker bytes, or its counter with a damaged
+// marker) when the header after it is in place, up to `depth` headers on. Wait while bytes
+// it needs are missing.
+Verdict HeaderInPlace(const CaptureRecord& rec, int pos, int offset, std::uint8_t counter, int pending, int depth) {
+    if (pending < offset + kBlockHeaderBytes) return Verdict::Wait;
+    if (At(rec, pos, offset) != counter) return Verdict::No;
+    if (At(rec, pos, offset + 1) == kGoodBlockMarker && counter != kMarkerLikeCounter) return Verdict::Yes;
+    if (depth == 0) return Verdict::No;
+    return HeaderInPlace(rec, pos, offset + kBlockBytes, static_cast<std::uint8_t>(counter + 1), pending, depth - 1);
+}
+
+// Whether the block at `pos`, whose header is in step, is whole: nothing lost or gained in
+// it, so the next block's header is where it belongs; or the counter jumps (the drive skipped
+// blocks) and the header after it is in line with it.
+Verdict BlockWhole(const CaptureRecord& rec, int pos, std::uint8_t counter, int pending) {
+    const auto next = static_cast<std::uint8_t>(counter + 1);
+    if (At(rec, pos, kBlockBytes) == next) return HeaderInPlace(rec, pos, kBlockBytes, next, pending, kFollowingHeaders);
+    if (pending < kBlockBytes + kLineUpBytes) return Verdict::Wait;
+    return LinedUp(rec, RingIndex(pos, kBlockBytes)) ? Verdict::Yes : Verdict::No;
 }
 
 // A resynchronisation takes a header only with this many headers in line after it.
@@ -72,12 +99,31 @@ Candidate Judge(const CaptureRecord& rec, int pos, std::int64_t distance) {
     return {lost, distance - lost * kBlockBytes};
 }
 
-// True when a confirmed header at `pos` is beyond doubt the stream's: near the grid of the
-// blocks lost, and no rival within a block either side (only bytes of this hunt are looked
-// at): a header in line with the next that claims this block or a neighbour. A channel that
-// counts in its low byte under 0xFF makes such a second grid; once bytes were lost or gained
-// nothing tells the two apart, and where they were the two grids can even join into one
-// confirmed run.
+// A damaged header, or a byte lost or gained, puts the stream's next headers at most this far
+// off the grid of the blocks lost, within the two blocks after the refused one.
+constexpr std::int64_t kNearSlipBytes = 1;
+constexpr std::int64_t kNearDistanceBytes = 2 * kBlockBytes + kNearSlipBytes;
+
+// True when a confirmed header at `pos` is, of all within a byte of that grid, the only one
+// (a header in line with the next that claims the same block). A channel that counts in its
+// low byte under 0xFF makes a second grid of such headers, but never one a byte off the first.
+bool OnlyNearOne(const CaptureRecord& rec, int pos, std::int64_t distance, const Candidate& c) {
+    const std::uint8_t counter = At(rec, pos, 0);
+    for (std::int64_t slip = -kNearSlipBytes; slip <= kNearSlipBytes; ++slip) {
+        const auto i = static_cast<int>(slip - c.Slip);
+        if (i == 0 || i < -distance) continue;
+        const int other = RingIndex(pos + (i < 0 ? kStreamRingBytes : 0), i);
+        if (At(rec, other, 0) == counter && LinedUp(rec, other)) return false;
+    }
+    return true;
+}
+
+// True when a confirmed header at `pos` is beyond doubt the stream's after a loss larger than
+// a damaged header or a byte: near the grid of the blocks lost, and no rival within a block
+// either side (only bytes of this hunt are looked at): a header in line with the next that
+// claims this block or a neighbour. Once more bytes were lost or gained, nothing tells a
+// channel's grid of lookalikes from the stream's, and where they were the two grids can even
+// join into one confirmed run.
 bool Unambiguous(const CaptureRecord& rec, int pos, std::int64_t distance, const Candidate& c) {
     if (c.Slip < -kMaxSlipBytes || c.Slip > kMaxSlipBytes) return false;
     const std::uint8_t counter = At(rec, pos, 0);
@@ -87,6 +133,11 @@ bool Unambiguous(const CaptureRecord& rec, int pos, std::int64_t distance, const
         if (i != 0 && claim <= 2 && LinedUp(rec, other)) return false;
     }
     return true;
+}
+
+bool Acceptable(const CaptureRecord& rec, int pos, std::int64_t distance, const Candidate& c) {
+    const bool near = distance <= kNearDistanceBytes && c.Slip >= -kNearSlipBytes && c.Slip <= kNearSlipBytes;
+    return near ? OnlyNearOne(rec, pos, distance, c) : Unambiguous(rec, pos, distance, c);
 }
 
 void StoreReceived(CaptureRecord& rec, std::span<const std::uint8_t> received) {
@@ -149,7 +200,7 @@ bool Resynchronise(CaptureRecord& rec, int& pos, int& pending, const ChannelEnab
         }
         if (!ConfirmedHeader(rec, pos)) continue;
         const Candidate candidate = Judge(rec, pos, rec.HuntDistance);
-        if (!Unambiguous(rec, pos, rec.HuntDistance, candidate)) continue;
+        if (!Acceptable(rec, pos, rec.HuntDistance, candidate)) continue;
         LoseBlocks(rec, candidate.Lost, enabled);
         rec.NextBlockCounter = At(rec, pos, 0);
         rec.Resynchronising = false;
@@ -165,26 +216,18 @@ void DecodeStream(CaptureRecord& rec, const ChannelEnables& enabled) {
     BlockBytes scratch;
     for (;;) {
         if (rec.Resynchronising && !Resynchronise(rec, pos, pending, enabled)) break;
-        if (pending < kBlockCheckBytes) break;
-        const std::uint8_t* block = Contiguous(rec, pos, kBlockCheckBytes, scratch);
-        const std::uint8_t counter = rec.NextBlockCounter;
-        bool whole = false;
-        if (block[0] == counter && block[1] == kGoodBlockMarker) {
-            whole = block[kBlockBytes] == static_cast<std::uint8_t>(counter + 1);
-            if (!whole) {
-                // The counter jumps: whole only if a header in line follows.
-                if (pending < kBlockBytes + kLineUpBytes) break;
-                whole = LinedUp(rec, RingIndex(pos, kBlockBytes));
-            }
-        }
-        if (!whole) {
+        if (pending < kLineUpBytes) break;
+        const bool inStep = At(rec, pos, 0) == rec.NextBlockCounter && At(rec, pos, 1) == kGoodBlockMarker;
+        const Verdict whole = inStep ? BlockWhole(rec, pos, rec.NextBlockCounter, pending) : Verdict::No;
+        if (whole == Verdict::Wait) break;
+        if (whole == Verdict::No) {
             rec.DataError = true;
             rec.Resynchronising = true;
             rec.HuntDistance = 0;
             ++rec.Health.Resyncs;
             continue;
         }
-        StoreBlock(rec, block, enabled);
+        StoreBlock(rec, Contiguous(rec, pos, kBlockBytes, scratch), enabled);
         pos = RingIndex(pos, kBlockBytes);
         pending -= kBlockBytes;
     }

@@ -55,18 +55,30 @@ protected:
     std::unique_ptr<CaptureRecord> rec;
 };
 
-TEST_F(StreamDecoderTest, ExactlyOneBlockWaitsForTheNextBlockStart) {
-    const auto bytes = Blocks(2);
-    Feed(std::span(bytes).first(130));
-    EXPECT_EQ(rec->NextSample, 0);
-    EXPECT_EQ(rec->DecodedUpTo, 0);
-    EXPECT_EQ(rec->LastBlockStart, 0);
-    EXPECT_EQ(rec->RingWritePos, 130);
-
-    Feed(std::span(bytes).subspan(130, 1));
-    EXPECT_EQ(rec->NextSample, 16);
-    EXPECT_EQ(rec->DecodedUpTo, 130);
-    ExpectSets(0, 16);
+// A block is decoded once the next block's header has arrived, both bytes; the header of
+// counter 0xFF (two marker bytes) only with the header after it.
+TEST_F(StreamDecoderTest, ABlockWaitsForTheNextHeaderInPlace) {
+    const auto bytes = Blocks(258);
+    const struct {
+        std::size_t fed;
+        int blocks;
+    } cases[] = {
+        {130, 0}, {131, 0}, {132, 1}, {261, 1}, {262, 2},
+        {254 * 130 + 1, 253}, {254 * 130 + 2, 254},  // block 253 is followed by counter 0xFE
+        {255 * 130 + 2, 254}, {256 * 130 + 1, 254},  // block 254 by 0xFF: it waits for 0x00
+        {256 * 130 + 2, 256},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.fed << " bytes");
+        SetUp();
+        Feed(std::span(bytes).first(c.fed));
+        EXPECT_EQ(rec->NextSample, c.blocks * 16);
+        EXPECT_EQ(rec->DecodedUpTo, c.blocks * 130);
+        EXPECT_EQ(rec->LastBlockStart, c.blocks * 130);
+        EXPECT_EQ(rec->RingWritePos, static_cast<int>(c.fed));
+        ExpectSets(0, c.blocks * 16);
+        EXPECT_FALSE(rec->DataError);
+    }
 }
 
 TEST_F(StreamDecoderTest, ThousandBytesDecodeSevenBlocks) {
@@ -86,9 +98,9 @@ TEST_F(StreamDecoderTest, BlockSplitAcrossTicksDecodesInOnePiece) {
     // Cuts inside a word, inside a header and right after a block start.
     Feed(std::span(bytes).first(197));
     EXPECT_EQ(rec->NextSample, 16);
-    Feed(std::span(bytes).subspan(197, 64));   // ends at 261: block 2 has begun
+    Feed(std::span(bytes).subspan(197, 65));   // ends at 262: block 2's header has arrived
     EXPECT_EQ(rec->NextSample, 32);
-    Feed(std::span(bytes).subspan(261));
+    Feed(std::span(bytes).subspan(262));
     EXPECT_EQ(rec->NextSample, 48);            // the fourth block waits for a fifth start
     ExpectSets(0, 48);
 }
@@ -112,14 +124,14 @@ TEST_F(StreamDecoderTest, NextSampleWrapsAfter200000Sets) {
         const auto bytes = Blocks(kChunkBlocks, b);
         Feed(bytes);
     }
-    // The last block waits for one more block start.
+    // The last block waits for the next header.
     EXPECT_EQ(rec->NextSample, 200000 - 16);
     const auto tail = Blocks(2, 12500);
-    Feed(std::span(tail).first(1));
+    Feed(std::span(tail).first(2));
     EXPECT_EQ(rec->NextSample, 0);
     EXPECT_EQ(NewestSlot(rec->NextSample), 199999);
     EXPECT_EQ(rec->ChannelTrace[3][199999], Word(199999, 3));
-    Feed(std::span(tail).subspan(1, 130));
+    Feed(std::span(tail).subspan(2, 130));
     EXPECT_EQ(rec->NextSample, 16);
     ExpectSets(200000, 16, 0);  // overwrote the oldest slots
     EXPECT_FALSE(rec->DataError);
@@ -177,10 +189,10 @@ Bytes Garbage(std::size_t count) {
 
 std::vector<Damage> DamageCases() {
     std::vector<Damage> cases;
-    // A byte lost at each offset of block 4: losing its counter byte also leaves block 3
-    // unconfirmed, since its follower's counter is gone.
+    // A byte lost at each offset of block 4: losing a byte of its header also leaves block 3
+    // unconfirmed, since its follower's header is not in place.
     for (int offset = 0; offset < kBlockBytes; ++offset) {
-        const int firstLost = offset == 0 ? 3 : 4;
+        const int firstLost = offset < kBlockHeaderBytes ? 3 : 4;
         const int lost = 5 - firstLost;
         cases.push_back({"byte lost in block 4",
                          [offset](Bytes& s) { s.erase(s.begin() + 4 * 130 + offset); },
@@ -233,11 +245,157 @@ TEST_F(StreamDecoderTest, DamagedStreamsResynchroniseWithEveryLaterSetInItsSlot)
     }
 }
 
+// Sample sets a test's drive sends, four words each, and the stream of blocks that carries
+// them (block b with counter b mod 256).
+using Sets = std::vector<std::array<std::int16_t, kChannelCount>>;
+
+// Values that differ from set to set and channel to channel, so a shifted word shows.
+Sets PlainSets(int blocks) {
+    Sets sets(static_cast<std::size_t>(blocks * kSetsPerBlock));
+    for (std::size_t n = 0; n < sets.size(); ++n)
+        for (int c = 0; c < kChannelCount; ++c)
+            sets[n][static_cast<std::size_t>(c)] = static_cast<std::int16_t>((n * 97 + c * 5003) % 20011 - 10000);
+    return sets;
+}
+
+Bytes StreamOf(const Sets& sets) {
+    Bytes bytes;
+    for (std::size_t n = 0; n < sets.size(); ++n) {
+        if (n % kSetsPerBlock == 0) {
+            bytes.push_back(static_cast<std::uint8_t>(n / kSetsPerBlock));
+            bytes.push_back(0xFF);
+        }
+        for (const std::int16_t word : sets[n]) {
+            bytes.push_back(static_cast<std::uint8_t>(word & 0xFF));
+            bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(word) >> 8));
+        }
+    }
+    return bytes;
+}
+
+std::size_t ByteOf(int block, int offset) { return static_cast<std::size_t>(block * 130 + offset); }
+
+// The word whose low byte is `low` and high byte `high`.
+std::int16_t WordOf(int low, int high) { return static_cast<std::int16_t>(static_cast<std::uint16_t>(high << 8 | low)); }
+
+// A damaged stream of known sets and exactly what the decoder keeps of it: the sets of the
+// blocks in `lost` lie in its gaps, every other set of the first `storedBlocks` blocks is the
+// one sent, at its index.
+struct KnownDamage {
+    const char* name;
+    std::function<void(Sets&)> shape;  // samples chosen so that the damage mimics a header
+    std::function<void(Bytes&)> damage;
+    std::vector<int> lost;
+    int storedBlocks;
+};
+
+void ExpectKept(const CaptureRecord& rec, const Sets& sent, const KnownDamage& k) {
+    ASSERT_EQ(rec.SetCount, static_cast<std::uint64_t>(k.storedBlocks * kSetsPerBlock));
+    ASSERT_LE(rec.GapCount, static_cast<std::uint64_t>(kGapRingSize));
+    std::vector<bool> inGap(static_cast<std::size_t>(k.storedBlocks * kSetsPerBlock));
+    for (std::uint64_t g = 0; g < rec.GapCount; ++g)
+        for (int n = rec.Gaps[g].FirstSlot; n < rec.Gaps[g].FirstSlot + rec.Gaps[g].Sets; ++n)
+            inGap[static_cast<std::size_t>(n)] = true;
+    for (int n = 0; n < k.storedBlocks * kSetsPerBlock; ++n) {
+        const bool lost = std::find(k.lost.begin(), k.lost.end(), n / kSetsPerBlock) != k.lost.end();
+        ASSERT_EQ(inGap[static_cast<std::size_t>(n)], lost) << "set " << n;
+        for (int c = 0; c < kChannelCount && !lost; ++c)
+            ASSERT_EQ(rec.ChannelTrace[c][n], sent[static_cast<std::size_t>(n)][static_cast<std::size_t>(c)])
+                << "set " << n << " channel " << c + 1;
+    }
+    EXPECT_EQ(rec.Health.BlocksLost, k.lost.size());
+}
+
+// A block that lost or gained a byte is never taken whole, also where the bytes that moved
+// into its follower's header look like that header: beside counter 0xFF, whose header is two
+// marker bytes, or where a sample byte equals the next counter. 300 blocks: the last waits.
+TEST_F(StreamDecoderTest, ABlockThatLostOrGainedAByteIsNeverTakenWhole) {
+    const auto drop = [](std::size_t at) { return [at](Bytes& s) { s.erase(s.begin() + static_cast<std::ptrdiff_t>(at)); }; };
+    const auto gain = [](std::size_t at) { return [at](Bytes& s) { s.insert(s.begin() + static_cast<std::ptrdiff_t>(at), 0x5A); }; };
+    const auto set = [](int n, int c, std::int16_t word) { return [=](Sets& s) { s[static_cast<std::size_t>(n)][static_cast<std::size_t>(c)] = word; }; };
+    const auto none = [](Sets&) {};
+    const KnownDamage cases[] = {
+        {"byte lost in block 254 (counter 0xFE)", none, drop(ByteOf(254, 30)), {254}, 299},
+        {"byte lost in block 254, block 255's first byte 0xFF", set(255 * 16, 0, WordOf(0xFF, 0x12)),
+         drop(ByteOf(254, 30)), {254}, 299},
+        {"byte lost at the end of block 254, block 255's first byte 0xFF", set(255 * 16, 0, WordOf(0xFF, 0x12)),
+         drop(ByteOf(254, 129)), {254}, 299},
+        {"byte gained in block 254, its last byte 0xFF", set(254 * 16 + 15, 3, WordOf(0x12, 0xFF)),
+         gain(ByteOf(254, 60)), {254}, 299},
+        {"byte gained in block 100, its last byte the next counter", set(100 * 16 + 15, 3, WordOf(0x12, 101)),
+         gain(ByteOf(100, 60)), {100}, 299},
+        {"byte gained in block 253, its last byte 0xFE and block 254's 0xFF",
+         [](Sets& s) { s[253 * 16 + 15][3] = WordOf(0x12, 0xFE); s[254 * 16 + 15][3] = WordOf(0x34, 0xFF); },
+         gain(ByteOf(253, 60)), {253}, 299},
+        // Block 255's header, two marker bytes, is in place only with block 256's: block 254 is lost too.
+        {"byte lost in block 255 (counter 0xFF)", none, drop(ByteOf(255, 40)), {254, 255}, 299},
+        {"byte gained in block 255, its last byte 0x00", set(255 * 16 + 15, 3, WordOf(0x12, 0x00)),
+         gain(ByteOf(255, 60)), {254, 255}, 299},
+    };
+    for (const KnownDamage& k : cases) {
+        for (const std::size_t tick : {std::size_t{100000}, std::size_t{131}, std::size_t{1}}) {
+            SCOPED_TRACE(::testing::Message() << k.name << ", ticks of " << tick << " bytes");
+            SetUp();
+            Sets sent = PlainSets(300);
+            k.shape(sent);
+            Bytes stream = StreamOf(sent);
+            k.damage(stream);
+            for (std::size_t at = 0; at < stream.size(); at += tick)
+                Feed(std::span(stream).subspan(at, std::min(tick, stream.size() - at)));
+            EXPECT_TRUE(rec->DataError);
+            ExpectKept(*rec, sent, k);
+        }
+    }
+}
+
+// A channel whose every sample looks like a header (the block counter in its low byte under
+// 0xFF) does not end the capture at a damaged header or a byte lost or gained: the header a
+// byte off the grid of the blocks lost is taken when it is the only one. A byte lost while
+// that channel is channel 1 leaves two, a byte either side: nothing tells them apart and the
+// hunt goes on. 500 blocks, damaged at block 300 (counter 44) or 254 (0xFE); the last waits.
+TEST_F(StreamDecoderTest, AHeaderLookalikeChannelDoesNotEndTheCaptureAtASmallLoss) {
+    const auto counterIn = [](int channel) {
+        return [channel](Sets& s) {
+            for (std::size_t n = 0; n < s.size(); ++n)
+                s[n][static_cast<std::size_t>(channel)] = WordOf(static_cast<int>(n / kSetsPerBlock & 0xFF), 0xFF);
+        };
+    };
+    const auto drop = [](std::size_t at) { return [at](Bytes& s) { s.erase(s.begin() + static_cast<std::ptrdiff_t>(at)); }; };
+    const auto gain = [](std::size_t at) { return [at](Bytes& s) { s.insert(s.begin() + static_cast<std::ptrdiff_t>(at), 0x5A); }; };
+    const auto flip = [](std::size_t at, std::uint8_t bits) { return [=](Bytes& s) { s[at] ^= bits; }; };
+    const KnownDamage cases[] = {
+        {"channel 4, bad marker", counterIn(3), flip(ByteOf(300, 1), 0x01), {300}, 499},
+        {"channel 4, bad counter", counterIn(3), flip(ByteOf(300, 0), 0x10), {299, 300}, 499},
+        {"channel 4, byte lost", counterIn(3), drop(ByteOf(300, 50)), {300}, 499},
+        {"channel 4, byte gained", counterIn(3), gain(ByteOf(300, 50)), {300}, 499},
+        {"channel 4, byte lost in block 254", counterIn(3), drop(ByteOf(254, 30)), {254}, 499},
+        {"channel 4, byte gained at the end of block 254", counterIn(3), gain(ByteOf(254, 129)), {254}, 499},
+        {"channel 1, bad marker", counterIn(0), flip(ByteOf(300, 1), 0x01), {300}, 499},
+        {"channel 1, byte gained", counterIn(0), gain(ByteOf(300, 50)), {300}, 499},
+        {"channel 1, byte lost", counterIn(0), drop(ByteOf(300, 50)), {}, 300},
+    };
+    for (const KnownDamage& k : cases) {
+        for (const std::size_t tick : {std::size_t{100000}, std::size_t{2031}, std::size_t{7}}) {
+            SCOPED_TRACE(::testing::Message() << k.name << ", ticks of " << tick << " bytes");
+            SetUp();
+            Sets sent = PlainSets(500);
+            k.shape(sent);
+            Bytes stream = StreamOf(sent);
+            k.damage(stream);
+            for (std::size_t at = 0; at < stream.size(); at += tick)
+                Feed(std::span(stream).subspan(at, std::min(tick, stream.size() - at)));
+            EXPECT_EQ(rec->Health.Resyncs, 1u);
+            ExpectKept(*rec, sent, k);
+        }
+    }
+}
+
 // Captures of the simulated drive, damaged, fed a tick at a time: every set stored is the one
 // the drive sent at its index (give or take the bit a noise flip changed) or lies in a gap,
 // and the blocks lost stay within what the damage explains.
 struct DriveCapture {
     const char* name;
+    sim::ChannelAddresses quantities;
     sim::DriveOptions options;
     bool counterChannel;  // channel 1 counts the blocks in its low byte under 0xFF, as headers do
     std::function<void(Bytes&)> damage;
@@ -246,22 +404,26 @@ struct DriveCapture {
 };
 
 TEST_F(StreamDecoderTest, DriveCapturesKeepEverySampleInItsPlaceOrInAGap) {
-    const sim::ChannelAddresses quantities{0x9042, 0x902c, 0x9018, 0x9010};  // DC bus, AUI, torque, current
+    const sim::ChannelAddresses drive{0x9042, 0x902c, 0x9018, 0x9010};      // DC bus, AUI, torque, current
+    const sim::ChannelAddresses positions{0x901c, 0x9042, 0x902c, 0x9020};  // PG1 position, DC bus, AUI, PG2 position
     const auto faults = [](std::optional<std::uint64_t> badHeader, double noise) {
         sim::DriveOptions o;
         o.BadHeaderBlock = badHeader;
         o.NoiseRate = noise;
         return o;
     };
+    sim::DriveOptions dropAfter33050;  // a byte lost in block 254, counter 0xFE
+    dropAfter33050.DropByteAfter = 33050;
     const auto garble = [](std::size_t from, std::size_t count) {
         return [=](Bytes& s) { const Bytes g = Garbage(count); std::copy(g.begin(), g.end(), s.begin() + from); };
     };
     const DriveCapture cases[] = {
-        {"bad header in block 20000", faults(20000, 0), false, {}, 1, true},
-        {"noise 5 a second", faults({}, 5), false, {}, 0, true},
-        {"300 blocks garbled", {}, false, garble(1000 * 130 + 7, 300 * 130), 301, true},
-        {"counter channel, bad marker", {}, true, [](Bytes& s) { s[5000 * 130 + 1] = 0xFE; }, 1u << 30, false},
-        {"counter channel, byte lost", {}, true, [](Bytes& s) { s.erase(s.begin() + 3000 * 130 + 50); }, 1u << 30, false},
+        {"bad header in block 20000", drive, faults(20000, 0), false, {}, 1, true},
+        {"noise 5 a second", drive, faults({}, 5), false, {}, 0, true},
+        {"300 blocks garbled", drive, {}, false, garble(1000 * 130 + 7, 300 * 130), 301, true},
+        {"byte 33051 lost", positions, dropAfter33050, false, {}, 1, true},
+        {"counter channel, bad marker", drive, {}, true, [](Bytes& s) { s[5000 * 130 + 1] = 0xFE; }, 1, true},
+        {"counter channel, byte lost", drive, {}, true, [](Bytes& s) { s.erase(s.begin() + 3000 * 130 + 50); }, 1u << 30, false},
     };
     for (const DriveCapture& c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,7 +431,7 @@ TEST_F(StreamDecoderTest, DriveCapturesKeepEverySampleInItsPlaceOrInAGap) {
         sim::SimulatedDrive drive(c.options), clean;
         Bytes start{0x3A, 0x3A}, sent, model;
         for (int k = 0; k < 4; ++k) {
-            const ScopeFrame f = MakeScopeFrame(k == 0 ? kFirstChannelCommand : kFurtherChannelCommand, quantities[k]);
+            const ScopeFrame f = MakeScopeFrame(k == 0 ? kFirstChannelCommand : kFurtherChannelCommand, c.quantities[k]);
             start.insert(start.end(), f.begin(), f.end());
         }
         drive.Receive(start, {});
@@ -279,7 +441,7 @@ TEST_F(StreamDecoderTest, DriveCapturesKeepEverySampleInItsPlaceOrInAGap) {
         const std::uint64_t sets = model.size() / 130 * 16;
         const auto want = [&](int k, std::uint64_t n) {
             return c.counterChannel && k == 0 ? static_cast<std::int16_t>(0xFF00 | (n / 16 & 0xFF))
-                                              : sim::SampleValue(quantities[k], n);
+                                              : sim::SampleValue(c.quantities[k], n);
         };
         std::uint64_t headersChanged = 0;
         for (std::size_t i = 0; i < sent.size(); i += 130) headersChanged += sent[i] != model[i] || sent[i + 1] != model[i + 1];

@@ -8,8 +8,8 @@ namespace altrix {
 
 namespace {
 
-// A header in line: its block, then the next block's header.
-constexpr int kLineUpBytes = kBlockBytes + kBlockHeaderBytes;
+// A block and the next block's header.
+constexpr int kNextHeaderBytes = kBlockBytes + kBlockHeaderBytes;
 using BlockBytes = std::array<std::uint8_t, kBlockBytes>;
 
 int RingIndex(int pos, int offset) {
@@ -31,14 +31,23 @@ const std::uint8_t* Contiguous(const CaptureRecord& rec, int pos, int count, Blo
     return scratch.data();
 }
 
-bool LinedUp(const CaptureRecord& rec, int pos) {
-    return At(rec, pos, 1) == kGoodBlockMarker && At(rec, pos, kBlockBytes + 1) == kGoodBlockMarker &&
-           At(rec, pos, kBlockBytes) == static_cast<std::uint8_t>(At(rec, pos, 0) + 1);
-}
-
 // The counter whose header is two marker bytes: a byte lost or gained beside it can leave
 // 0xFF 0xFF where the header should be, so only the header after it tells where it is.
 constexpr std::uint8_t kMarkerLikeCounter = kGoodBlockMarker;
+
+// A header in line: its marker, and the next block's header with the following counter (that
+// of counter 0xFF with the header after it). Reads up to kInLineBytes from `pos`.
+constexpr int kInLineBytes = 2 * kBlockBytes + kBlockHeaderBytes;
+
+bool LinedUp(const CaptureRecord& rec, int pos) {
+    const auto next = static_cast<std::uint8_t>(At(rec, pos, 0) + 1);
+    if (At(rec, pos, 1) != kGoodBlockMarker || At(rec, pos, kBlockBytes) != next ||
+        At(rec, pos, kBlockBytes + 1) != kGoodBlockMarker)
+        return false;
+    return next != kMarkerLikeCounter ||
+           (At(rec, pos, 2 * kBlockBytes) == 0 && At(rec, pos, 2 * kBlockBytes + 1) == kGoodBlockMarker);
+}
+
 // How many headers after the next one a block's verdict may read.
 constexpr int kFollowingHeaders = 2;
 
@@ -62,7 +71,7 @@ Verdict HeaderInPlace(const CaptureRecord& rec, int pos, int offset, std::uint8_
 Verdict BlockWhole(const CaptureRecord& rec, int pos, std::uint8_t counter, int pending) {
     const auto next = static_cast<std::uint8_t>(counter + 1);
     if (At(rec, pos, kBlockBytes) == next) return HeaderInPlace(rec, pos, kBlockBytes, next, pending, kFollowingHeaders);
-    if (pending < kBlockBytes + kLineUpBytes) return Verdict::Wait;
+    if (pending < kBlockBytes + kInLineBytes) return Verdict::Wait;
     return LinedUp(rec, RingIndex(pos, kBlockBytes)) ? Verdict::Yes : Verdict::No;
 }
 
@@ -74,8 +83,14 @@ constexpr std::int64_t kMaxSlipBytes = 4 * kBlockBytes;
 // What the one-byte block counter can tell apart.
 constexpr std::int64_t kCounterCycleBlocks = 256;
 constexpr std::int64_t kCounterCycleBytes = kCounterCycleBlocks * kBlockBytes;
-// Bytes a hunt position needs: a block's span after it, each position with its confirmation.
-constexpr int kJudgeBytes = kBlockBytes - 1 + kConfirmingHeaders * kBlockBytes + kBlockHeaderBytes;
+// A damaged header, or a byte lost or gained, puts the stream's next headers at most this far
+// off the grid of the blocks lost, within the two blocks after the refused one.
+constexpr std::int64_t kNearSlipBytes = 1;
+constexpr std::int64_t kNearDistanceBytes = 2 * kBlockBytes + kNearSlipBytes;
+// Bytes a hunt position needs: the farthest header its judgement reads (a rival two blocks
+// and two bytes on) in line.
+constexpr int kJudgeBytes = 2 * kBlockBytes + 2 * kNearSlipBytes + kInLineBytes;
+static_assert(kJudgeBytes >= (kConfirmingHeaders - 1) * kBlockBytes + kInLineBytes);
 
 bool ConfirmedHeader(const CaptureRecord& rec, int pos) {
     for (int i = 0; i < kConfirmingHeaders; ++i)
@@ -99,38 +114,41 @@ Candidate Judge(const CaptureRecord& rec, int pos, std::int64_t distance) {
     return {lost, distance - lost * kBlockBytes};
 }
 
-// A damaged header, or a byte lost or gained, puts the stream's next headers at most this far
-// off the grid of the blocks lost, within the two blocks after the refused one.
-constexpr std::int64_t kNearSlipBytes = 1;
-constexpr std::int64_t kNearDistanceBytes = 2 * kBlockBytes + kNearSlipBytes;
-
-// True when a confirmed header at `pos` is, of all within a byte of that grid, the only one
-// (a header in line with the next that claims the same block). A channel that counts in its
-// low byte under 0xFF makes a second grid of such headers, but never one a byte off the first.
+// True when the confirmed header at `pos` is the only one within a byte of that grid: no
+// other header bytes of its block there (the header of counter 0xFF, two marker bytes, can
+// stand a byte either side of a marker or a data byte 0xFF, and then nothing tells which block
+// lost or gained the byte), and no header in line of the next two blocks off its grid there
+// (where a lost byte took a header's counter, the headers after it still show where the grid
+// went). Only bytes of this hunt are looked at. A channel that counts in its low byte under
+// 0xFF makes a second grid of headers two or more bytes off the first.
 bool OnlyNearOne(const CaptureRecord& rec, int pos, std::int64_t distance, const Candidate& c) {
     const std::uint8_t counter = At(rec, pos, 0);
-    for (std::int64_t slip = -kNearSlipBytes; slip <= kNearSlipBytes; ++slip) {
-        const auto i = static_cast<int>(slip - c.Slip);
-        if (i == 0 || i < -distance) continue;
-        const int other = RingIndex(pos + (i < 0 ? kStreamRingBytes : 0), i);
-        if (At(rec, other, 0) == counter && LinedUp(rec, other)) return false;
+    for (int block = 0; block <= 2; ++block) {
+        for (std::int64_t slip = -kNearSlipBytes; slip <= kNearSlipBytes; ++slip) {
+            const auto i = static_cast<int>(block * kBlockBytes + slip - c.Slip);
+            if (slip == c.Slip || i < -distance) continue;
+            const int other = RingIndex(pos + (i < 0 ? kStreamRingBytes : 0), i);
+            if (At(rec, other, 0) != static_cast<std::uint8_t>(counter + block)) continue;
+            if (block == 0 ? At(rec, other, 1) == kGoodBlockMarker : LinedUp(rec, other)) return false;
+        }
     }
     return true;
 }
 
 // True when a confirmed header at `pos` is beyond doubt the stream's after a loss larger than
 // a damaged header or a byte: near the grid of the blocks lost, and no rival within a block
-// either side (only bytes of this hunt are looked at): a header in line with the next that
-// claims this block or a neighbour. Once more bytes were lost or gained, nothing tells a
-// channel's grid of lookalikes from the stream's, and where they were the two grids can even
-// join into one confirmed run.
+// and a header either side (only bytes of this hunt are looked at): a header in line with the
+// next that claims this block or a neighbour off this header's grid. Once more bytes were lost
+// or gained, nothing tells a channel's grid of lookalikes from the stream's, and where they
+// were the two grids can even join into one confirmed run.
 bool Unambiguous(const CaptureRecord& rec, int pos, std::int64_t distance, const Candidate& c) {
     if (c.Slip < -kMaxSlipBytes || c.Slip > kMaxSlipBytes) return false;
+    constexpr int kReach = kBlockBytes + kBlockHeaderBytes;
     const std::uint8_t counter = At(rec, pos, 0);
-    for (int i = -static_cast<int>(std::min<std::int64_t>(kBlockBytes - 1, distance)); i < kBlockBytes; ++i) {
+    for (int i = -static_cast<int>(std::min<std::int64_t>(kReach, distance)); i <= kReach; ++i) {
         const int other = RingIndex(pos + (i < 0 ? kStreamRingBytes : 0), i);
-        const auto claim = static_cast<std::uint8_t>(At(rec, other, 0) - counter + 1);
-        if (i != 0 && claim <= 2 && LinedUp(rec, other)) return false;
+        const int claim = static_cast<std::int8_t>(At(rec, other, 0) - counter);
+        if (claim >= -1 && claim <= 1 && i != claim * kBlockBytes && LinedUp(rec, other)) return false;
     }
     return true;
 }
@@ -216,7 +234,7 @@ void DecodeStream(CaptureRecord& rec, const ChannelEnables& enabled) {
     BlockBytes scratch;
     for (;;) {
         if (rec.Resynchronising && !Resynchronise(rec, pos, pending, enabled)) break;
-        if (pending < kLineUpBytes) break;
+        if (pending < kNextHeaderBytes) break;
         const bool inStep = At(rec, pos, 0) == rec.NextBlockCounter && At(rec, pos, 1) == kGoodBlockMarker;
         const Verdict whole = inStep ? BlockWhole(rec, pos, rec.NextBlockCounter, pending) : Verdict::No;
         if (whole == Verdict::Wait) break;

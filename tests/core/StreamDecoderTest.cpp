@@ -316,12 +316,14 @@ TEST_F(StreamDecoderTest, ABlockThatLostOrGainedAByteIsNeverTakenWhole) {
     const auto none = [](Sets&) {};
     const KnownDamage cases[] = {
         {"byte lost in block 254 (counter 0xFE)", none, drop(ByteOf(254, 30)), {254}, 299},
+        // Block 255's header then stands a byte either side of a marker: which of the two blocks
+        // lost the byte nothing tells.
         {"byte lost in block 254, block 255's first byte 0xFF", set(255 * 16, 0, WordOf(0xFF, 0x12)),
-         drop(ByteOf(254, 30)), {254}, 299},
+         drop(ByteOf(254, 30)), {254, 255}, 299},
         {"byte lost at the end of block 254, block 255's first byte 0xFF", set(255 * 16, 0, WordOf(0xFF, 0x12)),
-         drop(ByteOf(254, 129)), {254}, 299},
+         drop(ByteOf(254, 129)), {254, 255}, 299},
         {"byte gained in block 254, its last byte 0xFF", set(254 * 16 + 15, 3, WordOf(0x12, 0xFF)),
-         gain(ByteOf(254, 60)), {254}, 299},
+         gain(ByteOf(254, 60)), {254, 255}, 299},
         {"byte gained in block 100, its last byte the next counter", set(100 * 16 + 15, 3, WordOf(0x12, 101)),
          gain(ByteOf(100, 60)), {100}, 299},
         {"byte gained in block 253, its last byte 0xFE and block 254's 0xFF",
@@ -369,7 +371,7 @@ TEST_F(StreamDecoderTest, AHeaderLookalikeChannelDoesNotEndTheCaptureAtASmallLos
         {"channel 4, byte lost", counterIn(3), drop(ByteOf(300, 50)), {300}, 499},
         {"channel 4, byte gained", counterIn(3), gain(ByteOf(300, 50)), {300}, 499},
         {"channel 4, byte lost in block 254", counterIn(3), drop(ByteOf(254, 30)), {254}, 499},
-        {"channel 4, byte gained at the end of block 254", counterIn(3), gain(ByteOf(254, 129)), {254}, 499},
+        {"channel 4, byte gained at the end of block 254", counterIn(3), gain(ByteOf(254, 129)), {254, 255}, 499},
         {"channel 1, bad marker", counterIn(0), flip(ByteOf(300, 1), 0x01), {300}, 499},
         {"channel 1, byte gained", counterIn(0), gain(ByteOf(300, 50)), {300}, 499},
         {"channel 1, byte lost", counterIn(0), drop(ByteOf(300, 50)), {}, 300},
@@ -476,17 +478,17 @@ TEST_F(StreamDecoderTest, DriveCapturesKeepEverySampleInItsPlaceOrInAGap) {
 }
 
 TEST_F(StreamDecoderTest, GapRingKeepsTheNewestGaps) {
-    // Every fifth block has a bad marker (a resync needs four headers in line): one gap of one
-    // block each time.
+    // Every sixth block has a bad marker (a resync needs four headers in line, and a fifth
+    // after counter 0xFF): one gap of one block each time.
     constexpr int kGaps = kGapRingSize + 10;
-    Bytes stream = Blocks(5 * kGaps + 5);
-    for (int g = 0; g < kGaps; ++g) stream[static_cast<std::size_t>((5 * g + 1) * 130 + 1)] = sim::kBadBlockMarker;
+    Bytes stream = Blocks(6 * kGaps + 6);
+    for (int g = 0; g < kGaps; ++g) stream[static_cast<std::size_t>((6 * g + 1) * 130 + 1)] = sim::kBadBlockMarker;
     Feed(stream, {true, true, false, true});
     ASSERT_EQ(rec->GapCount, static_cast<std::uint64_t>(kGaps));
     EXPECT_EQ(rec->Health.BlocksLost, static_cast<std::uint64_t>(kGaps));
     for (int g = kGaps - kGapRingSize; g < kGaps; ++g) {
         const TraceGap& gap = rec->Gaps[static_cast<std::size_t>(g % kGapRingSize)];
-        EXPECT_EQ(gap.FirstSlot, (5 * g + 1) * 16) << "gap " << g;
+        EXPECT_EQ(gap.FirstSlot, (6 * g + 1) * 16) << "gap " << g;
         EXPECT_EQ(gap.Sets, 16);
     }
     EXPECT_EQ(rec->ChannelTrace[2][30], 0) << "a filled gap leaves a switched-off channel alone";

@@ -51,6 +51,43 @@ void Decode(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
+// A stream whose channel 4 looks like headers (the block counter in its low byte under 0xFF)
+// and that loses a byte in every 64th block, periodic over the counter's cycle.
+std::vector<std::uint8_t> DamagedPeriod() {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t block = 0; block < 256; ++block) {
+        for (std::size_t offset = 0; offset < kBlockBytes; ++offset) {
+            if (block % 64 == 63 && offset == 50) continue;
+            const std::size_t word = (offset - kBlockHeaderBytes) / 2;
+            bytes.push_back(offset == 0   ? static_cast<std::uint8_t>(block)
+                            : offset == 1 ? kGoodBlockMarker
+                            : word % 4 == 3 ? (offset % 2 == 0 ? static_cast<std::uint8_t>(block) : 0xFF)
+                                            : static_cast<std::uint8_t>(block * kBlockBytes + offset * 31));
+        }
+    }
+    return bytes;
+}
+
+// One receive of `range(0)` bytes of that stream: every 64th block a resynchronisation.
+void DecodeDamaged(benchmark::State& state) {
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const auto period = DamagedPeriod();
+    std::vector<std::uint8_t> bytes;
+    while (bytes.size() < period.size() + count) bytes.insert(bytes.end(), period.begin(), period.end());
+    auto rec = std::make_unique<CaptureRecord>();
+    ResetForRun(*rec);
+    const ChannelEnables on{true, true, true, true};
+    std::size_t at = 0;
+    for (auto _ : state) {
+        StoreAndDecode(*rec, std::span(bytes).subspan(at, count), on);
+        benchmark::DoNotOptimize(rec->NextSample);
+        at = (at + count) % period.size();
+    }
+    state.counters["resyncs"] = static_cast<double>(rec->Health.Resyncs);
+    state.counters["blocks_decoded"] = static_cast<double>(rec->Health.BlocksDecoded);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+}
+
 void Decode_Baseline(benchmark::State& state) {
     const auto count = static_cast<std::size_t>(state.range(0));
     const auto bytes = StreamBytes(count);
@@ -62,9 +99,13 @@ void Decode_Baseline(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
+void DecodeDamaged_Baseline(benchmark::State& state) { Decode_Baseline(state); }
+
 // 2031 bytes: one 50 ms tick at 5000 sample sets per second; 300000: a full receive.
 BENCHMARK(Decode)->Arg(2031)->Arg(300000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(DecodeDamaged)->Arg(2031)->Arg(300000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Decode_Baseline)->Arg(2031)->Arg(300000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(DecodeDamaged_Baseline)->Arg(2031)->Arg(300000)->Unit(benchmark::kMicrosecond);
 
 void CountDataValueBench(benchmark::State& state) {
     std::int64_t value = -32768;

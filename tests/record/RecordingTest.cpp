@@ -156,6 +156,12 @@ TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingOfThisFormatAndSaysWhy) {
         {"newer.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "UPDATE meta SET value = '2' WHERE key = 'format_version'"); }, "format version 2, newer"},
         {"schema.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "ALTER TABLE gaps ADD COLUMN extra"); }, "table \"gaps\""},
         {"math.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "ALTER TABLE math RENAME COLUMN expression TO e"); }, "table \"math\""},
+        // Counts and offsets from the file that overflow or point outside it.
+        {"overflow.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks; INSERT INTO chunks VALUES(0, 2305843009213693953, x'0100020003000400')"); }, "not stored in order"},
+        {"negative.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks; INSERT INTO chunks VALUES(0, -9223372036854775807, x'0100020003000400')"); }, "not stored in order"},
+        {"longgap.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "INSERT INTO gaps VALUES(100, 9223372036854775807, 'lost blocks')"); }, "gap of it lies outside"},
+        {"gapbefore.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "INSERT INTO gaps VALUES(-5, 10, 'lost blocks')"); }, "gap of it lies outside"},
+        {"rows.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "INSERT INTO minmax VALUES(1, 312, 4611686018427387905, x'00000000000000000000000000000000')"); }, "summaries of level 1"},
         {"hole.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks WHERE first_set = (SELECT MAX(first_set) FROM chunks WHERE first_set < 10000)"); }, "not stored in order"},
     };
     for (const auto& c : cases) {

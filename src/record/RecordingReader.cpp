@@ -50,7 +50,10 @@ SetExtremes ExtremesAt(const std::uint8_t* at) {
 RecordingReader::Opened RecordingReader::Open(const std::string& path) {
     std::unique_ptr<RecordingReader> reader(new RecordingReader);
     std::string error = reader->open(path);
-    if (!error.empty()) return {nullptr, std::move(error)};
+    if (!error.empty()) {
+        reader.reset();
+        return {nullptr, std::move(error) + JournalNote(path)};
+    }
     return {std::move(reader), {}};
 }
 

@@ -224,6 +224,27 @@ TEST_F(RecordingFileTest, ARecordingWhoseFileWentEndsWithinTwoSecondsWithAMessag
     }
 }
 
+// An export's output that is the recording or one of its journal files, by any path, is part
+// of it; a file beside it is not.
+TEST_F(RecordingFileTest, TheRecordingsJournalsArePartOfIt) {
+    const std::string path = record(100);
+    std::ofstream(path + "-wal") << "journal";
+    std::filesystem::create_directory(PathOf("links"));
+    std::filesystem::create_symlink(path, PathOf("links/link.arec"));
+    const struct { std::string input, output; bool part; } cases[] = {
+        {path, path, true},
+        {path, path + "-wal", true},
+        {path, path + "-shm", true},
+        {path, PathOf("links/../r.arec-shm"), true},
+        {PathOf("links/link.arec"), path + "-wal", true},
+        {PathOf("links/link.arec"), PathOf("links/link.arec-wal"), true},
+        {path, path + "-wal.csv", false},
+        {path, PathOf("other.arec-wal"), false},
+        {path, PathOf("r.csv"), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsPartOfRecording(c.input, c.output), c.part) << c.input << " -> " << c.output;
+}
+
 TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingOfThisFormatAndSaysWhy) {
     const std::string good = record(20000);
     std::ifstream in(good, std::ios::binary);

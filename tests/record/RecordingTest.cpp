@@ -9,12 +9,14 @@
 #include "RecordingWriter.h"
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <iostream>
 #include <thread>
 #include <vector>
 
@@ -139,16 +141,31 @@ TEST_F(RecordingFileTest, AWriterKilledMidCaptureLeavesAFileHoldingAllButItsLast
 }
 
 // Every end of a recording folds its journal into the file: the file copied alone holds every
-// set the writer committed, at a STOP and after a full disk (a file size limit, in a child
-// process); a journal that could not be folded is named in the message.
+// set the writer committed, at a STOP and after a full disk (a file size limit in a child
+// process, or a full 3 MB file system where the test may mount one, where the journal and
+// the file share the room); a journal that could not be folded is named in the message.
 TEST_F(RecordingFileTest, TheFileAloneHoldsTheRecordingAtEveryEnd) {
-    const struct { const char* name; rlim_t limit; bool fails; } cases[] = {
+    const struct { const char* name; rlim_t limit; bool fails; bool smallDisk = false; } cases[] = {
         {"stopped.arec", RLIM_INFINITY, false},
         {"full.arec", 3'000'000, true},
         {"fuller.arec", 1'500'000, true},
+        {"disk.arec", RLIM_INFINITY, true, true},
     };
     for (const auto& c : cases) {
-        const std::string path = PathOf(c.name);
+        std::string path = PathOf(c.name);
+        const std::string disk = PathOf("disk");
+        if (c.smallDisk) {
+            std::filesystem::create_directory(disk);
+            if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=3m") != 0) {
+                std::cout << "[ SKIPPED  ] " << c.name << ": no file system could be mounted\n";
+                continue;
+            }
+            path = disk + "/" + c.name;
+        }
+        struct Unmount {
+            std::string at;
+            ~Unmount() { if (!at.empty()) umount(at.c_str()); }
+        } unmount{c.smallDisk ? disk : std::string()};
         int report[2];
         ASSERT_EQ(pipe(report), 0);
         const pid_t child = fork();

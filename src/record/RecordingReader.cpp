@@ -271,9 +271,15 @@ bool RecordingReader::checkLevelBlocks(int level, std::int64_t first, std::span<
     std::vector<SetExtremes> parents, children;
     for (std::int64_t p0 = first / scale; p0 < parentsEnd; p0 += kParentsAtATime) {
         const std::int64_t p1 = std::min(parentsEnd, p0 + kParentsAtATime);
-        parents.assign(static_cast<std::size_t>(p1 - p0), kNoExtremes);
+        // The parents are `out` itself above level 1 (read as stored just before).
+        if (level == 1) {
+            parents.assign(static_cast<std::size_t>(p1 - p0), kNoExtremes);
+            if (!storedLevelBlocks(parent, p0, parents)) return false;
+        } else {
+            parents.assign(out.begin() + (p0 - first), out.begin() + (p1 - first));
+        }
         children.assign(static_cast<std::size_t>((p1 - p0) * kLevelFactor), kNoExtremes);
-        if (!storedLevelBlocks(parent, p0, parents) || !storedLevelBlocks(parent - 1, p0 * kLevelFactor, children)) return false;
+        if (!storedLevelBlocks(parent - 1, p0 * kLevelFactor, children)) return false;
         for (std::int64_t p = p0; p < p1; ++p) {
             SetExtremes folded = kNoExtremes;
             for (std::int64_t c = 0; c < kLevelFactor; ++c)

@@ -204,7 +204,7 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     // The output replaces its file whole: one that is the input (by any path or link) would
     // replace the waveform file with its CSV.
     std::error_code ec;
-    if (std::filesystem::equivalent(parsed.input, parsed.output, ec))
+    if (std::filesystem::equivalent(parsed.input, parsed.output, ec) || IsPartOfRecording(parsed.input, parsed.output))
         return Fail(parsed.output + ": is the input file; choose another output file");
     if (std::string_view(parsed.input).ends_with(".arec")) return ExportRecording(parsed, *format);
 

@@ -327,7 +327,7 @@ void CaptureSession::Identify(const std::string& portName) {
 }
 
 std::string CaptureSession::StartRecording(const std::string& path, const std::vector<CsvColumn>& columns) {
-    return recorder_.Start(path, columns);
+    return recorder_.Start(path, columns, *record_);
 }
 
 std::string CaptureSession::StartLongRecording(const std::string& path, const RecordingHeader& header) {

@@ -22,7 +22,8 @@ std::string LongRecorder::Start(const std::string& path, const RecordingHeader& 
     path_ = path;
     nextSet_ = 0;
     captureOffset_ = record.SetCount;
-    gapsSeen_ = record.GapCount;
+    gaps_.Start(record);
+    newestReason_ = "lost blocks";
     reconnectGap_ = false;
     gathering_ = queued_ = {};
     // About two seconds of sets, so that gathering allocates nothing while it runs.
@@ -50,14 +51,19 @@ bool LongRecorder::Append(const CaptureRecord& record, std::int32_t nextSample, 
     }
     int firstSlot = nextSample - static_cast<int>(count);
     if (firstSlot < 0) firstSlot += kTraceSlots;
-    for (; gapsSeen_ < record.GapCount; ++gapsSeen_) {
-        if (record.GapCount - gapsSeen_ > kGapRingSize) continue;
-        const TraceGap& gap = record.Gaps[gapsSeen_ % kGapRingSize];
-        const int offset = (gap.FirstSlot - firstSlot + kTraceSlots) % kTraceSlots;
-        if (offset >= count || gap.Sets <= 0) continue;
-        gathering_.Gaps.push_back({nextSet_ + offset, std::min<std::int64_t>(gap.Sets, count - offset),
-                                   reconnectGap_ ? "reconnect" : "lost blocks"});
-        reconnectGap_ = false;
+    stretches_.clear();
+    gaps_.Take(record, nextSample, count, nextSet_, stretches_);
+    for (const GapTracker::Stretch& s : stretches_) {
+        if (!s.Grown) {
+            newestReason_ = reconnectGap_ ? "reconnect" : "lost blocks";
+            reconnectGap_ = false;
+        }
+        // A gap that grew carries on the one gathered before it (the writer joins it to a row written).
+        if (!gathering_.Gaps.empty() && gathering_.Gaps.back().FirstSet + gathering_.Gaps.back().SetCount == s.First &&
+            gathering_.Gaps.back().Reason == newestReason_)
+            gathering_.Gaps.back().SetCount += s.Sets;
+        else
+            gathering_.Gaps.push_back({s.First, s.Sets, newestReason_});
     }
     for (int n = 0; n < count; ++n) {
         const int slot = (firstSlot + n) % kTraceSlots;
@@ -127,7 +133,12 @@ bool LongRecorder::Stop() {
     }
     wake_.notify_one();
     thread_.join();
-    writer_->Close();
+    // The journal is folded into the file; a fold that fails says where the rest is.
+    if (!writer_->Close() && !failed_) {
+        const std::lock_guard lock(mutex_);
+        error_ = writer_->Error();
+        failed_ = true;
+    }
     active_ = false;
     return !failed_;
 }

@@ -5,6 +5,7 @@
 // disk. A write that fails (a full disk) ends the recording alone; what was written stays.
 
 #include "CaptureRecord.h"
+#include "GapTracker.h"
 #include "RecordingFormat.h"
 
 #include <atomic>
@@ -34,7 +35,7 @@ public:
     // The reason for the user when it cannot, else empty.
     std::string Start(const std::string& path, const RecordingHeader& header, const CaptureRecord& record);
     // Takes the `count` sets that end before slot `nextSample`, and the gaps the decoder recorded
-    // among them. False once a write failed: the recording has then ended and Error() says why.
+    // among them (a gap that grows is followed, so every filled set lies in a gap of the file). False once a write failed: the recording has then ended and Error() says why.
     bool Append(const CaptureRecord& record, std::int32_t nextSample, std::int64_t count);
     // An event at the next set, or at a set of the capture (counted from RUN).
     void Event(const std::string& kind, const std::string& text);
@@ -73,7 +74,9 @@ private:
     std::string path_;
     std::int64_t nextSet_ = 0;
     std::uint64_t captureOffset_ = 0;
-    std::uint64_t gapsSeen_ = 0;
+    GapTracker gaps_;
+    std::vector<GapTracker::Stretch> stretches_;
+    std::string newestReason_;
     bool reconnectGap_ = false;
     Clock::time_point handedAt_{};
 };

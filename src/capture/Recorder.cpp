@@ -8,7 +8,7 @@
 
 namespace altrix {
 
-std::string Recorder::Start(const std::string& path, const std::vector<CsvColumn>& columns) {
+std::string Recorder::Start(const std::string& path, const std::vector<CsvColumn>& columns, const CaptureRecord& record) {
     Stop();
     error_.clear();
     sets_ = bytes_ = pendingSets_ = 0;
@@ -22,7 +22,8 @@ std::string Recorder::Start(const std::string& path, const std::vector<CsvColumn
     if (!file_) return std::strerror(errno);
     // Each tick's lines go to the file in one write, so a failed write tells what it holds.
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
-    format_ = std::make_unique<CsvFormat>(columns, false);
+    format_ = std::make_unique<CsvFormat>(columns, false, std::vector<std::string>{"gap"});
+    gaps_.Start(record);
     pending_.clear();
     format_->AppendHeader(pending_);
     if (!write(true)) return error_;
@@ -35,12 +36,17 @@ bool Recorder::Append(const CaptureRecord& record, std::int32_t nextSample, std:
         nextSet_ += count - kTraceSlots;
         count = kTraceSlots;
     }
+    stretches_.clear();
+    gaps_.Take(record, nextSample, count, nextSet_, stretches_);
+    auto stretch = stretches_.begin();
     std::array<std::int16_t, kChannelCount> values{};
     for (auto n = static_cast<int>(count); n > 0; --n) {
         int slot = nextSample - n;
         if (slot < 0) slot += kTraceSlots;
         for (int c = 0; c < kChannelCount; ++c) values[c] = record.ChannelTrace[c][slot];
-        format_->AppendRow(pending_, nextSet_++, values);
+        while (stretch != stretches_.end() && stretch->First + stretch->Sets <= nextSet_) ++stretch;
+        const double filled = stretch != stretches_.end() && stretch->First <= nextSet_ ? 1 : 0;
+        format_->AppendRow(pending_, nextSet_++, values, {&filled, 1});
     }
     pendingSets_ += static_cast<std::uint64_t>(count);
     return write(Clock::now() - flushedAt_ >= kFlushPeriod);

@@ -2,12 +2,13 @@
 // Recorder: appends every sample set a capture stores to a CSV file of the export's form, so
 // a capture longer than the window is kept on disk. Time counts from the recording's first set;
 // the sets that fill a gap are written as the window holds them, so every line keeps the
-// window's time. Written a tick at a time, unbuffered, and checked at least once a second; a
+// window's time, and marked 1 in the last column, "gap" (0 for a set received). Written a tick at a time, unbuffered, and checked at least once a second; a
 // write error ends the recording on the last whole line written, and so does a file deleted or
 // replaced while it records.
 
 #include "CaptureRecord.h"
 #include "CsvExport.h"
+#include "GapTracker.h"
 
 #include <chrono>
 #include <cstdint>
@@ -23,9 +24,10 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kFlushPeriod{1000};
 
-    // Creates (or empties) `path` and writes the header of `columns`, one per channel. The
+    // Creates (or empties) `path` and writes the header of `columns`, one per channel, and of
+    // the gap column; the sets of `record` from its next one on are recorded. The
     // reason for the user when the file cannot be written, else empty.
-    std::string Start(const std::string& path, const std::vector<CsvColumn>& columns);
+    std::string Start(const std::string& path, const std::vector<CsvColumn>& columns, const CaptureRecord& record);
     // Appends the `count` sets that end before slot `nextSample` of the record's traces (sets the
     // ring no longer holds keep their time, without a line). False once a write failed or the
     // file went: the recording has then ended and Error() says why.
@@ -49,6 +51,8 @@ private:
 
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::unique_ptr<CsvFormat> format_;
+    GapTracker gaps_;
+    std::vector<GapTracker::Stretch> stretches_;
     std::string path_;
     std::string error_;
     std::string pending_;

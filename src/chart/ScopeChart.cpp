@@ -1,5 +1,7 @@
 #include "ScopeChart.h"
 
+#include "GapBands.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 #include <QMouseEvent>
@@ -427,9 +429,16 @@ bool ScopeChart::levelLineShown() const {
 }
 
 void ScopeChart::setBands(std::span<const std::pair<double, double>> ranges) {
-    mBandRanges.clear();
-    for (const auto& [first, last] : ranges) mBandRanges.emplace_back(first, last);
-    while (mBands.size() < mBandRanges.size()) {
+    mBandRanges = JoinStretches(ranges);
+    mBandCount = static_cast<int>(mBandRanges.size());
+    placeBands();
+}
+
+void ScopeChart::placeBands() {
+    // Only the bands of the view, merged per pixel column: the same work for any number of gaps.
+    BandsInView(mBandRanges, xAxis->range().lower, xAxis->range().upper, std::max(1, plotWidth()),
+                static_cast<int>(kMinBandPixels), mBandsShown);
+    while (mBands.size() < mBandsShown.size()) {
         auto* band = new QCPItemRect(this);
         band->setLayer(QStringLiteral("grid"));  // behind the series
         band->setPen(Qt::NoPen);
@@ -438,20 +447,12 @@ void ScopeChart::setBands(std::span<const std::pair<double, double>> ranges) {
         band->bottomRight->setType(QCPItemPosition::ptPlotCoords);
         mBands.push_back(band);
     }
-    mBandCount = static_cast<int>(mBandRanges.size());
-    placeBands();
-}
-
-void ScopeChart::placeBands() {
-    const double minWidth = kMinBandPixels * xAxis->range().size() / std::max(1, plotWidth());
     for (std::size_t i = 0; i < mBands.size(); ++i) {
         QCPItemRect& band = *mBands[i];
-        band.setVisible(i < mBandRanges.size());
-        if (i >= mBandRanges.size()) continue;
-        const QCPRange& range = mBandRanges[i];
-        const double widen = std::max(0.0, minWidth - range.size()) / 2;
-        band.topLeft->setCoords(range.lower - widen, kLeftMax);
-        band.bottomRight->setCoords(range.upper + widen, kLeftMin);
+        band.setVisible(i < mBandsShown.size());
+        if (i >= mBandsShown.size()) continue;
+        band.topLeft->setCoords(mBandsShown[i].first, kLeftMax);
+        band.bottomRight->setCoords(mBandsShown[i].second, kLeftMin);
     }
 }
 

@@ -83,8 +83,9 @@ public:
     static constexpr double kTopMin = 0, kTopMax = 99999;
     static constexpr double kRightMin = -32768, kRightMax = 32767;
 
-    // Grey bands behind the series over the bottom-axis ranges [first, last], each at least
-    // kMinBandPixels wide at the current zoom; replaces the bands set before.
+    // Grey bands behind the series over the bottom-axis ranges [first, last], drawn per pixel
+    // column of the view, each at least kMinBandPixels wide; replaces the bands set before.
+    // bandCount() is the number of ranges once those that overlap or touch are joined.
     void setBands(std::span<const std::pair<double, double>> ranges) override;
     int bandCount() const { return mBandCount; }
     static constexpr double kMinBandPixels = 3;
@@ -165,9 +166,10 @@ private:
     ChartGraticule* mLabels = nullptr;
     ChartLegend* mLegend = nullptr;
     QCPItemStraightLine* mLevelLine = nullptr;
-    // Band items are made once and reused; those past mBandCount are hidden.
+    // The stretches joined once; the bands of the view drawn by items made once and reused
+    // (at most one per two pixel columns), the others hidden.
     std::vector<QCPItemRect*> mBands;
-    std::vector<QCPRange> mBandRanges;
+    std::vector<std::pair<double, double>> mBandRanges, mBandsShown;
     // Appends to one series' container directly: ScopeChart::addPoint's shared-pointer copy
     // per point made a 4 x 100000 redraw three times as long.
     class Appender final : public SeriesPoints {

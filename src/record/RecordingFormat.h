@@ -88,4 +88,11 @@ struct RecordingEvent {
     std::string Text;
 };
 
+// While a recording's journal (`path`-wal) exists and holds something, the sentence to add to
+// any message about the file: the two belong together. Else empty.
+std::string JournalNote(const std::string& path);
+
+// True when `output` is the recording `input` or one of its journal files, by any path.
+bool IsPartOfRecording(const std::string& input, const std::string& output);
+
 }  // namespace altrix

@@ -50,7 +50,10 @@ SetExtremes ExtremesAt(const std::uint8_t* at) {
 RecordingReader::Opened RecordingReader::Open(const std::string& path) {
     std::unique_ptr<RecordingReader> reader(new RecordingReader);
     std::string error = reader->open(path);
-    if (!error.empty()) return {nullptr, std::move(error)};
+    if (!error.empty()) {
+        reader.reset();
+        return {nullptr, std::move(error) + JournalNote(path)};
+    }
     return {std::move(reader), {}};
 }
 
@@ -137,7 +140,9 @@ std::string RecordingReader::open(const std::string& path) {
     if (!chunks.ok()) return damaged();
     while ((step = chunks.step()) == SQLITE_ROW) {
         const std::int64_t firstSet = chunks.integer(0), count = chunks.integer(1);
-        if (firstSet != sets_ || count < 1 || chunks.text(3) != "blob" || chunks.integer(2) != count * kSetBytes)
+        // The blob's length tells the count (no product of a count read from the file).
+        if (firstSet != sets_ || count < 1 || chunks.text(3) != "blob" || chunks.integer(2) % kSetBytes != 0 ||
+            chunks.integer(2) / kSetBytes != count)
             return "is damaged: its sets from " + std::to_string(sets_) + " on are not stored in order";
         sets_ += count;
     }
@@ -151,7 +156,7 @@ std::string RecordingReader::open(const std::string& path) {
         while ((s = rows.step()) == SQLITE_ROW) {
             const std::int64_t firstBlock = rows.integer(0), count = rows.integer(1);
             if (!full || firstBlock != stored || count < 1 || count > kBlocksPerRow ||
-                rows.integer(2) != count * static_cast<std::int64_t>(blockBytes))
+                rows.integer(2) != count * static_cast<std::int64_t>(blockBytes) || stored > sets_ / blockSets)
                 return false;
             full = count == kBlocksPerRow;
             stored += count;
@@ -172,7 +177,12 @@ std::string RecordingReader::open(const std::string& path) {
         return "is damaged: its sums do not match its sets";
 
     sqlite::Statement gaps(db, "SELECT first_set, set_count, reason FROM gaps ORDER BY first_set");
-    while (gaps.ok() && (step = gaps.step()) == SQLITE_ROW) gaps_.push_back({gaps.integer(0), gaps.integer(1), gaps.text(2)});
+    while (gaps.ok() && (step = gaps.step()) == SQLITE_ROW) {
+        const std::int64_t firstSet = gaps.integer(0), count = gaps.integer(1);
+        if (firstSet < 0 || firstSet > sets_ || count < 0 || count > sets_ - firstSet)
+            return "is damaged: a gap of it lies outside its sets";
+        gaps_.push_back({firstSet, count, gaps.text(2)});
+    }
     if (!gaps.ok() || step != SQLITE_DONE) return damaged();
     sqlite::Statement events(db, "SELECT set_index, kind, text FROM events ORDER BY set_index");
     while (events.ok() && (step = events.step()) == SQLITE_ROW) events_.push_back({events.integer(0), events.text(1), events.text(2)});
@@ -190,13 +200,18 @@ std::string RecordingReader::open(const std::string& path) {
     return {};
 }
 
+std::string RecordingReader::SummaryNote() const {
+    return summariesDamaged_ ? "the file's summaries are damaged: the sets themselves were read there" : std::string();
+}
+
 bool RecordingReader::failRead(const std::string& what) {
     error_ = what + ": " + sqlite3_errmsg(db_.get());
     return false;
 }
 
 bool RecordingReader::ReadSets(std::int64_t first, std::int64_t count, std::span<std::int16_t> out) {
-    if (first < 0 || count < 0 || first + count > sets_ || out.size() < static_cast<std::size_t>(count * kRecordingChannels)) {
+    if (first < 0 || count < 0 || first > sets_ || count > sets_ - first ||
+        out.size() / kRecordingChannels < static_cast<std::size_t>(count)) {
         error_ = "sets outside the recording";
         return false;
     }
@@ -208,7 +223,8 @@ bool RecordingReader::ReadSets(std::int64_t first, std::int64_t count, std::span
         if (chunkAt_.step() != SQLITE_ROW) return failRead("the sets cannot be read");
         const std::int64_t chunkFirst = chunkAt_.integer(0), chunkCount = chunkAt_.integer(1);
         const std::span<const std::uint8_t> data = chunkAt_.blob(2);
-        if (data.size() != static_cast<std::size_t>(chunkCount * kSetBytes) || at >= chunkFirst + chunkCount) {
+        if (chunkCount < 1 || chunkFirst > at || data.size() % kSetBytes != 0 ||
+            data.size() / kSetBytes != static_cast<std::uint64_t>(chunkCount) || at - chunkFirst >= chunkCount) {
             error_ = "the sets cannot be read: the file changed";
             return false;
         }
@@ -221,25 +237,79 @@ bool RecordingReader::ReadSets(std::int64_t first, std::int64_t count, std::span
     return true;
 }
 
+bool RecordingReader::storedLevelBlocks(int level, std::int64_t first, std::span<SetExtremes> out) {
+    const std::int64_t stored = storedBlocks_[static_cast<std::size_t>(level - 1)];
+    const std::int64_t end = first + static_cast<std::int64_t>(out.size());
+    if (first >= stored) return true;
+    levelRows_.reset();
+    levelRows_.bind(1, level);
+    levelRows_.bind(2, first);
+    levelRows_.bind(3, std::min(end, stored));
+    int step = SQLITE_ROW;
+    while ((step = levelRows_.step()) == SQLITE_ROW) {
+        const std::int64_t rowFirst = levelRows_.integer(0), rowCount = levelRows_.integer(1);
+        const std::span<const std::uint8_t> data = levelRows_.blob(2);
+        if (rowCount < 1 || rowCount > kBlocksPerRow || data.size() != static_cast<std::size_t>(rowCount) * kExtremesBytes)
+            return failRead("the summaries changed");
+        for (std::int64_t b = std::max(first, rowFirst); b < std::min(end, rowFirst + rowCount); ++b)
+            out[static_cast<std::size_t>(b - first)] = ExtremesAt(data.data() + (b - rowFirst) * kExtremesBytes);
+    }
+    levelRows_.reset();
+    if (step != SQLITE_DONE) return failRead("the summaries cannot be read");
+    return true;
+}
+
+bool RecordingReader::checkLevelBlocks(int level, std::int64_t first, std::span<SetExtremes> out) {
+    // Level 1 is checked through its parents of level 2, every other level through its children.
+    const int parent = level == 1 ? 2 : level;
+    const std::int64_t scale = level == 1 ? kLevelFactor : 1;
+    const std::int64_t end = first + static_cast<std::int64_t>(out.size());
+    const std::int64_t childrenStored = storedBlocks_[static_cast<std::size_t>(parent - 2)];
+    const std::int64_t parentsEnd = std::min({(end + scale - 1) / scale, storedBlocks_[static_cast<std::size_t>(parent - 1)],
+                                             childrenStored / kLevelFactor});
+    constexpr std::int64_t kParentsAtATime = 512;
+    std::vector<SetExtremes> parents, children;
+    for (std::int64_t p0 = first / scale; p0 < parentsEnd; p0 += kParentsAtATime) {
+        const std::int64_t p1 = std::min(parentsEnd, p0 + kParentsAtATime);
+        // The parents are `out` itself above level 1 (read as stored just before).
+        if (level == 1) {
+            parents.assign(static_cast<std::size_t>(p1 - p0), kNoExtremes);
+            if (!storedLevelBlocks(parent, p0, parents)) return false;
+        } else {
+            parents.assign(out.begin() + (p0 - first), out.begin() + (p1 - first));
+        }
+        children.assign(static_cast<std::size_t>((p1 - p0) * kLevelFactor), kNoExtremes);
+        if (!storedLevelBlocks(parent - 1, p0 * kLevelFactor, children)) return false;
+        for (std::int64_t p = p0; p < p1; ++p) {
+            SetExtremes folded = kNoExtremes;
+            for (std::int64_t c = 0; c < kLevelFactor; ++c)
+                FoldExtremes(folded, children[static_cast<std::size_t>((p - p0) * kLevelFactor + c)]);
+            const SetExtremes& stored = parents[static_cast<std::size_t>(p - p0)];
+            if (folded.Low == stored.Low && folded.High == stored.High) continue;
+            summariesDamaged_ = true;
+            // The damaged stretch is taken from the sets (level 1) or from the checked level below.
+            if (level == 1) {
+                for (std::int64_t b = std::max(first, p * kLevelFactor); b < std::min(end, (p + 1) * kLevelFactor); ++b) {
+                    StretchSummary s;
+                    if (!foldSets(b * kLevelOneSets, kLevelOneSets, s, false)) return false;
+                    out[static_cast<std::size_t>(b - first)] = s.Extremes;
+                }
+            } else if (p >= first) {
+                std::array<SetExtremes, kLevelFactor> below;
+                if (!levelBlocks(level - 1, p * kLevelFactor, below)) return false;
+                SetExtremes& e = out[static_cast<std::size_t>(p - first)];
+                e = kNoExtremes;
+                for (const SetExtremes& part : below) FoldExtremes(e, part);
+            }
+        }
+    }
+    return true;
+}
+
 bool RecordingReader::levelBlocks(int level, std::int64_t first, std::span<SetExtremes> out) {
     const std::int64_t stored = storedBlocks_[static_cast<std::size_t>(level - 1)];
     const std::int64_t end = first + static_cast<std::int64_t>(out.size());
-    if (first < stored) {
-        levelRows_.reset();
-        levelRows_.bind(1, level);
-        levelRows_.bind(2, first);
-        levelRows_.bind(3, std::min(end, stored));
-        int step = SQLITE_ROW;
-        while ((step = levelRows_.step()) == SQLITE_ROW) {
-            const std::int64_t rowFirst = levelRows_.integer(0), rowCount = levelRows_.integer(1);
-            const std::span<const std::uint8_t> data = levelRows_.blob(2);
-            if (data.size() != static_cast<std::size_t>(rowCount) * kExtremesBytes) return failRead("the summaries changed");
-            for (std::int64_t b = std::max(first, rowFirst); b < std::min(end, rowFirst + rowCount); ++b)
-                out[static_cast<std::size_t>(b - first)] = ExtremesAt(data.data() + (b - rowFirst) * kExtremesBytes);
-        }
-        levelRows_.reset();
-        if (step != SQLITE_DONE) return failRead("the summaries cannot be read");
-    }
+    if (!storedLevelBlocks(level, first, out) || !checkLevelBlocks(level, first, out)) return false;
     // Blocks the recording did not complete (its end, or a cut-off write) from the level below.
     const std::int64_t blockSets = LevelBlockSets(level);
     for (std::int64_t b = std::max(first, stored); b < end; ++b) {
@@ -285,7 +355,9 @@ bool RecordingReader::BucketExtremes(std::int64_t first, double width, std::span
     if (buckets.empty() || !(width > 0) || first >= sets_) return true;
     const auto n = static_cast<std::int64_t>(buckets.size());
     const std::int64_t from = std::max<std::int64_t>(first, 0);
-    const std::int64_t end = std::min(sets_, first + static_cast<std::int64_t>(std::floor(static_cast<double>(n) * width)));
+    // In doubles first: a width of any size gives no integer overflow.
+    const double reach = static_cast<double>(first) + std::floor(static_cast<double>(n) * width);
+    const std::int64_t end = reach >= static_cast<double>(sets_) ? sets_ : static_cast<std::int64_t>(reach);
     if (end <= from) return true;
     const auto bucketOf = [&](std::int64_t set) {
         return std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor(static_cast<double>(set - first) / width)), 0, n - 1);

@@ -53,6 +53,11 @@ public:
 
     const std::string& Error() const { return error_; }
 
+    // True once a summary read disagreed with what it summarises: the answers then came from
+    // the sets (or the summaries below) there, and SummaryNote() says so for the user.
+    bool SummariesDamaged() const { return summariesDamaged_; }
+    std::string SummaryNote() const;
+
 private:
     RecordingReader() = default;
     std::string open(const std::string& path);
@@ -60,6 +65,11 @@ private:
     // stored, from the level below (or the sets) for the blocks a recording that ended did not
     // complete.
     bool levelBlocks(int level, std::int64_t first, std::span<SetExtremes> out);
+    // The blocks of a level its rows hold, as stored; the others in `out` are left alone.
+    bool storedLevelBlocks(int level, std::int64_t first, std::span<SetExtremes> out);
+    // Compares the blocks in `out` with the level next to it (a block is the fold of its eight
+    // children) and replaces those that disagree by what is checked below them.
+    bool checkLevelBlocks(int level, std::int64_t first, std::span<SetExtremes> out);
     bool foldSets(std::int64_t first, std::int64_t count, StretchSummary& into, bool sums);
     bool failRead(const std::string& what);
 
@@ -72,6 +82,7 @@ private:
     std::vector<std::int64_t> storedBlocks_;  // per level, blocks its rows hold
     std::int64_t storedSumBlocks_ = 0;
     std::vector<std::int16_t> scratch_;
+    bool summariesDamaged_ = false;
     std::string error_;
 };
 

@@ -43,6 +43,8 @@ public:
     double Progress() const;
     // Why it Failed (a read of the file), for the user.
     const std::string& Error() const { return error_; }
+    // What the user should know of the file besides the result (damaged summaries), else empty.
+    std::string Note() const { return reader_.SummaryNote(); }
 
 private:
     // The width in sets of the stretches of tier t (1..kPyramidLevels): two blocks of level t,

@@ -22,6 +22,10 @@ constexpr char kSchema[] =
     "CREATE TABLE math(trace INTEGER PRIMARY KEY, enabled INTEGER, name TEXT, unit TEXT, expression TEXT);";
 
 constexpr std::size_t kExtremesBytes = 2 * 2 * kRecordingChannels;
+// The file's growth step, and the room claimed beyond a write's sets for its rows.
+constexpr int kGrowthBytes = 256 * 1024;
+constexpr std::int64_t kReserveMargin = 128 * 1024;
+constexpr char kNoRoom[] = "Cannot write the recording: the disk has no room for its next sets";
 constexpr std::size_t kSumsBytes = 2 * 8 * kRecordingChannels;
 
 std::array<std::uint8_t, kExtremesBytes> ExtremesBytes(const SetExtremes& e) {
@@ -51,16 +55,35 @@ RecordingWriter::~RecordingWriter() {
 }
 
 bool RecordingWriter::fail(const char* what) {
-    error_ = std::string(what) + ": " + (db_ ? sqlite3_errmsg(db_.get()) : "no database");
+    return failWith(std::string(what) + ": " + (db_ ? sqlite3_errmsg(db_.get()) : "no database"));
+}
+
+bool RecordingWriter::failWith(const std::string& why) {
+    error_ = why;
     if (db_) sqlite::Exec(db_.get(), "ROLLBACK");
     Close();
+    error_ += JournalNote(path_);
     return false;
+}
+
+bool RecordingWriter::reserve(std::int64_t extra) {
+    sqlite::Statement pages(db_.get(), "PRAGMA page_count");
+    if (!pages.ok() || pages.step() != SQLITE_ROW) return false;
+    sqlite3_int64 bytes = pages.integer(0) * pageSize_ + extra;
+    return sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_SIZE_HINT, &bytes) == SQLITE_OK;
+}
+
+bool RecordingWriter::moved() {
+    int moved = 0;
+    return db_ && sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
 }
 
 std::string RecordingWriter::Create(const std::string& path, const RecordingHeader& header) {
     Close();
     error_.clear();
+    path_ = path;
     sets_ = 0;
+    lastGapRow_ = lastGapEnd_ = 0;
     levels_.assign(kPyramidLevels, Level{});
     partialSums_ = {};
     partialSumSets_ = 0;
@@ -129,12 +152,18 @@ std::string RecordingWriter::Create(const std::string& path, const RecordingHead
         fail("Cannot create the recording");
         return error_;
     }
+    // The file grows a stretch at a time, so that reserve() can claim the room for a write.
+    int chunkBytes = kGrowthBytes;
+    sqlite3_file_control(db, "main", SQLITE_FCNTL_CHUNK_SIZE, &chunkBytes);
+    sqlite::Statement pageSize(db, "PRAGMA page_size");
+    pageSize_ = pageSize.ok() && pageSize.step() == SQLITE_ROW ? pageSize.integer(0) : 4096;
     insertChunk_ = sqlite::Statement(db, "INSERT INTO chunks VALUES(?1, ?2, ?3)");
     insertLevel_ = sqlite::Statement(db, "INSERT OR REPLACE INTO minmax VALUES(?1, ?2, ?3, ?4)");
     insertSums_ = sqlite::Statement(db, "INSERT OR REPLACE INTO sums VALUES(?2, ?3, ?4)");
     insertGap_ = sqlite::Statement(db, "INSERT INTO gaps VALUES(?1, ?2, ?3)");
+    growGap_ = sqlite::Statement(db, "UPDATE gaps SET set_count = set_count + ?2 WHERE rowid = ?1");
     insertEvent_ = sqlite::Statement(db, "INSERT INTO events VALUES(?1, ?2, ?3)");
-    if (!insertChunk_.ok() || !insertLevel_.ok() || !insertSums_.ok() || !insertGap_.ok() || !insertEvent_.ok()) {
+    if (!insertChunk_.ok() || !insertLevel_.ok() || !insertSums_.ok() || !insertGap_.ok() || !growGap_.ok() || !insertEvent_.ok()) {
         fail("Cannot create the recording");
         return error_;
     }
@@ -182,7 +211,11 @@ bool RecordingWriter::writeRows(sqlite::Statement& insert, int level, Rows& rows
 bool RecordingWriter::Write(std::span<const std::int16_t> sets, std::span<const RecordingGap> gaps,
                             std::span<const RecordingEvent> events) {
     if (!db_) return false;
+    if (moved()) return failWith("The file was deleted or replaced while recording; what was recorded is gone with it");
     const auto count = static_cast<std::int64_t>(sets.size() / kRecordingChannels);
+    // Room in the file for these sets and their rows before the journal takes them, so that
+    // a full disk stops the recording where the file alone holds every set committed.
+    if (!reserve(count * kSetBytes * 5 / 4 + kReserveMargin)) return failWith(kNoRoom);
     chunk_.resize(static_cast<std::size_t>(count) * kSetBytes);
     Level& first = levels_[0];
     for (std::int64_t s = 0; s < count; ++s) {
@@ -217,12 +250,24 @@ bool RecordingWriter::Write(std::span<const std::int16_t> sets, std::span<const 
             return fail("Cannot write the recording");
     // The sums' rows go through the same code as the pyramid's (their statement skips the level).
     if (!writeRows(insertSums_, 0, sumsRows_)) return fail("Cannot write the recording");
+    std::int64_t lastGapRow = lastGapRow_, lastGapEnd = lastGapEnd_;
     for (const RecordingGap& gap : gaps) {
-        insertGap_.reset();
-        insertGap_.bind(1, gap.FirstSet);
-        insertGap_.bind(2, gap.SetCount);
-        insertGap_.bind(3, gap.Reason);
-        if (insertGap_.step() != SQLITE_DONE) return fail("Cannot write the recording");
+        // A gap that carries on the last one written (a loss that went on) lengthens its row.
+        if (lastGapRow > 0 && gap.FirstSet == lastGapEnd && gap.Reason == lastGapReason_) {
+            growGap_.reset();
+            growGap_.bind(1, lastGapRow);
+            growGap_.bind(2, gap.SetCount);
+            if (growGap_.step() != SQLITE_DONE) return fail("Cannot write the recording");
+        } else {
+            insertGap_.reset();
+            insertGap_.bind(1, gap.FirstSet);
+            insertGap_.bind(2, gap.SetCount);
+            insertGap_.bind(3, gap.Reason);
+            if (insertGap_.step() != SQLITE_DONE) return fail("Cannot write the recording");
+            lastGapRow = sqlite3_last_insert_rowid(db_.get());
+            lastGapReason_ = gap.Reason;
+        }
+        lastGapEnd = gap.FirstSet + gap.SetCount;
     }
     for (const RecordingEvent& event : events) {
         insertEvent_.reset();
@@ -233,16 +278,34 @@ bool RecordingWriter::Write(std::span<const std::int16_t> sets, std::span<const 
     }
     if (!sqlite::Exec(db_.get(), "COMMIT")) return fail("Cannot write the recording");
     sets_ += count;
+    lastGapRow_ = lastGapRow;
+    lastGapEnd_ = lastGapEnd;
+    // The journal folded into the file at once, so that the file alone holds what was
+    // committed (a full disk then stops the fold, not the commit: the journal keeps the rest).
+    if (!reserve(0)) return failWith(kNoRoom);
+    const int folded = sqlite3_wal_checkpoint_v2(db_.get(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    if (folded != SQLITE_OK && folded != SQLITE_BUSY) return fail("Cannot write the recording");
     return true;
 }
 
-void RecordingWriter::Close() {
+bool RecordingWriter::Close() {
     insertChunk_ = {};
     insertLevel_ = {};
     insertSums_ = {};
     insertGap_ = {};
+    growGap_ = {};
     insertEvent_ = {};
+    bool folded = true;
+    if (db_) {
+        // A fold the disk has no room for would leave a file that reads only with its journal.
+        const bool room = reserve(0);
+        if (!room) sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        folded = room && sqlite3_wal_checkpoint_v2(db_.get(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) == SQLITE_OK;
+        if (!folded && error_.empty())
+            error_ = std::string("The recording's journal could not be folded into it: ") + sqlite3_errmsg(db_.get()) + JournalNote(path_);
+    }
     db_.reset();
+    return folded;
 }
 
 }  // namespace altrix

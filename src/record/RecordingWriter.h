@@ -25,11 +25,13 @@ public:
     // for the user when it cannot, else empty.
     std::string Create(const std::string& path, const RecordingHeader& header);
     // Appends `sets` (four samples a set, channel 1 first), the gaps and the events in one
-    // transaction. False when that failed: what was written before stays, the file is closed
+    // transaction; a gap that starts where the last one written ends lengthens its row. False when that failed: what was written before stays, the file is closed
     // and Error() says why.
     bool Write(std::span<const std::int16_t> sets, std::span<const RecordingGap> gaps = {},
                std::span<const RecordingEvent> events = {});
-    void Close();
+    // Folds the journal into the file and closes it; false when the fold failed (a full disk):
+    // the journal beside the file then holds part of it and Error() says so.
+    bool Close();
 
     bool IsOpen() const { return db_ != nullptr; }
     // Sets held by committed transactions.
@@ -57,9 +59,15 @@ private:
     void completeBlock(int level, const SetExtremes& e);
     bool writeRows(sqlite::Statement& insert, int level, Rows& rows);
     bool fail(const char* what);
+    bool failWith(const std::string& why);
+    // Claims room in the file for what it holds (the journal's part folded in) and `extra`
+    // bytes more; false when the disk has none.
+    bool reserve(std::int64_t extra);
+    // True once the file is gone from its path or another file took its name.
+    bool moved();
 
     sqlite::Database db_;
-    sqlite::Statement insertChunk_, insertLevel_, insertSums_, insertGap_, insertEvent_;
+    sqlite::Statement insertChunk_, insertLevel_, insertSums_, insertGap_, growGap_, insertEvent_;
     std::vector<Level> levels_;
     SetSums partialSums_;
     std::int64_t partialSumSets_ = 0;
@@ -67,6 +75,11 @@ private:
     std::vector<std::uint8_t> chunk_;
     std::int64_t sets_ = 0;
     std::string error_;
+    std::string path_;
+    std::int64_t pageSize_ = 4096;
+    // The last gap row written, so that a gap carrying it on lengthens it.
+    std::int64_t lastGapRow_ = 0, lastGapEnd_ = 0;
+    std::string lastGapReason_;
 };
 
 }  // namespace altrix

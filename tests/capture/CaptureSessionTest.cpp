@@ -154,12 +154,12 @@ std::vector<std::string> LinesOf(const std::string& path) {
 }
 
 // The recording's line of set n, as the drive's model has it: time (of set `at`, n unless
-// given), then the four channels.
+// given), then the four channels, and 0 under "gap": a set received.
 std::string ModelLine(std::uint64_t n, std::uint64_t at = ~0ull) {
     at = at == ~0ull ? n : at;
     std::string line = at == 0 ? "0" : FormatSeconds(static_cast<double>(at) * kSamplePeriodSeconds, '.');
     for (std::uint16_t address : kChannels) line += "," + std::to_string(sim::SampleValue(address, n));
-    return line;
+    return line + ",0";
 }
 
 TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAndMarked) {
@@ -446,7 +446,7 @@ TEST_P(RecordingTest, HoldsEverySetInOrderOrEndsOnAWholeLineOrSaysTheFileWentAwa
     EXPECT_TRUE(text.ends_with("\r\n")) << "the file ends on a whole line";
     const std::vector<std::string> lines = LinesOf(path);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "time_s,A,B,C,D");
+    EXPECT_EQ(lines[0], "time_s,A,B,C,D,gap");
     const std::size_t sets = lines.size() - 1;
     EXPECT_EQ(session_.Recording().Sets(), sets);
     if (full)

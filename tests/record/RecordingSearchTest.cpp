@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cmath>
 #include <vector>
 
@@ -97,6 +98,86 @@ TEST_F(RecordingSearchTest, FindsFromEveryEventTheNeighboursAPlainScanFinds) {
                           before == events.begin() ? -1 : *(before - 1));
             }
         }
+    }
+}
+
+// Summary rows zeroed or with bits flipped: the search still lands where the plain scan does
+// (reading the sets where a summary disagrees with what it summarises), and the reader says
+// its summaries are damaged; an intact file says nothing.
+TEST_F(RecordingSearchTest, DamagedSummariesAreFoundOutAndTheSearchStillMatchesAPlainScan) {
+    constexpr std::int64_t kSets = 1'234'567;
+    const std::string good = record(kSets);
+    // Applies `change` to the blob of every summary row of `level` whose first block is a multiple of `every`.
+    const auto damage = [](const std::string& path, int level, std::int64_t every, void (*change)(std::vector<std::uint8_t>&)) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_stmt* rows = nullptr;
+        sqlite3_prepare_v2(db, "SELECT first_block, data FROM minmax WHERE level = ?1", -1, &rows, nullptr);
+        sqlite3_bind_int(rows, 1, level);
+        std::vector<std::pair<std::int64_t, std::vector<std::uint8_t>>> changed;
+        while (sqlite3_step(rows) == SQLITE_ROW) {
+            if (sqlite3_column_int64(rows, 0) / kBlocksPerRow % every != 0) continue;
+            const auto* b = static_cast<const std::uint8_t*>(sqlite3_column_blob(rows, 1));
+            std::vector<std::uint8_t> data(b, b + sqlite3_column_bytes(rows, 1));
+            change(data);
+            changed.emplace_back(sqlite3_column_int64(rows, 0), std::move(data));
+        }
+        sqlite3_finalize(rows);
+        sqlite3_stmt* update = nullptr;
+        sqlite3_prepare_v2(db, "UPDATE minmax SET data = ?3 WHERE level = ?1 AND first_block = ?2", -1, &update, nullptr);
+        for (const auto& [first, data] : changed) {
+            sqlite3_reset(update);
+            sqlite3_bind_int(update, 1, level);
+            sqlite3_bind_int64(update, 2, first);
+            sqlite3_bind_blob(update, 3, data.data(), static_cast<int>(data.size()), SQLITE_STATIC);
+            EXPECT_EQ(sqlite3_step(update), SQLITE_DONE);
+        }
+        sqlite3_finalize(update);
+        sqlite3_close(db);
+        EXPECT_FALSE(changed.empty());
+    };
+    const auto zero = [](std::vector<std::uint8_t>& d) { std::fill(d.begin(), d.end(), 0); };
+    // Bit 12 of channel 1's high in every third block: a pulse of 5000 reads as about 900.
+    const auto flipHigh = [](std::vector<std::uint8_t>& d) { for (std::size_t b = 0; b < d.size(); b += 3 * 16) d[b + 3] ^= 0x10; };
+    // Bit 15 of channel 3's low: a low of -10000 reads as about 22768, above every sample.
+    const auto flipLow = [](std::vector<std::uint8_t>& d) { for (std::size_t b = 0; b < d.size(); b += 16) d[b + 9] ^= 0x80; };
+    const struct { const char* name; int level; std::int64_t every; void (*change)(std::vector<std::uint8_t>&); } damages[] = {
+        {"intact", 0, 1, nullptr},
+        {"level 1 zeroed", 1, 1, zero},
+        {"level 3 zeroed, every other row", 3, 2, zero},
+        {"level 5 zeroed", 5, 1, zero},
+        {"level 2 high flipped", 2, 1, flipHigh},
+        {"level 4 low flipped", 4, 1, flipLow},
+        {"level 5 high flipped", 5, 1, flipHigh},
+    };
+    const std::array<std::string, kChannelCount> gains{"1", "1", "1", "1"};
+    using C = TriggerCondition;
+    const TriggerTerm terms[] = {{1, C::Rising, "1000"}, {3, C::Falling, "-9000"}, {3, C::InsideBand, "12000", "30000"}};
+    for (const auto& d : damages) {
+        const std::string path = PathOf(std::string(d.name) + ".arec");
+        std::filesystem::copy_file(good, path);
+        if (d.change) damage(path, d.level, d.every, d.change);
+        const RecordingReader::Opened opened = RecordingReader::Open(path);
+        ASSERT_TRUE(opened.Reader) << d.name << ": " << opened.Error;
+        for (const TriggerTerm& t : terms) {
+            const TriggerLogic logic = TriggerLogic::Of({TriggerMode::Off, t.Source, t.Condition, t.Level, t.Bit, 50, t.Level2}, gains);
+            TriggerLogic scan = logic;
+            std::vector<std::int64_t> events;
+            for (std::int64_t n = 0; n < kSets; ++n)
+                if (scan.Step(Sample(logic.FirstSource() - 1, n), Sample(logic.FirstSource() - 1, n)) && n > 0) events.push_back(n);
+            std::vector<std::int64_t> froms{-1, kSets};
+            for (const std::int64_t e : events) froms.insert(froms.end(), {e - 1, e});
+            for (const std::int64_t from : froms) {
+                SCOPED_TRACE(::testing::Message() << d.name << ", source " << t.Source << ", from " << from);
+                const auto after = std::upper_bound(events.begin(), events.end(), from);
+                const auto before = std::lower_bound(events.begin(), events.end(), from);
+                EXPECT_EQ(Search(*opened.Reader, logic, SearchDirection::Next, from, false), after == events.end() ? -1 : *after);
+                EXPECT_EQ(Search(*opened.Reader, logic, SearchDirection::Previous, from, false),
+                          before == events.begin() ? -1 : *(before - 1));
+            }
+        }
+        EXPECT_EQ(opened.Reader->SummariesDamaged(), d.change != nullptr) << d.name;
+        EXPECT_EQ(opened.Reader->SummaryNote().empty(), d.change == nullptr) << d.name;
     }
 }
 

@@ -9,11 +9,14 @@
 #include "RecordingWriter.h"
 
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <iostream>
 #include <thread>
 #include <vector>
 
@@ -137,6 +140,128 @@ TEST_F(RecordingFileTest, AWriterKilledMidCaptureLeavesAFileHoldingAllButItsLast
     EXPECT_EQ(got, Sets(0, sets));
 }
 
+// Every end of a recording folds its journal into the file: the file copied alone holds every
+// set the writer committed, at a STOP and after a full disk (a file size limit in a child
+// process, or a full 3 MB file system where the test may mount one, where the journal and
+// the file share the room); a journal that could not be folded is named in the message.
+TEST_F(RecordingFileTest, TheFileAloneHoldsTheRecordingAtEveryEnd) {
+    const struct { const char* name; rlim_t limit; bool fails; bool smallDisk = false; } cases[] = {
+        {"stopped.arec", RLIM_INFINITY, false},
+        {"full.arec", 3'000'000, true},
+        {"fuller.arec", 1'500'000, true},
+        {"disk.arec", RLIM_INFINITY, true, true},
+    };
+    for (const auto& c : cases) {
+        std::string path = PathOf(c.name);
+        const std::string disk = PathOf("disk");
+        if (c.smallDisk) {
+            std::filesystem::create_directory(disk);
+            if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=3m") != 0) {
+                std::cout << "[ SKIPPED  ] " << c.name << ": no file system could be mounted\n";
+                continue;
+            }
+            path = disk + "/" + c.name;
+        }
+        struct Unmount {
+            std::string at;
+            ~Unmount() { if (!at.empty()) umount(at.c_str()); }
+        } unmount{c.smallDisk ? disk : std::string()};
+        int report[2];
+        ASSERT_EQ(pipe(report), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{c.limit, c.limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            // Two seconds a write, up to two minutes.
+            RecordingWriter writer;
+            if (!writer.Create(path, {}).empty()) _exit(2);
+            for (std::int64_t at = 0; at < 600'000 && writer.Write(Sets(at, 10'000)); at += 10'000) {}
+            writer.Close();
+            const std::int64_t sets = writer.Sets();
+            const std::string error = writer.Error();
+            if (::write(report[1], &sets, sizeof sets) != sizeof sets || ::write(report[1], error.data(), error.size()) < 0) _exit(3);
+            _exit(0);
+        }
+        close(report[1]);
+        std::int64_t committed = -1;
+        ASSERT_EQ(read(report[0], &committed, sizeof committed), static_cast<ssize_t>(sizeof committed));
+        std::string error(1000, '\0');
+        error.resize(static_cast<std::size_t>(std::max<ssize_t>(0, read(report[0], error.data(), error.size()))));
+        close(report[0]);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name;
+        EXPECT_EQ(!error.empty(), c.fails) << c.name << ": " << error;
+        const bool journal = std::filesystem::exists(path + "-wal") && std::filesystem::file_size(path + "-wal") > 0;
+        EXPECT_EQ(journal, error.find(std::string(c.name) + "-wal") != std::string::npos) << c.name << ": " << error;
+
+        const std::string alone = PathOf(std::string("alone-") + c.name);
+        std::filesystem::copy_file(path, alone);
+        const RecordingReader::Opened opened = RecordingReader::Open(alone);
+        ASSERT_TRUE(opened.Reader) << c.name << ": " << opened.Error;
+        // A journal not folded holds at most the last write.
+        EXPECT_GE(opened.Reader->Sets(), committed - (journal ? 10'000 : 0)) << c.name;
+        EXPECT_GT(opened.Reader->Sets(), 0) << c.name;
+        std::vector<std::int16_t> got(static_cast<std::size_t>(opened.Reader->Sets() * kRecordingChannels));
+        ASSERT_TRUE(opened.Reader->ReadSets(0, opened.Reader->Sets(), got));
+        EXPECT_EQ(got, Sets(0, opened.Reader->Sets())) << c.name;
+    }
+}
+
+// A recording whose file is deleted, or replaced by another file of its name, ends within two
+// seconds with a message; what the ticks hand over after is refused.
+TEST_F(RecordingFileTest, ARecordingWhoseFileWentEndsWithinTwoSecondsWithAMessage) {
+    const struct { const char* name; void (*change)(const std::string& path); } cases[] = {
+        {"deleted.arec", [](const std::string& p) { std::filesystem::remove(p); }},
+        {"replaced.arec", [](const std::string& p) { std::ofstream(p + ".new") << "other"; std::filesystem::rename(p + ".new", p); }},
+    };
+    for (const auto& c : cases) {
+        const std::string path = PathOf(c.name);
+        auto record = std::make_unique<CaptureRecord>();
+        LongRecorder recorder;
+        ASSERT_EQ(recorder.Start(path, {}, *record), "");
+        const auto tick = [&] {
+            record->NextSample = (record->NextSample + 250) % kTraceSlots;
+            return recorder.Append(*record, record->NextSample, 250);
+        };
+        ASSERT_TRUE(tick());
+        c.change(path);
+        const auto changed = std::chrono::steady_clock::now();
+        bool recording = true;
+        while (recording && std::chrono::steady_clock::now() - changed < std::chrono::seconds(3)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            recording = tick();
+        }
+        EXPECT_FALSE(recording) << c.name;
+        EXPECT_LE(std::chrono::steady_clock::now() - changed, std::chrono::milliseconds(2100)) << c.name;
+        EXPECT_NE(recorder.Error().find("deleted or replaced"), std::string::npos) << c.name << ": " << recorder.Error();
+        EXPECT_FALSE(recorder.Active()) << c.name;
+    }
+}
+
+// An export's output that is the recording or one of its journal files, by any path, is part
+// of it; a file beside it is not.
+TEST_F(RecordingFileTest, TheRecordingsJournalsArePartOfIt) {
+    const std::string path = record(100);
+    std::ofstream(path + "-wal") << "journal";
+    std::filesystem::create_directory(PathOf("links"));
+    std::filesystem::create_symlink(path, PathOf("links/link.arec"));
+    const struct { std::string input, output; bool part; } cases[] = {
+        {path, path, true},
+        {path, path + "-wal", true},
+        {path, path + "-shm", true},
+        {path, PathOf("links/../r.arec-shm"), true},
+        {PathOf("links/link.arec"), path + "-wal", true},
+        {PathOf("links/link.arec"), PathOf("links/link.arec-wal"), true},
+        {path, path + "-wal.csv", false},
+        {path, PathOf("other.arec-wal"), false},
+        {path, PathOf("r.csv"), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsPartOfRecording(c.input, c.output), c.part) << c.input << " -> " << c.output;
+}
+
 TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingOfThisFormatAndSaysWhy) {
     const std::string good = record(20000);
     std::ifstream in(good, std::ios::binary);
@@ -156,6 +281,12 @@ TEST_F(RecordingFileTest, RefusesWhatIsNoRecordingOfThisFormatAndSaysWhy) {
         {"newer.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "UPDATE meta SET value = '2' WHERE key = 'format_version'"); }, "format version 2, newer"},
         {"schema.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "ALTER TABLE gaps ADD COLUMN extra"); }, "table \"gaps\""},
         {"math.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "ALTER TABLE math RENAME COLUMN expression TO e"); }, "table \"math\""},
+        // Counts and offsets from the file that overflow or point outside it.
+        {"overflow.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks; INSERT INTO chunks VALUES(0, 2305843009213693953, x'0100020003000400')"); }, "not stored in order"},
+        {"negative.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks; INSERT INTO chunks VALUES(0, -9223372036854775807, x'0100020003000400')"); }, "not stored in order"},
+        {"longgap.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "INSERT INTO gaps VALUES(100, 9223372036854775807, 'lost blocks')"); }, "gap of it lies outside"},
+        {"gapbefore.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "INSERT INTO gaps VALUES(-5, 10, 'lost blocks')"); }, "gap of it lies outside"},
+        {"rows.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "INSERT INTO minmax VALUES(1, 312, 4611686018427387905, x'00000000000000000000000000000000')"); }, "summaries of level 1"},
         {"hole.arec", [&](const std::string& p) { std::filesystem::copy_file(good, p); sql(p, "DELETE FROM chunks WHERE first_set = (SELECT MAX(first_set) FROM chunks WHERE first_set < 10000)"); }, "not stored in order"},
     };
     for (const auto& c : cases) {

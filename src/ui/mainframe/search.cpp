@@ -109,6 +109,7 @@ void TForm1::searchSlice() {
                            .arg(recordingClock(search->Reached()), locale.toString(search->Reached()),
                                 QString::fromStdString(search->Error())));
     }
+    if (const std::string note = search->Note(); !note.empty()) showFileStatus(ui_->LinkStatusBar->currentMessage() + QStringLiteral("; ") + QString::fromStdString(note));
 }
 
 void TForm1::stopSearch() {

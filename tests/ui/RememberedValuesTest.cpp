@@ -203,9 +203,11 @@ TEST(RememberedNumberTest, IsTakenInItsRangeElseRefusedAndLeftInTheFile) {
 
 // The window says a refused limit of saved events in the status bar, once, and keeps it.
 TEST_F(RememberedValuesTest, AnOutOfRangeEventLimitIsToldAndNotWrittenBack) {
+    form_->close();  // the window writes its values as it closes
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const Setting huge{"Events", "MaxMegabytes", "9000000000000"};
     ASSERT_TRUE(WriteSettings(settingsIniPath_, {&huge, 1}));
-    restart();
+    openWindow();
     EXPECT_TRUE(find<QStatusBar>(QStringLiteral("LinkStatusBar"))->currentMessage().contains(
         QStringLiteral("[Events] MaxMegabytes=9000000000000 in the settings file is not a whole number")));
     restart();

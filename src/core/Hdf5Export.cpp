@@ -140,14 +140,6 @@ void DiscardWrites(int fd) {
 // ever after; what it would do with it at the program's exit crashes. The library is told
 // before its first use not to clean up at exit, so such a file is only left open in memory (its
 // descriptor pointed away from the disk by DiscardWrites).
-void PrepareLibrary() {
-    static const bool prepared = [] {
-        H5dont_atexit();
-        return true;
-    }();
-    (void)prepared;
-}
-
 // Writes the content and flushes it; on failure, discards what is left to write (see
 // DiscardWrites) before any object closes.
 FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t file, int fd) {
@@ -227,6 +219,14 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
 }
 
 }  // namespace
+
+void PrepareLibrary() {
+    static const bool prepared = [] {
+        H5dont_atexit();
+        return true;
+    }();
+    (void)prepared;
+}
 
 FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path) {
     PrepareLibrary();

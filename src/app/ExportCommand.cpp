@@ -159,26 +159,33 @@ int ExportRecording(const ExportArguments& parsed, DataFormat format) {
     return 0;
 }
 
-// Writes the window read from a waveform file to `output` in the format its suffix names, its
-// channels named and read as `columns` say.
+// Positions `from` .. 99999 of a window.
+WindowSamples Tail(const WindowSamples& window, int from) {
+    const auto at = static_cast<std::size_t>(from);
+    if (at < window.older.size()) return {window.older.subspan(at), window.newer};
+    return {window.newer.subspan(at - window.older.size()), {}};
+}
+
+// Writes sets first .. last of the `held` sets read from a waveform file to `output` in the
+// format its suffix names, its channels named and read as `columns` say. The sets are the
+// file's lines in order, set 0 its first, at the newest `held` positions of the window: those
+// before them hold nothing of the file and are not written.
 FileResult ExportWindow(const CaptureRecord& record, const std::array<CsvColumn, kChannelCount>& columns,
-                        const ExportArguments& parsed, DataFormat format, std::int32_t first, std::int32_t last) {
+                        const ExportArguments& parsed, DataFormat format, std::int64_t held, std::int64_t first,
+                        std::int64_t last) {
     const TraceWindows windows = WindowsOf(record);
-    if (format == DataFormat::Csv) {
-        CsvExport what;
-        what.Channels = columns;
-        what.Raw = parsed.raw;
-        what.First = first;
-        what.Last = last;
-        return WriteCsvFile(windows, what, parsed.output);
-    }
+    const int offset = kWindowPositions - static_cast<int>(held);
+    std::vector<WindowSamples> channels;
+    for (int k = 0; k < kChannelCount; ++k) channels.push_back(Tail(windows[k], offset));
     DataExport what;
     for (const CsvColumn& column : columns) what.Traces.push_back({column.Name, column.Gain, {}});
     what.First = first;
     what.Count = last - first + 1;
     what.Raw = parsed.raw;
-    const SetReader read = WindowReader({windows.begin(), windows.begin() + kChannelCount});
-    return format == DataFormat::Mat ? WriteMatFile(what, read, parsed.output) : WriteHdf5File(what, read, parsed.output);
+    const SetReader read = WindowReader(std::move(channels));
+    return format == DataFormat::Csv   ? WriteCsvSets(what, read, parsed.output)
+           : format == DataFormat::Mat ? WriteMatFile(what, read, parsed.output)
+                                       : WriteHdf5File(what, read, parsed.output);
 }
 
 }  // namespace
@@ -213,11 +220,12 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
     if (!read.Ok) return Fail(parsed.input + ": " + read.Error);
     if (read.Sets == 0) return Fail(parsed.input + ": no sample sets; not a waveform file");
 
-    const auto stretch = SetsOf(parsed, kNewestPosition);
-    if (!stretch) return Fail(NoSetsText(kNewestPosition));
+    // A window holds the newest 100000 sets of a longer file.
+    const auto held = static_cast<std::int64_t>(std::min<std::uint64_t>(read.Sets, kWindowPositions));
+    const auto stretch = SetsOf(parsed, held - 1);
+    if (!stretch) return Fail(NoSetsText(held - 1));
     const std::array<CsvColumn, kChannelCount> columns = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
-    if (const FileResult written = ExportWindow(*record, columns, parsed, *format, static_cast<std::int32_t>(stretch->first),
-                                                static_cast<std::int32_t>(stretch->second));
+    if (const FileResult written = ExportWindow(*record, columns, parsed, *format, held, stretch->first, stretch->second);
         !written.Ok)
         return Fail(parsed.output + ": " + written.Error);
     return 0;

@@ -79,6 +79,7 @@ bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setu
     savedCounts_ = {};
     frozenShown_ = false;
     shownTrigger_ = -1;
+    loggedTrigger_ = -1;
     shownComplete_ = false;
     timer_->start();
     reportTriggerState(trigger_.Phase(), -1);
@@ -191,8 +192,9 @@ void CaptureSession::resumeStream() {
     // stream to the start exchange of the new one.
     const auto missed = std::chrono::duration<double>(restartSentAt_ - lastByteAt_).count();
     longRecorder_.NextGapIsReconnect();
-    logEvent(static_cast<std::int64_t>(record_->SetCount), "reconnected", "link", "the stream is back");
     RestartStream(*record_, static_cast<std::int64_t>(missed * kSetsPerSecond), setup_.Enabled);
+    // At the set where the stream resumes, after the gap.
+    logEvent(static_cast<std::int64_t>(record_->SetCount), "reconnected", "link", "the stream is back");
     awaitingStream_ = false;
     reconnecting_ = false;
     emit reconnected();
@@ -218,9 +220,19 @@ bool CaptureSession::searchTrigger(int newSets) {
     CaptureRecord& rec = *record_;
     const TriggerPhase phase = trigger_.Phase();
     const std::int64_t triggerSet = trigger_.TriggerSet();
-    const std::optional<TriggeredWindow> window =
-        trigger_.Scan(rec.ChannelTrace, rec.NextSample, newSets);
     const bool single = trigger_.Mode() == TriggerMode::Single;
+    bool logged = false;
+    // Every window the tick completes is an event, saved from its own sets while the ring still
+    // holds them; the newest is the one shown.
+    const std::optional<TriggeredWindow> window = trigger_.Scan(
+        rec.ChannelTrace, rec.NextSample, newSets, [&](const TriggeredWindow& w, int setsAfter) {
+            logged |= logTrigger(w.TriggerSet);
+            if (single) return;
+            if (setsAfter <= kTraceSlots - kWindowPositions)
+                eventSaver_.Save(rec.ChannelTrace, w.NextSample, w.TriggerSet);
+            else
+                eventSaver_.Unsaved();
+        });
     if (window) {
         if (single) {
             // The sets decoded after the window's last one fall out of it.
@@ -229,7 +241,6 @@ bool CaptureSession::searchTrigger(int newSets) {
             CopyWindowSlots(rec.ChannelTrace, *frozen_, window->NextSample);
             frozenNextSample_ = window->NextSample;
             frozenShown_ = true;
-            eventSaver_.Save(rec.ChannelTrace, window->NextSample, window->TriggerSet);
         }
         shownTrigger_ = window->TriggerSet;
         shownComplete_ = true;
@@ -237,14 +248,22 @@ bool CaptureSession::searchTrigger(int newSets) {
         // Until a window is complete, the display rolls on with the newest trigger in it.
         shownTrigger_ = trigger_.TriggerSet();
     }
-    if (trigger_.TriggerSet() != triggerSet && trigger_.Phase() == TriggerPhase::Triggered)
-        logEvent(trigger_.TriggerSet(), "trigger", TriggerName(setup_.Trigger), "trigger condition met");
+    // A trigger whose window is not complete yet.
+    if (trigger_.Phase() == TriggerPhase::Triggered) logged |= logTrigger(trigger_.TriggerSet());
+    if (logged) emit eventsChanged();
     if (trigger_.Phase() != phase || trigger_.TriggerSet() != triggerSet)
         reportTriggerState(trigger_.Phase(), trigger_.TriggerSet());
     if (shownTrigger_ >= 0)
         reportTriggerPosition(shownComplete_ ? trigger_.PreTrigger()
                                              : static_cast<int>(shownTrigger_ - (trigger_.SetsSeen() - 1) + kNewestPosition));
     return window && single;
+}
+
+bool CaptureSession::logTrigger(std::int64_t set) {
+    if (set <= loggedTrigger_) return false;
+    loggedTrigger_ = set;
+    logEvent(set, "trigger", TriggerName(setup_.Trigger), "trigger condition met", false);
+    return true;
 }
 
 void CaptureSession::reportTriggerState(TriggerPhase phase, std::int64_t triggerSet) {
@@ -258,14 +277,11 @@ void CaptureSession::reportTriggerPosition(int position) {
 }
 
 void CaptureSession::logEvent(std::int64_t set, const std::string& kind, const std::string& source,
-                              const std::string& text) {
-    if (kind == "trigger")
-        longRecorder_.EventAtCaptureSet(set, kind, source + ": " + text);
-    else
-        longRecorder_.Event(kind, text);
+                              const std::string& text, bool tell) {
+    longRecorder_.EventAtCaptureSet(set, kind, kind == "trigger" ? source + ": " + text : text);
     if (events_.size() >= kMaxEvents) return;
     events_.push_back({set, kind, source, text, {}});
-    emit eventsChanged();
+    if (tell) emit eventsChanged();
 }
 
 std::string CaptureSession::StartSavingEvents(const std::string& folder, const EventSaver::Limits& limits,

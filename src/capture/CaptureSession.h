@@ -179,8 +179,12 @@ private:
     bool searchTrigger(int newSets);
     void reportTriggerState(TriggerPhase phase, std::int64_t triggerSet);
     void reportTriggerPosition(int position);
-    // Adds an event at a capture set to the list and to a recording that runs.
-    void logEvent(std::int64_t set, const std::string& kind, const std::string& source, const std::string& text);
+    // Adds an event at a capture set to the list and to a recording that runs; `tell`: emits
+    // eventsChanged.
+    void logEvent(std::int64_t set, const std::string& kind, const std::string& source, const std::string& text,
+                  bool tell = true);
+    // Logs the trigger at `set` unless it is logged already (sets come in order); true when logged.
+    bool logTrigger(std::int64_t set);
     // Attaches the files saved since the last tick to their events; tells what changed.
     void followEventSaving();
 
@@ -214,6 +218,7 @@ private:
     std::int32_t frozenNextSample_ = 0;
     // The trigger set on show (-1: none), and whether its window is complete.
     std::int64_t shownTrigger_ = -1;
+    std::int64_t loggedTrigger_ = -1;  // the newest trigger set in Events()
     bool shownComplete_ = false;
     int shownPosition_ = -1;
 };

@@ -96,6 +96,13 @@ void EventSaver::Save(const ChannelTraces& traces, std::int32_t nextSample, std:
     wake_.notify_one();
 }
 
+void EventSaver::Unsaved() {
+    const std::lock_guard lock(mutex_);
+    if (!thread_.joinable()) return;
+    ++counts_.Caught;
+    ++counts_.NotSaved;
+}
+
 void EventSaver::Stop() {
     {
         const std::lock_guard lock(mutex_);

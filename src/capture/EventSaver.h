@@ -57,6 +57,9 @@ public:
     // A completed window: the 100000 slots that `nextSample` shows of `traces`, its trigger set
     // at position preTrigger. Copied; the writer takes it from there.
     void Save(const ChannelTraces& traces, std::int32_t nextSample, std::int64_t triggerSet);
+    // An event whose window's samples are gone before it could be copied: counted as caught
+    // and not saved.
+    void Unsaved();
     // Writes the windows that wait, then ends.
     void Stop();
     // Stops, and forgets the counts and the reason of the saving before (a new capture).

@@ -73,6 +73,9 @@ TraceFields FieldsOf(const std::vector<DataTrace>& traces);
 // Writes the export to `path` whole or not at all, through ReplaceFileByName. A `.mat` file
 // holds its whole content in memory while written, and at most about 2 GB of it.
 FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path);
+// Called before any other use of HDF5 (matio uses it too): HDF5 is told not to clean up at the
+// program's exit, where a file it could not close after a full disk would crash it.
+void PrepareLibrary();
 // Writes chunked and compressed datasets a chunk of sets at a time, in bounded memory.
 FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path);
 

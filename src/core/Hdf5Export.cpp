@@ -13,6 +13,9 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 #endif
 
 namespace altrix {
@@ -114,18 +117,29 @@ bool WriteRows(hid_t dataset, hsize_t first, hsize_t count, hsize_t columns, hid
 
 // After a failed write (a full disk) HDF5 would write the file again when its objects close,
 // fail again, and leave a half-closed file behind that crashes the program at its exit: the
-// file's descriptor is pointed at the null device, so that what is left is written nowhere
-// and everything closes. The new file itself is removed by the caller.
+// file's descriptor is pointed at an anonymous file in memory, so that what is left is written
+// there (and its size set, which the null device would refuse) and everything closes, and the
+// new file's space on the full disk is released at once. The new file itself is removed by the
+// caller.
 void DiscardWrites(int fd) {
 #ifndef _WIN32
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (fd >= 0 && null >= 0) ::dup2(null, fd);
-    if (null >= 0) ::close(null);
+#ifdef __linux__
+    int sink = ::memfd_create("altrix-discarded-export", MFD_CLOEXEC);
+#else
+    int sink = -1;
+#endif
+    if (sink < 0) sink = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd >= 0 && sink >= 0) ::dup2(sink, fd);
+    if (sink >= 0) ::close(sink);
 #else
     (void)fd;
 #endif
 }
 
+// A flush that failed on the file's own structure leaves HDF5 (1.10) unable to close that file
+// ever after; what it would do with it at the program's exit crashes. The library is told
+// before its first use not to clean up at exit, so such a file is only left open in memory (its
+// descriptor pointed away from the disk by DiscardWrites).
 // Writes the content and flushes it; on failure, discards what is left to write (see
 // DiscardWrites) before any object closes.
 FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t file, int fd) {
@@ -206,7 +220,16 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
 
 }  // namespace
 
+void PrepareLibrary() {
+    static const bool prepared = [] {
+        H5dont_atexit();
+        return true;
+    }();
+    (void)prepared;
+}
+
 FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path) {
+    PrepareLibrary();
     return ReplaceFileByName(path, [&](const std::string& newFile) {
         const QuietErrors quiet;
         errno = 0;
@@ -219,7 +242,10 @@ FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const st
         void* handle = nullptr;
         const int fd = H5Fget_vfd_handle(file, H5P_DEFAULT, &handle) >= 0 && handle ? *static_cast<int*>(handle) : -1;
         FileResult written = WriteContent(what, read, file, fd);
-        if (!file.Close() && written.Ok) written = Hdf5Failure("HDF5 could not write the file");
+        if (!file.Close()) {
+            if (written.Ok) written = Hdf5Failure("HDF5 could not write the file");
+            DiscardWrites(fd);
+        }
         return written;
     });
 }

@@ -71,6 +71,7 @@ FileResult MatFailure(const char* what) {
 }  // namespace
 
 FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path) {
+    PrepareLibrary();
     const std::size_t traces = what.Traces.size();
     const auto sets = static_cast<std::size_t>(what.Count);
     const std::size_t math = what.Raw ? 0 : what.Math.size();

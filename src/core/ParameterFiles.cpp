@@ -81,10 +81,35 @@ std::string SettingsTextProblem(std::string_view text) {
 
 namespace {
 
+// The comment lines after the last section or key of `text`, from the line end of that last
+// one; empty when there are none. SimpleIni keeps a comment only before a section or key, so
+// a rewrite appends these again.
+std::string TrailingComments(std::string_view text) {
+    std::size_t tail = 0;
+    bool comment = false;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        const std::size_t first = line.find_first_not_of(" \t");
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+        if (first == std::string_view::npos) continue;
+        if (line[first] == ';' || line[first] == '#') {
+            comment = true;
+        } else {
+            tail = std::min(start, text.size());
+            comment = false;
+        }
+    }
+    // A file of comments alone: SimpleIni keeps them as the file's own comment.
+    if (!comment || tail == 0) return {};
+    return std::string(text.substr(tail));
+}
+
 // Loads the private-profile file `path` whole into `ini`, or leaves `ini` empty and says why it
 // cannot: no regular file (SimpleIni sizes its buffer by seeking to the end, which gives
-// nonsense for folders and devices), a read that fails, or a SettingsTextProblem.
-std::string LoadIniFile(IniFile& ini, const std::string& path) {
+// nonsense for folders and devices), a read that fails, or a SettingsTextProblem. `trailing`,
+// when given, gets the file's TrailingComments.
+std::string LoadIniFile(IniFile& ini, const std::string& path, std::string* trailing = nullptr) {
     ini.Reset();
     if (std::string problem = RegularFileProblem(path); !problem.empty()) return problem;
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
@@ -94,6 +119,7 @@ std::string LoadIniFile(IniFile& ini, const std::string& path) {
     while (const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get())) text.append(chunk.data(), got);
     if (std::ferror(file.get())) return std::strerror(errno ? errno : EIO);
     if (std::string problem = SettingsTextProblem(text); !problem.empty()) return problem;
+    if (trailing) *trailing = TrailingComments(text);
     if (ini.LoadData(text) >= 0) return {};
     ini.Reset();
     return "it could not be read";
@@ -134,13 +160,14 @@ HeldFiles& Held() {
     return held;
 }
 
-// Why the settings file cannot be changed, or empty; after loading it into `ini` when it exists.
-// A file that cannot be read whole is held: never written in this run.
-std::string LoadForChange(IniFile& ini, const std::string& path) {
+// Why the settings file cannot be changed, or empty; after loading it into `ini` (and its
+// TrailingComments into `trailing`) when it exists. A file that cannot be read whole is held:
+// never written in this run.
+std::string LoadForChange(IniFile& ini, const std::string& path, std::string& trailing) {
     ini.SetSpaces(false);
     std::error_code ec;
     const bool missing = std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found;
-    std::string problem = missing ? std::string() : LoadIniFile(ini, path);
+    std::string problem = missing ? std::string() : LoadIniFile(ini, path, &trailing);
     if (!problem.empty())
         Held().Hold(path);
     else if (Held().IsHeld(path))
@@ -199,9 +226,12 @@ std::string TooManyLinesText() {
     return "More than " + std::to_string(kMaxParameterLines) + " parameter lines";
 }
 
-bool SaveWhole(const IniFile& ini, const std::string& path) {
+// Writes `ini`, then `trailing` (the comments that ended the file read).
+bool SaveWhole(const IniFile& ini, const std::string& path, const std::string& trailing = {}) {
     std::string text;
-    return ini.Save(text) >= 0 && ReplaceFile(path, [&text](std::FILE* file) {
+    if (ini.Save(text) < 0) return false;
+    text += trailing;
+    return ReplaceFile(path, [&text](std::FILE* file) {
                return std::fwrite(text.data(), 1, text.size(), file) == text.size();
            }).Ok;
 }
@@ -239,13 +269,35 @@ std::optional<int> NameIndex(const std::array<std::string_view, N>& names, const
     return static_cast<int>(found - names.begin());
 }
 
-// The whole number of `key` in section "Trigger" when it lies in low..high, else `fallback`.
-int TriggerInteger(const IniFile& ini, const char* key, int low, int high, int fallback) {
-    const char* text = ini.GetValue(kTriggerSection, key, "");
+// The keys of section "Trigger" whose text was refused, and their texts.
+using Refusals = std::vector<std::pair<std::string, std::string>>;
+
+void Refuse(Refusals* refused, const char* key, const char* text) {
+    if (refused) refused->emplace_back(key, text);
+}
+
+// The whole number of `key` in section "Trigger" when it lies in low..high, else `fallback`
+// (and, when the key is there, refused).
+int TriggerInteger(const IniFile& ini, const char* key, int low, int high, int fallback, Refusals* refused) {
+    const char* text = ini.GetValue(kTriggerSection, key, nullptr);
+    if (!text) return fallback;
     const char* end = text + std::strlen(text);
     int value = 0;
     const auto [stop, error] = std::from_chars(text, end, value);
-    return error == std::errc{} && stop == end && value >= low && value <= high ? value : fallback;
+    if (error == std::errc{} && stop == end && value >= low && value <= high) return value;
+    Refuse(refused, key, text);
+    return fallback;
+}
+
+// The index of `key`'s text among `names`, if it is one of them; a text that is none is refused.
+template <std::size_t N>
+std::optional<int> TriggerNameIndex(const IniFile& ini, const char* key, const std::array<std::string_view, N>& names,
+                               Refusals* refused) {
+    const char* text = ini.GetValue(kTriggerSection, key, nullptr);
+    if (!text) return std::nullopt;
+    const std::optional<int> index = NameIndex(names, text);
+    if (!index) Refuse(refused, key, text);
+    return index;
 }
 
 }  // namespace
@@ -265,12 +317,13 @@ std::optional<std::string> ReadSetting(const std::string& settingsIniPath, const
 bool WriteSettings(const std::string& settingsIniPath, std::span<const Setting> values) {
     IniFile ini;
     ini.SetQuotes(true);
-    if (!LoadForChange(ini, settingsIniPath).empty()) return false;
+    std::string trailing;
+    if (!LoadForChange(ini, settingsIniPath, trailing).empty()) return false;
     for (const Setting& setting : values) {
         if (ini.SetValue(setting.Section.c_str(), setting.Key.c_str(), setting.Value.c_str()) < 0)
             return false;
     }
-    return SaveWhole(ini, settingsIniPath);
+    return SaveWhole(ini, settingsIniPath, trailing);
 }
 
 std::string LocateSettingsFile(const SettingsPlaces& places) {
@@ -285,7 +338,8 @@ std::string LocateSettingsFile(const SettingsPlaces& places) {
 std::string SettingsFileProblem(const std::string& settingsIniPath) {
     if (settingsIniPath.empty()) return {};
     IniFile ini;
-    if (const std::string unread = LoadForChange(ini, settingsIniPath); !unread.empty())
+    std::string trailing;
+    if (const std::string unread = LoadForChange(ini, settingsIniPath, trailing); !unread.empty())
         return "The settings file " + settingsIniPath + " was not read (" + unread +
                "): it is kept as it is and nothing is saved to it until the next start.";
     if (const std::string unwritable = ReplaceProblem(settingsIniPath); !unwritable.empty())
@@ -305,16 +359,32 @@ std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
 namespace {
 
 // A condition's keys: "Source", "Condition", "Level", "Level2", "Bit" after `prefix`.
-TriggerTerm ReadTriggerTerm(const IniFile& ini, const std::string& prefix) {
+TriggerTerm ReadTriggerTerm(const IniFile& ini, const std::string& prefix, Refusals* refused) {
     TriggerTerm term;
     const auto key = [&prefix](const char* name) { return prefix + name; };
-    if (const auto condition = NameIndex(kTriggerConditionNames, ini.GetValue(kTriggerSection, key("Condition").c_str(), "")))
+    if (const auto condition = TriggerNameIndex(ini, key("Condition").c_str(), kTriggerConditionNames, refused))
         term.Condition = static_cast<TriggerCondition>(*condition);
-    term.Source = TriggerInteger(ini, key("Source").c_str(), 1, kChannelCount, term.Source);
+    term.Source = TriggerInteger(ini, key("Source").c_str(), 1, kChannelCount, term.Source, refused);
     term.Level = ini.GetValue(kTriggerSection, key("Level").c_str(), term.Level.c_str());
     term.Level2 = ini.GetValue(kTriggerSection, key("Level2").c_str(), term.Level2.c_str());
-    term.Bit = TriggerInteger(ini, key("Bit").c_str(), 0, 15, term.Bit);
+    term.Bit = TriggerInteger(ini, key("Bit").c_str(), 0, 15, term.Bit, refused);
     return term;
+}
+
+TriggerSettings ReadTriggerSection(const IniFile& ini, Refusals* refused) {
+    TriggerSettings settings;
+    if (const auto mode = TriggerNameIndex(ini, "Mode", kTriggerModeNames, refused)) settings.Mode = static_cast<TriggerMode>(*mode);
+    const TriggerTerm first = ReadTriggerTerm(ini, "", refused);
+    settings.Source = first.Source;
+    settings.Condition = first.Condition;
+    settings.Level = first.Level;
+    settings.Level2 = first.Level2;
+    settings.Bit = first.Bit;
+    settings.PreTriggerPercent = TriggerInteger(ini, "PreTrigger", 0, 100, settings.PreTriggerPercent, refused);
+    settings.HoldoffMs = TriggerInteger(ini, "Holdoff", 0, kMaxHoldoffMs, settings.HoldoffMs, refused);
+    if (const auto join = TriggerNameIndex(ini, "Join", kTriggerJoinNames, refused)) settings.Join = static_cast<TriggerJoin>(*join);
+    settings.Second = ReadTriggerTerm(ini, kSecondTriggerPrefix, refused);
+    return settings;
 }
 
 std::vector<std::pair<std::string, std::string>> TriggerTermValues(const TriggerTerm& term, const std::string& prefix) {
@@ -325,33 +395,8 @@ std::vector<std::pair<std::string, std::string>> TriggerTermValues(const Trigger
             {prefix + "Level2", term.Level2}};
 }
 
-}  // namespace
-
-TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath) {
-    TriggerSettings settings;
-    if (settingsIniPath.empty()) return settings;
-    IniFile ini;
-    LoadSettings(ini, settingsIniPath);
-    if (const auto mode = NameIndex(kTriggerModeNames, ini.GetValue(kTriggerSection, "Mode", "")))
-        settings.Mode = static_cast<TriggerMode>(*mode);
-    const TriggerTerm first = ReadTriggerTerm(ini, "");
-    settings.Source = first.Source;
-    settings.Condition = first.Condition;
-    settings.Level = first.Level;
-    settings.Level2 = first.Level2;
-    settings.Bit = first.Bit;
-    settings.PreTriggerPercent = TriggerInteger(ini, "PreTrigger", 0, 100, settings.PreTriggerPercent);
-    settings.HoldoffMs = TriggerInteger(ini, "Holdoff", 0, kMaxHoldoffMs, settings.HoldoffMs);
-    if (const auto join = NameIndex(kTriggerJoinNames, ini.GetValue(kTriggerSection, "Join", "")))
-        settings.Join = static_cast<TriggerJoin>(*join);
-    settings.Second = ReadTriggerTerm(ini, kSecondTriggerPrefix);
-    return settings;
-}
-
-bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings) {
-    if (settingsIniPath.empty()) return true;
-    IniFile ini;
-    if (!LoadForChange(ini, settingsIniPath).empty()) return false;
+// Every key of the section with its text, in order.
+std::vector<std::pair<std::string, std::string>> TriggerValues(const TriggerSettings& settings) {
     std::vector<std::pair<std::string, std::string>> values{
         {"Mode", std::string(kTriggerModeNames[static_cast<std::size_t>(settings.Mode)])}};
     const auto first = TriggerTermValues(settings.First(), "");
@@ -361,9 +406,47 @@ bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSetti
                                  {"Holdoff", std::to_string(settings.HoldoffMs)},
                                  {"Join", std::string(kTriggerJoinNames[static_cast<std::size_t>(settings.Join)])}});
     values.insert(values.end(), second.begin(), second.end());
-    for (const auto& [key, value] : values)
-        if (ini.SetValue(kTriggerSection, key.c_str(), value.c_str()) < 0) return false;
-    return SaveWhole(ini, settingsIniPath);
+    return values;
+}
+
+}  // namespace
+
+TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath) {
+    if (settingsIniPath.empty()) return {};
+    IniFile ini;
+    LoadSettings(ini, settingsIniPath);
+    return ReadTriggerSection(ini, nullptr);
+}
+
+std::vector<std::string> RefusedTriggerSettings(const std::string& settingsIniPath) {
+    std::vector<std::string> texts;
+    if (settingsIniPath.empty()) return texts;
+    IniFile ini;
+    LoadSettings(ini, settingsIniPath);
+    Refusals refused;
+    ReadTriggerSection(ini, &refused);
+    for (const auto& [key, text] : refused) texts.push_back(std::string("[") + kTriggerSection + "] " + key + "=" + text);
+    return texts;
+}
+
+bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings) {
+    if (settingsIniPath.empty()) return true;
+    IniFile ini;
+    std::string trailing;
+    if (!LoadForChange(ini, settingsIniPath, trailing).empty()) return false;
+    // A refused key keeps its text while its value stays the one it reads as.
+    ini.SetQuotes(true);
+    Refusals refused;
+    const TriggerSettings stored = ReadTriggerSection(ini, &refused);
+    const auto storedValues = TriggerValues(stored);
+    const auto values = TriggerValues(settings);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto& [key, value] = values[i];
+        const bool keep = value == storedValues[i].second &&
+                          std::any_of(refused.begin(), refused.end(), [&key](const auto& r) { return r.first == key; });
+        if (!keep && ini.SetValue(kTriggerSection, key.c_str(), value.c_str()) < 0) return false;
+    }
+    return SaveWhole(ini, settingsIniPath, trailing);
 }
 
 ParameterList ReadParameterNames(const std::string& listFilePath) {
@@ -431,7 +514,8 @@ WriteResult WriteBaseGroups(const std::string& baseGroupPath,
     IniFile ini;
     ini.SetSpaces(false);
     std::error_code ec;
-    if (std::filesystem::exists(baseGroupPath, ec) && !LoadIniFile(ini, baseGroupPath).empty()) {
+    std::string trailing;
+    if (std::filesystem::exists(baseGroupPath, ec) && !LoadIniFile(ini, baseGroupPath, &trailing).empty()) {
         return failed;
     }
     ini.Delete(kBaseGroupSection, nullptr);
@@ -441,7 +525,7 @@ WriteResult WriteBaseGroups(const std::string& baseGroupPath,
             if (ini.SetValue(kBaseGroupSection, name.c_str(), value.c_str()) < 0) return failed;
         }
     }
-    if (!SaveWhole(ini, baseGroupPath)) return failed;
+    if (!SaveWhole(ini, baseGroupPath, trailing)) return failed;
     return {};
 }
 

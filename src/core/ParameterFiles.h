@@ -80,11 +80,15 @@ std::string ReadListFilePath(const std::string& settingsIniPath, const std::stri
 std::optional<std::string> ReadPortMapping(const std::string& settingsIniPath,
                                            const std::string& key);
 
-// The trigger settings of section "Trigger"; keys that are missing or out of range keep their
-// defaults. Writing sets every key of the section and keeps the rest of the file; false when the
-// file cannot be read whole or written. Neither touches a file when `settingsIniPath` is empty.
+// The trigger settings of section "Trigger"; keys that are missing or refused (a number out of
+// range or no number, a name that is none of its list's) keep their defaults. Writing sets every
+// key of the section, but a refused one while its value is the default it reads as, and keeps the
+// rest of the file; false when the file cannot be read whole or written. Neither touches a file
+// when `settingsIniPath` is empty.
 TriggerSettings ReadTriggerSettings(const std::string& settingsIniPath);
 bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSettings& settings);
+// The refused keys of section "Trigger" as they stand in the file: "[Trigger] Holdoff=99999999".
+std::vector<std::string> RefusedTriggerSettings(const std::string& settingsIniPath);
 
 struct ParameterList {
     bool Missing = false;  // nothing exists at the path

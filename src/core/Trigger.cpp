@@ -193,7 +193,7 @@ TriggerPhase TriggerSearch::Phase() const {
 }
 
 std::optional<TriggeredWindow> TriggerSearch::Scan(const ChannelTraces& traces, std::int32_t nextSample,
-                                                   int count) {
+                                                   int count, const WindowSink& each) {
     std::optional<TriggeredWindow> completed;
     if (mode_ == TriggerMode::Off) return completed;
     int slot = nextSample - count;
@@ -211,6 +211,7 @@ std::optional<TriggeredWindow> TriggerSearch::Scan(const ChannelTraces& traces, 
         if (n == end_) {
             // `slot` is now the one after the window's last set.
             completed = TriggeredWindow{trigger_, slot};
+            if (each) each(*completed, count - 1 - i);
             end_ = -1;
             armedFrom_ = std::max(n + 1, trigger_ + holdoffSets_);
             finished_ = mode_ == TriggerMode::Single;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -192,11 +193,17 @@ public:
     // the conditions of `logic`. Mode Off finds nothing.
     void Arm(const TriggerSettings& settings, const TriggerLogic& logic);
 
+    // Told of each window a Scan completes, oldest first, and how many sets the scan looked at
+    // after that window's last one (its samples are still in the traces while at most
+    // kTraceSlots - kWindowPositions sets followed it).
+    using WindowSink = std::function<void(const TriggeredWindow& window, int setsAfter)>;
+
     // Looks at the `count` newest sets of the traces, which end at `nextSample` (the sets one
-    // tick decoded, in order). The newest window that these sets complete, if any. Normal
-    // searches on from the set after a completed window (and its holdoff); Single looks at
-    // nothing once its window is complete.
-    std::optional<TriggeredWindow> Scan(const ChannelTraces& traces, std::int32_t nextSample, int count);
+    // tick decoded, in order). Every window that these sets complete goes to `each`; the
+    // newest of them is returned. Normal searches on from the set after a completed window
+    // (and its holdoff); Single looks at nothing once its window is complete.
+    std::optional<TriggeredWindow> Scan(const ChannelTraces& traces, std::int32_t nextSample, int count,
+                                        const WindowSink& each = {});
 
     TriggerMode Mode() const { return mode_; }
     TriggerPhase Phase() const;

@@ -40,7 +40,17 @@ bool RestoreGeometryOnScreens(QWidget& window, const QByteArray& saved) {
 }
 
 RememberedValues::RememberedValues(std::string settingsIniPath)
-    : path_(std::move(settingsIniPath)), problem_(QString::fromLocal8Bit(SettingsFileProblem(path_))) {}
+    : path_(std::move(settingsIniPath)), problem_(QString::fromLocal8Bit(SettingsFileProblem(path_))) {
+    for (const std::string& refused : RefusedTriggerSettings(path_))
+        addProblem(QStringLiteral("%1 in the settings file is out of range or unknown: the trigger's default is used, "
+                                  "and the file keeps the text until the setting is changed.")
+                       .arg(QString::fromStdString(refused)));
+}
+
+void RememberedValues::addProblem(const QString& sentence) {
+    if (!problem_.isEmpty()) problem_ += QLatin1Char(' ');
+    problem_ += sentence;
+}
 
 void RememberedValues::add(const std::string& section, const std::string& key,
                            const Restore& restore, Current current) {
@@ -62,20 +72,45 @@ void RememberedValues::add(const std::string& section, const std::string& key, Q
         [box] { return box->currentText(); });
 }
 
-void RememberedValues::store(const std::string& section, const std::string& key) const {
-    for (const Value& value : values_) {
-        if (value.section == section && value.key == key) {
-            const Setting setting{section, key, value.current().toStdString()};
-            WriteSettings(path_, {&setting, 1});
+void RememberedValues::addNumber(const std::string& section, const std::string& key, std::int64_t low,
+                                 std::int64_t high, const std::function<void(std::int64_t)>& restore,
+                                 const std::function<std::int64_t()>& current) {
+    if (path_.empty()) return;
+    const auto text = [current] { return QString::number(current()); };
+    std::optional<QString> refusedAt;
+    if (const std::optional<std::string> stored = ReadSetting(path_, section, key)) {
+        bool ok = false;
+        const qlonglong value = QString::fromStdString(*stored).trimmed().toLongLong(&ok);
+        if (ok && value >= low && value <= high) {
+            restore(value);
+        } else {
+            refusedAt = text();
+            addProblem(QStringLiteral("[%1] %2=%3 in the settings file is not a whole number from %4 to %5: %6 is used, "
+                                       "and the file keeps the text until the value is changed.")
+                            .arg(QString::fromStdString(section), QString::fromStdString(key),
+                                 QString::fromStdString(*stored), QString::number(low), QString::number(high), *refusedAt));
         }
     }
+    values_.push_back({section, key, text, refusedAt});
+}
+
+std::vector<Setting> RememberedValues::changed(const std::string* section, const std::string* key) const {
+    std::vector<Setting> settings;
+    for (const Value& value : values_) {
+        if ((section && value.section != *section) || (key && value.key != *key)) continue;
+        const QString text = value.current();
+        if (value.refusedAt && *value.refusedAt == text) continue;
+        settings.push_back({value.section, value.key, text.toStdString()});
+    }
+    return settings;
+}
+
+void RememberedValues::store(const std::string& section, const std::string& key) const {
+    if (const std::vector<Setting> settings = changed(&section, &key); !settings.empty()) WriteSettings(path_, settings);
 }
 
 void RememberedValues::storeAll() const {
-    std::vector<Setting> settings;
-    for (const Value& value : values_)
-        settings.push_back({value.section, value.key, value.current().toStdString()});
-    if (!settings.empty()) WriteSettings(path_, settings);
+    if (const std::vector<Setting> settings = changed(nullptr, nullptr); !settings.empty()) WriteSettings(path_, settings);
 }
 
 }  // namespace altrix

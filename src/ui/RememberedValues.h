@@ -5,9 +5,13 @@
 // With no settings file (an empty path) nothing is read or written. A settings file that could
 // not be read whole is never written (see ParameterFiles.h), and settingsProblem() says so.
 
+#include "ParameterFiles.h"
+
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +41,11 @@ public:
 
     void add(const std::string& section, const std::string& key, const Restore& restore,
              Current current);
+    // A whole number from `low` to `high`. Any other text in the file is refused: the value
+    // keeps what it had, settingsProblem() gets a sentence naming the key, and the file keeps
+    // its text until the value is changed.
+    void addNumber(const std::string& section, const std::string& key, std::int64_t low, std::int64_t high,
+                   const std::function<void(std::int64_t)>& restore, const std::function<std::int64_t()>& current);
     // The text of a list: one of its items is picked again, any other text typed again when
     // the list takes typed text.
     void add(const std::string& section, const std::string& key, QComboBox* box);
@@ -49,7 +58,12 @@ private:
         std::string section;
         std::string key;
         Current current;
+        // The value's text when its stored text was refused: not written while it stays so.
+        std::optional<QString> refusedAt;
     };
+    void addProblem(const QString& sentence);
+    // The values to write: all but those whose refused text stays in the file.
+    std::vector<Setting> changed(const std::string* section, const std::string* key) const;
 
     std::string path_;
     QString problem_;

@@ -48,17 +48,37 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(ExportCommandTest, ConvertsAWaveformFileAsTheWindowExportsIt) {
-    const Finished run = RunProgram({QStringLiteral("--export-csv"), twoLines_, path("out.csv"),
-                                     QStringLiteral("--gains"), QStringLiteral("0.01,,0.1,1")});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.errors, QByteArray());
-    const QByteArray csv = Contents(path("out.csv"));
-    // The file's two sets end the window; the positions before them were never filled.
-    EXPECT_TRUE(csv.startsWith("time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0,.0,0,.0,0\r\n0.0002,"))
-        << csv.left(80).toStdString();
-    EXPECT_TRUE(csv.endsWith("\r\n19.9996,-327.68,32767,.0,-1\r\n19.9998,.01,2,.3,4\r\n")) << csv.right(80).toStdString();
-    EXPECT_EQ(csv.count('\n'), 100001);
+// A file shorter than the window: its sets only, line k at (k - 1) x 0.0002 s as in a file of
+// 100000 lines, whatever the format; --from and --to count from its first line.
+TEST_F(ExportCommandTest, ConvertsTheSetsAWaveformFileHolds) {
+    const QString threeLines = path("three.wfd");
+    QFile wfd(threeLines);
+    ASSERT_TRUE(wfd.open(QIODevice::WriteOnly) && wfd.write("0.0002 5 6 7 8\r\n0.0004 -1 0 1 2\r\n0.0006 9 9 9 9\r\n") > 0);
+    wfd.close();
+    const struct {
+        QString input;
+        QStringList options;
+        QByteArray csv;
+    } table[] = {
+        {twoLines_, {QStringLiteral("--gains"), QStringLiteral("0.01,,0.1,1")},
+         "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0,-327.68,32767,.0,-1\r\n0.0002,.01,2,.3,4\r\n"},
+        {threeLines, {QStringLiteral("--raw")}, "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0,5,6,7,8\r\n0.0002,-1,0,1,2\r\n0.0004,9,9,9,9\r\n"},
+        {threeLines, {QStringLiteral("--from"), QStringLiteral("0.0002"), QStringLiteral("--to"), QStringLiteral("5")},
+         "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0.0002,-1,0,1,2\r\n0.0004,9,9,9,9\r\n"},
+    };
+    for (const auto& row : table) {
+        for (const char* command : {"--export-csv", "--export"}) {
+            QFile::remove(path("out.csv"));
+            const Finished run = RunProgram(QStringList{QLatin1String(command), row.input, path("out.csv")} + row.options);
+            EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+            EXPECT_EQ(run.errors, QByteArray());
+            EXPECT_EQ(Contents(path("out.csv")), row.csv) << command;
+        }
+    }
+    // A stretch after the file's last set has no sets.
+    const Finished late = RunProgram({QStringLiteral("--export"), threeLines, path("late.csv"), QStringLiteral("--from"), QStringLiteral("1")});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_EQ(late.errors, "altrix-scope: no sample sets between --from and --to; the input holds 0 s to 0.0004 s\n");
 }
 
 // A recording's stretch: its sets from --from to --to, its channels named and read as it names
@@ -94,9 +114,9 @@ TEST_F(ExportCommandTest, TheDescriptionNamesTheColumns) {
         sidecar += QByteArray("[Channel") + char('1' + k) + "]\nEnabled=1\nQuantity=" + channels[k][0] + "\nAddress=\"" +
                    channels[k][1] + "\"\nGain=" + channels[k][2] + "\nYScale=1\n";
     const struct { QByteArray sidecar; QStringList options; QByteArray header, last, errors; } table[] = {
-        {sidecar, {}, "time_s,DC_bus (Vdc),Mem 12ab,Channel 3,Channel 4\r\n", "\r\n19.9998,.1,1.0,3,4\r\n", ""},
-        {sidecar, {QStringLiteral("--gains"), QStringLiteral(",,0.1,")}, "time_s,DC_bus (Vdc),", "\r\n19.9998,1,2,.3,4\r\n", ""},
-        {QByteArray(sidecar).replace("Bytes=", "Bytes=1"), {}, "time_s,Channel 1,Channel 2,", "\r\n19.9998,1,2,3,4\r\n",
+        {sidecar, {}, "time_s,DC_bus (Vdc),Mem 12ab,Channel 3,Channel 4\r\n", "\r\n0.0002,.1,1.0,3,4\r\n", ""},
+        {sidecar, {QStringLiteral("--gains"), QStringLiteral(",,0.1,")}, "time_s,DC_bus (Vdc),", "\r\n0.0002,1,2,.3,4\r\n", ""},
+        {QByteArray(sidecar).replace("Bytes=", "Bytes=1"), {}, "time_s,Channel 1,Channel 2,", "\r\n0.0002,1,2,3,4\r\n",
          "in.wfd.ini: not used: it describes other waveform data"},
     };
     for (const auto& row : table) {
@@ -125,6 +145,41 @@ TEST_F(ExportCommandTest, FileThatFillsTheRingConverts) {
     EXPECT_EQ(csv[100000], "19.9998,19934,0,0,7\r");  // line 200000, and 200000 % 30011 = 19934
 }
 
+// An export onto a full disk (a file size limit, SIGXFSZ ignored, as a shell sets them for the
+// program) says so and exits with 1: no crash at exit, nothing left beside the output.
+TEST_F(ExportCommandTest, AnExportOntoAFullDiskFailsCleanly) {
+    QFile wfd(path("in.wfd"));
+    ASSERT_TRUE(wfd.open(QIODevice::WriteOnly));
+    std::uint32_t x = 1;  // samples that compress badly
+    const auto next = [&x] { return static_cast<std::int16_t>((x = x * 1664525u + 1013904223u) >> 16); };
+    for (int k = 1; k <= 100000; ++k)
+        wfd.write(QByteArray::number(k) + ' ' + QByteArray::number(next()) + ' ' + QByteArray::number(next()) + ' ' +
+                  QByteArray::number(next()) + ' ' + QByteArray::number(next()) + "\r\n");
+    wfd.close();
+    const struct {
+        const char* output;
+        int blocks;  // the file size limit, in the shell's ulimit -f blocks
+    } cases[] = {{"out.h5", 8}, {"out.h5", 64}, {"out.h5", 1024}, {"out.csv", 8}};  // matio reports no failed write
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.output << " within " << c.blocks << " blocks");
+        QDir(dir_.path()).mkpath(QStringLiteral("out"));
+        const QString output = dir_.filePath(QStringLiteral("out/") + QLatin1String(c.output));
+        QProcess shell;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QLatin1String(name));
+        shell.setProcessEnvironment(environment);
+        shell.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f %1; exec \"$0\" --export \"$1\" \"$2\"").arg(c.blocks),
+                     QStringLiteral(ALTRIX_SCOPE_PROGRAM), path("in.wfd"), output});
+        ASSERT_TRUE(shell.waitForFinished(60000));
+        EXPECT_EQ(shell.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(shell.exitCode(), 1);
+        EXPECT_EQ(shell.readAllStandardError(), "altrix-scope: " + output.toUtf8() + ": File too large\n");
+        EXPECT_EQ(QDir(dir_.filePath(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QDir(dir_.filePath(QStringLiteral("out"))).removeRecursively();
+    }
+}
+
 TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
     QFile empty(path("empty.wfd"));
     ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
@@ -142,7 +197,7 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
         {{path("text.arec"), path("out.h5")}, "text.arec: is no recording: it is not an SQLite database", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("2s")}, "--from takes a time in seconds", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("21")}, "no sample sets between --from and --to", "--export"},
-        {{twoLines_, path("out.csv"), QStringLiteral("--from"), QStringLiteral("21")}, "the input holds 0 s to 19.9998 s"},
+        {{twoLines_, path("out.csv"), QStringLiteral("--from"), QStringLiteral("21")}, "the input holds 0 s to 0.0002 s"},
         {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
         {{dir_.path(), path("out.csv")}, "Not a regular file"},
         {{path("empty.wfd"), path("out.csv")}, "empty.wfd: no sample sets; not a waveform file"},
@@ -185,7 +240,7 @@ TEST_F(ExportCommandTest, OptionsAreParsedStrictly) {
         EXPECT_EQ(run.status, c.status) << c.arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE((run.output + run.errors).contains(c.shown)) << run.output.toStdString() << run.errors.toStdString();
     }
-    EXPECT_EQ(Contents(path("out.csv")).count('\n'), 100001);  // from the file "-v"
+    EXPECT_EQ(Contents(path("out.csv")).count('\n'), 3);  // from the file "-v": its two sets
 }
 
 TEST(ExportCommandHelp, HelpShowsTheCommandsUsage) {

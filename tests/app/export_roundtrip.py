@@ -14,15 +14,14 @@ import scipy.io
 program, folder = sys.argv[1], Path(sys.argv[2])
 folder.mkdir(parents=True, exist_ok=True)
 GAINS = ["0.01", "", "0.09765", "54.61"]
-SETS = 3000  # the file's sets end the 100000-position window; the positions before read 0
+SETS = 3000  # a file shorter than the window: its sets only, set k its line k + 1
 
 # A waveform file: "<set> <ch1> <ch2> <ch3> <ch4>", with the extremes of 16 bits among the values.
 rows = [[(k * 7919 * (c + 1)) % 65536 - 32768 for c in range(4)] for k in range(SETS)]
 rows[5] = [-32768, 32767, 0, -1]
 wfd = folder / "in.wfd"
 wfd.write_bytes(b"".join(b"%d %d %d %d %d\r\n" % (k + 1, *row) for k, row in enumerate(rows)))
-window = np.zeros((100000, 4), dtype=np.int16)
-window[100000 - SETS:] = rows
+window = np.array(rows, dtype=np.int16)
 
 failures = []
 check = lambda what, ok: ok or failures.append(what)
@@ -58,13 +57,13 @@ def h5_fields(path):
         fields.update({name: group.attrs[name] for name in group.attrs})
         return fields
 
-# (output, options, first and last position)
+# (output, options, first and last set)
 cases = [
-    ("all.mat", [], 0, 99999),
-    ("all.h5", [], 0, 99999),
-    ("end.mat", ["--from", "19.4", "--to", "19.9996"], 97000, 99998),
-    ("end.h5", ["--from", "19.4", "--to", "19.9996"], 97000, 99998),
-    ("raw.h5", ["--raw", "--from", "19.999"], 99995, 99999),
+    ("all.mat", [], 0, SETS - 1),
+    ("all.h5", [], 0, SETS - 1),
+    ("end.mat", ["--from", "0.2", "--to", "0.5996"], 1000, 2998),
+    ("end.h5", ["--from", "0.2", "--to", "0.5996"], 1000, 2998),
+    ("raw.h5", ["--raw", "--from", "0.599"], 2995, 2999),
 ]
 for out, options, first, last in cases:
     export(out, *options)

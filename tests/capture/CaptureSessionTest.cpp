@@ -216,10 +216,15 @@ TEST_F(CaptureSessionTest, AutoReconnectCarriesOnAfterAReplugWithTheGapFilledAnd
     EXPECT_EQ(opened.Reader->Gaps()[0].FirstSet, gap.FirstSlot);
     EXPECT_EQ(opened.Reader->Gaps()[0].SetCount, gap.Sets);
     EXPECT_EQ(opened.Reader->Gaps()[0].Reason, "reconnect");
-    ASSERT_EQ(opened.Reader->Events().size(), 2u);
-    EXPECT_EQ(opened.Reader->Events()[0].Kind, "link lost");
-    EXPECT_EQ(opened.Reader->Events()[1].Kind, "reconnected");
-    EXPECT_EQ(opened.Reader->Events()[1].SetIndex, gap.FirstSlot);
+    // The link is lost at the gap's first set and back at the first set after it, in the
+    // event list and in the file alike.
+    const std::vector<std::pair<std::string, std::int64_t>> expected{{"link lost", gap.FirstSlot},
+                                                                     {"reconnected", resumed}};
+    std::vector<std::pair<std::string, std::int64_t>> listed, recorded;
+    for (const CaptureEvent& e : session_.Events()) listed.emplace_back(e.Kind, e.Set);
+    for (const RecordingEvent& e : opened.Reader->Events()) recorded.emplace_back(e.Kind, e.SetIndex);
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(recorded, expected);
 }
 
 TEST_F(CaptureSessionTest, AStalledDriveIsNotBackUntilItsStreamArrives) {
@@ -405,6 +410,53 @@ TEST_F(TriggerSessionTest, NormalSavesEachEventsWindowToItsOwnFileUntilALimitOrA
         }
         std::filesystem::remove_all(folder);
     }
+}
+
+// The DC bus's ripple crosses 312 V many times a tick. With the trigger set before it (100 %)
+// and no holdoff, each rising crossing completes its window in the tick it comes: every one is
+// an event in the list and is counted as saved or not saved, none dropped.
+TEST_F(CaptureSessionTest, EveryRisingCrossingInATickIsAnEventSavedOrCounted) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("altrix-every-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    constexpr std::uint16_t kBus = 0x9042;
+    startDrive({}, 10.0);
+    CaptureSetup setup{{0x9004, kBus, 0x9000, 0x9000}, {true, true, false, false}};
+    setup.Trigger = {TriggerMode::Normal, 2, TriggerCondition::Rising, "312", 0, 100};
+    setup.Gains = {"", "0.1", "", ""};
+    ASSERT_TRUE(session_.Start(drive_->Link(), setup));
+    CaptureDescription description;
+    description.Trigger = setup.Trigger;
+    ASSERT_EQ(session_.StartSavingEvents(folder.string(), {2}, description, '.'), "");
+    ASSERT_TRUE(tickUntil(160000));
+    session_.Stop();
+    const std::int64_t sets = static_cast<std::int64_t>(session_.record().SetCount);
+
+    // By the model: sample x 0.1 >= 312 first holds at a set after one where it did not; the
+    // first set that may trigger is 99999, the one with all 99999 sets before it.
+    std::vector<std::int64_t> crossings;
+    const auto above = [](std::int64_t n) { return sim::SampleValue(kBus, static_cast<std::uint64_t>(n)) >= 3120; };
+    for (std::int64_t n = kNewestPosition; n < sets; ++n)
+        if (above(n) && !above(n - 1)) crossings.push_back(n);
+    ASSERT_GT(crossings.size(), 200u) << "several a tick";
+    std::vector<std::int64_t> events;
+    for (const CaptureEvent& e : session_.Events())
+        if (e.Kind == "trigger") events.push_back(e.Set);
+    EXPECT_EQ(events, crossings);
+    const EventSaver::Counts counts = session_.EventSaving().Count();
+    EXPECT_EQ(counts.Caught, static_cast<std::int64_t>(crossings.size()));
+    EXPECT_EQ(counts.Saved, 2);
+    EXPECT_EQ(counts.Saved + counts.NotSaved, counts.Caught);
+    // The saved files hold their own windows: each ends at its trigger.
+    for (const CaptureEvent& e : session_.Events()) {
+        if (e.File.empty()) continue;
+        const auto read = std::make_unique<CaptureRecord>();
+        ASSERT_TRUE(ReadWaveformFile(*read, e.File).Ok);
+        for (int x = 0; x < kWindowPositions; x += 997)
+            ASSERT_EQ(read->ChannelTrace[1][SlotOfPosition(read->NextSample, x)],
+                      sim::SampleValue(kBus, static_cast<std::uint64_t>(e.Set - kNewestPosition + x))) << x;
+    }
+    std::filesystem::remove_all(folder);
 }
 
 struct RecordingCase {

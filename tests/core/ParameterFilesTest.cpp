@@ -100,6 +100,18 @@ TEST_F(ParameterFilesTest, TriggerSettingsAreRememberedBesideTheOtherSections) {
     WriteBytes(settings, "[trigger]\nMode=Sometimes\nSource=5\nCondition=Either\nBit=16\nPreTrigger=101\nLevel=3\nHoldoff=60001\n");
     EXPECT_EQ(ReadTriggerSettings(settings),
               (TriggerSettings{TriggerMode::Off, 1, TriggerCondition::Either, "3", 0, 50}));
+    // Each is named, and stays in the file until its own value is changed.
+    EXPECT_EQ(RefusedTriggerSettings(settings),
+              (std::vector<std::string>{"[Trigger] Mode=Sometimes", "[Trigger] Source=5", "[Trigger] Bit=16",
+                                        "[Trigger] PreTrigger=101", "[Trigger] Holdoff=60001"}));
+    TriggerSettings changed = ReadTriggerSettings(settings);
+    changed.Level = "4";
+    changed.PreTriggerPercent = 20;
+    ASSERT_TRUE(WriteTriggerSettings(settings, changed));
+    EXPECT_EQ(ReadTriggerSettings(settings), changed);
+    EXPECT_EQ(RefusedTriggerSettings(settings),
+              (std::vector<std::string>{"[Trigger] Mode=Sometimes", "[Trigger] Source=5", "[Trigger] Bit=16",
+                                        "[Trigger] Holdoff=60001"}));
 }
 
 TEST(ParameterNames, AreReadInFileOrder) {
@@ -285,6 +297,35 @@ TEST_F(ParameterFilesTest, SettingsWritesKeepTheRestOfTheFile) {
     const std::string folder = PathOf("folder.INI");
     std::filesystem::create_directory(folder);
     EXPECT_FALSE(WriteSettings(folder, changed));
+}
+
+// Comments after the last key stay at the end of the file through every kind of write.
+TEST_F(ParameterFilesTest, CommentsAtTheEndOfTheFileStay) {
+    const Setting port{"Link", "PortName", "COM5"};
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string end;  // what the file ends with after each write
+    } cases[] = {
+        {"OneComment", "[Ports]\nCOM3=/dev/x\n; the end\n", "; the end\n"},
+        {"CrLfAndBlankLines", "[Ports]\r\nCOM3=/dev/x\r\n\r\n# one\r\n; two\r\n", "\r\n# one\r\n; two\r\n"},
+        {"NoFinalLineEnd", "[Ports]\nCOM3=/dev/x\n;last", ";last"},
+        {"AfterAnEmptySection", "[Ports]\nCOM3=/dev/x\n[Empty]\n; below\n", "; below\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = PathOf(std::string(c.name) + ".INI");
+        WriteBytes(path, c.bytes);
+        ASSERT_TRUE(WriteSettings(path, {&port, 1}));
+        std::string text = ReadBytes(path);
+        EXPECT_TRUE(text.ends_with(c.end)) << text;
+        ASSERT_TRUE(WriteTriggerSettings(path, TriggerSettings{}));
+        text = ReadBytes(path);
+        EXPECT_TRUE(text.ends_with(c.end)) << text;
+        EXPECT_EQ(text.find(c.end), text.size() - c.end.size()) << "once: " << text;
+        EXPECT_EQ(ReadPortMapping(path, "COM3"), "/dev/x");
+        EXPECT_EQ(ReadSetting(path, "Link", "PortName"), "COM5");
+    }
 }
 
 // A settings file is read whole or not at all, and one that was not read is not written over,

@@ -192,6 +192,52 @@ TEST(TriggerSearchTest, AHoldoffSkipsEventsTooSoonAfterTheLast) {
     }
 }
 
+// Rising edges every 10 sets from set 100000 to 100990, all in one tick of 2000 sets that ends
+// at set 101999: each window the tick completes is told, oldest first, with the sets the tick
+// holds after its last set.
+TEST(TriggerSearchTest, EveryWindowATickCompletesIsTold) {
+    const struct {
+        const char* name;
+        int preTriggerPercent;
+        int holdoffMs;
+        std::vector<std::int64_t> triggers;
+    } cases[] = {
+        {"EachEdgeItsOwnWindow", 100, 0, {}},  // filled below: all 100 edges
+        {"AHoldoffOf15SetsTakesEveryOtherEdge", 100, 3, {}},
+        // 98999 sets before the trigger: the window ends 1000 sets after it, after every
+        // other edge.
+        {"AWindowLongerThanTheRestOfTheTick", 99, 0, {100000}},
+    };
+    std::vector<std::vector<std::int64_t>> expected;
+    for (const auto& c : cases) expected.push_back(c.triggers);
+    for (std::int64_t edge = 100000; edge <= 100990; edge += 10) expected[0].push_back(edge);
+    for (std::int64_t edge = 100000; edge <= 100990; edge += 20) expected[1].push_back(edge);
+
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        TriggerSearch search;
+        search.Arm({TriggerMode::Normal, 1, TriggerCondition::Rising, "", 0, c.preTriggerPercent, "0", c.holdoffMs},
+                   TriggerLogic({1, TriggerCondition::Rising, 1}));
+        const auto traces = std::make_unique<ChannelTraces>();
+        for (std::int64_t n = 100000; n < 102000; ++n)
+            (*traces)[0][n % kTraceSlots] = static_cast<std::int16_t>(n < 101000 && n % 10 < 5);
+        for (int tick = 0; tick < 20; ++tick) search.Scan(*traces, (tick + 1) * 5000, 5000);
+        std::vector<std::int64_t> triggers;
+        std::vector<int> after, expectedAfter;
+        const auto newest = search.Scan(*traces, 102000 % kTraceSlots, 2000, [&](const TriggeredWindow& w, int setsAfter) {
+            triggers.push_back(w.TriggerSet);
+            after.push_back(setsAfter);
+        });
+        EXPECT_EQ(triggers, expected[i]);
+        const std::int32_t pre = PreTriggerSets(c.preTriggerPercent);
+        for (const std::int64_t t : expected[i]) expectedAfter.push_back(static_cast<int>(101999 - (t + kNewestPosition - pre)));
+        EXPECT_EQ(after, expectedAfter);
+        ASSERT_TRUE(newest.has_value());
+        EXPECT_EQ(newest->TriggerSet, expected[i].back()) << "the newest is returned";
+    }
+}
+
 TEST(RawThresholdTest, RawAboveIsTheSmallestSampleWhoseReadoutExceedsTheLevel) {
     const ThresholdCase cases[] = {
         {"100", "1", 101}, {"99.9936", "0.09765", 1025}, {"99.99359", "0.09765", 1024},

@@ -5,6 +5,7 @@
 #include "MainframeFixture.h"
 
 #include "ParameterFiles.h"
+#include "RememberedValues.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -13,6 +14,8 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
+
+#include <limits>
 
 namespace altrix::testing {
 namespace {
@@ -153,6 +156,62 @@ TEST_F(RememberedValuesTest, AnalysisDocksComeBackWhereTheyWereLeft) {
     EXPECT_TRUE(dock("SpectrumDock")->isVisible());
     EXPECT_EQ(form_->dockWidgetArea(dock("SpectrumDock")), Qt::RightDockWidgetArea);
     EXPECT_EQ(form_->dockWidgetArea(dock("MeasurementsDock")), Qt::LeftDockWidgetArea);
+}
+
+// A number from the settings file is taken only within its range; any other text is refused
+// with a sentence, the value keeps its own, and the file keeps the text until the value changes.
+TEST(RememberedNumberTest, IsTakenInItsRangeElseRefusedAndLeftInTheFile) {
+    constexpr std::int64_t kHigh = std::numeric_limits<std::int64_t>::max() / (1024 * 1024);  // no wrap in bytes
+    const struct {
+        const char* stored;
+        std::int64_t restored;  // 1024: the value's own
+        bool refused;
+        std::int64_t changedTo;  // 0: left as it is
+        const char* written;     // the key's text in the file after storing
+    } cases[] = {
+        {"2048", 2048, false, 0, "2048"},
+        {"8796093022207", kHigh, false, 0, "8796093022207"},
+        {"8796093022208", 1024, true, 0, "8796093022208"},
+        {"9000000000000", 1024, true, 0, "9000000000000"},
+        {"-5", 1024, true, 0, "-5"},
+        {"0", 1024, true, 0, "0"},
+        {"12x", 1024, true, 0, "12x"},
+        {"", 1024, true, 0, ""},
+        {"9000000000000", 1024, true, 500, "500"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("s.INI")).toStdString();
+        const Setting stored{"Events", "MaxMegabytes", c.stored};
+        ASSERT_TRUE(WriteSettings(path, {&stored, 1}));
+        RememberedValues values(path);
+        std::int64_t value = 1024;
+        values.addNumber("Events", "MaxMegabytes", 1, kHigh, [&](std::int64_t v) { value = v; }, [&] { return value; });
+        EXPECT_EQ(value, c.restored);
+        EXPECT_EQ(values.settingsProblem().isEmpty(), !c.refused) << values.settingsProblem().toStdString();
+        if (c.refused)
+            EXPECT_TRUE(values.settingsProblem().startsWith(QStringLiteral("[Events] MaxMegabytes=%1 in the settings file is not a "
+                                                                          "whole number from 1 to 8796093022207: 1024 is used")
+                                                               .arg(QLatin1String(c.stored))))
+                << values.settingsProblem().toStdString();
+        if (c.changedTo) value = c.changedTo;
+        values.storeAll();
+        EXPECT_EQ(ReadSetting(path, "Events", "MaxMegabytes"), c.written);
+    }
+}
+
+// The window says a refused limit of saved events in the status bar, once, and keeps it.
+TEST_F(RememberedValuesTest, AnOutOfRangeEventLimitIsToldAndNotWrittenBack) {
+    form_->close();  // the window writes its values as it closes
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const Setting huge{"Events", "MaxMegabytes", "9000000000000"};
+    ASSERT_TRUE(WriteSettings(settingsIniPath_, {&huge, 1}));
+    openWindow();
+    EXPECT_TRUE(find<QStatusBar>(QStringLiteral("LinkStatusBar"))->currentMessage().contains(
+        QStringLiteral("[Events] MaxMegabytes=9000000000000 in the settings file is not a whole number")));
+    restart();
+    EXPECT_EQ(ReadSetting(settingsIniPath_, "Events", "MaxMegabytes"), "9000000000000");
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <limits>
 
 namespace altrix {
 
@@ -26,13 +27,6 @@ namespace {
 
 constexpr char kEventsSection[] = "Events";
 constexpr std::int64_t kMegabyte = 1024 * 1024;
-
-// A whole number from 1 up, or `fallback`.
-std::int64_t PositiveNumber(const QString& text, std::int64_t fallback) {
-    bool ok = false;
-    const qint64 value = text.trimmed().toLongLong(&ok);
-    return ok && value > 0 ? value : fallback;
-}
 
 QString ClockText(const QDateTime& start, std::int64_t set) {
     if (!start.isValid()) return QStringLiteral("%1 s").arg(TimeText(static_cast<double>(set) * kSamplePeriodSeconds));
@@ -57,16 +51,12 @@ void TForm1::connectEventHandlers() {
     connect(&display_, &ScopeDisplay::lengthChanged, this, &TForm1::showEventList);
     remembered_.add(
         kEventsSection, "Folder", [this](const QString& stored) { eventFolder_ = stored; }, [this] { return eventFolder_; });
-    remembered_.add(
-        kEventsSection, "MaxFiles",
-        [this](const QString& stored) { eventLimits_.Files = PositiveNumber(stored, EventSaver::Limits{}.Files); },
-        [this] { return QString::number(eventLimits_.Files); });
-    remembered_.add(
-        kEventsSection, "MaxMegabytes",
-        [this](const QString& stored) {
-            eventLimits_.Bytes = PositiveNumber(stored, EventSaver::Limits{}.Bytes / kMegabyte) * kMegabyte;
-        },
-        [this] { return QString::number(eventLimits_.Bytes / kMegabyte); });
+    remembered_.addNumber(
+        kEventsSection, "MaxFiles", 1, std::numeric_limits<std::int64_t>::max(),
+        [this](std::int64_t stored) { eventLimits_.Files = stored; }, [this] { return eventLimits_.Files; });
+    remembered_.addNumber(
+        kEventsSection, "MaxMegabytes", 1, std::numeric_limits<std::int64_t>::max() / kMegabyte,
+        [this](std::int64_t stored) { eventLimits_.Bytes = stored * kMegabyte; }, [this] { return eventLimits_.Bytes / kMegabyte; });
 }
 
 void TForm1::EventFolderActionClick() {

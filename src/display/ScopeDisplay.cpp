@@ -1,5 +1,7 @@
 #include "ScopeDisplay.h"
 
+#include "CaptureWindowSource.h"
+
 #include "CaptureSession.h"
 #include "CsvExport.h"
 #include "Presets.h"

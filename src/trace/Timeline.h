@@ -24,7 +24,8 @@ public:
     // that does not say where its window lay) no position has a UTC.
     static Timeline Window(TimelineSource source, std::optional<std::int64_t> firstSet,
                            std::optional<UtcMicros> runUtc);
-    // A recording whose set 0 was taken at `startUtc` when known.
+    // A recording whose set 0 was taken at `startUtc` when known; also any sets counted from a
+    // known moment (a capture's events from RUN).
     static Timeline Recording(std::optional<UtcMicros> startUtc);
 
     TimelineSource Source() const { return source_; }

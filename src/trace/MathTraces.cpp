@@ -109,7 +109,8 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
         }
         const std::span<double> column = input.values();
         if (n == kMathTimeInput) {
-            for (std::size_t x = from; x < size; ++x) column[x] = static_cast<double>(x) / source.sampleRateHz();
+            // A window's position x is at the Time readout's (x + 1) periods.
+            for (std::size_t x = from; x < size; ++x) column[x] = static_cast<double>(x + 1) / source.sampleRateHz();
         } else {
             const ReadoutGain gain(gains_[n]);
             const WindowSamples samples = source.samples(n + 1);

@@ -55,9 +55,9 @@ TEST_F(ExportCommandTest, ConvertsAWaveformFileAsTheWindowExportsIt) {
     EXPECT_EQ(run.errors, QByteArray());
     const QByteArray csv = Contents(path("out.csv"));
     // The file's two sets end the window; the positions before them were never filled.
-    EXPECT_TRUE(csv.startsWith("time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0,.0,0,.0,0\r\n0.0002,"))
+    EXPECT_TRUE(csv.startsWith("time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0.0002,.0,0,.0,0\r\n0.0004,"))
         << csv.left(80).toStdString();
-    EXPECT_TRUE(csv.endsWith("\r\n19.9996,-327.68,32767,.0,-1\r\n19.9998,.01,2,.3,4\r\n")) << csv.right(80).toStdString();
+    EXPECT_TRUE(csv.endsWith("\r\n19.9998,-327.68,32767,.0,-1\r\n20,.01,2,.3,4\r\n")) << csv.right(80).toStdString();
     EXPECT_EQ(csv.count('\n'), 100001);
 }
 
@@ -94,9 +94,9 @@ TEST_F(ExportCommandTest, TheDescriptionNamesTheColumns) {
         sidecar += QByteArray("[Channel") + char('1' + k) + "]\nEnabled=1\nQuantity=" + channels[k][0] + "\nAddress=\"" +
                    channels[k][1] + "\"\nGain=" + channels[k][2] + "\nYScale=1\n";
     const struct { QByteArray sidecar; QStringList options; QByteArray header, last, errors; } table[] = {
-        {sidecar, {}, "time_s,DC_bus (Vdc),Mem 12ab,Channel 3,Channel 4\r\n", "\r\n19.9998,.1,1.0,3,4\r\n", ""},
-        {sidecar, {QStringLiteral("--gains"), QStringLiteral(",,0.1,")}, "time_s,DC_bus (Vdc),", "\r\n19.9998,1,2,.3,4\r\n", ""},
-        {QByteArray(sidecar).replace("Bytes=", "Bytes=1"), {}, "time_s,Channel 1,Channel 2,", "\r\n19.9998,1,2,3,4\r\n",
+        {sidecar, {}, "time_s,DC_bus (Vdc),Mem 12ab,Channel 3,Channel 4\r\n", "\r\n20,.1,1.0,3,4\r\n", ""},
+        {sidecar, {QStringLiteral("--gains"), QStringLiteral(",,0.1,")}, "time_s,DC_bus (Vdc),", "\r\n20,1,2,.3,4\r\n", ""},
+        {QByteArray(sidecar).replace("Bytes=", "Bytes=1"), {}, "time_s,Channel 1,Channel 2,", "\r\n20,1,2,3,4\r\n",
          "in.wfd.ini: not used: it describes other waveform data"},
     };
     for (const auto& row : table) {
@@ -121,8 +121,8 @@ TEST_F(ExportCommandTest, FileThatFillsTheRingConverts) {
     EXPECT_EQ(run.status, 0) << run.errors.toStdString();
     const QList<QByteArray> csv = Contents(path("ring.csv")).split('\n');
     ASSERT_EQ(csv.size(), 100002);  // header, 100000 sets, nothing after the last line end
-    EXPECT_EQ(csv[1], "0,9968,0,0,7\r");            // line 100001, and 100001 % 30011 = 9968
-    EXPECT_EQ(csv[100000], "19.9998,19934,0,0,7\r");  // line 200000, and 200000 % 30011 = 19934
+    EXPECT_EQ(csv[1], "0.0002,9968,0,0,7\r");            // line 100001, and 100001 % 30011 = 9968
+    EXPECT_EQ(csv[100000], "20,19934,0,0,7\r");  // line 200000, and 200000 % 30011 = 19934
 }
 
 TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
@@ -142,7 +142,7 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
         {{path("text.arec"), path("out.h5")}, "text.arec: is no recording: it is not an SQLite database", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("2s")}, "--from takes a time in seconds", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("21")}, "no sample sets between --from and --to", "--export"},
-        {{twoLines_, path("out.csv"), QStringLiteral("--from"), QStringLiteral("21")}, "the input holds 0 s to 19.9998 s"},
+        {{twoLines_, path("out.csv"), QStringLiteral("--from"), QStringLiteral("21")}, "the input holds 0.0002 s to 20 s"},
         {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
         {{dir_.path(), path("out.csv")}, "Not a regular file"},
         {{path("empty.wfd"), path("out.csv")}, "empty.wfd: no sample sets; not a waveform file"},

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -46,9 +47,9 @@ protected:
         open("ExportImage1", file);
         QFile svg(file);
         if (!svg.open(QIODevice::ReadOnly)) return QStringLiteral("<no picture>");
-        const QString text = QString::fromUtf8(svg.readAll());
-        const qsizetype at = text.indexOf(QStringLiteral("Time "));
-        return at < 0 ? QStringLiteral("<no span>") : text.mid(at + 5, text.indexOf(QLatin1Char(' '), at + 5) - at - 5);
+        const QRegularExpressionMatch span =
+            QRegularExpression(QStringLiteral("Time ([0-9.]+) s to")).match(QString::fromUtf8(svg.readAll()));
+        return span.hasMatch() ? span.captured(1) : QStringLiteral("<no span>");
     }
     // The time a CSV export of `position` alone writes, and the time a .mat or .h5 export
     // writes for it, as its double's shortest text.
@@ -94,6 +95,7 @@ TEST_F(TimesAgreeTest, OneSetHasOneTimeWhereverItShows) {
     event.TriggerPosition = 12345;
     event.TriggerSeconds = "34.2532";
     event.StartUtc = "2026-12-07T23:42:11.000Z";
+    event.Channels[0].Enabled = true;
     ASSERT_TRUE(WriteSidecar(event, path("event.wfd").toStdString()).Ok);
     // Its trigger at its own time of day, not its window's start plus the time since RUN.
     const QString eventClock = QDateTime::fromString(QStringLiteral("2026-12-07T23:42:45.253Z"), Qt::ISODateWithMs)
@@ -116,7 +118,9 @@ TEST_F(TimesAgreeTest, OneSetHasOneTimeWhereverItShows) {
              find<QLineEdit>(QStringLiteral("LabeledEdit2"))->setText(QStringLiteral("0.1"));
              choose("TriggerModeBox", 1);
              choose("TriggerSourceBox", 1);
-             find<QLineEdit>(QStringLiteral("TriggerLevelEdit"))->setText(QStringLiteral("5"));
+             auto* level = find<QLineEdit>(QStringLiteral("TriggerLevelEdit"));
+             level->clear();
+             QTest::keyClicks(level, QStringLiteral("5"));
              click("Button1");
              ASSERT_TRUE(tickUntil([&] { return record().SetCount > 1000; }));
          },

@@ -3,8 +3,11 @@
 #include "CaptureDescription.h"
 #include "CsvExport.h"
 #include "DataExport.h"
+#include "MathTraces.h"
 #include "Presets.h"
 #include "RecordingReader.h"
+#include "RecordingTrace.h"
+#include "Timeline.h"
 #include "WaveformFile.h"
 
 #include <algorithm>
@@ -29,7 +32,7 @@ struct ExportArguments {
     std::vector<std::string> gains = std::vector<std::string>(kChannelCount);  // empty: gain 1
     bool gainsGiven = false;
     bool raw = false;
-    // The stretch, in seconds from the input's first set (set x 0.0002 s).
+    // The stretch, in the times the export writes.
     std::optional<double> from;
     std::optional<double> to;
 };
@@ -90,10 +93,22 @@ std::string ParseArguments(const std::vector<std::string_view>& args, ExportArgu
 // The channels' columns of a waveform file: from its description when there is one that
 // belongs to it (names with their units, gains), else "Channel k" with gain 1; `gains` replace
 // the description's when given. A description that is there but cannot be used is named on
-// standard error, and the columns are the plain ones.
+// standard error, and the columns are the plain ones. `times` become the window's, placed by
+// the description's trigger when it has one.
 std::array<CsvColumn, kChannelCount> ChannelColumnsOf(const std::string& input, const std::vector<std::string>& gains,
-                                                      bool gainsGiven) {
+                                                      bool gainsGiven, Timeline& times) {
     const SidecarRead sidecar = ReadSidecar(input);
+    times = Timeline::Window(TimelineSource::File, std::nullopt, std::nullopt);
+    if (sidecar.Status == SidecarStatus::Read) {
+        const CaptureDescription& d = sidecar.Description;
+        double triggerSeconds = 0;
+        const std::string& text = d.TriggerSeconds;
+        if (d.TriggerPosition && !text.empty() &&
+            std::from_chars(text.data(), text.data() + text.size(), triggerSeconds).ec == std::errc())
+            times = Timeline::Window(TimelineSource::EventFile,
+                                     std::llround(triggerSeconds / kSamplePeriodSeconds) - *d.TriggerPosition,
+                                     ParseIsoUtc(d.StartUtc));
+    }
     if (sidecar.Status != SidecarStatus::Read && sidecar.Status != SidecarStatus::Missing)
         std::fprintf(stderr, "altrix-scope: %s: not used: %s\n", SidecarPath(input).c_str(), sidecar.Problem.c_str());
     std::array<CsvColumn, kChannelCount> columns;
@@ -111,40 +126,73 @@ int Fail(const std::string& text) {
     return 1;
 }
 
-// The sets 0 .. lastSet whose time (set x 0.0002 s) lies from `from` to `to`.
-std::optional<std::pair<std::int64_t, std::int64_t>> SetsOf(const ExportArguments& parsed, std::int64_t lastSet) {
-    constexpr double kRate = 1.0 / kSamplePeriodSeconds;
-    constexpr double kTolerance = 1e-6;  // of a set: "0.0002" names set 1
-    const double first = parsed.from ? std::ceil(*parsed.from * kRate - kTolerance) : 0;
-    const double last = parsed.to ? std::floor(*parsed.to * kRate + kTolerance) : double(lastSet);
-    if (first > last || last < 0 || first > double(lastSet)) return std::nullopt;
-    return std::pair{static_cast<std::int64_t>(std::max(first, 0.0)), static_cast<std::int64_t>(std::min(last, double(lastSet)))};
+// The positions 0 .. lastSet whose time on `times` lies from `from` to `to`.
+std::optional<std::pair<std::int64_t, std::int64_t>> SetsOf(const ExportArguments& parsed, const Timeline& times,
+                                                            std::int64_t lastSet) {
+    // Beyond the positions, a bound only needs to keep its side.
+    const auto position = [&](std::optional<double> seconds, bool from) -> std::int64_t {
+        if (!seconds) return from ? 0 : lastSet;
+        const double limit = static_cast<double>(lastSet + 2) * kSamplePeriodSeconds;
+        const double bounded = std::clamp(*seconds, -limit, 2 * limit);
+        return from ? times.FirstPositionFrom(bounded) : times.LastPositionTo(bounded);
+    };
+    const std::int64_t first = position(parsed.from, true), last = position(parsed.to, false);
+    if (first > last || last < 0 || first > lastSet) return std::nullopt;
+    return std::pair{std::max<std::int64_t>(first, 0), std::min(last, lastSet)};
 }
 
-std::string NoSetsText(std::int64_t lastSet) {
-    return "no sample sets between --from and --to; the input holds 0 s to " + FormatSeconds(double(lastSet) * kSamplePeriodSeconds, '.') + " s";
+std::string NoSetsText(const Timeline& times, std::int64_t lastSet) {
+    return "no sample sets between --from and --to; the input holds " + times.SecondsText(0) + " s to " +
+           times.SecondsText(lastSet) + " s";
+}
+
+// UTC of the first set exported, to the millisecond; empty when not known.
+std::string StartedUtcOf(const Timeline& times, std::int64_t first) {
+    return SetClockText(times, first, ClockForm::IsoUtc);
 }
 
 // Writes sets first .. last of a recording to `output` in the format its suffix names, all four
 // channels with the recording's names and gains (or those of --gains).
 int ExportRecording(const ExportArguments& parsed, DataFormat format) {
-    const RecordingReader::Opened opened = RecordingReader::Open(parsed.input);
+    RecordingReader::Opened opened = RecordingReader::Open(parsed.input);
     if (!opened.Reader) return Fail(parsed.input + ": " + opened.Error);
-    RecordingReader& reader = *opened.Reader;
+    // The references a window would show are none here.
+    const auto noReferences = std::make_unique<CaptureRecord>();
+    const RecordingTrace source(std::move(opened.Reader), *noReferences, parsed.input);
+    RecordingReader& reader = source.Reader();
     if (reader.Sets() == 0) return Fail(parsed.input + ": the recording holds no sample sets");
-    const auto stretch = SetsOf(parsed, reader.Sets() - 1);
-    if (!stretch) return Fail(NoSetsText(reader.Sets() - 1));
+    const Timeline times = source.Times();
+    const auto stretch = SetsOf(parsed, times, reader.Sets() - 1);
+    if (!stretch) return Fail(NoSetsText(times, reader.Sets() - 1));
     const RecordingHeader& header = reader.Header();
     DataExport what;
+    std::array<std::string, kChannelCount + kReferenceCount> gains{"", "", "", "", "1", "1"};
     for (int k = 1; k <= kChannelCount; ++k) {
         const RecordingChannel& channel = header.Channels[k - 1];
-        what.Traces.push_back({ChannelColumnName(k, channel.Name, channel.Address),
-                               parsed.gainsGiven ? parsed.gains[k - 1] : channel.Gain, channel.Address});
+        gains[k - 1] = parsed.gainsGiven ? parsed.gains[k - 1] : channel.Gain;
+        what.Traces.push_back({ChannelColumnName(k, channel.Name, channel.Address), gains[k - 1], channel.Address});
     }
     what.First = stretch->first;
     what.Count = stretch->second - stretch->first + 1;
     what.Raw = parsed.raw;
-    what.StartedUtc = header.StartedUtc;
+    what.StartedUtc = StartedUtcOf(times, what.First);
+    // The math traces the recording defines, computed over the stretch as the window does:
+    // left out, and said so, beyond the longest stretch it computes.
+    MathTraces math;
+    if (header.Math && !parsed.raw) {
+        for (int m = 1; m <= kMathCount; ++m) math.Define(m, (*header.Math)[m - 1]);
+        const PositionStretch over{static_cast<std::int32_t>(what.First), static_cast<std::int32_t>(stretch->second)};
+        const bool fits = what.Count <= RecordingTrace::kStretchLimit;
+        if (fits) math.UpdateOver(source, over, gains, RecordingTrace::kStretchLimit);
+        std::vector<std::string> leftOut;
+        what.Math = fits ? math.VectorsOver(over, leftOut) : std::vector<DataVector>();
+        if (!fits)
+            for (int m = 1; m <= kMathCount; ++m)
+                if (math.Shown(m)) leftOut.push_back(MathLabel(m, math.Definition(m)));
+        for (const std::string& label : leftOut)
+            std::fprintf(stderr, "altrix-scope: %s: left out: %s\n", label.c_str(),
+                         fits ? math.LeftOut().c_str() : "the stretch is longer than a math trace is computed over; choose a shorter one with --from and --to");
+    }
     std::int32_t code = 0;
     const std::string& type = header.DriveTypeCode;
     if (std::from_chars(type.data(), type.data() + type.size(), code).ec == std::errc() && !type.empty()) {
@@ -169,8 +217,9 @@ WindowSamples Tail(const WindowSamples& window, int from) {
 // Writes sets first .. last of the `held` sets read from a waveform file to `output` in the
 // format its suffix names, its channels named and read as `columns` say. The sets are the
 // file's lines in order, set 0 its first, at the newest `held` positions of the window: those
-// before them hold nothing of the file and are not written.
-FileResult ExportWindow(const CaptureRecord& record, const std::array<CsvColumn, kChannelCount>& columns,
+// before them hold nothing of the file and are not written. Set s is at the time `times` gives
+// position s, the time the file's own line s + 1 carries.
+FileResult ExportWindow(const CaptureRecord& record, const std::array<CsvColumn, kChannelCount>& columns, const Timeline& times,
                         const ExportArguments& parsed, DataFormat format, std::int64_t held, std::int64_t first,
                         std::int64_t last) {
     const TraceWindows windows = WindowsOf(record);
@@ -181,6 +230,8 @@ FileResult ExportWindow(const CaptureRecord& record, const std::array<CsvColumn,
     for (const CsvColumn& column : columns) what.Traces.push_back({column.Name, column.Gain, {}});
     what.First = first;
     what.Count = last - first + 1;
+    what.TimeOffset = times.Periods(0);
+    what.StartedUtc = StartedUtcOf(times, first);
     what.Raw = parsed.raw;
     const SetReader read = WindowReader(std::move(channels));
     return format == DataFormat::Csv   ? WriteCsvSets(what, read, parsed.output)
@@ -222,10 +273,11 @@ std::optional<int> RunExportCommand(int argc, char* argv[]) {
 
     // A window holds the newest 100000 sets of a longer file.
     const auto held = static_cast<std::int64_t>(std::min<std::uint64_t>(read.Sets, kWindowPositions));
-    const auto stretch = SetsOf(parsed, held - 1);
-    if (!stretch) return Fail(NoSetsText(held - 1));
-    const std::array<CsvColumn, kChannelCount> columns = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven);
-    if (const FileResult written = ExportWindow(*record, columns, parsed, *format, held, stretch->first, stretch->second);
+    Timeline times = Timeline::Window(TimelineSource::File, std::nullopt, std::nullopt);
+    const std::array<CsvColumn, kChannelCount> columns = ChannelColumnsOf(parsed.input, parsed.gains, parsed.gainsGiven, times);
+    const auto stretch = SetsOf(parsed, times, held - 1);
+    if (!stretch) return Fail(NoSetsText(times, held - 1));
+    if (const FileResult written = ExportWindow(*record, columns, times, parsed, *format, held, stretch->first, stretch->second);
         !written.Ok)
         return Fail(parsed.output + ": " + written.Error);
     return 0;

@@ -1,8 +1,8 @@
 #pragma once
 // The program's commands without a window: a waveform file or a recording (.arec) converted to
 // CSV, as the window's "Export CSV..." writes it after loading that file, or to CSV, MATLAB .mat
-// or HDF5 .h5 by the output's suffix, as "Export data..." writes it; --from and --to (seconds
-// from the input's first set) choose a stretch of either.
+// or HDF5 .h5 by the output's suffix, as "Export data..." writes it (a recording's math traces
+// included); --from and --to (in the times the export writes) choose a stretch of either.
 
 #include <optional>
 

@@ -40,6 +40,11 @@ std::int32_t CaptureSession::ShownNextSample() const {
     return frozenShown_ ? frozenNextSample_ : record_->NextSample;
 }
 
+std::int64_t CaptureSession::ShownFirstSet() const {
+    if (shownTrigger_ >= 0 && shownPosition_ >= 0) return shownTrigger_ - shownPosition_;
+    return static_cast<std::int64_t>(record_->SetCount) - kWindowPositions;
+}
+
 bool CaptureSession::openPort(const std::string& portName) {
     CaptureRecord& rec = *record_;
     rec.PortName = portName;

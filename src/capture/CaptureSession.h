@@ -86,6 +86,9 @@ public:
     // window is shown as the capture runs on, a copy of that window; else the record's.
     const ChannelSamples& ShownTrace(int channel) const;
     std::int32_t ShownNextSample() const;
+    // The set, counted from RUN, at position 0 of the window on show (negative while the
+    // capture has not filled it yet).
+    std::int64_t ShownFirstSet() const;
 
     const LinkHealth& Health() const { return health_; }
     // With auto-reconnect a lost link does not end the capture: the port is tried again every

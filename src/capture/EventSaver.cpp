@@ -187,7 +187,9 @@ bool EventSaver::write(const Window& window) {
         CaptureDescription d = description_;
         d.TriggerPosition = preTrigger_;
         d.TriggerSeconds = FormatSeconds(static_cast<double>(window.TriggerSet) * kSamplePeriodSeconds, '.');
-        d.StartUtc = UtcText(timeOf(firstSet));
+        // The capture's RUN, as every description names it: with the trigger's time since RUN
+        // at its position it places the window; its end is the window's newest set.
+        d.StartUtc = UtcText(runAt_);
         d.EndUtc = UtcText(timeOf(firstSet + kNewestPosition));
         result = WriteSidecar(d, file);
     }

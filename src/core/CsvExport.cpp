@@ -125,7 +125,7 @@ FileResult WriteCsvFile(const TraceWindows& windows, const CsvExport& what, cons
             for (std::size_t m = 0; m < math.size(); ++m)
                 numbers[m] = static_cast<std::size_t>(x) < math[m].Values.size() ? math[m].Values[static_cast<std::size_t>(x)]
                                                                                  : std::nan("");
-            format.AppendRow(out.Buffer(), x, {values.data(), n}, numbers);
+            format.AppendRow(out.Buffer(), x + 1, {values.data(), n}, numbers);
             if (!out.Flush(false)) return false;
         }
         return out.Flush(true);

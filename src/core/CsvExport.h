@@ -64,8 +64,8 @@ std::string ReferenceColumnName(int r, std::string_view source);
 
 // An export of the display window: the four channels, each reference that has a column, and
 // the positions between First and Last (both included, in either order, limited to
-// 0..99999), and after them the math traces' columns unless Raw. A line's time is its
-// position x 0.0002 s, so position 0 reads 0.
+// 0..99999), and after them the math traces' columns unless Raw. A line's time is the Time
+// readout's, (position + 1) x 0.0002 s: position 0 reads 0.0002.
 struct CsvExport {
     std::array<CsvColumn, kChannelCount> Channels;
     std::array<std::optional<CsvColumn>, kReferenceCount> References;

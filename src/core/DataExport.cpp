@@ -78,7 +78,7 @@ FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std
             for (std::int64_t i = 0; i < count; ++i) {
                 for (std::size_t t = 0; t < traces; ++t) values[t] = chunk[t * static_cast<std::size_t>(count) + static_cast<std::size_t>(i)];
                 for (std::size_t m = 0; m < numbers.size(); ++m) numbers[m] = what.Math[m].Values[static_cast<std::size_t>(at + i - what.First)];
-                format.AppendRow(out.Buffer(), at + i, values, numbers);
+                format.AppendRow(out.Buffer(), at + i + what.TimeOffset, values, numbers);
                 if (!out.Flush(false)) return false;
             }
             at += count;

@@ -33,13 +33,16 @@ struct DataVector {
 };
 
 // What an export holds: its traces, and sets First .. First + Count - 1 of them, and unless Raw
-// the math vectors after them. The time of set s is s / SampleRateHz.
+// the math vectors after them. The time of set s is (s + TimeOffset) / SampleRateHz.
 struct DataExport {
     std::vector<DataTrace> Traces;
     std::int64_t First = 0;
     std::int64_t Count = 0;
+    // 1 for a window's positions (position x at (x + 1) x 0.0002 s, as the Time readout has
+    // it), 0 for a recording's sets (set n at n x 0.0002 s from its start).
+    std::int64_t TimeOffset = 0;
     double SampleRateHz = 1.0 / kSamplePeriodSeconds;
-    std::string StartedUtc;  // ISO 8601 ("2026-12-07T16:26:27Z"), empty when unknown
+    std::string StartedUtc;  // of set First, ISO 8601 ("2026-12-07T16:26:27.125Z"), empty when unknown
     std::string DriveType;   // the identified drive's label, empty when unknown
     bool Raw = false;        // only the raw samples, no vectors in engineering units
     std::vector<DataVector> Math;
@@ -90,7 +93,7 @@ void SetTimes(std::int64_t first, double rateHz, std::span<double> times);
 // Values in engineering units, each the double nearest to the exact readout value.
 void EngineeringValues(std::string_view gain, std::span<const std::int16_t> samples, std::span<double> values);
 
-// CSV of the export's traces as CsvFormat writes it (the time of set s is s / 5000 s), read a
+// CSV of the export's traces as CsvFormat writes it (the time of set s is (s + TimeOffset) / 5000 s), read a
 // chunk at a time, so that the memory is the same for a window and a recording of hours; the
 // math vectors' columns after them unless Raw.
 FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path);

@@ -197,7 +197,7 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
             !got.Ok)
             return fail(got);
         values.resize(count);
-        SetTimes(what.First + static_cast<std::int64_t>(first), what.SampleRateHz, values);
+        SetTimes(what.First + what.TimeOffset + static_cast<std::int64_t>(first), what.SampleRateHz, values);
         if (!WriteRows(times, first, count, 0, H5T_NATIVE_DOUBLE, values.data()))
             return fail(Hdf5Failure("HDF5 could not write the times"));
         rows.resize(chunk.size());

@@ -96,7 +96,7 @@ FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std
             std::copy_n(chunk.begin() + static_cast<std::ptrdiff_t>(t * count), count,
                         raw.begin() + static_cast<std::ptrdiff_t>(t * sets + first));
     }
-    SetTimes(what.First, what.SampleRateHz, times);
+    SetTimes(what.First + what.TimeOffset, what.SampleRateHz, times);
     std::vector<std::vector<double>> values(what.Raw ? 0 : traces, std::vector<double>(sets));
     for (std::size_t t = 0; t < values.size(); ++t)
         EngineeringValues(what.Traces[t].Gain, std::span(raw).subspan(t * sets, sets), values[t]);

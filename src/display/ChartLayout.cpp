@@ -173,7 +173,7 @@ double ScopeDisplay::PlotCoordinate(int t, double plotted) const {
 
 GraticuleScales ScopeDisplay::Scales() const {
     // The Time readout's seconds: a window's position x is set x + 1, a recording's set x from 0.
-    GraticuleScales scales{{recording_ ? 0.0 : kSamplePeriodSeconds, kSamplePeriodSeconds}, "Time (s)", {}};
+    GraticuleScales scales{{Times().Seconds(0), kSamplePeriodSeconds}, "Time (s)", {}};
     constexpr double kAll = std::numeric_limits<double>::infinity();
     if (!lanesShown_) {
         const int t = YAxisTrace();

@@ -1,5 +1,7 @@
 #include "ScopeDisplay.h"
 
+#include "CaptureWindowSource.h"
+
 #include "CaptureSession.h"
 #include "CsvExport.h"
 #include "Presets.h"
@@ -89,6 +91,10 @@ QDateTime UtcTime(const std::string& text) {
 // The default locale is the user's unless a test sets another.
 QString TimeText(double seconds) {
     return QString::fromStdString(FormatSeconds(seconds, '.')).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+QString TimeText(const Timeline& times, std::int64_t position) {
+    return QString::fromStdString(times.SecondsText(position)).replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
 const DensityRule& DensityOf(DrawingMode mode) {
@@ -501,9 +507,7 @@ void ScopeDisplay::emitReadouts() {
 void ScopeDisplay::MoveCursor(std::int32_t position) {
     view_.CursorPosition = position;
     const bool inWindow = inSource(position);
-    // A recording's set n is n x 0.0002 s from its start, as its file and exports have it.
-    const double seconds = recording_ ? position * kSamplePeriodSeconds : PositionSeconds(position);
-    setReadout(kTimeReadout, inWindow ? TimeText(seconds) : QStringLiteral("Over range"));
+    setReadout(kTimeReadout, inWindow ? TimeText(Times(), position) : QStringLiteral("Over range"));
     // During a capture or a drawing-mode redraw only the time follows the mouse.
     if (!view_.ReadoutEnabled) {
         emitReadouts();
@@ -659,6 +663,12 @@ void ScopeDisplay::ShowDescribedCapture(const CaptureDescription& d) {
     facts_ = CaptureFacts{UtcTime(d.StartUtc), UtcTime(d.EndUtc), d.TriggerPosition.value_or(-1),
                           QString::fromStdString(d.TriggerSeconds).replace(QLatin1Char('.'), QLocale().decimalPoint()),
                           d.DriveTypeCode, QString::fromStdString(d.Note), false};
+    // The trigger set's time since RUN (a multiple of a set) at its position places the window.
+    double triggerSeconds = 0;
+    const std::string& text = d.TriggerSeconds;
+    if (d.TriggerPosition && !text.empty() &&
+        std::from_chars(text.data(), text.data() + text.size(), triggerSeconds).ec == std::errc())
+        facts_.FirstSet = std::llround(triggerSeconds / kSamplePeriodSeconds) - *d.TriggerPosition;
     RedrawShownChannels();
     DrawRef();
     envelopeColumns_ = columns_;
@@ -685,9 +695,17 @@ void ScopeDisplay::ShowGaps() {
 }
 
 QString ScopeDisplay::CursorClockText() const {
-    if (!recording_ || !inSource(view_.CursorPosition) || !facts_.Start.isValid()) return {};
-    const QDateTime at = facts_.Start.addMSecs(std::llround(view_.CursorPosition * kSamplePeriodSeconds * 1000)).toLocalTime();
-    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!recording_ || !inSource(view_.CursorPosition)) return {};
+    return QString::fromStdString(SetClockText(Times(), view_.CursorPosition, ClockForm::DateAndTime));
+}
+
+Timeline ScopeDisplay::Times() const {
+    if (recording_) return recording_->Times();
+    const std::optional<UtcMicros> run =
+        facts_.Start.isValid() ? std::optional<UtcMicros>(facts_.Start.toMSecsSinceEpoch() * 1000) : std::nullopt;
+    if (loaded_) return Timeline::Window(facts_.FirstSet ? TimelineSource::EventFile : TimelineSource::File, facts_.FirstSet, run);
+    const bool frozen = !session_.IsRunning() || facts_.TriggerPosition >= 0;
+    return Timeline::Window(frozen ? TimelineSource::FrozenWindow : TimelineSource::LiveWindow, session_.ShownFirstSet(), run);
 }
 
 PositionStretch ScopeDisplay::AnalysisStretch() const {
@@ -782,16 +800,8 @@ double ScopeDisplay::MathValueAt(int m, std::int32_t position) const {
 }
 
 std::vector<DataVector> ScopeDisplay::MathVectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const {
-    std::vector<DataVector> vectors;
-    for (int t = kFirstMathTrace; t <= kLastMathTrace; ++t) {
-        if (!TraceShown(t)) continue;
-        const std::span<const double> values = MathValuesOver(t - kTraceCount, stretch);
-        if (values.size() == static_cast<std::size_t>(stretch.count()))
-            vectors.push_back({ColumnName(t), math_.Definition(t - kTraceCount).Expression, values});
-        else
-            leftOut.push_back(ColumnName(t));
-    }
-    return vectors;
+    refreshMath();
+    return math_.VectorsOver(stretch, leftOut);
 }
 
 QString ScopeDisplay::MathNotice() const {

@@ -14,6 +14,7 @@
 #include "Stretch.h"
 #include "TraceSink.h"
 #include "RecordingSource.h"
+#include "Timeline.h"
 #include "TraceSource.h"
 #include "Trigger.h"
 
@@ -45,6 +46,8 @@ constexpr int SeriesOfTrace(int t) {
 // Seconds as the time readouts show them: up to 15 significant digits, the decimal separator of
 // the default locale.
 QString TimeText(double seconds);
+// The time of `position` on `times` in the user's number format: "0.0002", "10.0002".
+QString TimeText(const Timeline& times, std::int64_t position);
 
 // A gain as typed (the user's decimal separator allowed) and as every reader takes it.
 struct GainSetting {
@@ -116,6 +119,9 @@ struct CaptureFacts {
     QString Note;
     // Taken and neither saved nor loaded since: the traces hold what no file does.
     bool Unsaved = false;
+    // Of a loaded file: the set, counted from RUN, at its window's position 0, when its
+    // description places the window (by its trigger).
+    std::optional<std::int64_t> FirstSet;
 };
 
 class ScopeDisplay : public QObject {
@@ -255,6 +261,8 @@ public:
     void ShowRecording(std::unique_ptr<RecordingSource> recording);
     // The recording on show; none while the window is.
     const RecordingSource* Recording() const { return recording_; }
+    // The times of the source on show: every time the screen shows or an export writes.
+    Timeline Times() const;
     // The cursor's time of day in a recording (local time, to the millisecond); empty for the
     // window or outside the recording.
     QString CursorClockText() const;

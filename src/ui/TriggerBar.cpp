@@ -161,12 +161,15 @@ void TriggerBar::showStateLabel() {
     const auto p = static_cast<std::size_t>(phase_);
     QString text = kPhaseTexts[p];
     if (phase_ == TriggerPhase::Triggered) {
-        // The time the cursor reads on the trigger line, then the wall-clock time of the trigger.
-        text = QStringLiteral("Triggered at %1 s")
-                   .arg(TimeText(position_ >= 0 ? PositionSeconds(position_) : secondsSinceRun_));
-        const QDateTime start = display_.Facts().Start;
-        if (start.isValid())
-            text += start.addMSecs(std::llround(secondsSinceRun_ * 1000)).toLocalTime().toString(QStringLiteral(", HH:mm:ss.zzz"));
+        // The time the cursor reads on the trigger line (the time since RUN while the line is
+        // out of the window), then the trigger set's own time of day.
+        const Timeline times = display_.Times();
+        const std::optional<std::int64_t> at =
+            position_ >= 0 ? std::optional<std::int64_t>(position_)
+                           : times.PositionOfSet(std::llround(secondsSinceRun_ / kSamplePeriodSeconds));
+        text = QStringLiteral("Triggered at %1 s").arg(position_ >= 0 ? TimeText(times, position_) : TimeText(secondsSinceRun_));
+        if (const std::string clock = at ? SetClockText(times, *at, ClockForm::TimeOfDay) : std::string(); !clock.empty())
+            text += QStringLiteral(", ") + QString::fromStdString(clock);
     }
     controls_.state->setText(text + savingText());
     controls_.state->setStyleSheet(

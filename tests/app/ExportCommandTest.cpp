@@ -48,8 +48,8 @@ protected:
     QTemporaryDir dir_;
 };
 
-// A file shorter than the window: its sets only, line k at (k - 1) x 0.0002 s as in a file of
-// 100000 lines, whatever the format; --from and --to count from its first line.
+// A file shorter than the window: its sets only, line k at the time it carries, k x 0.0002 s,
+// whatever the format; --from and --to are in those times.
 TEST_F(ExportCommandTest, ConvertsTheSetsAWaveformFileHolds) {
     const QString threeLines = path("three.wfd");
     QFile wfd(threeLines);
@@ -61,10 +61,10 @@ TEST_F(ExportCommandTest, ConvertsTheSetsAWaveformFileHolds) {
         QByteArray csv;
     } table[] = {
         {twoLines_, {QStringLiteral("--gains"), QStringLiteral("0.01,,0.1,1")},
-         "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0,-327.68,32767,.0,-1\r\n0.0002,.01,2,.3,4\r\n"},
-        {threeLines, {QStringLiteral("--raw")}, "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0,5,6,7,8\r\n0.0002,-1,0,1,2\r\n0.0004,9,9,9,9\r\n"},
-        {threeLines, {QStringLiteral("--from"), QStringLiteral("0.0002"), QStringLiteral("--to"), QStringLiteral("5")},
-         "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0.0002,-1,0,1,2\r\n0.0004,9,9,9,9\r\n"},
+         "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0.0002,-327.68,32767,.0,-1\r\n0.0004,.01,2,.3,4\r\n"},
+        {threeLines, {QStringLiteral("--raw")}, "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0.0002,5,6,7,8\r\n0.0004,-1,0,1,2\r\n0.0006,9,9,9,9\r\n"},
+        {threeLines, {QStringLiteral("--from"), QStringLiteral("0.0004"), QStringLiteral("--to"), QStringLiteral("5")},
+         "time_s,Channel 1,Channel 2,Channel 3,Channel 4\r\n0.0004,-1,0,1,2\r\n0.0006,9,9,9,9\r\n"},
     };
     for (const auto& row : table) {
         for (const char* command : {"--export-csv", "--export"}) {
@@ -78,7 +78,7 @@ TEST_F(ExportCommandTest, ConvertsTheSetsAWaveformFileHolds) {
     // A stretch after the file's last set has no sets.
     const Finished late = RunProgram({QStringLiteral("--export"), threeLines, path("late.csv"), QStringLiteral("--from"), QStringLiteral("1")});
     EXPECT_EQ(late.status, 1);
-    EXPECT_EQ(late.errors, "altrix-scope: no sample sets between --from and --to; the input holds 0 s to 0.0004 s\n");
+    EXPECT_EQ(late.errors, "altrix-scope: no sample sets between --from and --to; the input holds 0.0002 s to 0.0006 s\n");
 }
 
 // A recording's stretch: its sets from --from to --to, its channels named and read as it names
@@ -114,9 +114,9 @@ TEST_F(ExportCommandTest, TheDescriptionNamesTheColumns) {
         sidecar += QByteArray("[Channel") + char('1' + k) + "]\nEnabled=1\nQuantity=" + channels[k][0] + "\nAddress=\"" +
                    channels[k][1] + "\"\nGain=" + channels[k][2] + "\nYScale=1\n";
     const struct { QByteArray sidecar; QStringList options; QByteArray header, last, errors; } table[] = {
-        {sidecar, {}, "time_s,DC_bus (Vdc),Mem 12ab,Channel 3,Channel 4\r\n", "\r\n0.0002,.1,1.0,3,4\r\n", ""},
-        {sidecar, {QStringLiteral("--gains"), QStringLiteral(",,0.1,")}, "time_s,DC_bus (Vdc),", "\r\n0.0002,1,2,.3,4\r\n", ""},
-        {QByteArray(sidecar).replace("Bytes=", "Bytes=1"), {}, "time_s,Channel 1,Channel 2,", "\r\n0.0002,1,2,3,4\r\n",
+        {sidecar, {}, "time_s,DC_bus (Vdc),Mem 12ab,Channel 3,Channel 4\r\n", "\r\n0.0004,.1,1.0,3,4\r\n", ""},
+        {sidecar, {QStringLiteral("--gains"), QStringLiteral(",,0.1,")}, "time_s,DC_bus (Vdc),", "\r\n0.0004,1,2,.3,4\r\n", ""},
+        {QByteArray(sidecar).replace("Bytes=", "Bytes=1"), {}, "time_s,Channel 1,Channel 2,", "\r\n0.0004,1,2,3,4\r\n",
          "in.wfd.ini: not used: it describes other waveform data"},
     };
     for (const auto& row : table) {
@@ -141,8 +141,8 @@ TEST_F(ExportCommandTest, FileThatFillsTheRingConverts) {
     EXPECT_EQ(run.status, 0) << run.errors.toStdString();
     const QList<QByteArray> csv = Contents(path("ring.csv")).split('\n');
     ASSERT_EQ(csv.size(), 100002);  // header, 100000 sets, nothing after the last line end
-    EXPECT_EQ(csv[1], "0,9968,0,0,7\r");            // line 100001, and 100001 % 30011 = 9968
-    EXPECT_EQ(csv[100000], "19.9998,19934,0,0,7\r");  // line 200000, and 200000 % 30011 = 19934
+    EXPECT_EQ(csv[1], "0.0002,9968,0,0,7\r");            // line 100001, and 100001 % 30011 = 9968
+    EXPECT_EQ(csv[100000], "20,19934,0,0,7\r");  // line 200000, and 200000 % 30011 = 19934
 }
 
 // An export onto a full disk (a file size limit, SIGXFSZ ignored, as a shell sets them for the
@@ -197,7 +197,7 @@ TEST_F(ExportCommandTest, FailuresExitWithOneErrorLine) {
         {{path("text.arec"), path("out.h5")}, "text.arec: is no recording: it is not an SQLite database", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("2s")}, "--from takes a time in seconds", "--export"},
         {{twoLines_, path("out.mat"), QStringLiteral("--from"), QStringLiteral("21")}, "no sample sets between --from and --to", "--export"},
-        {{twoLines_, path("out.csv"), QStringLiteral("--from"), QStringLiteral("21")}, "the input holds 0 s to 0.0002 s"},
+        {{twoLines_, path("out.csv"), QStringLiteral("--from"), QStringLiteral("21")}, "the input holds 0.0002 s to 0.0004 s"},
         {{path("missing.wfd"), path("out.csv")}, "missing.wfd: No such file or directory"},
         {{dir_.path(), path("out.csv")}, "Not a regular file"},
         {{path("empty.wfd"), path("out.csv")}, "empty.wfd: no sample sets; not a waveform file"},

@@ -68,21 +68,21 @@ TEST_F(CsvExportTest, RangesAreWrittenByteForByte) {
     const std::string header = "time_s,Output frequency (Hz),DC_bus (Vdc),Torque Command (%),Mem 9014";
     const Case cases[] = {
         {"engineering units", false, 4999, 5001, std::nullopt, std::nullopt, "",
-         "0.9998,12.34,-1.2,99.99360,0\r\n"
-         "1,.0,310.0,-.29295,-32768\r\n"
-         "1.0002,.05,-.5,.09765,32767\r\n"},
+         "1,12.34,-1.2,99.99360,0\r\n"
+         "1.0002,.0,310.0,-.29295,-32768\r\n"
+         "1.0004,.05,-.5,.09765,32767\r\n"},
         {"raw integers, references, range given backwards", true, 5001, 4999,
          CsvColumn{"Ref1 Motor speed (rpm)", "1"}, CsvColumn{"Ref2, \"copy\"", "0.5"},
          ",Ref1 Motor speed (rpm),\"Ref2, \"\"copy\"\"\"",
-         "0.9998,1234,-12,1024,0,-3,7\r\n"
-         "1,0,3100,-3,-32768,0,1\r\n"
-         "1.0002,5,-5,1,32767,32767,-32768\r\n"},
+         "1,1234,-12,1024,0,-3,7\r\n"
+         "1.0002,0,3100,-3,-32768,0,1\r\n"
+         "1.0004,5,-5,1,32767,32767,-32768\r\n"},
         {"only Ref2, range beyond the window", false, kNewestPosition + 50, kNewestPosition - 1,
          std::nullopt, CsvColumn{"Ref2", "54.61"}, ",Ref2",
-         "19.9996,-.65,1.0,.0,9,.0\r\n"
-         "19.9998,1.00,-.1,199.98720,-9,163.83\r\n"},
-        {"oldest position reads time 0", false, -7, 0, CsvColumn{"Ref1", ""}, std::nullopt, ",Ref1",
-         "0,.01,.2,.29295,4,5\r\n"},
+         "19.9998,-.65,1.0,.0,9,.0\r\n"
+         "20,1.00,-.1,199.98720,-9,163.83\r\n"},
+        {"oldest position reads the Time readout's 0.0002", false, -7, 0, CsvColumn{"Ref1", ""}, std::nullopt, ",Ref1",
+         "0.0002,.01,.2,.29295,4,5\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

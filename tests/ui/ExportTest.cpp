@@ -1,5 +1,5 @@
-// The export commands of the File menu against real files: the CSV dialog and the columns the
-// controls name, the mark-to-cursor range, images by their suffix with their legend, the
+// The export commands of the File menu against real files: the one export dialog and the
+// columns the controls name, the mark-to-cursor range, images by their suffix with their legend, the
 // clipboard copy, and the reports of files that cannot be written.
 
 #include "MainframeFixture.h"
@@ -40,16 +40,16 @@ protected:
     }
     // Ticks the dialog's boxes as asked and confirms it or cancels it.
     void answerCsvDialog(bool raw, bool range, bool confirm = true) {
-        auto* dialog = find<QDialog>(QStringLiteral("ExportCsvDialog"));
+        auto* dialog = find<QDialog>(QStringLiteral("ExportDialog"));
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(dialog->isVisible());
         find<QCheckBox>(QStringLiteral("ExportRawBox"))->setChecked(raw);
-        if (range) find<QCheckBox>(QStringLiteral("ExportRangeBox"))->setChecked(true);
+        if (range) find<QRadioButton>(QStringLiteral("ExportMarkButton"))->setChecked(true);
         auto* buttons = find<QDialogButtonBox>(QStringLiteral("ExportButtons"));
         QTest::mouseClick(buttons->button(confirm ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel), Qt::LeftButton);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    bool rangeBoxEnabled() const { return find<QCheckBox>(QStringLiteral("ExportRangeBox"))->isEnabled(); }
+    bool rangeBoxEnabled() const { return find<QRadioButton>(QStringLiteral("ExportMarkButton"))->isEnabled(); }
 
     QTemporaryDir dir_;
 };
@@ -77,7 +77,7 @@ TEST_F(ExportTest, CsvColumnsAreNamedAsTheControlsShowThem) {
     ASSERT_EQ(prompts_.SaveDialogs.size(), 1u);
     EXPECT_EQ(prompts_.SaveDialogs[0].Filter, QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"));
     const QByteArray all = contents(path("all.csv"));
-    EXPECT_TRUE(all.startsWith(header + "0,-.07,-4.0,-9,-10,2.5\r\n0.0002,")) << all.left(200).toStdString();
+    EXPECT_TRUE(all.startsWith(header + "0.0002,-.07,-4.0,-9,-10,2.5\r\n0.0004,")) << all.left(200).toStdString();
     EXPECT_EQ(all.count('\n'), 1 + kWindowPositions);
 
     // From a mark at 5 back to the cursor at 4, raw, over the same file.
@@ -91,7 +91,7 @@ TEST_F(ExportTest, CsvColumnsAreNamedAsTheControlsShowThem) {
     ASSERT_EQ(prompts_.Messages.size(), 1u);
     EXPECT_EQ(prompts_.Messages[0].Caption, QStringLiteral("Overwrite?"));
     EXPECT_EQ(prompts_.SaveDialogs[1].FileName, path("all.csv"));  // the dialog's last file
-    EXPECT_EQ(contents(path("all.csv")), header + "0.0008,0,0,0,0,0\r\n0.001,1234,1235,1236,1237,-3\r\n");
+    EXPECT_EQ(contents(path("all.csv")), header + "0.001,0,0,0,0,0\r\n0.0012,1234,1235,1236,1237,-3\r\n");
 
     // Cancelling the dialog asks for no file; a file that cannot be written is reported.
     trigger("ExportCsv1");
@@ -148,15 +148,15 @@ TEST_F(ExportTest, DataExportWritesTheChosenStretchInTheFormatOfItsSuffix) {
     view().CursorPosition = 4;
     struct Row { const char* button; const char* file; QByteArray start; };
     const Row rows[] = {
-        {"ExportMarkButton", "mark.csv", "time_s,DC_bus (Vdc),Channel 2,Channel 3,Channel 4\r\n0.0008,1.2,0,0,0\r\n0.001,-.7,0,0,0\r\n"},
-        {"ExportWindowButton", "window.h5", "\x89HDF\r\n\x1a\n"},
+        {"ExportMarkButton", "mark.csv", "time_s,DC_bus (Vdc),Channel 2,Channel 3,Channel 4\r\n0.001,1.2,0,0,0\r\n0.0012,-.7,0,0,0\r\n"},
+        {"ExportWholeButton", "window.h5", "\x89HDF\r\n\x1a\n"},
         {"ExportViewButton", "view.mat", "MATLAB 5.0 MAT-file"},
     };
     for (const Row& row : rows) {
         prompts_.FileNames = {path(row.file)};
         trigger("ExportData1");
         find<QRadioButton>(QLatin1String(row.button))->setChecked(true);
-        QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportDataButtons"))->button(QDialogButtonBox::Ok),
+        QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportButtons"))->button(QDialogButtonBox::Ok),
                           Qt::LeftButton);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(contents(path(row.file)).startsWith(row.start)) << row.file << contents(path(row.file)).left(120).toStdString();
@@ -169,7 +169,7 @@ TEST_F(ExportTest, DataExportWritesTheChosenStretchInTheFormatOfItsSuffix) {
 
     prompts_.FileNames = {path("data.txt")};
     trigger("ExportData1");
-    QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportDataButtons"))->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportButtons"))->button(QDialogButtonBox::Ok), Qt::LeftButton);
     EXPECT_FALSE(QFile::exists(path("data.txt")));
     ASSERT_EQ(prompts_.Messages.size(), 1u);
     EXPECT_TRUE(prompts_.Messages[0].Text.contains(QStringLiteral("name the format by the suffix")));

@@ -48,7 +48,7 @@ void MeasureForm::updateTable() {
     ui_->MeasureStretchLabel->setText(
         stretch.empty() ? QStringLiteral("No sample sets in the stretch")
                         : QStringLiteral("%1 s to %2 s, %3 sample sets")
-                              .arg(Seconds(PositionSeconds(stretch.First)), Seconds(PositionSeconds(stretch.Last)))
+                              .arg(Seconds(display_.Times().Seconds(stretch.First)), Seconds(display_.Times().Seconds(stretch.Last)))
                               .arg(stretch.count()));
 
     int row = 0;

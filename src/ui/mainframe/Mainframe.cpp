@@ -67,8 +67,9 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     connectCaptureHandlers();
     connectReferenceHandlers();
     connectFileHandlers();
-    connectExportHandlers();
-    connectDataExportHandlers();
+    exports_ = new ExportCommands(*this, {ui.ExportCsv1, ui.ExportData1, ui.ExportImage1, ui.CopyImage1}, display_, session_,
+                                  *ui.Chart1, prompts_, [this](FileDialogSpec& files) { return askFileToWrite(files); },
+                                  [this] { return windowTitle(); });
     buildLinkStatus();
     connectRecordingHandlers();
     connectRecordingFileHandlers();
@@ -135,7 +136,9 @@ void TForm1::rememberValues() {
     remembered_.add(
         "Display", "OpenDocks", [this](const QString& stored) { reopenDocks(stored.split(QLatin1Char(','))); },
         [this] { return openDocks().join(QLatin1Char(',')); });
-    for (FileDialogSpec* dialog : {&SaveDialog1, &OpenDialog1, &CsvExportDialog, &DataExportDialog, &ImageExportDialog, &RecordDialog}) {
+    std::vector<FileDialogSpec*> dialogs{&SaveDialog1, &OpenDialog1, &RecordDialog};
+    for (FileDialogSpec* exportDialog : exports_->Dialogs()) dialogs.push_back(exportDialog);
+    for (FileDialogSpec* dialog : dialogs) {
         remembered_.add(
             kDialogsSection, dialog->Name.toStdString(),
             [dialog](const QString& stored) { dialog->FileName = stored; },

@@ -9,13 +9,14 @@
 // channels.cpp (channel and reference controls), capture.cpp (RUN, STOP, the capture tick,
 // Type Identify), linkhealth.cpp (the link's status bar and its loss), files.cpp (waveform file
 // save and load with their descriptions), unsaved.cpp (the discard question and the capture's
-// note), export.cpp (CSV and image exports), analysis.cpp (the measurements and
-// spectrum docks), layout.cpp (the client area's layout), recording.cpp (the recording switch); the trigger controls are a
-// TriggerBar. The values it remembers between runs are kept in the settings file through
+// note), analysis.cpp (the measurements and spectrum docks), layout.cpp (the client area's
+// layout), recording.cpp (the recording switch); the trigger controls are a TriggerBar, the
+// exports ExportCommands. The values it remembers between runs are kept in the settings file through
 // remembered_.
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
+#include "ExportCommands.h"
 #include "Passwordform.h"
 #include "Prompts.h"
 #include "RecordingSearch.h"
@@ -156,14 +157,6 @@ public:
     // Waveform files: File menu items and tool buttons SpeedButton3 (save), SpeedButton2 (load).
     void SaveWaveformFile1Click();
     void Loadwaveformfile1Click();
-    // Exports: the CSV dialog (raw values, mark-to-cursor range) and then the file; the chart
-    // with a legend as an image file (PNG, SVG, PDF, ... by suffix) or on the clipboard.
-    void ExportCsv1Click();
-    void ExportImage1Click();
-    // Data export (exportdata.cpp): the view, mark to cursor or the whole window, as CSV,
-    // MATLAB .mat or HDF5 .h5 by the file's suffix, after a dialog that chooses the stretch.
-    void ExportData1Click();
-    void CopyImage1Click();
     // References r (1, 2): the "Save Ch" items Ch11..Ch42 copy channel c (1..4) into r; the
     // show items ShowRef1/2, the show switches CheckBox5/6 and the Y-scale lists ComboBox9/10.
     // Their gain fields are LabeledEditChange(5) and (6).
@@ -210,7 +203,6 @@ private:
     void connectCaptureHandlers();
     void connectReferenceHandlers();
     void connectFileHandlers();
-    void connectExportHandlers();
     void connectAnalysisHandlers();
     void connectDisplayHandlers();
     void connectChartViewHandlers();
@@ -245,15 +237,6 @@ private:
     // go on (nothing unsaved, the question turned off, Discard, or Save that wrote the file).
     bool askDiscardCapture();
     bool askBeforeDiscard_ = true;  // [Display] AskBeforeDiscard
-    // Exports: the CSV export once its dialog is confirmed; the chart with its legend.
-    void exportCsv(bool raw, bool markToCursor);
-    // The CSV of the screen's traces (the four channels and the shown references) over window
-    // positions first..last.
-    FileResult writeScreenCsv(const std::string& path, bool raw, std::int32_t first, std::int32_t last) const;
-    void connectDataExportHandlers();
-    void exportData(PositionStretch stretch, bool raw);
-    QImage chartImage();
-    ScopeChart::Legend chartLegend() const;
     // Locks (RUN) or unlocks (STOP) the channel controls, RUN, Type Identify, the file and
     // mode commands and the readouts that follow the mouse. STOP stays enabled.
     void lockForCapture(bool locked);
@@ -330,6 +313,7 @@ private:
     EventSaver::Limits eventLimits_;
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
+    ExportCommands* exports_ = nullptr;  // the File menu's exports, a child of the window
     std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace
 
     // File dialogs, as the load, save and export commands show them through prompts_; each
@@ -338,18 +322,10 @@ private:
                                QStringLiteral("*.wfd"), false, QStringLiteral("SaveDialog1"), {}};
     FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
                                QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
-    FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
-                                   QStringLiteral("csv"), true, QStringLiteral("CsvExportDialog"), {}};
-    FileDialogSpec DataExportDialog{
-        QStringLiteral("MATLAB (*.mat)|*.mat|HDF5 (*.h5)|*.h5|CSV (*.csv)|*.csv"), QStringLiteral("mat"), true,
-        QStringLiteral("DataExportDialog"), {}};
     FileDialogSpec OpenRecordingDialog{QStringLiteral("Recording (*.arec)|*.arec|All files (*.*)|*.*"),
                                        QStringLiteral("*.arec"), true, QStringLiteral("OpenRecordingDialog"), {}};
     FileDialogSpec RecordDialog{QStringLiteral("Recording (*.arec)|*.arec|CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("arec"),
                                 true, QStringLiteral("RecordDialog"), {}};
-    FileDialogSpec ImageExportDialog{
-        QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),
-        QStringLiteral("png"), true, QStringLiteral("ImageExportDialog"), {}};
     const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
                                      false, QStringLiteral("OpenDialog2"), {}};
 };

@@ -30,7 +30,7 @@ constexpr std::int64_t kMegabyte = 1024 * 1024;
 
 QString ClockText(const QDateTime& start, std::int64_t set) {
     if (!start.isValid()) return QStringLiteral("%1 s").arg(TimeText(static_cast<double>(set) * kSamplePeriodSeconds));
-    return start.addMSecs(set / kSetsPerMillisecond).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return QString::fromStdString(SetClockText(Timeline::Recording(start.toMSecsSinceEpoch() * 1000), set, ClockForm::DateAndTime));
 }
 
 }  // namespace

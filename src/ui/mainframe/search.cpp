@@ -46,7 +46,7 @@ void TForm1::connectSearchHandlers() {
 QString TForm1::recordingClock(std::int64_t set) const {
     const auto ms = std::llround(double(set) * kSamplePeriodSeconds * 1000);
     if (display_.Facts().Start.isValid())
-        return display_.Facts().Start.addMSecs(ms).toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+        return QString::fromStdString(SetClockText(display_.Times(), set, ClockForm::TimeOfDay));
     return QStringLiteral("%1 s into the recording").arg(QLocale().toString(double(ms) / 1000, 'f', 3));
 }
 

@@ -40,6 +40,22 @@ bool MathTraces::Define(int m, const MathDefinition& definition) {
     return true;
 }
 
+std::vector<DataVector> MathTraces::VectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const {
+    std::vector<DataVector> vectors;
+    for (int m = 1; m <= kMathCount; ++m) {
+        if (!Shown(m)) continue;
+        const std::span<const double> values = Values(m);
+        const std::int64_t from = std::int64_t{stretch.First} - first_;
+        const std::string label = MathLabel(m, Definition(m));
+        if (stretch.empty() || from < 0 || from + stretch.count() > static_cast<std::int64_t>(values.size()))
+            leftOut.push_back(label);
+        else
+            vectors.push_back({label, Definition(m).Expression,
+                               values.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(stretch.count()))});
+    }
+    return vectors;
+}
+
 bool MathTraces::Shown(int m) const {
     const Trace& trace = traces_[m - 1];
     return trace.Definition.Enabled && trace.Expression.Valid();
@@ -93,7 +109,8 @@ void MathTraces::Update(const TraceSource& source, const std::array<std::string,
         }
         const std::span<double> column = input.values();
         if (n == kMathTimeInput) {
-            for (std::size_t x = from; x < size; ++x) column[x] = static_cast<double>(x) / source.sampleRateHz();
+            // A window's position x is at the Time readout's (x + 1) periods.
+            for (std::size_t x = from; x < size; ++x) column[x] = static_cast<double>(x + 1) / source.sampleRateHz();
         } else {
             const ReadoutGain gain(gains_[n]);
             const WindowSamples samples = source.samples(n + 1);

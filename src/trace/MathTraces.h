@@ -5,6 +5,7 @@
 // that reads a reference or t, both fixed by position, is computed whole), anything else that
 // changed the inputs (a gain, a load, a new capture, a frozen window) costs one whole pass.
 
+#include "DataExport.h"
 #include "MathTrace.h"
 #include "TraceSource.h"
 
@@ -58,6 +59,11 @@ public:
     // Math trace m's values by position from First() (NaN where there is none), as of the last
     // update; empty while not shown.
     std::span<const double> Values(int m) const;
+    // The shown traces' vectors over `stretch` (within the values of the last update), for an
+    // export, labelled as the legend and the CSV header name them; the shown traces they do not
+    // cover are named in `leftOut`.
+    std::vector<DataVector> VectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const;
+
     // The smallest 1-2-5 step (1, 2, 5, 10, 20 ...) at or above its largest magnitude; 1 without a value.
     double FullScale(int m) const { return traces_[m - 1].FullScale; }
 

@@ -1,4 +1,4 @@
-#include "TraceSource.h"
+#include "CaptureWindowSource.h"
 
 #include "CaptureSession.h"
 

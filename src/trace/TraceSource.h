@@ -15,8 +15,6 @@
 
 namespace altrix {
 
-class CaptureSession;
-
 class TraceSource {
 public:
     virtual ~TraceSource() = default;
@@ -50,21 +48,6 @@ public:
         for (int t : traces) windows.push_back(samples(t));
         return WindowReader(std::move(windows));
     }
-};
-
-// The capture window on show: the live traces while a capture rolls, a Normal trigger's frozen
-// window while the capture runs on behind it, the traces of a loaded file, and the references.
-class CaptureWindowSource final : public TraceSource {
-public:
-    explicit CaptureWindowSource(const CaptureSession& session) : session_(session) {}
-
-    int length() const override { return kWindowPositions; }
-    double sampleRateHz() const override { return 1.0 / kSamplePeriodSeconds; }
-    WindowSamples samples(int t) const override;
-    SampleRuns samplesOver(int t, PositionStretch stretch) const override;
-
-private:
-    const CaptureSession& session_;
 };
 
 }  // namespace altrix

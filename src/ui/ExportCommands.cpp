@@ -1,0 +1,91 @@
+#include "ExportCommands.h"
+
+#include "CaptureSession.h"
+#include "DisplayExports.h"
+#include "ExportDialog.h"
+#include "ScopeDisplay.h"
+#include "files.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <cstdio>
+
+namespace altrix {
+
+ExportCommands::ExportCommands(QWidget& window, const Actions& actions, ScopeDisplay& display, const CaptureSession& session,
+                               ScopeChart& chart, Prompts& prompts, std::function<QString(FileDialogSpec&)> askFileToWrite,
+                               std::function<QString()> title)
+    : QObject(&window), window_(window), display_(display), session_(session), chart_(chart), prompts_(prompts),
+      askFileToWrite_(std::move(askFileToWrite)), title_(std::move(title)) {
+    // "Export CSV..." starts at the whole window (a recording's view); "Export data..." at the
+    // mark..cursor when a mark is set, else the view.
+    connect(actions.Csv, &QAction::triggered, this, [this] {
+        openDialog(QStringLiteral("Export CSV"), display_.Recording() ? ExportStretch::View : ExportStretch::Whole, csvFiles_);
+    });
+    connect(actions.Data, &QAction::triggered, this,
+            [this] { openDialog(QStringLiteral("Export data"), ExportStretch::MarkToCursor, dataFiles_); });
+    connect(actions.Image, &QAction::triggered, this, &ExportCommands::exportImage);
+    connect(actions.CopyImage, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setImage(ChartImage()); });
+}
+
+void ExportCommands::openDialog(const QString& title, ExportStretch preset, FileDialogSpec& files) {
+    OpenExportDialog(window_, title, preset, display_.View().MarkPosition != kNoMark,
+                     display_.Recording() ? QStringLiteral("The whole recording") : QStringLiteral("The whole window"),
+                     [this, &files](ExportStretch stretch, bool raw) { write(stretch, raw, files); });
+}
+
+void ExportCommands::write(ExportStretch stretch, bool raw, FileDialogSpec& files) {
+    const QString fileName = askFileToWrite_(files);
+    if (fileName.isEmpty()) return;
+    const std::string path = NativePath(fileName);
+    const ExportSource source = ExportSourceOf(display_, session_.record().DriveTypeCode);
+    const ExportPlan plan = PlanExport(source, stretch, raw, path);
+    const FileResult result = WriteExport(source, plan, path);
+    if (!result.Ok)
+        prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result), MessageIcon::Error,
+                             MessageButtons::Ok);
+    else if (!raw && !plan.MathLeftOut.empty())
+        prompts_.showMessage(QStringLiteral("Export"), MathLeftOutText(plan.MathLeftOut), MessageIcon::Information,
+                             MessageButtons::Ok);
+}
+
+QImage ExportCommands::ChartImage() const {
+    return chart_.image(ChartLegend());
+}
+
+ScopeChart::Legend ExportCommands::ChartLegend() const {
+    ScopeChart::Legend legend;
+    // Math traces left out of a recording's view are not in its picture.
+    const bool mathLeftOut = !display_.MathNotice().isEmpty();
+    for (int t = 1; t <= kLastMathTrace; ++t)
+        if (display_.TraceShown(t) && !(t >= kFirstMathTrace && mathLeftOut))
+            legend.Entries.push_back({QString::fromStdString(display_.ColumnName(t)), SeriesOfTrace(t)});
+    // The sets in view, as the Time readout names them.
+    const PositionStretch view = display_.ViewStretch();
+    const Timeline times = display_.Times();
+    legend.Span = QStringLiteral("Time %1 s to %2 s")
+                      .arg(QString::fromStdString(times.SecondsText(view.First)),
+                           QString::fromStdString(times.SecondsText(std::max(view.First, view.Last))));
+    return legend;
+}
+
+void ExportCommands::exportImage() {
+    const QString fileName = askFileToWrite_(imageFiles_);
+    if (fileName.isEmpty()) return;
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    const QByteArray bytes = chart_.imageFile(suffix, ChartLegend(), title_());
+    const FileResult result =
+        bytes.isEmpty() ? FileResult{false, "no image format is named \"" + suffix.toStdString() + "\"", false}
+                        : ReplaceFile(NativePath(fileName), [&bytes](std::FILE* file) {
+                              return std::fwrite(bytes.constData(), 1, bytes.size(), file) == std::size_t(bytes.size());
+                          });
+    if (!result.Ok)
+        prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result), MessageIcon::Error,
+                             MessageButtons::Ok);
+}
+
+}  // namespace altrix

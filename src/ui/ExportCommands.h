@@ -1,0 +1,66 @@
+#pragma once
+// The export commands of the File menu, bound to the display: "Export CSV..." and "Export
+// data..." open the one export dialog (the view, mark..cursor or the whole source; raw or in
+// units) and write what `Exports` plans in the format the file's suffix names; "Export
+// image..." and "Copy image" give the chart as shown with a legend of the shown traces and the
+// time in view.
+
+#include "Exports.h"
+#include "Prompts.h"
+#include "ScopeChart.h"
+
+#include <QObject>
+
+#include <functional>
+#include <vector>
+
+class QAction;
+class QImage;
+class QWidget;
+
+namespace altrix {
+
+class CaptureSession;
+class ScopeDisplay;
+
+class ExportCommands : public QObject {
+public:
+    struct Actions {
+        QAction* Csv;
+        QAction* Data;
+        QAction* Image;
+        QAction* CopyImage;
+    };
+    // `askFileToWrite` asks for a file to write (and before replacing one); empty when
+    // cancelled. `title` gives the window's caption for an image's document title.
+    ExportCommands(QWidget& window, const Actions& actions, ScopeDisplay& display, const CaptureSession& session,
+                   ScopeChart& chart, Prompts& prompts, std::function<QString(FileDialogSpec&)> askFileToWrite,
+                   std::function<QString()> title);
+
+    // The file dialogs whose last names the window remembers.
+    std::vector<FileDialogSpec*> Dialogs() { return {&csvFiles_, &dataFiles_, &imageFiles_}; }
+    // The chart as shown with its legend and the time in view.
+    QImage ChartImage() const;
+    ScopeChart::Legend ChartLegend() const;
+
+private:
+    void openDialog(const QString& title, ExportStretch preset, FileDialogSpec& files);
+    void write(ExportStretch stretch, bool raw, FileDialogSpec& files);
+    void exportImage();
+
+    QWidget& window_;
+    ScopeDisplay& display_;
+    const CaptureSession& session_;
+    ScopeChart& chart_;
+    Prompts& prompts_;
+    std::function<QString(FileDialogSpec&)> askFileToWrite_;
+    std::function<QString()> title_;
+    FileDialogSpec csvFiles_{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("csv"), true,
+                             QStringLiteral("CsvExportDialog"), {}};
+    FileDialogSpec dataFiles_{QString::fromStdString(ExportFilter()), QStringLiteral("mat"), true,
+                              QStringLiteral("DataExportDialog"), {}};
+    FileDialogSpec imageFiles_{QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),
+                               QStringLiteral("png"), true, QStringLiteral("ImageExportDialog"), {}};
+};
+
+}  // namespace altrix

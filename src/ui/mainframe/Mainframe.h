@@ -1,21 +1,16 @@
 #pragma once
 // The main window: the chart, four channel groups, two reference groups, the control panel,
-// the tool bar, the main menu and the descriptions of the file dialogs. Mainframe.ui lays the
-// controls out; this class binds them to the display model: a control's event writes a value
-// into the ScopeDisplay, a display signal updates the controls; no control is read as the truth
-// while the traces are drawn. Handlers carry the names of the controls and events that raise
-// them and are split by concern over the files of this folder: Mainframe.cpp (construction,
-// close, engineering mode), display.cpp (drawing modes, zoom, cursor and mark, the readouts),
-// channels.cpp (channel and reference controls), capture.cpp (RUN, STOP, the capture tick,
-// Type Identify), linkhealth.cpp (the link's status bar and its loss), files.cpp (waveform file
-// save and load with their descriptions), unsaved.cpp (the discard question and the capture's
-// note), export.cpp (CSV and image exports), layout.cpp (the client area's layout), binders.cpp
-// (the feature binders made). The trigger controls are a TriggerBar; the analysis docks, the
-// recording switch, recording files, Find and the event controls are binders of their own. The values it remembers between runs are kept in the settings file through
-// remembered_.
+// the tool bar, the main menu and its file dialogs (FileDialogs.h), laid out by Mainframe.ui.
+// It binds them to the display model: a control's event writes a value into the ScopeDisplay,
+// a display signal updates the controls; no control is read as the truth while the traces are
+// drawn. Handlers carry the names of the controls and events that raise them, split by concern
+// over this folder's files (see ../README.md); the trigger bar, the analysis docks, the
+// recording switch, recording files, Find and the event controls are binders of their own in
+// src/ui. The values it remembers between runs are kept in the settings file (remembered_).
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
+#include "FileDialogs.h"
 #include "Passwordform.h"
 #include "Prompts.h"
 #include "RememberedValues.h"
@@ -79,7 +74,7 @@ struct RefControls {
     QLineEdit* diff;
 };
 
-class TForm1 : public QMainWindow, public EngineeringModeHost {
+class TForm1 : public QMainWindow, public EngineeringModeHost, private MainFileDialogs {
     Q_OBJECT
 public:
     // `prompts` shows every message box and file dialog; `session` runs the captures over the
@@ -199,10 +194,8 @@ private:
     void connectReferenceHandlers();
     void connectFileHandlers();
     void connectExportHandlers();
-    // The feature binders, made once the window is built; a recording's stretch as a window
-    // for a waveform file, or none (the user told why).
+    // The feature binders, made once the window is built.
     void buildBinders();
-    std::unique_ptr<CaptureRecord> recordingWindow();
     void connectDisplayHandlers();
     void connectChartViewHandlers();
     // The graticule, legend and level line as the display lays them out, before each replot.
@@ -275,27 +268,6 @@ private:
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
     std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace
-
-    // File dialogs, as the load, save and export commands show them through prompts_; each
-    // keeps the file name chosen last.
-    FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),
-                               QStringLiteral("*.wfd"), false, QStringLiteral("SaveDialog1"), {}};
-    FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
-                               QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
-    FileDialogSpec CsvExportDialog{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"),
-                                   QStringLiteral("csv"), true, QStringLiteral("CsvExportDialog"), {}};
-    FileDialogSpec DataExportDialog{
-        QStringLiteral("MATLAB (*.mat)|*.mat|HDF5 (*.h5)|*.h5|CSV (*.csv)|*.csv"), QStringLiteral("mat"), true,
-        QStringLiteral("DataExportDialog"), {}};
-    FileDialogSpec OpenRecordingDialog{QStringLiteral("Recording (*.arec)|*.arec|All files (*.*)|*.*"),
-                                       QStringLiteral("*.arec"), true, QStringLiteral("OpenRecordingDialog"), {}};
-    FileDialogSpec RecordDialog{QStringLiteral("Recording (*.arec)|*.arec|CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("arec"),
-                                true, QStringLiteral("RecordDialog"), {}};
-    FileDialogSpec ImageExportDialog{
-        QStringLiteral("PNG image (*.png)|*.png|SVG image (*.svg)|*.svg|PDF document (*.pdf)|*.pdf"),
-        QStringLiteral("png"), true, QStringLiteral("ImageExportDialog"), {}};
-    const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
-                                     false, QStringLiteral("OpenDialog2"), {}};
 };
 
 }  // namespace altrix

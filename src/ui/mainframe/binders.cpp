@@ -47,8 +47,4 @@ void TForm1::buildBinders() {
         prompts_, session_, display_, *docks_, remembered_, setClock());
 }
 
-std::unique_ptr<CaptureRecord> TForm1::recordingWindow() {
-    return recordingFile_->recordingWindow();
-}
-
 }  // namespace altrix

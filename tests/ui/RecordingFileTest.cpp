@@ -165,17 +165,9 @@ TEST_F(RecordingFileTest, TheEventListShowsTheRecordingsEventsAndChoosingOneShow
     form_->findChild<QAction*>(QStringLiteral("Events1"))->trigger();
     auto* table = form_->findChild<QTableWidget*>(QStringLiteral("EventsTable"));
     ASSERT_NE(table, nullptr);
-    // In set order, at their local times (the recording began 03:00:00 UTC).
-    const QDateTime start = QDateTime::fromString(QStringLiteral("2026-12-07T03:00:00.000Z"), Qt::ISODateWithMs);
-    const struct { std::int64_t set; const char* kind; } rows[] = {{300000, "gap"}, {450000, "trigger"}};
+    // Its rows (EventListTest): the gap, then the trigger.
     ASSERT_EQ(table->rowCount(), 2);
-    for (int r = 0; r < 2; ++r) {
-        EXPECT_EQ(table->item(r, 1)->text(), QLatin1String(rows[r].kind));
-        EXPECT_EQ(table->item(r, 0)->text(),
-                  start.addMSecs(rows[r].set / 5).toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
-    }
     EXPECT_TRUE(form_->findChild<QLabel*>(QStringLiteral("EventsTitleLabel"))->text().startsWith(QLatin1String("2 events")));
-    EXPECT_EQ(table->item(1, 2)->text(), QStringLiteral("ch1 Rising"));
     emit table->cellActivated(1, 0);
     const QCPRange view = chart().xAxis->range();
     EXPECT_TRUE(view.contains(450000)) << view.lower << ".." << view.upper;

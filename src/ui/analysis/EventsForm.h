@@ -4,6 +4,8 @@
 // they are (`EventsTitleLabel`). Choosing a row (a double click, or Return) hands its event to
 // the owner, which shows it; the list knows nothing of captures or recordings.
 
+#include "EventList.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -15,14 +17,6 @@ class QTableWidget;
 
 namespace altrix {
 
-struct EventRow {
-    QString Time;  // wall-clock time, or the time since the start when that is not known
-    QString Kind;
-    QString Source;
-    QString Text;
-    std::int64_t Set = 0;  // counted from the capture's or recording's first set
-    QString File;          // the saved window, empty when none
-};
 
 class EventsForm : public QWidget {
     Q_OBJECT

@@ -4,6 +4,11 @@
 #include "Mainframe.h"
 
 #include "About.h"
+#include "AnalysisDocks.h"
+#include "EventControls.h"
+#include "FindControls.h"
+#include "RecordingControls.h"
+#include "RecordingFileControls.h"
 #include "KeyboardShortcuts.h"
 #include "ParameterFiles.h"
 #include "ScopeChart.h"
@@ -71,10 +76,6 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
                                   *ui.Chart1, prompts_, [this](FileDialogSpec& files) { return askFileToWrite(files); },
                                   [this] { return windowTitle(); });
     buildLinkStatus();
-    connectRecordingHandlers();
-    connectRecordingFileHandlers();
-    connectSearchHandlers();
-    connectAnalysisHandlers();
     triggerBar_ = std::make_unique<TriggerBar>(
         TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox,
                              {ui.TriggerSourceBox, ui.TriggerSlopeBox, ui.TriggerLevelEdit, ui.TriggerLevel2Edit, ui.TriggerBitBox},
@@ -83,6 +84,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
                               ui.TriggerJoinLevel2Edit, ui.TriggerJoinBitBox},
                              ui.PreTriggerBox, ui.TriggerHoldoffBox, ui.TriggerStateLabel},
         *ui.Chart1, display_, session_);
+    buildBinders();
     connectChartViewHandlers();
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
@@ -103,8 +105,6 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     ui.Chart1->addPoint(5, kNewestPosition, 0);
     move(-1, -1);
     rememberValues();
-    connectMathHandlers();
-    connectEventHandlers();
     // Said once: the settings file that cannot be kept, and why (for a minute, over the link figures).
     ui.LinkStatusBar->showMessage(remembered_.settingsProblem(), 60000);
 }
@@ -133,9 +133,7 @@ void TForm1::rememberValues() {
     remembered_.add(
         "Display", "WindowState", [this](const QString& stored) { restoreState(QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveState().toBase64()); });
-    remembered_.add(
-        "Display", "OpenDocks", [this](const QString& stored) { reopenDocks(stored.split(QLatin1Char(','))); },
-        [this] { return openDocks().join(QLatin1Char(',')); });
+    docks_->remember(remembered_);
     std::vector<FileDialogSpec*> dialogs{&SaveDialog1, &OpenDialog1, &RecordDialog};
     for (FileDialogSpec* exportDialog : exports_->Dialogs()) dialogs.push_back(exportDialog);
     for (FileDialogSpec* dialog : dialogs) {

@@ -1,32 +1,26 @@
 #pragma once
 // The main window: the chart, four channel groups, two reference groups, the control panel,
-// the tool bar, the main menu and the descriptions of the file dialogs. Mainframe.ui lays the
-// controls out; this class binds them to the display model: a control's event writes a value
-// into the ScopeDisplay, a display signal updates the controls; no control is read as the truth
-// while the traces are drawn. Handlers carry the names of the controls and events that raise
-// them and are split by concern over the files of this folder: Mainframe.cpp (construction,
-// close, engineering mode), display.cpp (drawing modes, zoom, cursor and mark, the readouts),
-// channels.cpp (channel and reference controls), capture.cpp (RUN, STOP, the capture tick,
-// Type Identify), linkhealth.cpp (the link's status bar and its loss), files.cpp (waveform file
-// save and load with their descriptions), unsaved.cpp (the discard question and the capture's
-// note), analysis.cpp (the measurements and spectrum docks), layout.cpp (the client area's
-// layout), recording.cpp (the recording switch); the trigger controls are a TriggerBar, the
-// exports ExportCommands. The values it remembers between runs are kept in the settings file through
-// remembered_.
+// the tool bar, the main menu and its file dialogs (FileDialogs.h), laid out by Mainframe.ui.
+// It binds them to the display model: a control's event writes a value into the ScopeDisplay,
+// a display signal updates the controls; no control is read as the truth while the traces are
+// drawn. Handlers carry the names of the controls and events that raise them, split by concern
+// over this folder's files (see ../README.md); the trigger bar, the exports (ExportCommands), the analysis
+// docks, the recording switch, recording files, Find and the event controls are binders of their own in
+// src/ui. The values it remembers between runs are kept in the settings file (remembered_).
 
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
 #include "ExportCommands.h"
+#include "FileDialogs.h"
 #include "Passwordform.h"
 #include "Prompts.h"
-#include "RecordingSearch.h"
 #include "RememberedValues.h"
 #include "ScopeChart.h"
 #include "ScopeDisplay.h"
+#include "SetClock.h"
 #include "TriggerBar.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
@@ -39,12 +33,9 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QDockWidget;
 class QLabel;
 class QLineEdit;
 class QScrollArea;
-class QShortcut;
-class QTimer;
 
 namespace Ui {
 class TForm1;
@@ -52,9 +43,12 @@ class TForm1;
 
 namespace altrix {
 
-class EventsForm;
-struct EventRow;
+class AnalysisDocks;
+class EventControls;
+class FindControls;
 class LinkStatus;
+class RecordingControls;
+class RecordingFileControls;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
@@ -81,7 +75,7 @@ struct RefControls {
     QLineEdit* diff;
 };
 
-class TForm1 : public QMainWindow, public EngineeringModeHost {
+class TForm1 : public QMainWindow, public EngineeringModeHost, private MainFileDialogs {
     Q_OBJECT
 public:
     // `prompts` shows every message box and file dialog; `session` runs the captures over the
@@ -164,17 +158,6 @@ public:
     void ShowRefClick(int r);
     void RefCheckBoxClick(int r);
     void RefYScaleBoxChange(int r);
-    // Analysis menu: opens or raises the measurements and the spectrum dock.
-    void Measurements1Click();
-    void Spectrum1Click();
-    // Analysis menu (math.cpp): opens or raises the math traces window.
-    void MathTraces1Click();
-    // events.cpp: Trigger > "Save every event..." switches saving each Normal trigger's window
-    // on and off (asking for the folder the first time); "Event folder..." picks another;
-    // Analysis > "Events" opens the event list.
-    void SaveEventsActionClick(bool on);
-    void EventFolderActionClick();
-    void Events1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -203,20 +186,13 @@ private:
     void connectCaptureHandlers();
     void connectReferenceHandlers();
     void connectFileHandlers();
-    void connectAnalysisHandlers();
+    // The feature binders, made once the window is built.
+    void buildBinders();
     void connectDisplayHandlers();
     void connectChartViewHandlers();
     // The graticule, legend and level line as the display lays them out, before each replot.
     void showChartDecorations();
     void showYAxisUnits();
-    // The math traces: their menu item, chart colours and [Math] settings.
-    void connectMathHandlers();
-    // events.cpp: the event saving switch and its [Events] settings, the event list.
-    void connectEventHandlers();
-    void startSavingEvents();
-    void showEventSavingEnded(const QString& why);
-    void showEventList();
-    void showEvent(const EventRow& event);
     // Reads a waveform file into the capture, as Load does once the name is chosen.
     void loadWaveformFile(const QString& fileName);
     // Caption text, "----" and the file's name.
@@ -251,45 +227,9 @@ private:
     // The link's health figures in the status bar, and the box when a capture's link is lost.
     void buildLinkStatus();
     void showLinkLost(const QDateTime& lastByteAt);
-    // Recording: Record1 and RecordButton are one switch; on, it asks for the file, and the
-    // session records while a capture runs (from the next RUN when none does).
-    void Record1Click(bool on);
-    void connectRecordingHandlers();
-    void setRecordSwitch(bool on);
-    void startRecording();
-    void showRecordingEnded(const QString& error);
-    void showRecording();
-    // The analysis docks: made and shown, or raised; the names of those open, and those reopened
-    // at start.
-    void showDock(QDockWidget*& dock, const QString& name, Qt::DockWidgetArea area,
-                  const std::function<QWidget*()>& makeForm);
-    QStringList openDocks() const;
-    void reopenDocks(const QStringList& names);
     // The client area's layout (layout.cpp): the panels in a scroll area, the chart in the rest.
     void buildClientLayout();
     void layOutClient();
-    // recordingfile.cpp: File > "Open recording..." shows a recording file through the
-    // display's recording source; a .wfd saved meanwhile holds 100000 sets of it.
-    void connectRecordingFileHandlers();
-    void OpenRecording1Click();
-    // The 100000 sets from the analysed stretch's first as a window, or none (the user told
-    // why) when the stretch is longer.
-    std::unique_ptr<CaptureRecord> recordingWindow();
-    // Shows set `set` of the recording on show in the chart: where the trigger's pre-trigger
-    // share would put it, in a view as wide as the one on show, at most 100000 sets.
-    void showRecordingSet(std::int64_t set);
-    // search.cpp: Trigger > "Find next" / "Find previous" through the recording on show, in
-    // slices of the event loop with the progress in the status bar; Esc or another press stops.
-    void connectSearchHandlers();
-    void findEvent(SearchDirection direction);
-    void searchSlice();
-    void stopSearch();
-    // Set `set`'s time of day (its time into the recording when the start is not known).
-    QString recordingClock(std::int64_t set) const;
-    std::unique_ptr<RecordingSearch> search_;
-    QTimer* searchTimer_ = nullptr;
-    QShortcut* searchStop_ = nullptr;  // Esc, while a search runs
-    std::int64_t searchFound_ = -1;    // the set found last in the recording on show; -1: none
     // The channel (1..4) whose address edit `event` clicks, or 0.
     int clickedAddressEdit(const QObject* watched, const QEvent& event) const;
     Prompts& prompts_;
@@ -301,33 +241,17 @@ private:
     LinkStatus* linkStatus_ = nullptr;
     QScrollArea* panelArea_ = nullptr;  // PanelArea
     int defaultWindowHeight_ = 0;  // as the form description sizes the window
-    QLabel* recordLabel_ = nullptr;    // RecordLabel
-    QString recordPath_;               // the recording's file; empty when the switch is off
-    // Made when first opened; children of the window.
-    QDockWidget* measureDock_ = nullptr;   // MeasurementsDock
-    QDockWidget* spectrumDock_ = nullptr;  // SpectrumDock
-    QDockWidget* mathDock_ = nullptr;      // MathDock
-    QDockWidget* eventsDock_ = nullptr;    // EventsDock
-    EventsForm* eventsForm_ = nullptr;
-    QString eventFolder_;                  // where every event is saved; empty until chosen
-    EventSaver::Limits eventLimits_;
+    // The feature binders (src/ui), and the one clock of a set's time that they write.
+    SetClock setClock() const;
+    std::unique_ptr<AnalysisDocks> docks_;
+    std::unique_ptr<RecordingControls> recording_;
+    std::unique_ptr<RecordingFileControls> recordingFile_;
+    std::unique_ptr<FindControls> find_;
+    std::unique_ptr<EventControls> events_;
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
     ExportCommands* exports_ = nullptr;  // the File menu's exports, a child of the window
     std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace
-
-    // File dialogs, as the load, save and export commands show them through prompts_; each
-    // keeps the file name chosen last.
-    FileDialogSpec SaveDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"),
-                               QStringLiteral("*.wfd"), false, QStringLiteral("SaveDialog1"), {}};
-    FileDialogSpec OpenDialog1{QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All files (*.*)|*.*"),
-                               QStringLiteral("*.wfd"), true, QStringLiteral("OpenDialog1"), {}};
-    FileDialogSpec OpenRecordingDialog{QStringLiteral("Recording (*.arec)|*.arec|All files (*.*)|*.*"),
-                                       QStringLiteral("*.arec"), true, QStringLiteral("OpenRecordingDialog"), {}};
-    FileDialogSpec RecordDialog{QStringLiteral("Recording (*.arec)|*.arec|CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("arec"),
-                                true, QStringLiteral("RecordDialog"), {}};
-    const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
-                                     false, QStringLiteral("OpenDialog2"), {}};
 };
 
 }  // namespace altrix

@@ -4,6 +4,8 @@
 
 #include "Mainframe.h"
 
+#include "EventFinder.h"
+
 #include "CaptureSession.h"
 #include "Presets.h"
 #include "ScopeChart.h"
@@ -65,7 +67,7 @@ void TForm1::Button1Click() {
     else if (run.BadTriggerLevel)
         prompts_.showMessage(QStringLiteral("Trigger level error"),
                              QStringLiteral("The trigger level \"%1\" is not a number: type a level such as 12.5 or -3.")
-                                 .arg(QString::fromStdString(display_.Trigger().Level)),
+                                 .arg(QString::fromStdString(FirstBadLevel(display_.Trigger()).value_or(BadTriggerLevel{}).Level)),
                              MessageIcon::Warning, MessageButtons::Ok);
     else if (askDiscardCapture())
         session_.Start(chosenPortName(), *run.Setup);
@@ -96,7 +98,6 @@ void TForm1::Timer1Timer() {
 void TForm1::showCaptureTick() {
     // The display has drawn the tick's traces and readouts.
     if (record().DataError) ui_->Label10->show();
-    showRecording();
 }
 
 void TForm1::BitBtn1Click() {

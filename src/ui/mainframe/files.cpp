@@ -5,6 +5,8 @@
 // for a file to write is shared with the exports.
 
 #include "Mainframe.h"
+
+#include "RecordingFileControls.h"
 #include "files.h"
 
 #include "CaptureDescription.h"
@@ -124,7 +126,7 @@ bool TForm1::saveCapture() {
     // The caption names only a file that was written; a failed write leaves any existing
     // file as it was.
     // A recording on show gives 100000 of its sets.
-    const std::unique_ptr<CaptureRecord> fromRecording = display_.Recording() ? recordingWindow() : nullptr;
+    const std::unique_ptr<CaptureRecord> fromRecording = display_.Recording() ? recordingFile_->recordingWindow() : nullptr;
     if (display_.Recording() && !fromRecording) return false;
     const FileResult result = WriteWaveformFile(fromRecording ? *fromRecording : record(), NativePath(fileName), TimeDecimalSeparator());
     if (!result.Ok) {

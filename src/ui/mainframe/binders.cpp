@@ -1,0 +1,50 @@
+// TForm1: the feature binders of src/ui made over the window's controls, and what the window
+// does for them (the status bar, the discard question, the file dialogs, a waveform file load).
+
+#include "Mainframe.h"
+
+#include "AnalysisDocks.h"
+#include "EventControls.h"
+#include "FindControls.h"
+#include "RecordingControls.h"
+#include "RecordingFileControls.h"
+#include "ui_Mainframe.h"
+
+namespace altrix {
+
+SetClock TForm1::setClock() const {
+    // A recording's sets count from its start, a capture's events from RUN.
+    return [this](std::int64_t set) {
+        return ClockFrom(display_.Recording() ? display_.Facts().Start : session_.StartedAt())(set);
+    };
+}
+
+void TForm1::buildBinders() {
+    Ui::TForm1& ui = *ui_;
+    const auto tell = [this](const QString& text) { showFileStatus(text); };
+    docks_ = std::make_unique<AnalysisDocks>(AnalysisDocks::Controls{this, ui.Measurements1, ui.Spectrum1, ui.MathTraces1},
+                                             display_, *ui.Chart1);
+    recording_ = std::make_unique<RecordingControls>(RecordingControls::Controls{ui.Record1, ui.RecordButton, ui.LinkStatusBar},
+                                                     prompts_, session_, display_, [this] { return askFileToWrite(RecordDialog); });
+    recordingFile_ = std::make_unique<RecordingFileControls>(
+        RecordingFileControls::Controls{ui.File1, ui.N1, ui.LinkStatusBar},
+        RecordingFileControls::Window{
+            [this] { return askDiscardCapture(); },
+            [this] {
+                return askFileName(OpenRecordingDialog, [this](const FileDialogSpec& shown) { return prompts_.askOpenFileName(shown); });
+            },
+            [this](const QString& fileName) { showFileName(fileName); }, tell},
+        prompts_, display_, record(), *ui.Chart1, setClock());
+    const auto showSet = [this](std::int64_t set) { recordingFile_->showRecordingSet(set); };
+    find_ = std::make_unique<FindControls>(FindControls::Controls{this, ui.FindNextAction, ui.FindPreviousAction, ui.LinkStatusBar},
+                                           display_, setClock(), tell, showSet);
+    events_ = std::make_unique<EventControls>(
+        EventControls::Controls{ui.ToolBar1, ui.TriggerJoinSourceBox, ui.SaveEventsAction, ui.EventFolderAction, ui.Events1},
+        EventControls::Window{tell, showSet,
+                              [this](const QString& file) {
+                                  if (askDiscardCapture()) loadWaveformFile(file);
+                              }},
+        prompts_, session_, display_, *docks_, remembered_, setClock());
+}
+
+}  // namespace altrix

@@ -441,7 +441,8 @@ bool WriteTriggerSettings(const std::string& settingsIniPath, const TriggerSetti
     const auto storedValues = TriggerValues(stored);
     const auto values = TriggerValues(settings);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto& [key, value] = values[i];
+        const std::string& key = values[i].first;
+        const std::string& value = values[i].second;
         const bool keep = value == storedValues[i].second &&
                           std::any_of(refused.begin(), refused.end(), [&key](const auto& r) { return r.first == key; });
         if (!keep && ini.SetValue(kTriggerSection, key.c_str(), value.c_str()) < 0) return false;

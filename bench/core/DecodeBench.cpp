@@ -33,11 +33,10 @@ std::vector<std::uint8_t> StreamBytes(std::size_t count) {
     return bytes;
 }
 
-// One receive of `range(0)` bytes stored and decoded into a running capture; successive
-// receives continue the stream.
-void Decode(benchmark::State& state) {
-    const auto count = static_cast<std::size_t>(state.range(0));
-    const auto bytes = StreamBytes(count);
+// Receives of `count` bytes of `bytes`, which repeat every `period` bytes, stored and decoded
+// into a running capture, one an iteration; the capture they leave.
+std::unique_ptr<CaptureRecord> DecodeReceives(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
+                                              std::size_t count, std::size_t period) {
     auto rec = std::make_unique<CaptureRecord>();
     ResetForRun(*rec);
     const ChannelEnables on{true, true, true, true};
@@ -45,8 +44,17 @@ void Decode(benchmark::State& state) {
     for (auto _ : state) {
         StoreAndDecode(*rec, std::span(bytes).subspan(at, count), on);
         benchmark::DoNotOptimize(rec->NextSample);
-        at = (at + count) % kStreamPeriod;
+        at = (at + count) % period;
     }
+    return rec;
+}
+
+// One receive of `range(0)` bytes stored and decoded into a running capture; successive
+// receives continue the stream.
+void Decode(benchmark::State& state) {
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const auto bytes = StreamBytes(count);
+    const auto rec = DecodeReceives(state, bytes, count, kStreamPeriod);
     if (rec->DataError) state.SkipWithError("the stream fell out of step");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
@@ -74,15 +82,7 @@ void DecodeDamaged(benchmark::State& state) {
     const auto period = DamagedPeriod();
     std::vector<std::uint8_t> bytes;
     while (bytes.size() < period.size() + count) bytes.insert(bytes.end(), period.begin(), period.end());
-    auto rec = std::make_unique<CaptureRecord>();
-    ResetForRun(*rec);
-    const ChannelEnables on{true, true, true, true};
-    std::size_t at = 0;
-    for (auto _ : state) {
-        StoreAndDecode(*rec, std::span(bytes).subspan(at, count), on);
-        benchmark::DoNotOptimize(rec->NextSample);
-        at = (at + count) % period.size();
-    }
+    const auto rec = DecodeReceives(state, bytes, count, period.size());
     state.counters["resyncs"] = static_cast<double>(rec->Health.Resyncs);
     state.counters["blocks_decoded"] = static_cast<double>(rec->Health.BlocksDecoded);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));

@@ -214,9 +214,10 @@ void ScopeChart::zoomHorizontal(double lower, double upper) {
 }
 
 bool ScopeChart::zoomBack() {
-    if (mHistory.empty()) return false;
-    const Ranges ranges = mHistory.back();
-    mHistory.pop_back();
+    const std::optional<AxisSpans> view = mHistory->Back();
+    if (!view) return false;
+    Ranges ranges;
+    for (std::size_t i = 0; i < ranges.size(); ++i) ranges[i] = QCPRange((*view)[i].Lower, (*view)[i].Upper);
     mWheelTurning = false;
     applyRanges(ranges);
     const auto same = [](const QCPRange& a, const QCPRange& b) { return a.lower == b.lower && a.upper == b.upper; };
@@ -226,8 +227,10 @@ bool ScopeChart::zoomBack() {
 }
 
 void ScopeChart::rememberView() {
-    if (static_cast<int>(mHistory.size()) == kMaxZoomHistory) mHistory.erase(mHistory.begin());
-    mHistory.push_back(currentRanges());
+    AxisSpans view;
+    const Ranges ranges = currentRanges();
+    for (std::size_t i = 0; i < ranges.size(); ++i) view[i] = {ranges[i].lower, ranges[i].upper};
+    mHistory->Keep(view);
 }
 
 std::array<QCPAxis*, 4> ScopeChart::axes() const {

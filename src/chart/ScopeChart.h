@@ -6,6 +6,7 @@
 
 #include "ChartDecorations.h"
 #include "TraceSink.h"
+#include "ZoomHistory.h"
 
 #include <qcustomplot.h>
 
@@ -71,11 +72,13 @@ public:
     // others.
     void zoomHorizontal(double lower, double upper);
     // Every view change above (and the wheel's, the drags', "Zoom all") first keeps the view it
-    // leaves; zoomBack returns to the last one kept, and is false when none is.
+    // leaves in the zoom history; zoomBack returns to the last one kept, and is false when none
+    // is. The history is the chart's own until the owner of the view hands in its own
+    // (which must outlive the chart, or be taken back with nullptr).
     bool zoomBack();
-    void clearZoomHistory() { mHistory.clear(); }
-    int zoomHistoryDepth() const { return static_cast<int>(mHistory.size()); }
-    static constexpr int kMaxZoomHistory = 100;
+    void setZoomHistory(ZoomHistory* history) { mHistory = history ? history : &mOwnHistory; }
+    void clearZoomHistory() { mHistory->Clear(); }
+    int zoomHistoryDepth() const { return mHistory->Depth(); }
 
     // Initial ranges of the four axes.
     static constexpr double kBottomMin = 0, kBottomMax = 99999;
@@ -158,7 +161,8 @@ private:
     QPoint mGestureStart;
     QPoint mLastScrollPos;
     QRubberBand* mRubberBand = nullptr;
-    std::vector<Ranges> mHistory;
+    ZoomHistory mOwnHistory;
+    ZoomHistory* mHistory = &mOwnHistory;
     bool mWheelTurning = false;  // the last view change was the wheel's
     GraticuleScales mScales;
     std::vector<LegendEntry> mLegendEntries;

@@ -118,10 +118,25 @@ std::optional<Lane> ScopeDisplay::laneOf(int t) const {
 void ScopeDisplay::ShowLanes(bool on) {
     if (lanesShown_ == on) return;
     lanesShown_ = on;
+    emit decorationsChanged();
     if (on)
         FitLanes();
     else
         redrawLayout();
+}
+
+void ScopeDisplay::ShowAxes(bool on) {
+    if (axesShown_ == on) return;
+    axesShown_ = on;
+    emit decorationsChanged();
+    repaint(true);
+}
+
+void ScopeDisplay::ShowLegend(bool on) {
+    if (legendShown_ == on) return;
+    legendShown_ = on;
+    emit decorationsChanged();
+    repaint(true);
 }
 
 void ScopeDisplay::FitLanes(int trace) {

@@ -571,12 +571,16 @@ ScopeDisplay::RunSetup ScopeDisplay::CaptureSetupForRun() const {
 void ScopeDisplay::ShowCaptureStarted() {
     math_.Invalidate();
     if (sink_) sink_->setBands({});
+    // The live window is seen whole, whatever view a file or a recording had.
+    const bool wasFile = loaded_ || recording_;
     if (recording_) {
         recording_ = nullptr;
         source_ = std::make_unique<CaptureWindowSource>(session_);
-        emit lengthChanged(kWindowPositions);
     }
+    if (wasFile) emit lengthChanged(kWindowPositions);
     emit captureStarting();
+    // The views before RUN (and RUN's own alignment) are not steps back within this capture.
+    zoomSteps_.Clear();
     for (int k = 1; k <= kChannelCount; ++k) clearSeries(k);
     for (int m = 1; m <= kMathCount; ++m)
         if (mathDrawn_[m - 1]) clearSeries(SeriesOfTrace(kTraceCount + m));
@@ -635,6 +639,7 @@ void ScopeDisplay::ShowLoadedTraces() {
     // A file without a description tells nothing of its capture.
     facts_ = CaptureFacts{};
     loaded_ = true;
+    zoomSteps_.Clear();
     view_.MarkPosition = kNoMark;
     clearSeries(kMarkSeries);
     RedrawShownChannels();
@@ -748,6 +753,7 @@ void ScopeDisplay::ShowRecording(std::unique_ptr<RecordingSource> recording) {
     if (header.Math)
         for (int m = 1; m <= kMathCount; ++m) SetMath(m, (*header.Math)[static_cast<std::size_t>(m - 1)]);
     envelopeColumns_ = {};
+    zoomSteps_.Clear();
     emit lengthChanged(source_->length());
     RedrawShownChannels();
     repaint(true);

@@ -17,6 +17,7 @@
 #include "Timeline.h"
 #include "TraceSource.h"
 #include "Trigger.h"
+#include "ZoomHistory.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -278,6 +279,13 @@ public:
     // every sample its trace draws until the next fit, and a capture or a load starts afresh.
     bool LanesShown() const { return lanesShown_; }
     void ShowLanes(bool on);
+    // The graticule and the legend on or off; the chart draws what these say.
+    bool AxesShown() const { return axesShown_; }
+    bool LegendShown() const { return legendShown_; }
+    void ShowAxes(bool on);
+    void ShowLegend(bool on);
+    // The views the chart left, for stepping back; every capture starts its own.
+    ZoomHistory& ZoomSteps() { return zoomSteps_; }
     // `trace` 0 fits every lane, a trace's number its lane alone.
     void FitLanes(int trace = 0);
     std::vector<Lane> Lanes() const;
@@ -305,9 +313,11 @@ signals:
     void drawingModeChanged(altrix::DrawingMode mode);
     // A capture starts: the view moves to the newest sets before the traces are cleared.
     void captureStarting();
-    // The source on show holds another number of positions (a recording shown, or the window
-    // back at RUN): the bottom axis is to show 0 .. positions - 1.
+    // Another source is on show, to be seen whole: the bottom axis is to show 0 .. positions - 1
+    // (a recording shown; RUN after a file or a recording brings back the live window).
     void lengthChanged(int positions);
+    // The graticule, the legend or the lanes were turned on or off.
+    void decorationsChanged();
     // The readouts whose bit (1 << n for readout n) is set were written, whether
     // or not their text changed; the others keep what they show.
     void readoutsChanged(std::uint32_t written);
@@ -371,6 +381,9 @@ private:
     bool engineering_ = false;
     std::vector<std::pair<double, double>> gapBands_;  // kept for its storage
     bool lanesShown_ = false;
+    bool axesShown_ = true;
+    bool legendShown_ = true;
+    ZoomHistory zoomSteps_;
     int yAxisTrace_ = 0;  // none chosen
     std::array<std::optional<PlottedRange>, kTraceCount> fits_{};
     mutable MathTraces math_;  // brought up to date when read

@@ -23,7 +23,6 @@ RecordingFileControls::RecordingFileControls(const Controls& controls, const Win
     open->setObjectName(QStringLiteral("OpenRecording1"));
     controls.file->insertAction(controls.before, open);
     connect(open, &QAction::triggered, this, &RecordingFileControls::OpenRecording1Click);
-    connect(&display_, &ScopeDisplay::lengthChanged, this, [this](int positions) { chart_.setWholeRange(positions - 1); });
     clockLabel_->setObjectName(QStringLiteral("RecordingClockLabel"));
     controls.bar->addPermanentWidget(clockLabel_);
     connect(&display_, &ScopeDisplay::readoutsChanged, this, &RecordingFileControls::showClock);

@@ -43,7 +43,8 @@ TriggerTerm TermOf(const TriggerBar::ConditionControls& c) {
 
 TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay& display, CaptureSession& session,
                        QObject* parent)
-    : QObject(parent), controls_(controls), display_(display), session_(session), line_(new QCPItemStraightLine(&chart)) {
+    : QObject(parent), controls_(controls), display_(display), session_(session), chart_(chart),
+      line_(new QCPItemStraightLine(&chart)) {
     for (QLineEdit* level : {controls_.first.level, controls_.first.level2, controls_.second.level, controls_.second.level2})
         level->setValidator(new QRegularExpressionValidator(QRegularExpression(LevelPattern()), level));
     line_->setPen(QPen(kTriggerLineColour, 1, Qt::DashDotLine));
@@ -63,7 +64,23 @@ TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay
     connect(&session_, &CaptureSession::triggerStateChanged, this, &TriggerBar::showState);
     connect(&session_, &CaptureSession::triggerMoved, this, &TriggerBar::showPosition);
     connect(&session_, &CaptureSession::eventsChanged, this, &TriggerBar::showStateLabel);
+    connect(&chart, &ScopeChart::levelDragged, this, &TriggerBar::LevelLineDragged);
     showStateLabel();
+}
+
+void TriggerBar::LevelLineDragged(double y) {
+    if (!session_.IsRunning()) {
+        const int source = display_.Trigger().Source;
+        const double value = display_.ValueScale(source).valueAt(y);
+        const std::string& gain = display_.Gain(source).Text;
+        const std::size_t point = gain.find('.');
+        const int decimals = point == std::string::npos ? 0 : static_cast<int>(gain.size() - point - 1);
+        QString text = QString::number(value, 'f', decimals);
+        if (std::abs(text.toDouble()) == 0) text = QString::number(0.0, 'f', decimals);  // no "-0"
+        controls_.first.level->setText(text);
+        TriggerControlChange();
+    }
+    chart_.replot(QCustomPlot::rpQueuedReplot);
 }
 
 std::vector<QWidget*> TriggerBar::allControls() const {

@@ -53,6 +53,9 @@ public:
 
     // Any trigger control changed by the user.
     void TriggerControlChange();
+    // The level line dragged on the chart to left-axis value y: the level typed as precisely as
+    // the source's gain while no capture runs; a capture keeps its level.
+    void LevelLineDragged(double y);
     // Moves or hides the line (-1); the capture start or tick, or the load, that it belongs to
     // replots.
     void showPosition(int position);
@@ -77,6 +80,7 @@ private:
     Controls controls_;
     ScopeDisplay& display_;
     CaptureSession& session_;
+    ScopeChart& chart_;
     QCPItemStraightLine* line_;
     int position_ = -1;  // of the line on show, -1 when hidden
     TriggerPhase phase_ = TriggerPhase::Off;

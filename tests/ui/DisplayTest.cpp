@@ -220,14 +220,14 @@ TEST_F(DisplayTest, ZoomButtonsScaleEveryAxisAboutItsCentre) {
 
 TEST_F(DisplayTest, AlignmentMovesTheViewToTheNewestSample) {
     click("SpeedButton5");  // 9999.9 .. 89999.1
-    form_->AlignViewToNewest();
+    form_->chartView().AlignViewToNewest();
     EXPECT_NEAR(chart().xAxis->range().lower, 19999.8, 1e-6);
     EXPECT_NEAR(chart().xAxis->range().upper, 99999.0, 1e-6);
     EXPECT_NEAR(chart().yAxis->range().lower, -26400, 1e-6);  // values stay as they are
     EXPECT_NEAR(chart().yAxis->range().upper, 26400, 1e-6);
 
     click("SpeedButton4");
-    form_->AlignViewToNewest();  // the full view already ends at 99999
+    form_->chartView().AlignViewToNewest();  // the full view already ends at 99999
     EXPECT_NEAR(chart().xAxis->range().lower, 0, 1e-6);
     EXPECT_NEAR(chart().xAxis->range().upper, 99999, 1e-6);
     EXPECT_TRUE(chart().isZoomed());
@@ -235,14 +235,14 @@ TEST_F(DisplayTest, AlignmentMovesTheViewToTheNewestSample) {
 
 TEST_F(DisplayTest, AlignmentLeavesAViewNarrowerThanOneSample) {
     chart().xAxis->setRange(500.2, 500.7);
-    form_->AlignViewToNewest();
+    form_->chartView().AlignViewToNewest();
     EXPECT_DOUBLE_EQ(chart().xAxis->range().lower, 500.2);
     EXPECT_DOUBLE_EQ(chart().xAxis->range().upper, 500.7);
 }
 
 TEST_F(DisplayTest, AlignmentFromAViewFarAwayMovesItRightwardsWithoutOverflow) {
     chart().xAxis->setRange(-1e12, -1e12 + 3);  // three samples wide, far to the left
-    form_->AlignViewToNewest();
+    form_->chartView().AlignViewToNewest();
     EXPECT_GT(chart().xAxis->range().lower, -1e12);
     EXPECT_NEAR(chart().xAxis->range().size(), 3, 1e-3);
 }
@@ -305,7 +305,7 @@ TEST_F(DisplayTest, ThePixelRuleFollowsTheChartsWidth) {
             EXPECT_EQ(form_->display().View().CursorPosition, static_cast<int>(x * 99999.0 / width)) << x;
         }
         click("SpeedButton5");  // 9999.9 .. 89999.1
-        form_->AlignViewToNewest();
+        form_->chartView().AlignViewToNewest();
         const QCPRange view = chart().xAxis->range();
         EXPECT_NEAR(view.size(), 79999.2, 1e-6);
         EXPECT_LE(std::abs(view.upper - 99999), view.size() / width);  // within one column

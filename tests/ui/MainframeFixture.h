@@ -2,6 +2,7 @@
 // A shown main window with a scripted Prompts, and helpers to reach its controls by name.
 
 #include "CaptureSession.h"
+#include "ChartViewControls.h"
 #include "Mainframe.h"
 #include "ScopeChart.h"
 #include "ScriptedPrompts.h"

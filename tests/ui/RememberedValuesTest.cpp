@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <limits>
 
 namespace altrix::testing {
@@ -62,6 +63,33 @@ TEST_F(RememberedValuesTest, DrawingModeAndWindowPositionComeBack) {
     EXPECT_FALSE(find<QAction>(QStringLiteral("HighprecisionMode"))->isChecked());
     EXPECT_EQ(find<QLabel>(QStringLiteral("Label21"))->text(), QStringLiteral("Drawing Mode : Fast Mode"));
     EXPECT_EQ(form_->pos(), QPoint(140, 70));
+}
+
+// The graticule, legend and lanes are the display's: the menu shows them, and they come back.
+TEST_F(RememberedValuesTest, GraticuleLegendAndLanesComeBackAsTheDisplayHoldsThem) {
+    const struct {
+        const char* action;
+        std::function<bool(const ScopeDisplay&)> shown;
+        std::function<void(ScopeDisplay&, bool)> show;
+        bool atStart;
+    } views[] = {
+        {"AxesAction", &ScopeDisplay::AxesShown, &ScopeDisplay::ShowAxes, true},
+        {"LegendAction", &ScopeDisplay::LegendShown, &ScopeDisplay::ShowLegend, true},
+        {"LanesAction", &ScopeDisplay::LanesShown, &ScopeDisplay::ShowLanes, false},
+    };
+    for (const auto& v : views) {
+        SCOPED_TRACE(v.action);
+        auto* item = find<QAction>(QLatin1String(v.action));
+        EXPECT_EQ(v.shown(form_->display()), v.atStart);
+        item->trigger();  // the menu item writes the display
+        EXPECT_EQ(v.shown(form_->display()), !v.atStart);
+        v.show(form_->display(), v.atStart);  // the display's change shows in the menu
+        EXPECT_EQ(item->isChecked(), v.atStart);
+        v.show(form_->display(), !v.atStart);
+        restart();
+        EXPECT_EQ(v.shown(form_->display()), !v.atStart);
+        EXPECT_EQ(find<QAction>(QLatin1String(v.action))->isChecked(), !v.atStart);
+    }
 }
 
 TEST_F(RememberedValuesTest, FileDialogsStartFromTheirLastFile) {

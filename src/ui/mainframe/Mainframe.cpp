@@ -5,11 +5,13 @@
 
 #include "About.h"
 #include "AnalysisDocks.h"
+#include "ChartViewControls.h"
 #include "EventControls.h"
 #include "FindControls.h"
 #include "RecordingControls.h"
 #include "RecordingFileControls.h"
 #include "KeyboardShortcuts.h"
+#include "LinkStatus.h"
 #include "ParameterFiles.h"
 #include "ScopeChart.h"
 #include "Setbase.h"
@@ -66,7 +68,6 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
 
     buildClientLayout();
     display_.SetSink(ui.Chart1);
-    takeChartView();
     connectDisplayHandlers();
     connectChannelHandlers();
     connectCaptureHandlers();
@@ -75,7 +76,10 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     exports_ = new ExportCommands(*this, {ui.ExportCsv1, ui.ExportData1, ui.ExportImage1, ui.CopyImage1}, display_, session_,
                                   *ui.Chart1, prompts_, [this](FileDialogSpec& files) { return askFileToWrite(files); },
                                   [this] { return windowTitle(); });
-    buildLinkStatus();
+    // The link's health in the status bar, and the word to the user when the link fails.
+    new LinkStatus(*ui.LinkStatusBar, session_, prompts_,
+                   [this] { return QString::fromStdString(chosenPortName()); }, this);
+    connect(ui.AutoReconnect1, &QAction::toggled, &session_, &CaptureSession::SetAutoReconnect);
     triggerBar_ = std::make_unique<TriggerBar>(
         TriggerBar::Controls{ui.ToolBar1, ui.TriggerModeBox,
                              {ui.TriggerSourceBox, ui.TriggerSlopeBox, ui.TriggerLevelEdit, ui.TriggerLevel2Edit, ui.TriggerBitBox},
@@ -85,7 +89,6 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
                              ui.PreTriggerBox, ui.TriggerHoldoffBox, ui.TriggerStateLabel},
         *ui.Chart1, display_, session_);
     buildBinders();
-    connectChartViewHandlers();
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(ui.Base1, &QAction::triggered, this, &TForm1::Base1Click);
     connect(ui.About1, &QAction::triggered, this, &TForm1::About1Click);

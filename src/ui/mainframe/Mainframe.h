@@ -44,9 +44,9 @@ class TForm1;
 namespace altrix {
 
 class AnalysisDocks;
+class ChartViewControls;
 class EventControls;
 class FindControls;
-class LinkStatus;
 class RecordingControls;
 class RecordingFileControls;
 
@@ -90,10 +90,7 @@ public:
     CaptureRecord& record() { return session_.record(); }
     ScopeDisplay& display() { return display_; }
     ScopeChart& chart() const;
-
-    // RUN's first step: shifts the view sideways, keeping its width, so that its right edge
-    // shows position 99999. A view narrower than one sample is left as it is.
-    void AlignViewToNewest();
+    ChartViewControls& chartView() const { return *chartView_; }
 
     // Handlers.
     void Chart1BeforeDrawSeries();
@@ -101,23 +98,9 @@ public:
     void FastMode1Click();
     void HighprecisionModeClick();
     void EnvelopeMode1Click();
-    void SpeedButton4Click();
-    void SpeedButton5Click();
-    void SpeedButton6Click();
     // Cursor readout and difference mark; X is the pixel column within the chart.
     void Chart1MouseMove(double X);
     void Chart1DblClick();
-    // View menu (chartview.cpp): the graticule, the legend, stacked lanes, Fit (the lanes, or
-    // the vertical axis to the shown traces), the previous view of the zoom history, the trace
-    // the vertical axis is labelled in; the trigger level line dragged on the chart.
-    void AxesActionClick(bool on);
-    void LegendActionClick(bool on);
-    void LanesActionClick(bool on);
-    void FitLaneActionClick();
-    void FitActionClick();
-    void ZoomBackActionClick();
-    void YAxisUnitsClick(int t);
-    void LevelLineDragged(double y);
     // Handler families, each one function of channel k (1..4) or trace t (1..4 the channels,
     // 5 and 6 Ref1 and Ref2), named after their controls without the number.
     void EditChange(int k);         // address edits Edit1..4
@@ -173,8 +156,6 @@ private:
     QString askFileName(FileDialogSpec& dialog, const std::function<QString(const FileDialogSpec&)>& ask);
     // Section of the settings file that keeps the file dialogs' last file names.
     static constexpr char kDialogsSection[] = "Dialogs";
-    // The chart's bottom axis handed to the display.
-    void takeChartView();
 
     // What the window shows of the display: a channel's or reference's controls, the drawing
     // mode, the readouts.
@@ -189,10 +170,6 @@ private:
     // The feature binders, made once the window is built.
     void buildBinders();
     void connectDisplayHandlers();
-    void connectChartViewHandlers();
-    // The graticule, legend and level line as the display lays them out, before each replot.
-    void showChartDecorations();
-    void showYAxisUnits();
     // Reads a waveform file into the capture, as Load does once the name is chosen.
     void loadWaveformFile(const QString& fileName);
     // Caption text, "----" and the file's name.
@@ -223,10 +200,6 @@ private:
     void showCaptureStopped();
     void showCaptureTick();
     void showDriveType(std::int32_t typeCode);
-    void showLinkFailure(LinkFailure why);
-    // The link's health figures in the status bar, and the box when a capture's link is lost.
-    void buildLinkStatus();
-    void showLinkLost(const QDateTime& lastByteAt);
     // The client area's layout (layout.cpp): the panels in a scroll area, the chart in the rest.
     void buildClientLayout();
     void layOutClient();
@@ -238,11 +211,11 @@ private:
     std::unique_ptr<Ui::TForm1> ui_;
     std::array<ChannelControls, kChannelCount> channels_{};
     std::array<RefControls, kReferenceCount> refs_{};
-    LinkStatus* linkStatus_ = nullptr;
     QScrollArea* panelArea_ = nullptr;  // PanelArea
     int defaultWindowHeight_ = 0;  // as the form description sizes the window
     // The feature binders (src/ui), and the one clock of a set's time that they write.
     SetClock setClock() const;
+    std::unique_ptr<ChartViewControls> chartView_;
     std::unique_ptr<AnalysisDocks> docks_;
     std::unique_ptr<RecordingControls> recording_;
     std::unique_ptr<RecordingFileControls> recordingFile_;
@@ -251,7 +224,6 @@ private:
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
     ExportCommands* exports_ = nullptr;  // the File menu's exports, a child of the window
-    std::array<QAction*, kTraceCount> yAxisItems_{};  // "Y axis in units of", by trace
 };
 
 }  // namespace altrix

@@ -4,6 +4,7 @@
 #include "Mainframe.h"
 
 #include "AnalysisDocks.h"
+#include "ChartViewControls.h"
 #include "EventControls.h"
 #include "FindControls.h"
 #include "RecordingControls.h"
@@ -22,6 +23,11 @@ SetClock TForm1::setClock() const {
 void TForm1::buildBinders() {
     Ui::TForm1& ui = *ui_;
     const auto tell = [this](const QString& text) { showFileStatus(text); };
+    chartView_ = std::make_unique<ChartViewControls>(
+        ChartViewControls::Controls{this, ui.SpeedButton4, ui.SpeedButton5, ui.SpeedButton6, ui.AxesAction, ui.LegendAction,
+                                    ui.LanesAction, ui.FitAction, ui.FitLaneAction, ui.ZoomBackAction, ui.ZoomBackButton,
+                                    ui.YAxisUnits1},
+        display_, *ui.Chart1, remembered_);
     docks_ = std::make_unique<AnalysisDocks>(AnalysisDocks::Controls{this, ui.Measurements1, ui.Spectrum1, ui.MathTraces1},
                                              display_, *ui.Chart1);
     recording_ = std::make_unique<RecordingControls>(RecordingControls::Controls{ui.Record1, ui.RecordButton, ui.LinkStatusBar},

@@ -1,5 +1,4 @@
-// TForm1: the drawing modes, the zoom commands, the chart's view handed to the display, and the
-// cursor and mark readouts the display computes.
+// TForm1: the drawing modes, and the cursor and mark readouts the display computes.
 
 #include "Mainframe.h"
 
@@ -29,18 +28,12 @@ const std::array<ModeCaption, 4> kModeCaptions{{
     {"Drawing Mode : High precision Mode", QColor(0xFF, 0x00, 0x00)},
 }};
 
-// Bottom-axis value at a pixel column of the chart, truncated toward zero. Kept as a double:
-// a view zoomed out without bound outgrows every integer type.
-double PositionAtPixel(const ScopeChart& chart, double column) {
-    return std::trunc(chart.valueAtPixel(column));
-}
-
-// Cursor position of a pixel column. Positions beyond the 32-bit range (a view zoomed out
-// without bound) are held at its ends: they lie outside the window either way.
+// Cursor position of a pixel column, truncated toward zero. Positions beyond the 32-bit range
+// (a view zoomed out without bound) are held at its ends: they lie outside the window either way.
 std::int32_t CursorPositionAtPixel(const ScopeChart& chart, double column) {
     constexpr double lowest = std::numeric_limits<std::int32_t>::min();
     constexpr double highest = std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(std::clamp(PositionAtPixel(chart, column), lowest, highest));
+    return static_cast<std::int32_t>(std::clamp(std::trunc(chart.valueAtPixel(column)), lowest, highest));
 }
 
 }  // namespace
@@ -51,29 +44,16 @@ void TForm1::connectDisplayHandlers() {
     connect(&chart, &QCustomPlot::mouseMove, this,
             [this](QMouseEvent* event) { Chart1MouseMove(std::floor(event->position().x())); });
     connect(&chart, &QCustomPlot::mouseDoubleClick, this, &TForm1::Chart1DblClick);
-    connect(chart.xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &TForm1::takeChartView);
-    connect(&chart, &ScopeChart::resized, this, &TForm1::takeChartView);
     connect(&display_, &ScopeDisplay::channelChanged, this, &TForm1::showChannel);
     connect(&display_, &ScopeDisplay::referenceChanged, this, &TForm1::showReference);
     connect(&display_, &ScopeDisplay::drawingModeChanged, this, &TForm1::showDrawingMode);
     connect(&display_, &ScopeDisplay::readoutsChanged, this, &TForm1::showReadouts);
-    connect(&display_, &ScopeDisplay::captureStarting, this, &TForm1::AlignViewToNewest);
     const Ui::TForm1& ui = *ui_;
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
     connect(ui.FastMode1, &QAction::triggered, this, &TForm1::FastMode1Click);
     connect(ui.HighprecisionMode, &QAction::triggered, this, &TForm1::HighprecisionModeClick);
     connect(ui.EnvelopeMode1, &QAction::triggered, this, &TForm1::EnvelopeMode1Click);
-    connect(ui.SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
-    connect(ui.SpeedButton5, &QToolButton::clicked, this, &TForm1::SpeedButton5Click);
-    connect(ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
-}
-
-void TForm1::takeChartView() {
-    const ScopeChart& chart = *ui_->Chart1;
-    const QCPRange range = chart.xAxis->range();
-    const int width = chart.plotWidth();
-    display_.SetView({chart.valueAtPixel(0), chart.valueAtPixel(width), width}, range.lower, range.upper);
 }
 
 std::array<QAction*, 4> TForm1::modeItems() const {
@@ -109,33 +89,6 @@ void TForm1::HighprecisionModeClick() {
 
 void TForm1::EnvelopeMode1Click() {
     display_.ChooseDrawingMode(DrawingMode::Envelope);
-}
-
-void TForm1::SpeedButton4Click() {
-    ui_->Chart1->undoZoom();
-}
-
-void TForm1::SpeedButton5Click() {
-    ui_->Chart1->zoomPercent(110);
-}
-
-void TForm1::SpeedButton6Click() {
-    ui_->Chart1->zoomPercent(90);
-}
-
-void TForm1::AlignViewToNewest() {
-    ScopeChart& chart = *ui_->Chart1;
-    const int width = chart.plotWidth();
-    const double right = PositionAtPixel(chart, width);
-    const double left = PositionAtPixel(chart, 0);
-    if (right == left)
-        return;  // no whole-sample width to keep
-    const long double shift = (static_cast<long double>(99999.0f) - right) / (right - left) * width;
-    // A view scrolled far away could ask for a shift beyond any pixel range; such a shift
-    // is held at a bound that still moves the view by more than it could ever show.
-    constexpr long double kMaxShift = 1e9L;
-    const int s = static_cast<int>(std::trunc(std::clamp(shift, -kMaxShift, kMaxShift)));
-    chart.zoomToPixelRect(QRect(s, 0, width, chart.plotHeight()));
 }
 
 void TForm1::Chart1MouseMove(double X) {

@@ -195,7 +195,6 @@ void TForm1::loadWaveformFile(const QString& fileName) {
     showFileName(fileName);
     triggerBar_->recallFile(fileName);
     display_.ShowLoadedTraces();
-    ui_->Chart1->clearZoomHistory();
     restoreDescription(fileName);
 }
 

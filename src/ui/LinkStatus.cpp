@@ -6,8 +6,9 @@
 
 namespace altrix {
 
-LinkStatus::LinkStatus(QStatusBar& bar, const CaptureSession& session, QObject* parent)
-    : QObject(parent), session_(session) {
+LinkStatus::LinkStatus(QStatusBar& bar, const CaptureSession& session, Prompts& prompts, std::function<QString()> portName,
+                       QObject* parent)
+    : QObject(parent), session_(session), prompts_(prompts), portName_(std::move(portName)) {
     const std::array<const char*, 4> names{"LinkRateLabel", "LinkLostLabel", "LinkResyncLabel", "LinkIdleLabel"};
     for (std::size_t i = 0; i < names.size(); ++i) {
         labels_[i] = new QLabel(&bar);
@@ -18,6 +19,29 @@ LinkStatus::LinkStatus(QStatusBar& bar, const CaptureSession& session, QObject* 
     for (auto signal : {&CaptureSession::started, &CaptureSession::stopped})
         connect(&session_, signal, this, &LinkStatus::show);
     connect(&session_, &CaptureSession::ticked, this, &LinkStatus::show);
+    connect(&session_, &CaptureSession::linkFailed, this, &LinkStatus::showLinkFailure);
+    connect(&session_, &CaptureSession::linkLost, this, &LinkStatus::showLinkLost);
+}
+
+void LinkStatus::showLinkFailure(LinkFailure why) {
+    // The original's texts, then a line that names the port and the system's reason.
+    const std::string& failure = session_.port().OpenFailure();
+    const QString detail = why == LinkFailure::ExchangeStalled || failure.empty()
+                               ? QStringLiteral("%1: the port stopped taking bytes").arg(portName_())
+                               : QString::fromStdString(failure);
+    if (why == LinkFailure::SettingsRefused)
+        prompts_.showMessage(QStringLiteral("Set Error"), QStringLiteral("通訊埠設定錯誤!!!\n") + detail,
+                             MessageIcon::None, MessageButtons::Ok);
+    prompts_.showMessage(QStringLiteral("Comm Error"), QStringLiteral("開啟通訊埠錯誤！！\n") + detail,
+                         MessageIcon::None, MessageButtons::Ok);
+}
+
+void LinkStatus::showLinkLost(const QDateTime& lastByteAt) {
+    prompts_.showMessage(QStringLiteral("Link lost"),
+                         QStringLiteral("The link to the drive was lost at %1: no data has arrived since.\n"
+                                        "The capture up to then is kept.")
+                             .arg(lastByteAt.toString(QStringLiteral("HH:mm:ss"))),
+                         MessageIcon::Warning, MessageButtons::Ok);
 }
 
 void LinkStatus::show() {

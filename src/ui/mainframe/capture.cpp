@@ -32,7 +32,6 @@ void TForm1::connectCaptureHandlers() {
     connect(&session_, &CaptureSession::stopped, this, &TForm1::showCaptureStopped);
     connect(&session_, &CaptureSession::ticked, this, &TForm1::showCaptureTick);
     connect(&session_, &CaptureSession::identified, this, &TForm1::showDriveType);
-    connect(&session_, &CaptureSession::linkFailed, this, &TForm1::showLinkFailure);
 }
 
 void TForm1::lockForCapture(bool locked) {
@@ -118,20 +117,6 @@ void TForm1::showDriveType(std::int32_t typeCode) {
     palette.setColor(QPalette::Active, QPalette::ButtonText, colour);
     palette.setColor(QPalette::Inactive, QPalette::ButtonText, colour);
     button.setPalette(palette);
-}
-
-void TForm1::showLinkFailure(LinkFailure why) {
-    // The original's texts, then a line that names the port and the system's reason.
-    const std::string& failure = session_.port().OpenFailure();
-    const QString detail =
-        why == LinkFailure::ExchangeStalled || failure.empty()
-            ? QStringLiteral("%1: the port stopped taking bytes").arg(QString::fromStdString(chosenPortName()))
-            : QString::fromStdString(failure);
-    if (why == LinkFailure::SettingsRefused)
-        prompts_.showMessage(QStringLiteral("Set Error"), QStringLiteral("通訊埠設定錯誤!!!\n") + detail,
-                             MessageIcon::None, MessageButtons::Ok);
-    prompts_.showMessage(QStringLiteral("Comm Error"), QStringLiteral("開啟通訊埠錯誤！！\n") + detail,
-                         MessageIcon::None, MessageButtons::Ok);
 }
 
 }  // namespace altrix

@@ -4,6 +4,8 @@
 
 #include "ScopeDisplay.h"
 
+#include "RecordingSink.h"
+
 #include "CsvExport.h"
 #include "DriveModel.h"
 #include "DriveTestSupport.h"
@@ -15,40 +17,11 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <vector>
 
 namespace altrix::testing {
 namespace {
-
-using Point = std::pair<double, double>;
-
-// Keeps every series' points as the sink received them.
-class RecordingSink final : public TraceSink {
-public:
-    SeriesPoints& refill(int number) override {
-        points_.target = &series[number];
-        points_.target->clear();
-        return points_;
-    }
-    void setBands(std::span<const std::pair<double, double>>) override {}
-    void redraw(bool) override { ++redraws; }
-
-    std::map<int, std::vector<Point>> series;
-    int redraws = 0;
-
-private:
-    struct Appender final : SeriesPoints {
-        void add(double x, double y) override { target->emplace_back(x, y); }
-        std::vector<Point>* target = nullptr;
-    } points_;
-};
-
-// A sample per slot that differs between neighbours and takes both signs.
-std::int16_t Pattern(int index) {
-    return static_cast<std::int16_t>((index * 37) % 60001 - 30000);
-}
 
 class ScopeDisplayTest : public ::testing::Test {
 protected:

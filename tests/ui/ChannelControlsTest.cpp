@@ -90,6 +90,15 @@ TEST_F(ChannelControlsTest, TypingAnAddressSwitchesTheChannel) {
     EXPECT_EQ(chart().pointCount(4), view().DrawPointCount + 1);
 }
 
+TEST_F(ChannelControlsTest, AddressEditsTakeEightCharactersInLowerCase) {
+    for (int k = 1; k <= 4; ++k) {
+        QLineEdit* address = edit(QStringLiteral("Edit%1").arg(k));
+        address->show();
+        QTest::keyClicks(address, "9A0Fbc-DE12");
+        EXPECT_EQ(address->text(), QStringLiteral("9a0fbc-d")) << k;
+    }
+}
+
 TEST_F(ChannelControlsTest, ClickingAnAddressSelectsItAndClearsTheQuantity) {
     chooseQuantity(3, "PG1 position");
     QLineEdit* address = edit("Edit3");

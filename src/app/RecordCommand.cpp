@@ -314,6 +314,8 @@ int RunRecordCommand(const RecordOptions& o, const std::string& settingsIniPath,
         return 1;
     }
 
+    // From here on a signal ends the recording through the loop, also one during the start.
+    const StopSignals stopSignals;
     CaptureSession session(settingsIniPath);
     // A drive switched off or a cable pulled is waited for: the time without a stream is a gap.
     session.SetAutoReconnect(true);
@@ -377,7 +379,6 @@ int RunRecordCommand(const RecordOptions& o, const std::string& settingsIniPath,
         Say(stderr, "saving events stopped: " + why.toStdString() + "; the recording goes on");
     });
 
-    const StopSignals stopSignals;
     QTimer poll;
     poll.setInterval(static_cast<int>(kStopPoll.count()));
     QObject::connect(&poll, &QTimer::timeout, [&] {

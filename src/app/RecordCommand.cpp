@@ -10,12 +10,14 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string_view>
 #include <system_error>
 
@@ -225,8 +227,8 @@ RecordParse ParseRecordCommand(const std::vector<std::string>& arguments) {
 
 namespace {
 
-// The stop signal that arrived (SIGINT, SIGTERM), 0 while none did. The handler only stores it
-// and restores the default, so a second Ctrl+C ends the program at once; a timer polls it.
+// The stop signal that arrived, 0 while none did. The handler only stores it and restores the
+// default, so a second Ctrl+C ends the program at once; a timer polls it.
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
@@ -235,24 +237,43 @@ extern "C" void OnStopSignal(int signal) {
     std::signal(signal, SIG_DFL);
 }
 
-// The handlers of SIGINT and SIGTERM while the object lives.
+// What ends a recording: Ctrl+C, SIGTERM and, where the system has it, the hangup of a closed
+// terminal or SSH session. Signal numbers only: std::signal is standard C++.
+constexpr int kStopSignals[] = {
+    SIGINT, SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+};
+
+// The stop signals' handlers while the object lives. A signal ignored when the program started
+// (nohup, a background job) stays ignored. A standard output that is a closed pipe makes the
+// progress lines fail, not the program end.
 class StopSignals {
 public:
     StopSignals() {
         stopSignal.store(0);
-        interrupt_ = std::signal(SIGINT, OnStopSignal);
-        terminate_ = std::signal(SIGTERM, OnStopSignal);
+        for (std::size_t s = 0; s < std::size(kStopSignals); ++s) {
+            before_[s] = std::signal(kStopSignals[s], OnStopSignal);
+            if (before_[s] == SIG_IGN) std::signal(kStopSignals[s], SIG_IGN);
+        }
+#ifdef SIGPIPE
+        pipe_ = std::signal(SIGPIPE, SIG_IGN);
+#endif
     }
     ~StopSignals() {
-        std::signal(SIGINT, interrupt_ == SIG_ERR ? SIG_DFL : interrupt_);
-        std::signal(SIGTERM, terminate_ == SIG_ERR ? SIG_DFL : terminate_);
+        for (std::size_t s = 0; s < std::size(kStopSignals); ++s)
+            std::signal(kStopSignals[s], before_[s] == SIG_ERR ? SIG_DFL : before_[s]);
+#ifdef SIGPIPE
+        std::signal(SIGPIPE, pipe_ == SIG_ERR ? SIG_DFL : pipe_);
+#endif
     }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    void (*interrupt_)(int) = SIG_DFL;
-    void (*terminate_)(int) = SIG_DFL;
+    std::array<void (*)(int), std::size(kStopSignals)> before_{};
+    [[maybe_unused]] void (*pipe_)(int) = SIG_DFL;
 };
 
 constexpr auto kStopPoll = std::chrono::milliseconds(100);
@@ -392,7 +413,7 @@ int RunRecordCommand(const RecordOptions& o, const std::string& settingsIniPath,
                         (session.Reconnecting() ? ", waiting for the stream" : ""));
     });
     progress.start();
-    Say(stdout, "recording " + o.Output + " from " + o.Port + "; Ctrl+C or SIGTERM ends it");
+    Say(stdout, "recording " + o.Output + " from " + o.Port + "; Ctrl+C, SIGTERM or a hangup ends it");
     QCoreApplication::exec();
     poll.stop();
     progress.stop();

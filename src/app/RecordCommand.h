@@ -51,7 +51,7 @@ bool NamesRecordCommand(const std::vector<std::string>& arguments);
 // gain 1 ("Mem 9042"). An empty entry, or the ones after the last, leave their channel off.
 RecordParse ParseRecordCommand(const std::vector<std::string>& arguments);
 
-// Runs the capture and its recording until SIGINT or SIGTERM, the duration, or a failure, and
+// Runs the capture and its recording until SIGINT, SIGTERM or SIGHUP, the duration, or a failure, and
 // returns the exit status: 0 when the recording ended whole, 1 after a line on standard error.
 // A progress line goes to standard output every `progressPeriod`. Needs a QCoreApplication.
 // `settingsIniPath` maps the port names; `programVersion` goes into the file's header.

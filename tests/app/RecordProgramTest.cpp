@@ -1,7 +1,7 @@
 // altrix-scope --record run as the built program, without a display, against the simulated drive
-// on a pseudo-terminal at ten times its pace: however it ends (SIGTERM, Ctrl+C, its duration) the
-// file it leaves opens alone (its journal folded in) and holds every set it took, in order, each
-// the drive model's; and a start that cannot work says why and exits 1.
+// on a pseudo-terminal at ten times its pace: however it ends (SIGTERM, Ctrl+C, a hangup, its
+// duration) the file it leaves opens alone (its journal folded in) and holds every set it took,
+// in order, each the drive model's; and a start that cannot work says why and exits 1.
 
 #include "DriveModel.h"
 #include "DriveTestSupport.h"
@@ -11,6 +11,8 @@
 #include <QProcess>
 
 #include <signal.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <filesystem>
@@ -48,7 +50,7 @@ std::string ProgramWithPort(const ScratchFolder& folder, const std::string& name
     return ec ? std::string() : program;
 }
 
-enum class End { Terminate, Interrupt, Duration };
+enum class End { Terminate, Interrupt, Hangup, Duration };
 
 TEST(RecordProgramTest, TheFileHoldsEverySetTakenInOrderHoweverTheRecordingEnds) {
     const struct {
@@ -61,6 +63,7 @@ TEST(RecordProgramTest, TheFileHoldsEverySetTakenInOrderHoweverTheRecordingEnds)
         // With a trigger on the wave, whose windows go to files ("EVENTS": a folder of the row's).
         {"Ctrl+C, the port named in the settings file, a trigger", End::Interrupt, true,
          {"--trigger", "ch3 rising 0", "--pretrigger", "10", "--events-folder", "EVENTS"}},
+        {"a hangup (an SSH session closed)", End::Hangup, false, {}},
         {"the duration reached", End::Duration, false, {"--duration", "1.5s"}},
     };
     for (const auto& row : table) {
@@ -85,7 +88,8 @@ TEST(RecordProgramTest, TheFileHoldsEverySetTakenInOrderHoweverTheRecordingEnds)
             const bool streamed = WaitUntil([&] { return drive.Drive->Stats().BytesSent >= 30 * 40625; }, 30s);
             if (!streamed) process.kill();
             ASSERT_TRUE(streamed) << process.readAllStandardError().toStdString();
-            ::kill(static_cast<pid_t>(process.processId()), row.end == End::Terminate ? SIGTERM : SIGINT);
+            ::kill(static_cast<pid_t>(process.processId()),
+                   row.end == End::Terminate ? SIGTERM : row.end == End::Interrupt ? SIGINT : SIGHUP);
         }
         if (!process.waitForFinished(30000)) process.kill();
         const std::string errors = process.readAllStandardError().toStdString();
@@ -137,6 +141,32 @@ TEST(RecordProgramTest, TheFileHoldsEverySetTakenInOrderHoweverTheRecordingEnds)
         const std::string last = "recorded " + output + ": " + std::to_string(sets) + " sets (";
         EXPECT_NE(said.find(last), std::string::npos) << said;
     }
+}
+
+// Started under nohup, a hangup leaves it recording; SIGTERM still ends it whole.
+TEST(RecordProgramTest, AHangupIgnoredAtTheStartStaysIgnored) {
+    RunningDrive drive({}, kSpeed);
+    ASSERT_TRUE(drive.Started()) << drive.Error();
+    const std::string output = drive.Folder.PathOf("nohup.arec");
+    QProcess process;
+    const auto before = std::signal(SIGHUP, SIG_IGN);  // the child inherits it, as from nohup
+    StartProgram(process, ALTRIX_SCOPE_PROGRAM, {"--record", output, "--port", drive.Link(), "--quantities", "AVI"});
+    std::signal(SIGHUP, before);
+    ASSERT_TRUE(process.waitForStarted(10000));
+    const auto sent = [&] { return drive.Drive->Stats().BytesSent; };
+    ASSERT_TRUE(WaitUntil([&] { return sent() >= 40625; }, 30s));
+    ::kill(static_cast<pid_t>(process.processId()), SIGHUP);
+    // Ten seconds of the drive's stream later, many polls of the stop flag, it still runs.
+    const std::uint64_t hungUpAt = sent();
+    EXPECT_TRUE(WaitUntil([&] { return sent() >= hungUpAt + 10 * 40625; }, 30s));
+    EXPECT_EQ(process.state(), QProcess::Running);
+    process.terminate();
+    if (!process.waitForFinished(30000)) process.kill();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    const RecordingReader::Opened opened = RecordingReader::Open(output);
+    ASSERT_TRUE(opened.Reader) << opened.Error;
+    EXPECT_GT(opened.Reader->Sets(), 0);
 }
 
 TEST(RecordProgramTest, AStartThatCannotWorkSaysWhyAndExits1) {

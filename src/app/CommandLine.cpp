@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "ExportCommand.h"
+#include "RecordCommand.h"
 #include "Version.h"
 
 #include <QCommandLineParser>
@@ -37,8 +38,10 @@ std::optional<int> RunCommandLine(const QStringList& arguments, bool windowSyste
         "writes it, values read with the channels' gains (1 when not given) or as raw integers "
         "with --raw:\n  %1\n\n"
         "--export writes the same values as CSV, a MATLAB .mat file or an HDF5 .h5 file, by the "
-        "output's suffix, optionally only the sets from --from to --to seconds:\n  %2")
-        .arg(QLatin1String(kExportCommandUsage), QLatin1String(kExportDataUsage)));
+        "output's suffix, optionally only the sets from --from to --to seconds:\n  %2\n\n"
+        "--record records a capture to a recording file without a window, until Ctrl+C, SIGTERM "
+        "or the --duration (90s, 30m, 8h); quantities by preset name or four-digit address:\n  %3")
+        .arg(QLatin1String(kExportCommandUsage), QLatin1String(kExportDataUsage), QLatin1String(kRecordCommandUsage)));
     // Without the window system's --help-all: its options are in Qt's documentation.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));

@@ -11,7 +11,7 @@ namespace altrix {
 void DescribeProgram();
 
 // Answers the options that end the program at once (--help, which also shows the usage of
-// --export-csv, and --version) and returns the exit
+// --export-csv, --export and --record, and --version) and returns the exit
 // code; std::nullopt when the window is to start. Read twice: before the window system
 // starts, so that those options need no display, the window system's own options (-platform,
 // -style, ...) are still in `arguments` and an unknown option is left for the second reading;

@@ -1,23 +1,29 @@
 // altrix-scope: reads the command line, finds the settings file, creates the main window and
-// runs the message loop until the window closes.
+// runs the message loop until the window closes; or runs a command without a window.
 
 #include "CaptureSession.h"
 #include "CommandLine.h"
 #include "ExportCommand.h"
+#include "RecordCommand.h"
 #include "Mainframe.h"
 #include "ParameterFiles.h"
 #include "Prompts.h"
 #include "ScopeDisplay.h"
+#include "Version.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -48,6 +54,17 @@ int main(int argc, char* argv[]) {
     altrix::DescribeProgram();
     // The export command's arguments are its own: "-v" there is a file name or an error.
     if (const std::optional<int> exitCode = altrix::RunExportCommand(argc, argv)) return *exitCode;
+    // The record command's arguments are its own too; it runs the capture on Qt Core alone.
+    if (const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+        altrix::NamesRecordCommand(arguments)) {
+        const altrix::RecordParse parsed = altrix::ParseRecordCommand(arguments);
+        if (!parsed.Options) {
+            std::fprintf(stderr, "altrix-scope: %s; usage: %s\n", parsed.Error.c_str(), altrix::kRecordCommandUsage);
+            return EXIT_FAILURE;
+        }
+        QCoreApplication app(argc, argv);
+        return altrix::RunRecordCommand(*parsed.Options, ProgramSettingsFile(), altrix::kProgramVersion);
+    }
     if (const std::optional<int> exitCode = altrix::RunCommandLine(ArgumentsOf(argc, argv), false))
         return *exitCode;
     QApplication app(argc, argv);

@@ -4,12 +4,7 @@
 #include "CsvExport.h"
 #include "RecordingFormat.h"
 
-#include <QLocale>
-
 #include <string>
-
-#include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace altrix {
@@ -61,6 +56,10 @@ std::string ScopeDisplay::ColumnName(int t) const {
 
 double ScopeDisplay::GainFactorOf(int t) const {
     return settings_.GainFactorOf(t);
+}
+
+std::vector<CsvColumn> ScopeDisplay::ChannelColumns() const {
+    return settings_.ChannelColumns();
 }
 
 void ScopeDisplay::SetChannelEnabled(int k, bool on) {

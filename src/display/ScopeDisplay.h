@@ -99,7 +99,7 @@ public:
     QString TraceName(int t) const;
     std::string ColumnName(int t) const;
     double GainFactorOf(int t) const;
-    std::vector<CsvColumn> ChannelColumns() const { return settings_.ChannelColumns(); }
+    std::vector<CsvColumn> ChannelColumns() const;
 
     const CaptureFacts& Facts() const { return facts_.Facts(); }
     void SetNote(const QString& note) { facts_.SetNote(note); }
@@ -150,6 +150,7 @@ public:
     void RedrawShownChannels() { drawing_.RedrawShownChannels(); }
     // Takes both reference scales from their Y-scales, then draws both references.
     void DrawRef() { drawing_.DrawRef(); }
+    // The capture's values for RUN, or what refuses them (DisplaySettings.h).
     using RunSetup = altrix::RunSetup;
     RunSetup CaptureSetupForRun() const { return settings_.CaptureSetupForRun(); }
 

@@ -54,30 +54,30 @@ PlottedRange FittedView(PlottedRange range) {
 
 float ScopeDisplay::PlotScale(int t) const {
     const bool channel = t <= kChannelCount;
-    const float scale = channel ? view_.ChannelScale[t - 1] : view_.RefScale[t - kChannelCount - 1];
+    const float scale = channel ? context_.view.ChannelScale[t - 1] : context_.view.RefScale[t - kChannelCount - 1];
     if (scale != 0) return scale;
     // Not taken yet: the scale the next drawing takes.
-    const int row = channel ? channels_[t - 1].YScale : refs_[t - kChannelCount - 1].YScale;
+    const int row = channel ? Channel(t).YScale : Reference(t - kChannelCount).YScale;
     return YScaleGain(kYScaleTexts[static_cast<std::size_t>(std::clamp(row, 0, int(kYScaleTexts.size()) - 1))]);
 }
 
 std::optional<PlottedRange> ScopeDisplay::rangeOver(int t, PositionStretch stretch) const {
     if (stretch.empty()) return std::nullopt;
     const float scale = PlotScale(t);
-    if (!source_->windowed()) {
+    if (!context_.source->windowed()) {
         // A recording: its extremes from its summaries, whatever the stretch's length.
-        const Measurement raw = source_->measure(t, stretch, 1.0);
+        const Measurement raw = context_.source->measure(t, stretch, 1.0);
         if (raw.Count == 0) return std::nullopt;
         return PlottedRange{PlottedValue(static_cast<std::int16_t>(raw.Min), scale),
                             PlottedValue(static_cast<std::int16_t>(raw.Max), scale)};
     }
-    const WindowSamples window = source_->samples(t);
+    const WindowSamples window = context_.source->samples(t);
     const Extremes extremes = ExtremesOf(window, stretch.First, stretch.Last + 1);
     return PlottedRange{PlottedValue(window[extremes.low], scale), PlottedValue(window[extremes.high], scale)};
 }
 
 void ScopeDisplay::growFit(int t) {
-    const std::optional<PlottedRange> whole = rangeOver(t, {0, source_->length() - 1});
+    const std::optional<PlottedRange> whole = rangeOver(t, {0, context_.source->length() - 1});
     std::optional<PlottedRange>& fit = fits_[static_cast<std::size_t>(t - 1)];
     if (!fit)
         fit = whole;
@@ -129,14 +129,14 @@ void ScopeDisplay::ShowAxes(bool on) {
     if (axesShown_ == on) return;
     axesShown_ = on;
     emit decorationsChanged();
-    repaint(true);
+    drawing_.Repaint(true);
 }
 
 void ScopeDisplay::ShowLegend(bool on) {
     if (legendShown_ == on) return;
     legendShown_ = on;
     emit decorationsChanged();
-    repaint(true);
+    drawing_.Repaint(true);
 }
 
 void ScopeDisplay::FitLanes(int trace) {
@@ -147,10 +147,10 @@ void ScopeDisplay::FitLanes(int trace) {
 }
 
 void ScopeDisplay::redrawLayout() {
-    RedrawShownChannels();
-    drawReferences();
+    drawing_.RedrawShownChannels();
+    drawing_.DrawReferences();
     envelopeColumns_ = columns_;
-    repaint(true);
+    drawing_.Repaint(true);
     emit traceViewChanged();
 }
 
@@ -201,13 +201,13 @@ GraticuleScales ScopeDisplay::Scales() const {
 }
 
 std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
-    const bool values = atCursor && view_.ReadoutEnabled && inSource(view_.CursorPosition);
+    const bool values = atCursor && context_.view.ReadoutEnabled && context_.InSource(context_.view.CursorPosition);
     std::vector<LegendItem> items;
     for (int t = 1; t <= kTraceCount; ++t) {
         if (!TraceShown(t)) continue;
         const QString name = TraceName(t);
         items.push_back({SeriesOfTrace(t), name, QString::fromStdString(UnitOfLabel(name.toStdString())),
-                         values ? readouts_[static_cast<std::size_t>(DataReadout(t))] : QString()});
+                         values ? ReadoutTexts()[static_cast<std::size_t>(DataReadout(t))] : QString()});
     }
     const QString notice = MathNotice();
     for (int m = 1; m <= kMathCount; ++m) {
@@ -215,7 +215,7 @@ std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
         const MathItem math = MathLegendItem(m);
         QString value;
         if (values) {
-            const double at = MathValueAt(m, view_.CursorPosition);
+            const double at = MathValueAt(m, context_.view.CursorPosition);
             if (std::isfinite(at)) value = QString::number(at, 'g', 6);
         }
         // A math trace left out of the view says why in place of its value.

@@ -4,14 +4,24 @@
 // density rule; cursor, mark and the view; the trigger settings; engineering mode. It draws the
 // trace source on screen into a TraceSink, computes the readout texts, and tells listeners what
 // changed. No widget: the main window binds its controls to it.
+//
+// A facade over its parts: DisplaySettings (what the user set), DisplayReadouts (the readout
+// texts), CaptureFactsKeeper (what is known of the capture), TraceDrawing (the points in the
+// sink and the math traces), sharing a DisplayContext; it keeps the view and the lanes, runs
+// each event through the parts in order and emits the signals.
 
 #include "CaptureDescription.h"
+#include "CaptureFactsKeeper.h"
 #include "ChartLayout.h"
 #include "CaptureRecord.h"
 #include "CaptureSession.h"
 #include "Decimation.h"
+#include "DisplayContext.h"
+#include "DisplayReadouts.h"
+#include "DisplaySettings.h"
 #include "MathTraces.h"
 #include "Stretch.h"
+#include "TraceDrawing.h"
 #include "TraceSink.h"
 #include "RecordingSource.h"
 #include "Timeline.h"
@@ -33,98 +43,6 @@ namespace altrix {
 
 struct CsvColumn;
 
-inline constexpr int kTraceCount = kChannelCount + kReferenceCount;
-// Math trace m (1..4) is trace kTraceCount + m.
-inline constexpr int kFirstMathTrace = kTraceCount + 1;
-inline constexpr int kLastMathTrace = kTraceCount + kMathCount;
-// Series of the sink: channel k is series k, reference r series 7 + r, math trace m series 9 + m.
-inline constexpr int kCursorSeries = 6;
-inline constexpr int kMarkSeries = 7;
-constexpr int SeriesOfTrace(int t) {
-    return t <= kChannelCount ? t : t + 3;
-}
-
-// Seconds as the time readouts show them: up to 15 significant digits, the decimal separator of
-// the default locale.
-QString TimeText(double seconds);
-// The time of `position` on `times` in the user's number format: "0.0002", "10.0002".
-QString TimeText(const Timeline& times, std::int64_t position);
-
-// A gain as typed (the user's decimal separator allowed) and as every reader takes it.
-struct GainSetting {
-    QString Typed = QStringLiteral("1");
-    std::string Text = "1";  // "." as the point
-    bool Valid = true;       // an invalid gain counts as 1
-};
-
-struct ChannelSetting {
-    bool Enabled = false;
-    QString Address;
-    int Quantity = -1;  // row of the quantity presets; -1 for none
-    GainSetting Gain;
-    int YScale = kDefaultYScaleIndex;  // row of the Y-scale texts
-};
-
-struct ReferenceSetting {
-    bool Shown = false;
-    QString Source;
-    GainSetting Gain;
-    int YScale = kDefaultYScaleIndex;
-};
-
-// In the order in which the density recount tests them.
-enum class DrawingMode { Simplified, Fast, Envelope, HighPrecision };
-
-// The point counts a drawing mode asks for.
-struct DensityRule {
-    std::int32_t MenuPointCount;     // when chosen
-    std::int32_t CapturePointCount;  // every capture tick
-    // Stopped, by visible fraction r of the window: r > 0.45, 0.3 <= r <= 0.45, r < 0.3.
-    std::array<std::int32_t, 3> StoppedPointCounts;
-    bool Envelope;  // draws the envelope of the view instead of a stride
-};
-const DensityRule& DensityOf(DrawingMode mode);
-
-// The view state the readouts and the drawing keep between events.
-struct DisplayView {
-    std::int32_t DrawPointCount = kStartDrawPointCount;
-    std::int32_t CursorPosition = 0;
-    std::int32_t CursorSample = 0;
-    std::int32_t MarkPosition = kNoMark;
-    std::array<std::int16_t, kChannelCount> MarkValues{};
-    std::array<std::int16_t, kReferenceCount> MarkRefValues{};
-    bool ReadoutEnabled = false;
-    std::array<float, kChannelCount> ChannelScale{};
-    std::array<float, kReferenceCount> RefScale{};
-};
-
-// The texts of the readouts, numbered: the cursor's time, the time from the mark, and per
-// trace t its value at the cursor and its difference from the mark.
-inline constexpr int kTimeReadout = 0;
-inline constexpr int kMarkTimeReadout = 1;
-constexpr int DataReadout(int t) {
-    return 1 + t;
-}
-constexpr int DiffReadout(int t) {
-    return 1 + kTraceCount + t;
-}
-using Readouts = std::array<QString, 2 + 2 * kTraceCount>;
-
-// What is known of the capture on show besides its samples and the settings above.
-struct CaptureFacts {
-    QDateTime Start;  // UTC; invalid when not known
-    QDateTime End;
-    std::int32_t TriggerPosition = -1;  // window position of the trigger set on show, -1 for none
-    QString TriggerSeconds;             // its time since RUN, as the trigger label shows it
-    std::optional<std::int32_t> DriveTypeCode;
-    QString Note;
-    // Taken and neither saved nor loaded since: the traces hold what no file does.
-    bool Unsaved = false;
-    // Of a loaded file: the set, counted from RUN, at its window's position 0, when its
-    // description places the window (by its trigger).
-    std::optional<std::int64_t> FirstSet;
-};
-
 class ScopeDisplay : public QObject {
     Q_OBJECT
 public:
@@ -134,25 +52,25 @@ public:
     ~ScopeDisplay() override;
 
     // The sink the traces are drawn into (the chart); none draws nothing.
-    void SetSink(TraceSink* sink) { sink_ = sink; }
-    const TraceSource& Source() const { return *source_; }
+    void SetSink(TraceSink* sink) { context_.sink = sink; }
+    const TraceSource& Source() const { return *context_.source; }
 
-    const ChannelSetting& Channel(int k) const { return channels_[k - 1]; }
-    const ReferenceSetting& Reference(int r) const { return refs_[r - 1]; }
-    const GainSetting& Gain(int t) const;
-    DrawingMode Mode() const { return mode_; }
-    const DisplayView& View() const { return view_; }
-    DisplayView& View() { return view_; }
-    const Readouts& ReadoutTexts() const { return readouts_; }
-    const TriggerSettings& Trigger() const { return trigger_; }
+    const ChannelSetting& Channel(int k) const { return settings_.Channel(k); }
+    const ReferenceSetting& Reference(int r) const { return settings_.Reference(r); }
+    const GainSetting& Gain(int t) const { return settings_.Gain(t); }
+    DrawingMode Mode() const { return settings_.Mode(); }
+    const DisplayView& View() const { return context_.view; }
+    DisplayView& View() { return context_.view; }
+    const Readouts& ReadoutTexts() const { return readouts_.Texts(); }
+    const TriggerSettings& Trigger() const { return settings_.Trigger(); }
     // False only for a level the trigger would wait for that is no number.
-    bool TriggerLevelValid() const;
-    bool Engineering() const { return engineering_; }
+    bool TriggerLevelValid() const { return settings_.TriggerLevelValid(); }
+    bool Engineering() const { return settings_.Engineering(); }
 
     // Math traces m (1..4): their definitions and errors, their values by window position
     // over the window on screen (NaN where there is none; empty while not shown or while a
     // recording is), and what a legend shows of them. A new definition redraws the trace.
-    const MathTraces& Math() const { return math_; }
+    const MathTraces& Math() const { return drawing_.Math(); }
     void SetMath(int m, const MathDefinition& definition);
     std::span<const double> MathValues(int m) const;
     // Its values over a stretch of positions (empty while not shown, and for a recording
@@ -174,7 +92,7 @@ public:
     MathItem MathLegendItem(int m) const;
 
     // Channel k is shown when enabled with a non-empty address.
-    bool ChannelShown(int k) const;
+    bool ChannelShown(int k) const { return settings_.ChannelShown(k); }
     // Traces 1..10: the channels, the references, the math traces.
     bool TraceShown(int t) const;
     // Names as the analysis windows show them ("Channel 2", "Ref 1" without one), as CSV
@@ -184,10 +102,10 @@ public:
     double GainFactorOf(int t) const;
     std::vector<CsvColumn> ChannelColumns() const;
 
-    const CaptureFacts& Facts() const { return facts_; }
-    void SetNote(const QString& note) { facts_.Note = note; }
+    const CaptureFacts& Facts() const { return facts_.Facts(); }
+    void SetNote(const QString& note) { facts_.SetNote(note); }
     // The capture on show went to a file.
-    void MarkSaved() { facts_.Unsaved = false; }
+    void MarkSaved() { facts_.MarkSaved(); }
     // The capture on show as its sidecar describes it.
     CaptureDescription Describe(const std::string& programVersion) const;
 
@@ -208,7 +126,7 @@ public:
     void SetReferenceYScale(int r, int row);
     // Copies channel c's window, name, Y-scale, gain and mark value into reference r, and shows it.
     void SaveChannelToReference(int r, int c);
-    void SetEngineering(bool on) { engineering_ = on; }
+    void SetEngineering(bool on) { settings_.SetEngineering(on); }
     void SetTrigger(const TriggerSettings& settings);
 
     // The drawing mode: restored (named only) or chosen (every trace redrawn at the menu's
@@ -224,22 +142,18 @@ public:
     // The cursor moved to a position; a double click sets the mark there.
     void MoveCursor(std::int32_t position);
     void SetMark();
-    void SetReadoutEnabled(bool on) { view_.ReadoutEnabled = on; }
+    void SetReadoutEnabled(bool on) { context_.view.ReadoutEnabled = on; }
 
     // Drawing.
-    void DrawWaveform(int series, std::int32_t pointCount, float scale, int channel);
-    void RedrawShownChannels();
+    void DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
+        drawing_.DrawWaveform(series, pointCount, scale, channel);
+    }
+    void RedrawShownChannels() { drawing_.RedrawShownChannels(); }
     // Takes both reference scales from their Y-scales, then draws both references.
-    void DrawRef();
-    // The capture's values for RUN, from the channels and the trigger; else the first channel
-    // whose address is not four hexadecimal digits, or a trigger that waits for a level that
-    // is no number.
-    struct RunSetup {
-        std::optional<CaptureSetup> Setup;
-        int BadChannel = 0;
-        bool BadTriggerLevel = false;
-    };
-    RunSetup CaptureSetupForRun() const;
+    void DrawRef() { drawing_.DrawRef(); }
+    // The capture's values for RUN, or what refuses them (DisplaySettings.h).
+    using RunSetup = altrix::RunSetup;
+    RunSetup CaptureSetupForRun() const { return settings_.CaptureSetupForRun(); }
 
     // What a capture and a load do to the display.
     void ShowCaptureStarted();
@@ -254,19 +168,16 @@ public:
     // file.
     void ShowDescribedCapture(const CaptureDescription& description);
     // The decoder's recent gaps as bands, as window positions.
-    void ShowGaps();
+    void ShowGaps() { drawing_.ShowGaps(); }
     // A recording file on show instead of the window, until the next RUN: its channels as it
     // names them, its math traces as it defines them (taken over as the channels are; a file
     // without definitions keeps the user's), no mark, its gaps as bands, its start as the
     // capture's.
     void ShowRecording(std::unique_ptr<RecordingSource> recording);
     // The recording on show; none while the window is.
-    const RecordingSource* Recording() const { return recording_; }
+    const RecordingSource* Recording() const { return context_.recording; }
     // The times of the source on show: every time the screen shows or an export writes.
     Timeline Times() const;
-    // The cursor's time of day in a recording (local time, to the millisecond); empty for the
-    // window or outside the recording.
-    QString CursorClockText() const;
 
     // The stretch the measurements and spectrum read: mark to cursor, else the view.
     PositionStretch AnalysisStretch() const;
@@ -328,25 +239,9 @@ signals:
     void traceViewChanged();
 
 private:
-    // The readouts of trace t are kept while its box is ticked.
-    bool readoutShown(int t) const;
-    // A readout written, and the signal for those written since the last one.
-    void setReadout(int n, const QString& text);
-    void emitReadouts();
-    void showValue(int t);
-    void showDifference(int t);
-    std::int16_t valueAtCursor(int t) const;
-    std::int16_t& valueAtMark(int t);
-    void takeChannelScales();
-    void drawReferences();
-    void followViewWithEnvelope();
-    void checkzoomAndRedraw();
-    void drawVerticalLine(int series, std::int32_t position);
-    void clearSeries(int series);
-    void repaint(bool queued);
+    // The readouts written since the last signal.
+    void emitReadouts() { emit readoutsChanged(readouts_.TakeWritten()); }
 
-    // The session's reports that the facts of the capture on show follow.
-    void followCaptureFacts();
     std::optional<PlottedRange> rangeOver(int t, PositionStretch stretch) const;
     void growFit(int t);
     std::optional<Lane> laneOf(int t) const;
@@ -354,40 +249,22 @@ private:
     // Every trace drawn again in the layout, at once.
     void redrawLayout();
 
-    bool inSource(std::int32_t position) const { return position >= 0 && position < source_->length(); }
-    // The math traces brought up to date with the source, and drawn (or cleared once hidden);
-    // true when a series was refilled.
-    void refreshMath() const;
-    bool drawMath();
-
     CaptureSession& session_;
-    std::unique_ptr<TraceSource> source_;
-    RecordingSource* recording_ = nullptr;  // source_ while it is a recording
-    CaptureFacts facts_;
-    std::optional<std::int32_t> identifiedType_;  // the drive type last identified
-    bool loaded_ = false;                         // the capture on show came from a file
-    TraceSink* sink_ = nullptr;
-    std::array<ChannelSetting, kChannelCount> channels_{};
-    std::array<ReferenceSetting, kReferenceCount> refs_{};
-    DrawingMode mode_ = DrawingMode::HighPrecision;
-    DisplayView view_;
+    DisplayContext context_;
+    DisplaySettings settings_;
+    CaptureFactsKeeper facts_;
+    DisplayReadouts readouts_;
     ColumnView columns_{0, kNewestPosition, 1000};
     double viewLower_ = 0;
     double viewUpper_ = kNewestPosition;
     ColumnView envelopeColumns_{};  // the view of the last full envelope redraw
-    Readouts readouts_;
-    std::uint32_t touched_ = 0;
-    TriggerSettings trigger_;
-    bool engineering_ = false;
-    std::vector<std::pair<double, double>> gapBands_;  // kept for its storage
     bool lanesShown_ = false;
     bool axesShown_ = true;
     bool legendShown_ = true;
     ZoomHistory zoomSteps_;
     int yAxisTrace_ = 0;  // none chosen
     std::array<std::optional<PlottedRange>, kTraceCount> fits_{};
-    mutable MathTraces math_;  // brought up to date when read
-    std::array<bool, kMathCount> mathDrawn_{};
+    TraceDrawing drawing_;
 };
 
 }  // namespace altrix

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 
 namespace altrix {
@@ -37,7 +38,11 @@ EventFinder::Report EventFinder::Find(SearchDirection direction, std::chrono::st
     for (int k = 0; k < kChannelCount; ++k) gains[static_cast<std::size_t>(k)] = recording->Reader().Header().Channels[static_cast<std::size_t>(k)].Gain;
     const PositionStretch view = display_.ViewStretch();
     const bool foundInView = found_ >= view.First && found_ <= view.Last;
-    const std::int64_t from = found_ >= 0 && foundInView ? found_ : (std::int64_t{view.First} + view.Last + 1) / 2;
+    std::int64_t from = found_ >= 0 && foundInView ? found_ : (std::int64_t{view.First} + view.Last + 1) / 2;
+    // From the event found, the next one comes no sooner than the holdoff after it (and the
+    // previous one no later than the holdoff before it), as the live trigger would take them.
+    const std::int64_t holdoff = std::int64_t{std::clamp(trigger.HoldoffMs, 0, kMaxHoldoffMs)} * kSetsPerMillisecond;
+    if (found_ >= 0 && foundInView && holdoff > 0) from += direction == SearchDirection::Next ? holdoff - 1 : 1 - holdoff;
     search_ = std::make_unique<RecordingSearch>(recording->Reader(), TriggerLogic::Of(trigger, gains), direction, from);
     return Continue(deadline);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Find next / previous through the recording on show: the trigger's conditions with the
-// recording's own gains, searched from the set found last while it is in view, else from the
-// middle of the view (as the display holds it), in slices with what each says. A press while a
-// search runs stops it instead.
+// recording's own gains, searched from the set found last while it is in view (beyond the
+// trigger's holdoff from it), else from the middle of the view (as the display holds it), in
+// slices with what each says. A press while a search runs stops it instead.
 
 #include "RecordingSearch.h"
 #include "SetClock.h"

@@ -91,6 +91,38 @@ TEST_F(EventFinderTest, EachPressStartsFromTheEventFoundInViewElseTheMiddleOfThe
     EXPECT_EQ(finder_.Find(SearchDirection::Next, kNoDeadline).Set, 170000);
 }
 
+// From the event found last, the trigger's holdoff is skipped: the events lie at 20000, 100000 and
+// 170000, a millisecond is five sets.
+TEST_F(EventFinderTest, FromTheEventFoundThePressSkipsTheHoldoff) {
+    showRecording();
+    const struct {
+        int holdoffMs;
+        std::int64_t foundFirst;  // found by a press from the view's middle at 0..1000 or 199000..200000
+        SearchDirection direction;
+        std::int64_t set;  // then found from it; -1: none
+    } presses[] = {
+        {0, 20000, SearchDirection::Next, 100000},
+        {16000, 20000, SearchDirection::Next, 100000},  // 80000 sets: the next event just at its end
+        {16001, 20000, SearchDirection::Next, 170000},
+        {60000, 20000, SearchDirection::Next, -1},
+        {14000, 170000, SearchDirection::Previous, 100000},  // 70000 sets: 100000 just at its start
+        {14001, 170000, SearchDirection::Previous, 20000},
+        {60000, 170000, SearchDirection::Previous, -1},
+    };
+    for (const auto& p : presses) {
+        SCOPED_TRACE(p.holdoffMs);
+        TriggerSettings trigger{TriggerMode::Off, 2, TriggerCondition::Rising, "1000"};
+        trigger.HoldoffMs = p.holdoffMs;
+        display_.SetTrigger(trigger);
+        finder_.Forget();
+        const bool next = p.direction == SearchDirection::Next;
+        view(next ? 0 : 199000, next ? 1000 : 200000);
+        ASSERT_EQ(finder_.Find(p.direction, kNoDeadline).Set, p.foundFirst);
+        view(double(p.foundFirst) - 500, double(p.foundFirst) + 500);
+        EXPECT_EQ(finder_.Find(p.direction, kNoDeadline).Set, p.set);
+    }
+}
+
 TEST_F(EventFinderTest, APressWhileASearchRunsStopsItAndSaysFromWhereToWhere) {
     showRecording();
     display_.SetTrigger({TriggerMode::Off, 2, TriggerCondition::Rising, "5000"});  // never reached

@@ -427,6 +427,23 @@ void ScopeChart::setLevelLine(bool shown, double y, const QColor& colour) {
     mLevelLine->point2->setCoords(1, y);
 }
 
+void ScopeChart::setEventMarker(bool shown, double x) {
+    if (!mEventMarker) {
+        mEventMarker = new QCPItemStraightLine(this);
+        mEventMarker->setSelectable(false);
+        mEventMarker->setPen(QPen(QColor(0xFF, 0x80, 0x00), 1, Qt::DashLine));  // orange: no trace uses it
+    }
+    mEventMarker->setVisible(shown);
+    mEventMarker->point1->setCoords(x, 0);
+    mEventMarker->point2->setCoords(x, 1);
+    replot(rpQueuedReplot);
+}
+
+std::optional<double> ScopeChart::eventMarker() const {
+    if (!mEventMarker || !mEventMarker->visible()) return std::nullopt;
+    return mEventMarker->point1->coords().x();
+}
+
 bool ScopeChart::levelLineShown() const {
     return mLevelLine && mLevelLine->visible();
 }

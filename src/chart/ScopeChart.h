@@ -13,6 +13,7 @@
 #include <QRect>
 
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -113,6 +114,10 @@ public:
     // (levelDragged at the release); hidden by setLevelLine(false, ...).
     void setLevelLine(bool shown, double y, const QColor& colour);
     bool levelLineShown() const;
+    // A vertical orange line at bottom-axis value x marking an event found or chosen; hidden
+    // by setEventMarker(false). Its place while shown, else none.
+    void setEventMarker(bool shown, double x = 0);
+    std::optional<double> eventMarker() const;
 
 signals:
     // Raised at every replot before the series are drawn; series refilled by a slot
@@ -170,6 +175,7 @@ private:
     ChartGraticule* mLabels = nullptr;
     ChartLegend* mLegend = nullptr;
     QCPItemStraightLine* mLevelLine = nullptr;
+    QCPItemStraightLine* mEventMarker = nullptr;
     // The stretches joined once; the bands of the view drawn by items made once and reused
     // (at most one per two pixel columns), the others hidden.
     std::vector<QCPItemRect*> mBands;

@@ -23,6 +23,8 @@ RecordingFileControls::RecordingFileControls(const Controls& controls, const Win
     open->setObjectName(QStringLiteral("OpenRecording1"));
     controls.file->insertAction(controls.before, open);
     connect(open, &QAction::triggered, this, &RecordingFileControls::OpenRecording1Click);
+    // An event marked belongs to the source it was found in.
+    connect(&display_, &ScopeDisplay::lengthChanged, this, [this] { chart_.setEventMarker(false); });
     clockLabel_->setObjectName(QStringLiteral("RecordingClockLabel"));
     controls.bar->addPermanentWidget(clockLabel_);
     connect(&display_, &ScopeDisplay::readoutsChanged, this, &RecordingFileControls::showClock);
@@ -61,6 +63,7 @@ void RecordingFileControls::showRecordingSet(std::int64_t set) {
     const double width = std::min<double>(std::max(view.Last - view.First, 1), kNewestPosition);
     const double before = width * display_.Trigger().PreTriggerPercent / 100.0;
     chart_.zoomHorizontal(double(set) - before, double(set) - before + width);
+    chart_.setEventMarker(true, double(set));
 }
 
 std::unique_ptr<CaptureRecord> RecordingFileControls::recordingWindow() {

@@ -1,5 +1,5 @@
 // Trigger > Find next / Find previous bound to the window: Ctrl+F3 and Ctrl+Shift+F3 search the
-// recording on show, the status bar saying what they found, the chart showing it.
+// recording on show, the status bar saying what they found, the chart showing it with a marker.
 
 #include "MainframeFixture.h"
 #include "RecordingWriter.h"
@@ -45,7 +45,12 @@ TEST_F(FindTest, CtrlF3AndCtrlShiftF3FindThroughTheRecordingOnShowAndBringTheEve
     for (const auto& [keys, event] : presses) {
         EXPECT_TRUE(press(keys).startsWith(QStringLiteral("Found at "))) << event;
         EXPECT_TRUE(chart().xAxis->range().contains(event)) << event;
+        EXPECT_EQ(chart().eventMarker(), std::optional<double>(event));
     }
+    // Another source on show takes the marker away: the same recording opened again.
+    prompts_.FileNames.push_back(QString::fromStdString(path_));
+    find<QAction>(QStringLiteral("OpenRecording1"))->trigger();
+    EXPECT_EQ(chart().eventMarker(), std::nullopt);
 }
 
 }  // namespace

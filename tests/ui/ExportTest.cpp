@@ -48,6 +48,7 @@ protected:
         auto* buttons = find<QDialogButtonBox>(QStringLiteral("ExportButtons"));
         QTest::mouseClick(buttons->button(confirm ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel), Qt::LeftButton);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(exportEnded());
     }
     bool rangeBoxEnabled() const { return find<QRadioButton>(QStringLiteral("ExportMarkButton"))->isEnabled(); }
 
@@ -159,6 +160,7 @@ TEST_F(ExportTest, DataExportWritesTheChosenStretchInTheFormatOfItsSuffix) {
         QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportButtons"))->button(QDialogButtonBox::Ok),
                           Qt::LeftButton);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(exportEnded());
         EXPECT_TRUE(contents(path(row.file)).startsWith(row.start)) << row.file << contents(path(row.file)).left(120).toStdString();
     }
     EXPECT_TRUE(prompts_.Messages.empty());

@@ -78,11 +78,11 @@ void WriteSamples(benchmark::State& state, const std::string& path, const std::i
     if (!file || std::fclose(file) != 0 || !ok) state.SkipWithError("write failed");
 }
 
-template <FileResult (*Write)(const DataExport&, const SetReader&, const std::string&)>
+template <FileResult (*Write)(const DataExport&, const SetReader&, const std::string&, const ExportProgress&)>
 void BM_Export(benchmark::State& state, const char* name) {
     const ExportCapture& capture = Capture();
     for (auto _ : state)
-        if (!Write(capture.What(), capture.Read(), capture.PathOf(name)).Ok) state.SkipWithError("write failed");
+        if (!Write(capture.What(), capture.Read(), capture.PathOf(name), {}).Ok) state.SkipWithError("write failed");
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(capture.Samples().size() * 2));
     state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(capture.PathOf(name))) / 1e6;
 }

@@ -52,7 +52,8 @@ SetReader WindowReader(std::vector<WindowSamples> windows) {
     };
 }
 
-FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path) {
+FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path,
+                        const ExportProgress& progress) {
     std::vector<CsvColumn> columns;
     for (const DataTrace& trace : what.Traces) columns.push_back({trace.Label, trace.Gain});
     // The math vectors after them, unless raw.
@@ -82,6 +83,10 @@ FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std
                 if (!out.Flush(false)) return false;
             }
             at += count;
+            if (!progress.Step(at - what.First, what.Count)) {
+                failure = CancelledWrite();
+                return false;
+            }
         }
         return out.Flush(true);
     });

@@ -5,6 +5,7 @@
 // samples come from a reader a chunk at a time, so that the HDF5 writer needs the same memory
 // for a window and for a recording of hours.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -52,6 +53,22 @@ struct DataExport {
 // samples at out[i * count ...]. Returns why it could not.
 using SetReader = std::function<FileResult(std::int64_t first, std::int64_t count, std::span<std::int16_t> out)>;
 
+// A long write told to report and asked whether to go on: `Report` gets the sets written so far
+// of the export's count after each chunk, `Cancel` is read between chunks (by another thread
+// too). A cancelled write leaves no file and returns Cancelled (Ok false, Error empty).
+struct ExportProgress {
+    std::function<void(std::int64_t done, std::int64_t total)> Report;
+    const std::atomic<bool>* Cancel = nullptr;
+
+    bool Cancelled() const { return Cancel && Cancel->load(std::memory_order_relaxed); }
+    // Reports `done` of `total`; false once cancelled.
+    bool Step(std::int64_t done, std::int64_t total) const {
+        if (Report) Report(done, total);
+        return !Cancelled();
+    }
+};
+inline FileResult CancelledWrite() { return {false, {}, true}; }
+
 // The reader of trace windows (position = set number), e.g. of the trace source on screen.
 SetReader WindowReader(std::vector<WindowSamples> windows);
 
@@ -73,14 +90,18 @@ struct TraceFields {
 };
 TraceFields FieldsOf(const std::vector<DataTrace>& traces);
 
-// Writes the export to `path` whole or not at all, through ReplaceFileByName. A `.mat` file
-// holds its whole content in memory while written, and at most about 2 GB of it.
-FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path);
+// Each writer writes the export to `path` whole or not at all (cancelled through `progress`
+// included). A `.mat` file holds its whole content in memory while written, and at most about
+// 2 GB of it: its sets are gathered a chunk at a time (the first half of its progress), then
+// matio writes the struct in one call (the second half), cancelled only before and after it.
+FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path,
+                        const ExportProgress& progress = {});
 // Called before any other use of HDF5 (matio uses it too): HDF5 is told not to clean up at the
 // program's exit, where a file it could not close after a full disk would crash it.
 void PrepareLibrary();
 // Writes chunked and compressed datasets a chunk of sets at a time, in bounded memory.
-FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path);
+FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path,
+                         const ExportProgress& progress = {});
 
 // What both writers share. Sets go through a writer this many at a time.
 inline constexpr std::int64_t kExportChunkSets = 65536;
@@ -96,7 +117,8 @@ void EngineeringValues(std::string_view gain, std::span<const std::int16_t> samp
 // CSV of the export's traces as CsvFormat writes it (the time of set s is (s + TimeOffset) / 5000 s), read a
 // chunk at a time, so that the memory is the same for a window and a recording of hours; the
 // math vectors' columns after them unless Raw.
-FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path);
+FileResult WriteCsvSets(const DataExport& what, const SetReader& read, const std::string& path,
+                        const ExportProgress& progress = {});
 
 enum class DataFormat { Csv, Mat, Hdf5 };
 // The format a file name's suffix names (".csv", ".mat", ".h5" or ".hdf5", any case).

@@ -142,7 +142,8 @@ void DiscardWrites(int fd) {
 // descriptor pointed away from the disk by DiscardWrites).
 // Writes the content and flushes it; on failure, discards what is left to write (see
 // DiscardWrites) before any object closes.
-FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t file, int fd) {
+FileResult WriteContent(const DataExport& what, const SetReader& read, const ExportProgress& progress, hid_t file,
+                        int fd) {
     const auto fail = [fd](FileResult failure) {
         DiscardWrites(fd);
         return failure;
@@ -213,6 +214,8 @@ FileResult WriteContent(const DataExport& what, const SetReader& read, hid_t fil
         for (std::size_t m = 0; m < math; ++m)
             if (!WriteRows(mathVectors[m], first, count, 0, H5T_NATIVE_DOUBLE, what.Math[m].Values.data() + first))
                 return fail(Hdf5Failure("HDF5 could not write a math trace"));
+        // A cancelled file is closed without writing the rest.
+        if (!progress.Step(static_cast<std::int64_t>(first + count), what.Count)) return fail(CancelledWrite());
     }
     if (H5Fflush(file, H5F_SCOPE_LOCAL) < 0) return fail(Hdf5Failure("HDF5 could not write the file"));
     return {};
@@ -228,7 +231,8 @@ void PrepareLibrary() {
     (void)prepared;
 }
 
-FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path) {
+FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const std::string& path,
+                         const ExportProgress& progress) {
     PrepareLibrary();
     return ReplaceFileByName(path, [&](const std::string& newFile) {
         const QuietErrors quiet;
@@ -241,7 +245,7 @@ FileResult WriteHdf5File(const DataExport& what, const SetReader& read, const st
         if (!file.Valid()) return Hdf5Failure("HDF5 could not make the file");
         void* handle = nullptr;
         const int fd = H5Fget_vfd_handle(file, H5P_DEFAULT, &handle) >= 0 && handle ? *static_cast<int*>(handle) : -1;
-        FileResult written = WriteContent(what, read, file, fd);
+        FileResult written = WriteContent(what, read, progress, file, fd);
         if (!file.Close()) {
             if (written.Ok) written = Hdf5Failure("HDF5 could not write the file");
             DiscardWrites(fd);

@@ -70,7 +70,8 @@ FileResult MatFailure(const char* what) {
 
 }  // namespace
 
-FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path) {
+FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std::string& path,
+                        const ExportProgress& progress) {
     PrepareLibrary();
     const std::size_t traces = what.Traces.size();
     const auto sets = static_cast<std::size_t>(what.Count);
@@ -95,6 +96,8 @@ FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std
         for (std::size_t t = 0; t < traces; ++t)
             std::copy_n(chunk.begin() + static_cast<std::ptrdiff_t>(t * count), count,
                         raw.begin() + static_cast<std::ptrdiff_t>(t * sets + first));
+        // Gathering is the first half of the work, matio's write the second.
+        if (!progress.Step(static_cast<std::int64_t>(first + count), 2 * what.Count)) return CancelledWrite();
     }
     SetTimes(what.First + what.TimeOffset, what.SampleRateHz, times);
     std::vector<std::vector<double>> values(what.Raw ? 0 : traces, std::vector<double>(sets));
@@ -140,6 +143,8 @@ FileResult WriteMatFile(const DataExport& what, const SetReader& read, const std
         const bool written = Mat_VarWrite(file, record.get(), MAT_COMPRESSION_ZLIB) == 0;
         const int writeErrno = errno;
         const bool closed = Mat_Close(file) == 0;
+        // matio writes the struct in one call: a cancel during it is taken here.
+        if (!progress.Step(2 * what.Count, 2 * what.Count)) return CancelledWrite();
         if (written && closed && WrittenWhole(newFile)) return FileResult{};
         errno = writeErrno;
         return MatFailure("the file was not written whole");

@@ -85,9 +85,27 @@ ExportPlan PlanExport(const ExportSource& source, ExportStretch choice, bool raw
     return plan;
 }
 
-FileResult WriteExport(const ExportSource& source, const ExportPlan& plan, const std::string& path) {
+FileResult WriteExport(const ExportSource& source, const ExportPlan& plan, const std::string& path,
+                       const ExportProgress& progress) {
     if (!plan.Problem.empty()) return {false, plan.Problem, false};
-    return plan.Format->Write(plan.What, source.Source->reader(plan.Traces), path);
+    return plan.Format->Write(plan.What, source.Source->reader(plan.Traces), path, progress);
+}
+
+ExportJob::ExportJob(const ExportSource& source, ExportPlan plan, std::string path)
+    : plan_(std::move(plan)), path_(std::move(path)) {
+    if (!plan_.Problem.empty()) return;
+    math_.reserve(plan_.What.Math.size());  // the spans point into these vectors, which moves keep
+    for (DataVector& vector : plan_.What.Math) {
+        math_.emplace_back(vector.Values.begin(), vector.Values.end());
+        vector.Values = math_.back();
+    }
+    const auto first = static_cast<std::int32_t>(plan_.What.First);
+    open_ = source.Source->detachedReader(plan_.Traces, {first, static_cast<std::int32_t>(first + plan_.What.Count - 1)});
+}
+
+FileResult ExportJob::Run(const ExportProgress& progress) {
+    if (!plan_.Problem.empty()) return {false, plan_.Problem, false};
+    return plan_.Format->Write(plan_.What, open_(), path_, progress);
 }
 
 }  // namespace altrix

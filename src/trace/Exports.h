@@ -45,7 +45,9 @@ struct Exporter {
     std::string Name;                   // "MATLAB", as a file dialog names it
     std::vector<std::string> Suffixes;  // ".mat"; the first is the one a dialog offers
     bool EveryChannel = false;          // all four channels, ticked or not (CSV, as a spreadsheet reads it)
-    FileResult (*Write)(const DataExport& what, const SetReader& read, const std::string& path) = nullptr;
+    // Writes `what` whole or not at all, reporting to `progress` and stopping when it is cancelled.
+    FileResult (*Write)(const DataExport& what, const SetReader& read, const std::string& path,
+                        const ExportProgress& progress) = nullptr;
 };
 
 // The formats, in the order a dialog offers them.
@@ -69,7 +71,30 @@ struct ExportPlan {
 // What an export of `choice` to `fileName` holds.
 ExportPlan PlanExport(const ExportSource& source, ExportStretch choice, bool raw, std::string_view fileName);
 
-// Writes the plan to `path` whole or not at all.
-FileResult WriteExport(const ExportSource& source, const ExportPlan& plan, const std::string& path);
+// Writes the plan to `path` whole or not at all, on the source's thread.
+FileResult WriteExport(const ExportSource& source, const ExportPlan& plan, const std::string& path,
+                       const ExportProgress& progress = {});
+
+// An export made ready on the source's thread to be written on another: the plan, with copies
+// of what may change under it (the math vectors; a window's stretch of samples), and the
+// source's detached reader (a recording read through a connection of the writer's own). It
+// refers to nothing of the source, which may change or go while it runs.
+class ExportJob {
+public:
+    ExportJob(const ExportSource& source, ExportPlan plan, std::string path);
+    ExportJob(ExportJob&&) = default;
+    ExportJob& operator=(ExportJob&&) = default;
+
+    const ExportPlan& Plan() const { return plan_; }
+    const std::string& Path() const { return path_; }
+    // Writes it, once, on any one thread.
+    FileResult Run(const ExportProgress& progress);
+
+private:
+    ExportPlan plan_;
+    std::vector<std::vector<double>> math_;  // what plan_.What.Math's values are over
+    TraceSource::ReaderOpener open_;
+    std::string path_;
+};
 
 }  // namespace altrix

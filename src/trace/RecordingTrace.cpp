@@ -108,22 +108,59 @@ Measurement RecordingTrace::measure(int t, PositionStretch stretch, double gain)
     return MeasureSums(s->Count, s->Extremes.Low[c], s->Extremes.High[c], s->Sums.Sum[c], s->Sums.Squares[c], gain);
 }
 
-SetReader RecordingTrace::reader(const std::vector<int>& traces) const {
+namespace {
+
+using ReferenceCopies = std::array<std::vector<std::int16_t>, kReferenceCount>;
+
+// Traces (1..6) by set: the channels read through `reader`, the references from their windows.
+SetReader TracesOf(std::shared_ptr<RecordingReader> reader, std::vector<int> traces,
+                   std::shared_ptr<const ReferenceCopies> references) {
     auto sets = std::make_shared<std::vector<std::int16_t>>();
-    return [this, traces, sets](std::int64_t first, std::int64_t count, std::span<std::int16_t> out) {
+    return [reader = std::move(reader), traces = std::move(traces), references = std::move(references),
+            sets](std::int64_t first, std::int64_t count, std::span<std::int16_t> out) {
         sets->resize(static_cast<std::size_t>(count * kRecordingChannels));
-        if (!reader_->ReadSets(first, count, *sets)) return FileResult{false, reader_->Error(), false};
+        if (!reader->ReadSets(first, count, *sets)) return FileResult{false, reader->Error(), false};
         for (std::size_t i = 0; i < traces.size(); ++i) {
             const int t = traces[i];
             for (std::int64_t n = 0; n < count; ++n) {
                 const std::int64_t set = first + n;
+                const std::vector<std::int16_t>* window = t > kChannelCount ? &(*references)[t - kChannelCount - 1] : nullptr;
                 out[i * static_cast<std::size_t>(count) + static_cast<std::size_t>(n)] =
-                    t <= kChannelCount ? (*sets)[static_cast<std::size_t>(n * kRecordingChannels + t - 1)]
-                    : set < kWindowPositions ? record_.ReferenceTrace[t - kChannelCount - 1][static_cast<std::size_t>(set)]
-                                             : std::int16_t{0};
+                    !window ? (*sets)[static_cast<std::size_t>(n * kRecordingChannels + t - 1)]
+                    : set < static_cast<std::int64_t>(window->size()) ? (*window)[static_cast<std::size_t>(set)]
+                                                                       : std::int16_t{0};
             }
         }
         return FileResult{};
+    };
+}
+
+std::shared_ptr<const ReferenceCopies> CopyReferences(const CaptureRecord& record, const std::vector<int>& traces) {
+    auto copies = std::make_shared<ReferenceCopies>();
+    for (int t : traces)
+        if (t > kChannelCount) {
+            const ReferenceSamples& window = record.ReferenceTrace[t - kChannelCount - 1];
+            (*copies)[t - kChannelCount - 1].assign(window.begin(), window.end());
+        }
+    return copies;
+}
+
+}  // namespace
+
+SetReader RecordingTrace::reader(const std::vector<int>& traces) const {
+    // Not owned: the reader lives as long as this source.
+    return TracesOf(std::shared_ptr<RecordingReader>(std::shared_ptr<RecordingReader>(), reader_.get()), traces,
+                    CopyReferences(record_, traces));
+}
+
+TraceSource::ReaderOpener RecordingTrace::detachedReader(const std::vector<int>& traces, PositionStretch) const {
+    return [path = path_, traces, references = CopyReferences(record_, traces)]() -> SetReader {
+        RecordingReader::Opened opened = RecordingReader::Open(path);
+        if (!opened.Reader) {
+            const FileResult failed{false, "the recording " + path + " " + opened.Error, false};
+            return [failed](std::int64_t, std::int64_t, std::span<std::int16_t>) { return failed; };
+        }
+        return TracesOf(std::shared_ptr<RecordingReader>(std::move(opened.Reader)), traces, references);
     };
 }
 

@@ -32,6 +32,9 @@ public:
     void envelope(int t, const ColumnView& view, float scale, const PointSink& sink) const override;
     Measurement measure(int t, PositionStretch stretch, double gain) const override;
     SetReader reader(const std::vector<int>& traces) const override;
+    // Reads the channels through a connection of its own to the file, opened by the thread
+    // that writes; the references' windows copied now.
+    ReaderOpener detachedReader(const std::vector<int>& traces, PositionStretch stretch) const override;
 
     // The first set samples() hands out for the channels.
     void SetWindowStart(std::int32_t position);

@@ -11,6 +11,7 @@
 #include "Stretch.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace altrix {
@@ -48,6 +49,18 @@ public:
         for (int t : traces) windows.push_back(samples(t));
         return WindowReader(std::move(windows));
     }
+    // The exporters' reader of traces over `stretch` for another thread: made here, on the
+    // source's thread, it reads what the source holds now whatever becomes of the source; its
+    // opener is called once on the thread that writes, which alone uses the reader it gives.
+    // A window's stretch is copied (at most a window of sets); a recording's opener opens the
+    // file again for the writing thread, so that memory stays bounded.
+    using ReaderOpener = std::function<SetReader()>;
+    virtual ReaderOpener detachedReader(const std::vector<int>& traces, PositionStretch stretch) const;
 };
+
+// A reader of sets first .. first + count - 1 copied out, trace after trace (as a SetReader
+// fills its chunk); `copied` tells why they could not be copied, which each read then reports.
+SetReader CopiedSetReader(std::shared_ptr<const std::vector<std::int16_t>> sets, std::int64_t first, std::int64_t count,
+                          FileResult copied);
 
 }  // namespace altrix

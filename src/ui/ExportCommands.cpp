@@ -3,15 +3,19 @@
 #include "CaptureSession.h"
 #include "DisplayExports.h"
 #include "ExportDialog.h"
+#include "ExportTask.h"
 #include "ScopeDisplay.h"
 #include "files.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QProgressDialog>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace altrix {
@@ -20,7 +24,8 @@ ExportCommands::ExportCommands(QWidget& window, const Actions& actions, ScopeDis
                                ScopeChart& chart, Prompts& prompts, std::function<QString(FileDialogSpec&)> askFileToWrite,
                                std::function<QString()> title)
     : QObject(&window), window_(window), display_(display), session_(session), chart_(chart), prompts_(prompts),
-      askFileToWrite_(std::move(askFileToWrite)), title_(std::move(title)) {
+      askFileToWrite_(std::move(askFileToWrite)), title_(std::move(title)), csvAction_(actions.Csv),
+      dataAction_(actions.Data) {
     // "Export CSV..." starts at the whole window (a recording's view); "Export data..." at the
     // mark..cursor when a mark is set, else the view.
     connect(actions.Csv, &QAction::triggered, this, [this] {
@@ -39,17 +44,61 @@ void ExportCommands::openDialog(const QString& title, ExportStretch preset, File
 }
 
 void ExportCommands::write(ExportStretch stretch, bool raw, FileDialogSpec& files) {
+    if (task_) return;  // one export at a time
     const QString fileName = askFileToWrite_(files);
     if (fileName.isEmpty()) return;
     const std::string path = NativePath(fileName);
     const ExportSource source = ExportSourceOf(display_, session_.record().DriveTypeCode);
-    const ExportPlan plan = PlanExport(source, stretch, raw, path);
-    const FileResult result = WriteExport(source, plan, path);
+    ExportPlan plan = PlanExport(source, stretch, raw, path);
+    if (!plan.Problem.empty()) {
+        prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, {false, plan.Problem, false}),
+                             MessageIcon::Error, MessageButtons::Ok);
+        return;
+    }
+    // What the export reads is taken here, on the window's thread; the writing goes on beside it.
+    start(ExportJob(source, std::move(plan), path), fileName);
+}
+
+void ExportCommands::start(ExportJob job, const QString& fileName) {
+    constexpr int kSteps = 1000;
+    task_ = new ExportTask(std::move(job), this);
+    // Not modal: the window and a capture go on while the file is written.
+    progress_ = new QProgressDialog(QStringLiteral("Exporting to %1").arg(QDir::toNativeSeparators(fileName)),
+                                    QStringLiteral("Cancel"), 0, kSteps, &window_);
+    progress_->setObjectName(QStringLiteral("ExportProgress"));
+    progress_->setWindowTitle(QStringLiteral("Export"));
+    progress_->setWindowModality(Qt::NonModal);
+    progress_->setAutoReset(false);
+    progress_->setAutoClose(false);
+    progress_->setMinimumDuration(kProgressDelayMs);
+    progress_->setValue(0);
+    connect(progress_, &QProgressDialog::canceled, task_, &ExportTask::cancel);
+    connect(task_, &ExportTask::progressed, progress_, [progress = progress_](qint64 done, qint64 total) {
+        if (total > 0) progress->setValue(static_cast<int>(std::clamp<qint64>(done * kSteps / total, 0, kSteps)));
+    });
+    connect(task_, &ExportTask::finished, this, [this, fileName] { finish(fileName); });
+    csvAction_->setEnabled(false);
+    dataAction_->setEnabled(false);
+    task_->start();
+}
+
+void ExportCommands::finish(const QString& fileName) {
+    const FileResult result = task_->result();
+    const std::vector<std::string> leftOut = task_->job().Plan().MathLeftOut;
+    const bool raw = task_->job().Plan().What.Raw;
+    task_->deleteLater();
+    task_ = nullptr;
+    progress_->deleteLater();
+    progress_ = nullptr;
+    csvAction_->setEnabled(true);
+    dataAction_->setEnabled(true);
+    // A cancelled export left no file and needs no word.
+    if (result.Cancelled) return;
     if (!result.Ok)
         prompts_.showMessage(QStringLiteral("Export Error"), FailureText("write", fileName, result), MessageIcon::Error,
                              MessageButtons::Ok);
-    else if (!raw && !plan.MathLeftOut.empty())
-        prompts_.showMessage(QStringLiteral("Export"), MathLeftOutText(plan.MathLeftOut), MessageIcon::Information,
+    else if (!raw && !leftOut.empty())
+        prompts_.showMessage(QStringLiteral("Export"), MathLeftOutText(leftOut), MessageIcon::Information,
                              MessageButtons::Ok);
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The export commands of the File menu, bound to the display: "Export CSV..." and "Export
 // data..." open the one export dialog (the view, mark..cursor or the whole source; raw or in
-// units) and write what `Exports` plans in the format the file's suffix names; "Export
-// image..." and "Copy image" give the chart as shown with a legend of the shown traces and the
-// time in view.
+// units) and write what `Exports` plans in the format the file's suffix names, on a thread of
+// its own (ExportTask) with a progress dialog and Cancel once it lasts; both stay disabled
+// until it ended. "Export image..." and "Copy image" give the chart as shown with a legend of
+// the shown traces and the time in view.
 
 #include "Exports.h"
 #include "Prompts.h"
@@ -16,11 +17,13 @@
 
 class QAction;
 class QImage;
+class QProgressDialog;
 class QWidget;
 
 namespace altrix {
 
 class CaptureSession;
+class ExportTask;
 class ScopeDisplay;
 
 class ExportCommands : public QObject {
@@ -42,10 +45,16 @@ public:
     // The chart as shown with its legend and the time in view.
     QImage ChartImage() const;
     ScopeChart::Legend ChartLegend() const;
+    // An export is being written.
+    bool Exporting() const { return task_ != nullptr; }
+    // The progress dialog shows after this long.
+    static constexpr int kProgressDelayMs = 500;
 
 private:
     void openDialog(const QString& title, ExportStretch preset, FileDialogSpec& files);
     void write(ExportStretch stretch, bool raw, FileDialogSpec& files);
+    void start(ExportJob job, const QString& fileName);
+    void finish(const QString& fileName);
     void exportImage();
 
     QWidget& window_;
@@ -55,6 +64,10 @@ private:
     Prompts& prompts_;
     std::function<QString(FileDialogSpec&)> askFileToWrite_;
     std::function<QString()> title_;
+    QAction* csvAction_;
+    QAction* dataAction_;
+    ExportTask* task_ = nullptr;  // the export being written, a child
+    QProgressDialog* progress_ = nullptr;
     FileDialogSpec csvFiles_{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("csv"), true,
                              QStringLiteral("CsvExportDialog"), {}};
     FileDialogSpec dataFiles_{QString::fromStdString(ExportFilter()), QStringLiteral("mat"), true,

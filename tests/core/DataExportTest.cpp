@@ -6,6 +6,7 @@
 #include <matio.h>
 #include <sys/resource.h>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -72,7 +73,7 @@ protected:
         return {};
     }
 };
-using Writer = FileResult (*)(const DataExport&, const SetReader&, const std::string&);
+using Writer = FileResult (*)(const DataExport&, const SetReader&, const std::string&, const ExportProgress&);
 const std::pair<const char*, Writer> kWriters[] = {{"old.mat", WriteMatFile}, {"old.h5", WriteHdf5File}};
 
 // A write that fails (a full disk, as a file size limit; a reader's error; a .mat too long
@@ -90,14 +91,14 @@ TEST_F(DataExportFiles, FailuresLeaveTheOldFileAndSayWhy) {
         limited.rlim_cur = 64 * 1024;
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const FileResult full = writer(What(200000), Samples, path);
+        const FileResult full = writer(What(200000), Samples, path, {});
         setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, previousHandler);
         EXPECT_EQ(full.Error, "File too large") << name;
-        EXPECT_EQ(writer(What(100), unreadable, path).Error, "Input/output error") << name;
+        EXPECT_EQ(writer(What(100), unreadable, path, {}).Error, "Input/output error") << name;
         EXPECT_EQ(ReadBytes(path), "old contents") << name;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1) << name;
-        EXPECT_TRUE(writer(What(100), Samples, path).Ok && ReadBytes(path) != "old contents") << name;
+        EXPECT_TRUE(writer(What(100), Samples, path, {}).Ok && ReadBytes(path) != "old contents") << name;
         std::filesystem::remove(path);
     }
     EXPECT_TRUE(WriteMatFile(What(std::int64_t{8} * 3600 * 5000), Samples, PathOf("long.mat"))
@@ -147,6 +148,47 @@ TEST_F(DataExportFiles, MathVectorsAreWrittenAfterTheTraces) {
     }
 }
 
+// Every format reports the sets written after each chunk of 65536 (a .mat's gathering the first
+// half, matio's write the second), and a cancel at any report leaves the old file as it was and
+// nothing beside it.
+TEST_F(DataExportFiles, ProgressIsReportedByChunkAndACancelLeavesNoFile) {
+    using Reports = std::vector<std::pair<std::int64_t, std::int64_t>>;
+    const Reports byChunk{{65536, 200000}, {131072, 200000}, {196608, 200000}, {200000, 200000}};
+    const Reports mat{{65536, 400000}, {131072, 400000}, {196608, 400000}, {200000, 400000}, {400000, 400000}};
+    struct Row { const char* file; Writer writer; Reports reports; std::size_t cancelAt; };  // 1: the first report
+    const Row rows[] = {
+        {"a.csv", WriteCsvSets, byChunk, 0},  {"a.mat", WriteMatFile, mat, 0},  {"a.h5", WriteHdf5File, byChunk, 0},
+        {"a.csv", WriteCsvSets, byChunk, 1},  {"a.mat", WriteMatFile, mat, 1},  {"a.h5", WriteHdf5File, byChunk, 1},
+        {"a.csv", WriteCsvSets, byChunk, 4},  {"a.mat", WriteMatFile, mat, 5},  {"a.h5", WriteHdf5File, byChunk, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.file << " cancelled at report " << row.cancelAt);
+        const std::string path = PathOf(row.file);
+        WriteBytes(path, "old contents");
+        std::atomic<bool> cancel{false};
+        Reports reports;
+        const ExportProgress progress{[&](std::int64_t done, std::int64_t total) {
+                                          reports.emplace_back(done, total);
+                                          if (reports.size() == row.cancelAt) cancel = true;
+                                      },
+                                      &cancel};
+        const FileResult result = row.writer(What(200000), Samples, path, progress);
+        if (row.cancelAt == 0) {
+            EXPECT_TRUE(result.Ok) << result.Error;
+            EXPECT_EQ(reports, row.reports);
+            EXPECT_NE(ReadBytes(path), "old contents");
+        } else {
+            EXPECT_FALSE(result.Ok);
+            EXPECT_TRUE(result.Cancelled);
+            EXPECT_EQ(result.Error, "");
+            EXPECT_EQ(reports, Reports(row.reports.begin(), row.reports.begin() + static_cast<std::ptrdiff_t>(row.cancelAt)));
+            EXPECT_EQ(ReadBytes(path), "old contents");
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+        std::filesystem::remove(path);
+    }
+}
+
 TEST_F(DataExportFiles, UnwritableFolderIsRefused) {
     const std::filesystem::path folder = dir_ / "locked";
     std::filesystem::create_directory(folder);
@@ -155,7 +197,7 @@ TEST_F(DataExportFiles, UnwritableFolderIsRefused) {
     for (const auto& [name, writer] : kWriters) {
         const std::string path = (folder / name).string();
         // _Exit: the libraries' exit handlers belong to the parent.
-        EXPECT_EXIT(std::_Exit(DropRoot() && writer(What(100), Samples, path).Error == "Permission denied" ? 0 : 1),
+        EXPECT_EXIT(std::_Exit(DropRoot() && writer(What(100), Samples, path, {}).Error == "Permission denied" ? 0 : 1),
                     ::testing::ExitedWithCode(0), "")
             << name;
     }

@@ -5,11 +5,15 @@
 #include "Exports.h"
 
 #include "FileTestSupport.h"
+#include "RecordingTrace.h"
+#include "RecordingWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 namespace altrix::testing {
 namespace {
@@ -130,6 +134,80 @@ TEST_F(ExportsFiles, ACsvExportOfAWindowWritesTheReadoutsTimes) {
     text << in.rdbuf();
     EXPECT_EQ(text.str(), "time_s,DC_bus (Vdc),Channel 2,Ref1\r\n"
                           "0.0006,1002,2002,5002\r\n0.0008,1003,2003,5003\r\n0.001,1004,2004,5004\r\n");
+}
+
+// A window whose trace t reads t x 100 + position + `shift`: a capture that moves on.
+class MovingWindow final : public TraceSource {
+public:
+    MovingWindow() { Move(0); }
+    void Move(int shift) {
+        for (int t = 0; t < kChannelCount + kReferenceCount; ++t)
+            for (int x = 0; x < kWindowPositions; ++x) traces_[t][x] = std::int16_t((t + 1) * 100 + x + shift);
+    }
+    int length() const override { return kWindowPositions; }
+    double sampleRateHz() const override { return 5000; }
+    WindowSamples samples(int t) const override { return {traces_[t - 1], {}}; }
+    SampleRuns samplesOver(int t, PositionStretch s) const override {
+        return {{std::span<const std::int16_t>(traces_[t - 1]).subspan(s.First, s.count()), {}}};
+    }
+
+private:
+    std::array<std::array<std::int16_t, kWindowPositions>, kChannelCount + kReferenceCount> traces_;
+};
+
+// What an export job writes is what its source held when it was made: a window that moves on,
+// math values recomputed and a recording closed meanwhile change nothing; it is written on
+// another thread. Sets 2..4 (mark 4, cursor 2), Ch1, Ch2, Ref1 and a math vector, raw or not.
+TEST_F(ExportsFiles, AJobWritesWhatTheSourceHeldWhenItWasMade) {
+    // The recording: channel c of set n reads (c + 1) x 100 + n; the reference its window's.
+    const std::string recordingPath = PathOf("r.arec");
+    {
+        RecordingWriter writer;
+        ASSERT_EQ(writer.Create(recordingPath, RecordingHeader{"2026-12-07T23:42:00.000Z", "test", "", {}}), "");
+        std::vector<std::int16_t> sets;
+        for (int n = 0; n < 10; ++n)
+            for (int c = 0; c < kRecordingChannels; ++c) sets.push_back(std::int16_t((c + 1) * 100 + n));
+        ASSERT_TRUE(writer.Write(sets));
+        ASSERT_TRUE(writer.Close());
+    }
+    struct Row { const char* source; bool raw; const char* text; };
+    const Row rows[] = {
+        {"window", true, "time_s,DC_bus (Vdc),Channel 2,Ref1\r\n0.0006,102,202,502\r\n0.0008,103,203,503\r\n0.001,104,204,504\r\n"},
+        {"window", false,
+         "time_s,DC_bus (Vdc),Channel 2,Ref1,Math 1\r\n0.0006,10.2,202,502,0.5\r\n0.0008,10.3,203,503,1.5\r\n"
+         "0.001,10.4,204,504,2.5\r\n"},
+        {"recording", true, "time_s,DC_bus (Vdc),Channel 2,Ref1\r\n0.0004,102,202,502\r\n0.0006,103,203,503\r\n0.0008,104,204,504\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.source << (row.raw ? " raw" : ""));
+        const auto record = std::make_unique<CaptureRecord>();
+        for (int x = 0; x < kWindowPositions; ++x) record->ReferenceTrace[0][x] = std::int16_t(500 + x);
+        auto window = std::make_unique<MovingWindow>();
+        std::unique_ptr<TraceSource> recording;
+        if (std::string(row.source) == "recording") {
+            RecordingReader::Opened opened = RecordingReader::Open(recordingPath);
+            ASSERT_TRUE(opened.Reader) << opened.Error;
+            recording = std::make_unique<RecordingTrace>(std::move(opened.Reader), *record, recordingPath);
+        }
+        const TraceSource& traces = recording ? *recording : *window;
+        ExportSource source = SourceOver(traces, recording ? Timeline::Recording(kRun)
+                                                           : Timeline::Window(TimelineSource::File, std::nullopt, std::nullopt));
+        std::vector<double> math{0, 0, 0.5, 1.5, 2.5, 0};
+        source.Math = [&math](PositionStretch s, std::vector<std::string>&) {
+            return std::vector<DataVector>{{"Math 1", "t", std::span<const double>(math).subspan(s.First, s.count())}};
+        };
+        const std::string path = PathOf("job.csv");
+        ExportJob job(source, PlanExport(source, ExportStretch::MarkToCursor, row.raw, path), path);
+        // Everything the job read from changes or goes.
+        window->Move(7);
+        std::fill(math.begin(), math.end(), -1.0);
+        record->ReferenceTrace[0].fill(0);
+        recording.reset();
+        FileResult result{false, "not run", false};
+        std::thread([&] { result = job.Run({}); }).join();
+        ASSERT_TRUE(result.Ok) << result.Error;
+        EXPECT_EQ(ReadBytes(path), row.text);
+    }
 }
 
 }  // namespace

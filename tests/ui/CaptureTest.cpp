@@ -5,12 +5,16 @@
 #include "LiveDriveFixture.h"
 
 #include "DriveModel.h"
+#include "TestRecording.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QRadioButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 #include <algorithm>
@@ -158,6 +162,46 @@ TEST_F(CaptureTest, ADroppedByteShowsTheDataErrorUntilTheNextRun) {
     EXPECT_TRUE(dataErrorShown()) << "STOP leaves it";
     ASSERT_TRUE(run());
     EXPECT_FALSE(dataErrorShown());
+}
+
+// An export of a whole recording is written beside the window: RUN while it is written, and
+// the capture's ticks go on, so that every set reaches its slot as the drive sent it, no block
+// is lost and the drive never had to drop a byte; the export ends whole meanwhile.
+TEST_F(CaptureTest, ACaptureLosesNothingWhileALongExportIsWritten) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string recording = dir.filePath(QStringLiteral("long.arec")).toStdString();
+    ASSERT_EQ(WriteTestRecording(recording, 4'000'000), "");
+    startDrive();
+    prompts_.FileNames = {QString::fromStdString(recording)};
+    find<QAction>(QStringLiteral("OpenRecording1"))->trigger();
+    ASSERT_TRUE(prompts_.Messages.empty());
+    const Typed typed{"9004", "1234", "abcd", "0777"};
+    typeAll(typed);
+
+    const QString exported = dir.filePath(QStringLiteral("whole.h5"));
+    prompts_.FileNames = {exported};
+    find<QAction>(QStringLiteral("ExportData1"))->trigger();
+    find<QRadioButton>(QStringLiteral("ExportWholeButton"))->setChecked(true);
+    QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportButtons"))->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_FALSE(find<QAction>(QStringLiteral("ExportData1"))->isEnabled()) << "the export is written beside the window";
+    ASSERT_TRUE(run());
+    // The export's end comes as a queued call.
+    ASSERT_TRUE(tickUntil([&] {
+        QCoreApplication::sendPostedEvents();
+        return find<QAction>(QStringLiteral("ExportData1"))->isEnabled();
+    }, std::chrono::seconds(60)));
+    const int duringExport = record().NextSample;
+    EXPECT_GT(duringExport, 0) << "the capture ran while the export was written";
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= duringExport + 5000; }));
+    click("Button2");
+
+    EXPECT_EQ(session_.Health().BlocksLost, 0u);
+    EXPECT_EQ(sim_->Drive->Stats().BytesDropped, 0u);
+    EXPECT_FALSE(dataErrorShown());
+    expectSlotsHoldSets(typed, 0, record().NextSample, 0);
+    EXPECT_TRUE(prompts_.Messages.empty());
+    EXPECT_TRUE(QFile::exists(exported));
 }
 
 TEST_F(CaptureTest, RunLocksAndStopUnlocks) {

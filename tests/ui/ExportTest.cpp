@@ -3,6 +3,7 @@
 // clipboard copy, and the reports of files that cannot be written.
 
 #include "MainframeFixture.h"
+#include "TestRecording.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -11,9 +12,12 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QImage>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+
+#include <filesystem>
 
 namespace altrix::testing {
 namespace {
@@ -48,6 +52,7 @@ protected:
         auto* buttons = find<QDialogButtonBox>(QStringLiteral("ExportButtons"));
         QTest::mouseClick(buttons->button(confirm ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel), Qt::LeftButton);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(exportEnded());
     }
     bool rangeBoxEnabled() const { return find<QRadioButton>(QStringLiteral("ExportMarkButton"))->isEnabled(); }
 
@@ -159,6 +164,7 @@ TEST_F(ExportTest, DataExportWritesTheChosenStretchInTheFormatOfItsSuffix) {
         QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportButtons"))->button(QDialogButtonBox::Ok),
                           Qt::LeftButton);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(exportEnded());
         EXPECT_TRUE(contents(path(row.file)).startsWith(row.start)) << row.file << contents(path(row.file)).left(120).toStdString();
     }
     EXPECT_TRUE(prompts_.Messages.empty());
@@ -173,6 +179,44 @@ TEST_F(ExportTest, DataExportWritesTheChosenStretchInTheFormatOfItsSuffix) {
     EXPECT_FALSE(QFile::exists(path("data.txt")));
     ASSERT_EQ(prompts_.Messages.size(), 1u);
     EXPECT_TRUE(prompts_.Messages[0].Text.contains(QStringLiteral("name the format by the suffix")));
+}
+
+// An export of a whole recording is written beside the window: its commands are disabled until
+// it ends, its progress dialog waits half a second before it shows, and its Cancel leaves no
+// file in the folder and says nothing. Then the next export is written.
+TEST_F(ExportTest, ACancelledExportLeavesNoFileAndTheCommandsComeBack) {
+    const std::string recording = path("long.arec").toStdString();
+    ASSERT_EQ(WriteTestRecording(recording, 2'000'000), "");
+    prompts_.FileNames = {QString::fromStdString(recording)};
+    trigger("OpenRecording1");
+    ASSERT_TRUE(prompts_.Messages.empty());
+    const std::filesystem::path out = (dir_.path() + QStringLiteral("/out")).toStdString();
+    std::filesystem::create_directory(out);
+    for (const char* name : {"whole.csv", "whole.mat", "whole.h5"}) {
+        SCOPED_TRACE(name);
+        prompts_.FileNames = {QString::fromStdString((out / name).string())};
+        trigger("ExportData1");
+        find<QRadioButton>(QStringLiteral("ExportWholeButton"))->setChecked(true);
+        QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportButtons"))->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+        auto* progress = find<QProgressDialog>(QStringLiteral("ExportProgress"));
+        ASSERT_NE(progress, nullptr);
+        EXPECT_FALSE(progress->isVisible());
+        for (const char* action : {"ExportData1", "ExportCsv1"}) EXPECT_FALSE(find<QAction>(QLatin1String(action))->isEnabled()) << action;
+        progress->findChild<QPushButton*>()->click();
+        ASSERT_TRUE(exportEnded());
+        EXPECT_TRUE(std::filesystem::is_empty(out));
+        for (const char* action : {"ExportData1", "ExportCsv1"}) EXPECT_TRUE(find<QAction>(QLatin1String(action))->isEnabled()) << action;
+    }
+    EXPECT_TRUE(prompts_.Messages.empty());
+    // Not cancelled: the whole recording, a line a set after the header.
+    prompts_.FileNames = {QString::fromStdString((out / "whole.csv").string())};
+    trigger("ExportData1");
+    find<QRadioButton>(QStringLiteral("ExportWholeButton"))->setChecked(true);
+    QTest::mouseClick(find<QDialogButtonBox>(QStringLiteral("ExportButtons"))->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_TRUE(exportEnded());
+    EXPECT_EQ(contents(QString::fromStdString((out / "whole.csv").string())).count('\n'), 1 + 2'000'000);
+    EXPECT_TRUE(prompts_.Messages.empty());
 }
 
 }  // namespace

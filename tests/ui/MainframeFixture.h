@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QLineEdit>
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,6 +64,13 @@ protected:
     ScopeChart& chart() const { return *find<ScopeChart>(QStringLiteral("Chart1")); }
     CaptureRecord& record() const { return form_->record(); }
     DisplayView& view() const { return form_->display().View(); }
+
+    // Waits, handling the window's events, until no export is being written (its commands
+    // enabled again); false when the limit passed first.
+    bool exportEnded(std::chrono::milliseconds limit = std::chrono::seconds(60)) const {
+        QAction* data = form_->findChild<QAction*>(QStringLiteral("ExportData1"));
+        return QTest::qWaitFor([data] { return data->isEnabled(); }, static_cast<int>(limit.count()));
+    }
 
     // A list item chosen as the user chooses it.
     static void choose(QComboBox* combo, int index) {

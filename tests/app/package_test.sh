@@ -45,7 +45,8 @@ links=()
 for program in altrix-scope altrix-drive-sim; do
   binary="$root/usr/bin/$program"
   for soname in $(readelf -d "$binary" | sed -nE 's/.*\(NEEDED\).*\[(.*)\]/\1/p'); do
-    links+=("$program $soname $(ldd "$binary" | awk -v so="$soname" '$1 == so { print $3 }')")
+    # The loader itself, when a program names it, is listed by its path alone.
+    links+=("$program $soname $(ldd "$binary" | awk -v so="$soname" '$1 == so { print $3; exit } $1 ~ ("/" so "$") { print $1; exit }')")
   done
 done
 candidates=()
@@ -56,6 +57,10 @@ done
 owners=$(dpkg -S "${candidates[@]}" 2>/dev/null || true)
 for link in "${links[@]}"; do
   read -r program soname path <<<"$link"
+  if [ -z "$path" ]; then
+    fail "$program: the loader finds no $soname"
+    continue
+  fi
   package=$(awk -F': ' -v a="$path" -v b="${path#/usr}" -v c="/usr$path" \
     '$2 == a || $2 == b || $2 == c { sub(/:.*/, "", $1); print $1; exit }' <<<"$owners")
   if [ -z "$package" ]; then

@@ -348,16 +348,22 @@ void CaptureSession::Identify(const std::string& portName) {
 }
 
 std::string CaptureSession::StartRecording(const std::string& path, const std::vector<CsvColumn>& columns) {
-    return recorder_.Start(path, columns, *record_);
+    std::string problem = recorder_.Start(path, columns, *record_);
+    if (problem.empty()) emit recordingStarted();
+    return problem;
 }
 
 std::string CaptureSession::StartLongRecording(const std::string& path, const RecordingHeader& header) {
-    return longRecorder_.Start(path, header, *record_);
+    std::string problem = longRecorder_.Start(path, header, *record_);
+    if (problem.empty()) emit recordingStarted();
+    return problem;
 }
 
 void CaptureSession::StopRecording() {
-    recorder_.Stop();
-    longRecorder_.Stop();
+    if (recorder_.Active())
+        emit recordingEnded(recorder_.Stop() ? QString() : QString::fromLocal8Bit(recorder_.Error()));
+    if (longRecorder_.Active())
+        emit recordingEnded(longRecorder_.Stop() ? QString() : QString::fromUtf8(longRecorder_.Error()));
 }
 
 void CaptureSession::Shutdown() {

@@ -156,7 +156,10 @@ signals:
     // arrived again).
     void reconnecting(const QDateTime& lastByteAt);
     void reconnected();
-    // The recording ended by itself: STOP, or a write error (`error` says which; empty for STOP).
+    // A recording started: it takes the sets from the record's next one on.
+    void recordingStarted();
+    // The recording ended: STOP, StopRecording or a write error (`error` says why when a write
+    // failed, also the last one at STOP or StopRecording; empty else).
     void recordingEnded(const QString& error);
     // The trigger's phase; when Triggered, `seconds` is the time of the newest trigger set
     // since RUN (the first set of a capture is at 0 s).

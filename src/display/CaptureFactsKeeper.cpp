@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QObject>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -24,11 +25,24 @@ QDateTime UtcTime(const std::string& text) {
 
 }  // namespace
 
+bool OnlyOnScreen(const CaptureCopies& copies) {
+    if (!copies.Unsaved || copies.SetsTaken <= 0 || copies.ShownEventSaved) return false;
+    return !copies.RecordedFrom || *copies.RecordedFrom > std::max<std::int64_t>(0, copies.WindowFirstSet);
+}
+
 void CaptureFactsKeeper::Follow(QObject* receiver) {
     const CaptureSession* session = &session_;
     QObject::connect(session, &CaptureSession::started, receiver, [this] {
-        facts_ = CaptureFacts{session_.StartedAt(), {}, -1, {}, identifiedType_, {}, true, {}};
+        facts_ = CaptureFacts{session_.StartedAt(), {}, -1, {}, identifiedType_, {}, true, {}, {}};
         loaded_ = false;
+        recordedFrom_.reset();
+    });
+    // A recording takes the sets from the record's next one on.
+    QObject::connect(session, &CaptureSession::recordingStarted, receiver,
+                     [this] { recordedFrom_ = static_cast<std::int64_t>(session_.record().SetCount); });
+    // Ended before STOP, or without its last write, it misses the newest sets.
+    QObject::connect(session, &CaptureSession::recordingEnded, receiver, [this](const QString& error) {
+        if (!error.isEmpty() || session_.IsRunning()) recordedFrom_.reset();
     });
     QObject::connect(session, &CaptureSession::stopped, receiver, [this] { facts_.End = QDateTime::currentDateTimeUtc(); });
     QObject::connect(session, &CaptureSession::triggerMoved, receiver,
@@ -43,6 +57,20 @@ void CaptureFactsKeeper::Follow(QObject* receiver) {
     });
 }
 
+CaptureCopies CaptureFactsKeeper::Copies() const {
+    CaptureCopies copies{facts_.Unsaved, static_cast<std::int64_t>(session_.record().SetCount), session_.ShownFirstSet(),
+                         recordedFrom_, false};
+    if (facts_.TriggerPosition >= 0) {
+        const std::int64_t triggerSet = copies.WindowFirstSet + facts_.TriggerPosition;
+        const std::vector<CaptureEvent>& events = session_.Events();
+        const auto shown = std::find_if(events.rbegin(), events.rend(), [triggerSet](const CaptureEvent& e) {
+            return e.Kind == "trigger" && e.Set == triggerSet;
+        });
+        copies.ShownEventSaved = shown != events.rend() && !shown->File.empty();
+    }
+    return copies;
+}
+
 void CaptureFactsKeeper::ShowLoaded() {
     facts_ = CaptureFacts{};
     loaded_ = true;
@@ -51,7 +79,7 @@ void CaptureFactsKeeper::ShowLoaded() {
 void CaptureFactsKeeper::ShowDescribed(const CaptureDescription& d) {
     facts_ = CaptureFacts{UtcTime(d.StartUtc), UtcTime(d.EndUtc), d.TriggerPosition.value_or(-1),
                           QString::fromStdString(d.TriggerSeconds).replace(QLatin1Char('.'), QLocale().decimalPoint()),
-                          d.DriveTypeCode, QString::fromStdString(d.Note), false, {}};
+                          d.DriveTypeCode, QString::fromStdString(d.Note), false, {}, d.Trigger};
     // The trigger set's time since RUN (a multiple of a set) at its position places the window.
     double triggerSeconds = 0;
     const std::string& text = d.TriggerSeconds;
@@ -64,11 +92,13 @@ void CaptureFactsKeeper::ShowRecording(const QDateTime& start, const std::string
     std::int32_t code = 0;
     const std::string& type = driveTypeCode;
     const bool typed = !type.empty() && std::from_chars(type.data(), type.data() + type.size(), code).ec == std::errc();
-    facts_ = CaptureFacts{start, {}, -1, {}, typed ? std::optional(code) : std::nullopt, {}, false, {}};
+    facts_ = CaptureFacts{start, {}, -1, {}, typed ? std::optional(code) : std::nullopt, {}, false, {}, {}};
     loaded_ = true;
 }
 
 void CaptureFactsKeeper::Describe(CaptureDescription& d) const {
+    // A loaded capture was taken with its own trigger, whatever the user's setup is now.
+    if (facts_.Trigger) d.Trigger = *facts_.Trigger;
     if (facts_.TriggerPosition >= 0) {
         d.TriggerPosition = facts_.TriggerPosition;
         // The file's time field takes the user's decimal separator; the description takes ".".

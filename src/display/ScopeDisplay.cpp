@@ -174,6 +174,12 @@ void ScopeDisplay::SetTrigger(const TriggerSettings& settings) {
     if (settings_.SetTrigger(settings)) emit triggerChanged();
 }
 
+bool ScopeDisplay::ApplyCapturedTrigger() {
+    if (!facts_.Facts().Trigger) return false;
+    SetTrigger(*facts_.Facts().Trigger);
+    return true;
+}
+
 void ScopeDisplay::ShowDrawingMode(DrawingMode mode) {
     settings_.SetMode(mode);
     emit drawingModeChanged(mode);
@@ -276,6 +282,7 @@ void ScopeDisplay::ShowLoadedTraces() {
     settings_.ShowLoadedChannels();
     readouts_.ClearDifferences();
     facts_.ShowLoaded();
+    emit triggerChanged();
     zoomSteps_.Clear();
     context_.view.MarkPosition = kNoMark;
     drawing_.ClearSeries(kMarkSeries);
@@ -296,8 +303,8 @@ void ScopeDisplay::ShowDescribedCapture(const CaptureDescription& d) {
     drawing_.TakeChannelScales();
     settings_.SetMode(static_cast<DrawingMode>(d.DrawingMode));
     context_.view.DrawPointCount = settings_.Density().MenuPointCount;
-    SetTrigger(d.Trigger);
     facts_.ShowDescribed(d);
+    emit triggerChanged();
     drawing_.RedrawShownChannels();
     drawing_.DrawRef();
     envelopeColumns_ = columns_;
@@ -334,6 +341,7 @@ void ScopeDisplay::ShowRecording(std::unique_ptr<RecordingSource> recording) {
     }
     readouts_.ClearDifferences();
     facts_.ShowRecording(context_.recording->Started(), header.DriveTypeCode);
+    emit triggerChanged();
     context_.view.MarkPosition = kNoMark;
     drawing_.ClearSeries(kMarkSeries);
     drawing_.ClearSeries(kCursorSeries);

@@ -106,6 +106,11 @@ public:
     void SetNote(const QString& note) { facts_.SetNote(note); }
     // The capture on show went to a file.
     void MarkSaved() { facts_.MarkSaved(); }
+    // Replacing the capture on show would lose sets no file holds (OnlyOnScreen).
+    bool CaptureOnlyOnScreen() const { return OnlyOnScreen(facts_.Copies()); }
+    // The trigger setup of the loaded capture on show (CaptureFacts::Trigger) becomes the
+    // user's; false when it names none.
+    bool ApplyCapturedTrigger();
     // The capture on show as its sidecar describes it.
     CaptureDescription Describe(const std::string& programVersion) const;
 
@@ -163,9 +168,9 @@ public:
     // no mark, no gaps.
     void ShowLoadedTraces();
     // After ShowLoadedTraces, for a file with a description: the channels' enables, quantities,
-    // addresses, gains and Y-scales, the drawing mode, the trigger settings and what is known of
-    // the capture, drawn once. The references keep their settings: their traces are not in the
-    // file.
+    // addresses, gains and Y-scales, the drawing mode and what is known of the capture (its
+    // trigger setup among it), drawn once. The user's trigger setup stays until
+    // ApplyCapturedTrigger; the references keep their settings: their traces are not in the file.
     void ShowDescribedCapture(const CaptureDescription& description);
     // The decoder's recent gaps as bands, as window positions.
     void ShowGaps() { drawing_.ShowGaps(); }
@@ -232,6 +237,7 @@ signals:
     // The readouts whose bit (1 << n for readout n) is set were written, whether
     // or not their text changed; the others keep what they show.
     void readoutsChanged(std::uint32_t written);
+    // The trigger settings changed, or the loaded capture's trigger setup (CaptureFacts::Trigger).
     void triggerChanged();
     // Math trace m's definition changed.
     void mathChanged(int m);

@@ -10,6 +10,7 @@
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QScreen>
+#include <QScrollArea>
 
 namespace altrix {
 
@@ -43,7 +44,15 @@ void AnalysisDocks::showDock(const QString& name, Qt::DockWidgetArea area, const
         QWidget* form = makeForm();
         dock = new QDockWidget(form->windowTitle(), &window);
         dock->setObjectName(name);
-        dock->setWidget(form);
+        // The dock gives way before the window's client area does (RUN and STOP stay in view):
+        // squeezed below its form's least size, it scrolls the form, down to its title bar.
+        auto* scroll = new QScrollArea(dock);
+        scroll->setObjectName(name + QStringLiteral("Scroll"));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setWidget(form);
+        scroll->setMinimumSize(1, 1);
+        dock->setWidget(scroll);
         // Where the window's remembered state puts it, else docked in its own area; a window that
         // is not maximised grows by the dock's size where the screen has room, so that the chart
         // keeps its size.

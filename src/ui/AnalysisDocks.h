@@ -2,7 +2,8 @@
 // The Analysis menu's windows as docks of the main window: Measurements, Spectrum, Math traces
 // (with their chart colours and their definitions kept in [Math]) and the ones registered by
 // other binders (the event list). A dock is made when first shown, where the window's
-// remembered state puts it or else in its own area; shown again, it is raised. The docks open
+// remembered state puts it or else in its own area; shown again, it is raised. A dock gives
+// way before the client area: squeezed, it scrolls its form. The docks open
 // when the window closed are reopened at start.
 
 #include "ScopeDisplay.h"

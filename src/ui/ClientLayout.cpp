@@ -8,6 +8,12 @@ QSize PanelContentSize(int defaultHeight) {
     return {kGroupsWidth, std::max(defaultHeight, kDefaultControls.bottom() + 1) - kPanelTop};
 }
 
+QSize MinimumClientSize() {
+    const int margin = kDefaultClientWidth - kDefaultControls.right() - 1;
+    const QRect controls = LayOutClient({0, 0}, 0).Controls;
+    return {kDefaultClientWidth - kDefaultChart.width() + kMinChart.width(), controls.bottom() + 1 + margin};
+}
+
 ClientGeometry LayOutClient(QSize client, int defaultHeight) {
     const int gapBelow = kPanelTop - kDefaultChart.bottom() - 1;  // chart to groups
     const int sideMargins = kDefaultClientWidth - kDefaultChart.width();

@@ -3,7 +3,8 @@
 // default size every control sits where the form description puts it (the chart 1000 x 360 at
 // 8, 51); a larger area gives the chart all the extra width and height while the panels keep
 // their size; a smaller one shrinks the chart down to a minimum and then lets the channel and
-// reference groups scroll, while the control panel (RUN, STOP) keeps to the right edge, in view.
+// reference groups scroll, while the control panel (RUN, STOP) keeps to the right edge, in view
+// down to the least client area.
 
 #include <QRect>
 #include <QSize>
@@ -32,5 +33,9 @@ ClientGeometry LayOutClient(QSize client, int defaultHeight);
 
 // The size of the groups' scroll content for that default height.
 QSize PanelContentSize(int defaultHeight);
+
+// The least client area: the chart at its least size with the whole control panel (RUN, STOP)
+// below it and its margin. The window is never made smaller; docks give way before it.
+QSize MinimumClientSize();
 
 }  // namespace altrix

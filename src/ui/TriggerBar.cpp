@@ -4,6 +4,7 @@
 #include "Readout.h"
 #include "ScopeChart.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
@@ -65,6 +66,7 @@ TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay
     connect(&session_, &CaptureSession::triggerMoved, this, &TriggerBar::showPosition);
     connect(&session_, &CaptureSession::eventsChanged, this, &TriggerBar::showStateLabel);
     connect(&chart, &ScopeChart::levelDragged, this, &TriggerBar::LevelLineDragged);
+    connect(controls_.applyCaptured, &QAction::triggered, this, &TriggerBar::ApplyCaptureTriggerClick);
     showStateLabel();
 }
 
@@ -108,6 +110,10 @@ void TriggerBar::TriggerControlChange() {
     WriteTriggerSettings(session_.SettingsIniPath(), settings);
 }
 
+void TriggerBar::ApplyCaptureTriggerClick() {
+    if (display_.ApplyCapturedTrigger()) WriteTriggerSettings(session_.SettingsIniPath(), display_.Trigger());
+}
+
 void TriggerBar::showSettings() {
     const TriggerSettings& settings = display_.Trigger();
     controls_.mode->setCurrentIndex(static_cast<int>(settings.Mode));
@@ -142,6 +148,7 @@ void TriggerBar::showSettings() {
 void TriggerBar::showControls() {
     const bool unlocked = !session_.IsRunning();
     for (QWidget* control : allControls()) control->setEnabled(unlocked);
+    controls_.applyCaptured->setEnabled(unlocked && display_.Facts().Trigger.has_value());
     // A tool bar shows and hides its widgets through their actions: the level or the bit by
     // the condition, the second condition while a join is chosen.
     const bool joined = controls_.join->currentIndex() != static_cast<int>(TriggerJoin::None);

@@ -3,7 +3,8 @@
 // change writes the settings into the display and the settings file; the display's settings
 // show in the controls (a level that is no number in red). The state label and the line at
 // the trigger position follow the capture session; a file saved from a triggered capture keeps
-// its line for as long as the program runs.
+// its line for as long as the program runs. A loaded capture's own trigger setup replaces the
+// user's only by the command that applies it.
 
 #include "CaptureSession.h"
 #include "ScopeDisplay.h"
@@ -46,6 +47,7 @@ public:
         QSpinBox* preTrigger;
         QSpinBox* holdoff;
         QLabel* state;
+        QAction* applyCaptured;  // ApplyCaptureTriggerAction
     };
     // Reads the remembered settings from the session's settings file into the display.
     TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay& display, CaptureSession& session,
@@ -53,6 +55,9 @@ public:
 
     // Any trigger control changed by the user.
     void TriggerControlChange();
+    // "Apply the capture's trigger settings": the loaded capture's trigger setup becomes the
+    // user's, and is remembered; the command is enabled while a loaded capture names one.
+    void ApplyCaptureTriggerClick();
     // The level line dragged on the chart to left-axis value y: the level typed as precisely as
     // the source's gain while no capture runs; a capture keeps its level.
     void LevelLineDragged(double y);

@@ -1,6 +1,7 @@
 // Through the window: a capture's settings, trigger line and note back from its description after
-// a restart, a description of other data ignored, the question before an unsaved capture is
-// replaced, the notes window and the list of keyboard shortcuts.
+// a restart, its trigger setup applied only when asked, a description of other data ignored, the
+// question before an unsaved capture is replaced, the notes window and the list of keyboard
+// shortcuts.
 
 #include "MainframeFixture.h"
 
@@ -40,7 +41,7 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(DescribedCaptureTest, ASavedCaptureComesBackAfterARestart) {
+TEST_F(DescribedCaptureTest, ASavedCaptureComesBackAfterARestartItsTriggerWhenAsked) {
     choose(find<QComboBox>(QStringLiteral("ComboBox1")), 2);  // DC_bus: 9042, gain 0.1
     showChannel(2, QStringLiteral("12ab"));
     find<QLineEdit>(QStringLiteral("LabeledEdit2"))->setText(QStringLiteral("0.5"));
@@ -57,18 +58,36 @@ TEST_F(DescribedCaptureTest, ASavedCaptureComesBackAfterARestart) {
     EXPECT_EQ(contents(file), contents(path("bare.wfd")));
 
     openWindow();  // a new start: nothing of the capture is known
+    // The user's trigger setup: an AND trigger with a holdoff.
+    TriggerSettings users{TriggerMode::Normal, 1, TriggerCondition::Rising, "12.5", 0, 40};
+    users.HoldoffMs = 250;
+    users.Join = TriggerJoin::And;
+    users.Second = {3, TriggerCondition::Falling, "-3", "0", 0};
+    display_->SetTrigger(users);
+    auto* apply = find<QAction>(QStringLiteral("ApplyCaptureTriggerAction"));
+    EXPECT_FALSE(apply->isEnabled()) << "no loaded capture";
     load(file);
     EXPECT_EQ(form_->windowTitle(), QString::fromLatin1(kCaptionText) + QStringLiteral("----") + file);
     const std::pair<const char*, const char*> texts[] = {{"Edit1", "9042"}, {"LabeledEdit1", "0.1"}, {"Edit2", "12ab"},
-                                                         {"LabeledEdit2", "0.5"}, {"TriggerLevelEdit", "3.5"},
+                                                         {"LabeledEdit2", "0.5"}, {"TriggerLevelEdit", "12.5"},
                                                          {"TriggerStateLabel", "Triggered at 8.4002 s"}};  // set 42001 of 0.2 ms
     for (const auto& [name, shown] : texts) EXPECT_EQ(find(QLatin1String(name))->property("text"), QLatin1String(shown));
     const std::pair<const char*, int> indexes[] = {{"ComboBox1", 2}, {"ComboBox2", -1}, {"ComboBox6", 17},
-                                                   {"TriggerModeBox", 1}, {"TriggerSourceBox", 1}, {"TriggerSlopeBox", 1}};
+                                                   {"TriggerJoinBox", static_cast<int>(TriggerJoin::And)}};
     for (const auto& [box, shown] : indexes) EXPECT_EQ(index(box), shown) << box;
     for (int k = 1; k <= kChannelCount; ++k) EXPECT_EQ(ticked(k), k <= 2) << k;
     EXPECT_TRUE(find<QAction>(QStringLiteral("FastMode1"))->isChecked());
+    EXPECT_EQ(find<QSpinBox>(QStringLiteral("TriggerHoldoffBox"))->value(), 250);
+    // The capture's own trigger setup, when asked for.
+    ASSERT_TRUE(apply->isEnabled());
+    EXPECT_EQ(apply->text(), QStringLiteral("Apply the capture's trigger settings"));
+    apply->trigger();
+    const std::pair<const char*, int> applied[] = {{"TriggerModeBox", 1}, {"TriggerSourceBox", 1}, {"TriggerSlopeBox", 1},
+                                                   {"TriggerJoinBox", 0}};
+    for (const auto& [box, shown] : applied) EXPECT_EQ(index(box), shown) << box;
     EXPECT_EQ(find<QSpinBox>(QStringLiteral("PreTriggerBox"))->value(), 25);
+    EXPECT_EQ(find<QSpinBox>(QStringLiteral("TriggerHoldoffBox"))->value(), 0);
+    EXPECT_EQ(text("TriggerLevelEdit"), QStringLiteral("3.5"));
     const auto* line = qobject_cast<QCPItemStraightLine*>(chart().item(0));  // the trigger line
     EXPECT_TRUE(line && line->visible() && line->point1->coords().x() == 42000);
     EXPECT_EQ(display_->Facts().Note, QStringLiteral("bearing noise\nat 50 Hz"));
@@ -87,13 +106,14 @@ TEST_F(DescribedCaptureTest, ASavedCaptureComesBackAfterARestart) {
     EXPECT_EQ(text("Edit1"), QStringLiteral(" "));
     EXPECT_EQ(index("ComboBox1"), -1);
     for (int k = 1; k <= kChannelCount; ++k) EXPECT_TRUE(ticked(k)) << k;
+    EXPECT_FALSE(apply->isEnabled()) << "a bare file names no trigger";
     EXPECT_EQ(status(), QStringLiteral("Quantities, gains, Y-scales and trigger not restored: ") + file +
                             QStringLiteral(".ini was not used: it describes other waveform data than the file holds now"));
 }
 
 TEST_F(DescribedCaptureTest, AnUnsavedCaptureIsReplacedOnlyWhenTheUserSaysSo) {
     enum class Action { Run, Load, Close };
-    enum class Before { Nothing, Saved, QuestionOff };
+    enum class Before { Nothing, Saved, QuestionOff, NoSetTaken };
     struct Case { const char* what; Action action; Before before; MessageAnswer answer; bool asked, goesOn; };
     const Case table[] = {
         {"RUN, Cancel", Action::Run, Before::Nothing, MessageAnswer::Cancel, true, false},
@@ -103,6 +123,7 @@ TEST_F(DescribedCaptureTest, AnUnsavedCaptureIsReplacedOnlyWhenTheUserSaysSo) {
         {"close, Cancel", Action::Close, Before::Nothing, MessageAnswer::Cancel, true, false},
         {"load after a save", Action::Load, Before::Saved, MessageAnswer::Cancel, false, true},
         {"RUN with the question off", Action::Run, Before::QuestionOff, MessageAnswer::Cancel, false, true},
+        {"close after a capture that took no set", Action::Close, Before::NoSetTaken, MessageAnswer::Cancel, false, true},
     };
     const QString file = path("kept.wfd");
     settingsIniPath_ = path("altrix-scope.INI").toStdString();
@@ -114,6 +135,7 @@ TEST_F(DescribedCaptureTest, AnUnsavedCaptureIsReplacedOnlyWhenTheUserSaysSo) {
         openWindow();
         noPort();
         emit session_.started();  // a capture taken, without a drive
+        record().SetCount = row.before == Before::NoSetTaken ? 0 : 5000;
         emit session_.stopped();
         if (row.before == Before::Saved) save(file);
         prompts_ = ScriptedPrompts{};

@@ -85,6 +85,43 @@ TEST_F(MainframeTest, TheChartTakesTheWindowsRoomAndRunStaysInView) {
     }
 }
 
+// However small the window is made, with or without the Measurements dock, RUN and STOP lie
+// whole inside the window and inside every widget around them: the window keeps a least size,
+// and a dock gives way before the client area does. The least window with the dock open fits a
+// 1920 x 1080 screen at a scale factor of 2 (960 x 540).
+TEST_F(MainframeTest, RunAndStopStayWholeInViewAtTheLeastSizeAndBesideADock) {
+    const struct {
+        const char* name;
+        bool measurements;
+        QSize asked;
+    } rows[] = {
+        {"500 x 400", false, {500, 400}},
+        {"as small as it goes", false, {1, 1}},
+        {"Measurements open, the default size", true, {1014, 750}},
+        {"Measurements open, 500 x 400", true, {500, 400}},
+        {"Measurements open, as small as it goes", true, {1, 1}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.measurements) find<QAction>(QStringLiteral("Measurements1"))->trigger();
+        form_->resize(row.asked);
+        QCoreApplication::processEvents();
+        for (const char* name : {"Button1", "Button2"}) {
+            const QWidget* button = find(QLatin1String(name));
+            ASSERT_TRUE(button->isVisible()) << name;
+            for (const QWidget* around = button->parentWidget(); around; around = around->parentWidget())
+                EXPECT_TRUE(around->rect().contains(QRect(button->mapTo(around, QPoint(0, 0)), button->size())))
+                    << name << " in " << around->objectName().toStdString();
+        }
+        if (!row.measurements) continue;
+        const QWidget* dock = find(QStringLiteral("MeasurementsDock"));
+        EXPECT_TRUE(dock->isVisible());
+        EXPECT_FALSE(dock->geometry().intersects(form_->centralWidget()->geometry()));
+        EXPECT_LE(form_->minimumSizeHint().width(), 960);
+        EXPECT_LE(form_->minimumSizeHint().height(), 540);
+    }
+}
+
 // Every control of the panels can be used at start; the data error label and the engineering
 // controls and menu are hidden until they are needed (the trigger bar's controls follow its
 // condition: TriggerTest.cpp). The readouts are empty and written by the program only; the

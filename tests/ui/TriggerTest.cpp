@@ -103,7 +103,9 @@ TEST_F(TriggerWindowTest, SavingEveryEventAsksForItsFolderOnceAndSaysWhyItCannot
     EXPECT_TRUE(session_.EventSaving().Active());
     click("Button2");
     EXPECT_FALSE(session_.EventSaving().Active());
-    EXPECT_EQ(prompts_.Messages.back().Caption, QStringLiteral("Unsaved capture")) << "no further error";
+    // At most the question before the first capture is replaced (when it took sets).
+    for (std::size_t m = 1; m < prompts_.Messages.size(); ++m)
+        EXPECT_EQ(prompts_.Messages[m].Caption, QStringLiteral("Unsaved capture")) << "no further error";
 }
 
 TEST_F(TriggerWindowTest, SettingsAreRememberedAndTheBitTakesTheLevelsPlace) {

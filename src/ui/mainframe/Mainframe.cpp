@@ -32,7 +32,6 @@ static void InitIconResources() {
 
 namespace altrix {
 
-
 TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display, std::string settingsIniPath,
                QWidget* parent)
     : QMainWindow(parent),
@@ -86,7 +85,7 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
                              ui.TriggerJoinBox,
                              {ui.TriggerJoinSourceBox, ui.TriggerJoinSlopeBox, ui.TriggerJoinLevelEdit,
                               ui.TriggerJoinLevel2Edit, ui.TriggerJoinBitBox},
-                             ui.PreTriggerBox, ui.TriggerHoldoffBox, ui.TriggerStateLabel},
+                             ui.PreTriggerBox, ui.TriggerHoldoffBox, ui.TriggerStateLabel, ui.ApplyCaptureTriggerAction},
         *ui.Chart1, display_, session_);
     buildBinders();
     connect(ui.Exit1, &QAction::triggered, this, &TForm1::Exit1Click);

@@ -165,7 +165,7 @@ void TForm1::restoreDescription(const QString& fileName) {
     if (display_.Facts().Start.isValid())
         told += QStringLiteral(": captured %1 UTC").arg(display_.Facts().Start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     if (!d.DriveTypeLabel.empty()) told += QStringLiteral(" on %1").arg(QString::fromStdString(d.DriveTypeLabel));
-    showFileStatus(told + QStringLiteral("; the references keep their own settings"));
+    showFileStatus(told + QStringLiteral("; the references and the trigger setup stay as they were"));
 }
 
 void TForm1::showFileStatus(const QString& text) {

@@ -1,6 +1,6 @@
 // TForm1: the client area's layout. The channel and reference groups move into a scroll area of
 // their own so that a window smaller than the default scrolls them while the control panel with
-// RUN and STOP stays in view; the chart takes whatever the window gives beyond its default size.
+// RUN and STOP stays in view (down to the least client area); the chart takes the rest.
 
 #include "Mainframe.h"
 
@@ -35,6 +35,7 @@ void TForm1::buildClientLayout() {
     for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
     ui.Chart1->setMinimumSize(kMinChart);
     ui.Chart1->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    ui.ClientArea->setMinimumSize(MinimumClientSize());
     ui.ClientArea->installEventFilter(this);
     // A screen smaller than the default window (or a large scale factor) gets a window that fits.
     const QSize frameAllowance(16, 48);

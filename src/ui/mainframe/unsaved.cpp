@@ -1,5 +1,5 @@
-// TForm1: the capture on show beyond its samples: the question before a capture that no file
-// holds is replaced, and the note kept with it.
+// TForm1: the capture on show beyond its samples: the question before a capture that exists
+// nowhere else is replaced (the rule: OnlyOnScreen), and the note kept with it.
 
 #include "Mainframe.h"
 
@@ -9,7 +9,7 @@
 namespace altrix {
 
 bool TForm1::askDiscardCapture() {
-    if (!display_.Facts().Unsaved || !askBeforeDiscard_) return true;
+    if (!display_.CaptureOnlyOnScreen() || !askBeforeDiscard_) return true;
     switch (prompts_.showMessage(QStringLiteral("Unsaved capture"), QStringLiteral("Discard the unsaved capture?"),
                                  MessageIcon::Question, MessageButtons::SaveDiscardCancel)) {
     case MessageAnswer::Save: return saveCapture();

@@ -64,6 +64,8 @@ private:
     // The menu and the chart show the display's graticule, legend and lanes.
     void showDecorations();
     void showYAxisUnits();
+    // A rectangle's rows (left-axis values) drawn in lanes: the lane holding its middle shows them.
+    void zoomLane(double lower, double upper);
     // The graticule, legend and level line as the display lays them out, before each replot.
     void showChartDecorations();
 

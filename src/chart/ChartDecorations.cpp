@@ -81,9 +81,10 @@ void ChartGraticule::draw(QCPPainter* painter) {
     painter->setFont(mParentPlot->font());
     drawTime(*painter, area);
     int left = area.left(), right = area.right();
-    for (const ScaleBand& band : scales_.Bands) drawBand(*painter, area, band, scales_.Bands.size() > 1 &&
-                                                         std::isfinite(band.Upper), left, right);
-    if (part_ == Part::Labels) leftWidth_ = left - area.left();
+    laneLabelsWidth_ = 0;
+    for (const ScaleBand& band : scales_.Bands)
+        drawBand(*painter, area, band, scales_.Bands.size() > 1 && std::isfinite(band.Upper), left, right);
+    if (part_ == Part::Labels) leftWidth_ = std::max(left - area.left(), laneLabelsWidth_);
 }
 
 void ChartGraticule::drawTime(QCPPainter& painter, const QRect& area) {
@@ -127,9 +128,11 @@ void ChartGraticule::drawBand(QCPPainter& painter, const QRect& area, const Scal
         painter.drawLine(QLineF(area.left(), top, area.right(), top));
     }
     if (part_ == Part::Grid && !band.Grid) return;
-    // Labels centred on their ticks: the ticks keep half a line from the band's edges, and an
-    // overlaid axis's top line from its title; at least three of them.
-    const int labelTop = top + line / 2 + (separated ? 0 : line), labelBottom = bottom - line / 2;
+    // Labels centred on their ticks: the ticks keep half a line from the band's edges, an
+    // overlaid axis's top line from its title and the bottom line from the time's labels; at
+    // least three of them.
+    const int floor = bottom >= area.bottom() - 1 ? bottom - line : bottom;
+    const int labelTop = top + line / 2 + (separated ? 0 : line), labelBottom = floor - line / 2;
     if (labelBottom <= labelTop) return;
     const double a = band.Scale.valueAt(axis.pixelToCoord(labelBottom)), b = band.Scale.valueAt(axis.pixelToCoord(labelTop));
     const AxisTicks ticks = AtLeastTicks(std::min(a, b), std::max(a, b), std::max(1, (labelBottom - labelTop) / (2 * line)), 3);
@@ -149,15 +152,16 @@ void ChartGraticule::drawBand(QCPPainter& painter, const QRect& area, const Scal
     width += 6;
     const int x = band.Right && !separated ? right - width : left;
     const int flags = (band.Right && !separated ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-    int lastTop = bottom + line;  // labels upwards, none over the one below
+    QRect last;  // none over the one drawn before
     for (const double value : ticks.Values) {
         const int y = static_cast<int>(axis.coordToPixel(band.Scale.coordinateOf(value)));
         const QRect rect(x + 3, y - line / 2, width - 6, line);
-        if (rect.bottom() >= lastTop) continue;
+        if (last.isValid() && rect.intersects(last)) continue;
         DrawOnPatch(painter, rect, flags, TickText(value, ticks.Decimals), colour);
-        lastTop = rect.top();
+        last = rect;
     }
     if (separated) {
+        laneLabelsWidth_ = std::max(laneLabelsWidth_, width);
         // A lane's title in its top right corner.
         if (!title.isEmpty() && bottom - top > line) {
             const int titleWidth = metrics.horizontalAdvance(title) + 6;

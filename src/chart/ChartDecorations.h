@@ -45,6 +45,7 @@ private:
     Part part_;
     const GraticuleScales& scales_;
     int leftWidth_ = 0;
+    int laneLabelsWidth_ = 0;
 };
 
 class ChartLegend final : public QCPLayerable {

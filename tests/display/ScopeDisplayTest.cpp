@@ -437,6 +437,57 @@ TEST_F(ScopeDisplayTest, ARectangleInALaneZoomsThatLaneOnly) {
     EXPECT_EQ(after[1].Lower, before[1].Lower);
 }
 
+// During a capture the legend shows each trace's newest value, or its value at the mouse; the
+// lanes fit themselves to the capture's first sets (the reset window's zeros left out) and
+// then keep their range as the capture goes on, until Fit.
+TEST_F(ScopeDisplayTest, ACaptureShowsLiveLegendValuesAndFitsItsLanesOnce) {
+    constexpr std::uint16_t kPidReference = 0x901a;  // between 40 % and 60 %, never 0
+    RunningDrive drive({}, 4.0);
+    ASSERT_TRUE(drive.Started()) << drive.Error();
+    display_.SetChannelAddress(1, QString::number(kPidReference, 16));
+    display_.ShowLanes(true);
+    const ScopeDisplay::RunSetup run = display_.CaptureSetupForRun();
+    ASSERT_TRUE(run.Setup);
+    ASSERT_TRUE(session_.Start(drive.Link(), *run.Setup));
+    ASSERT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return record().SetCount > 0;
+    }, std::chrono::seconds(30)));
+    const PlottedRange first = display_.Lanes().at(0).Fit;
+    EXPECT_GT(first.Lower, 0) << "no zero-based range";
+    const std::int32_t newest = kWindowPositions - static_cast<std::int32_t>(record().SetCount);
+    const WindowSamples window = display_.Source().samples(1);
+    std::int16_t lowest = window[kNewestPosition], highest = lowest;
+    for (int x = std::max(newest, 0); x < kNewestPosition; ++x) {
+        lowest = std::min(lowest, window[x]);
+        highest = std::max(highest, window[x]);
+    }
+    // A flat start is widened by a tenth of its value on both sides.
+    const double widen = lowest == highest ? std::max(1.0, std::abs(double(lowest)) * 0.1) : 0.0;
+    EXPECT_EQ(first.Lower, lowest - widen);
+    EXPECT_EQ(first.Upper, highest + widen);
+
+    // The legend at the newest set, then at the mouse's position (gain 1: the raw sample).
+    display_.MoveCursor(99000);
+    const struct {
+        bool atCursor;
+        std::int32_t position;
+    } cases[] = {{false, kNewestPosition}, {true, 99000}};
+    for (const auto& c : cases) {
+        const std::vector<LegendItem> items = display_.LegendItems(c.atCursor);
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].Value, QString::number(display_.Source().samples(1)[c.position])) << c.atCursor;
+    }
+
+    ASSERT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return record().SetCount > 20000;
+    }, std::chrono::seconds(30)));
+    EXPECT_EQ(display_.Lanes().at(0).Fit.Lower, first.Lower) << "the range stays";
+    EXPECT_EQ(display_.Lanes().at(0).Fit.Upper, first.Upper);
+    session_.Stop();
+}
+
 // Math traces over the window in units: drawn with gaps where they have no value, measured, and
 // written as CSV columns after the channels; a window that moves on is followed set by set.
 TEST_F(ScopeDisplayTest, MathTracesAreDrawnMeasuredExportedAndFollowTheWindow) {

@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cmath>
 
 namespace altrix {
 
@@ -23,10 +24,17 @@ QString TickText(double value, int decimals) {
     return locale.toString(value, 'f', decimals);
 }
 
+// Text on a black patch: no trace drawn behind it covers it.
+void DrawOnPatch(QPainter& painter, const QRect& rect, int flags, const QString& text, const QColor& colour) {
+    painter.fillRect(rect, QColor(0, 0, 0, 210));
+    painter.setPen(colour);
+    painter.drawText(rect, flags, text);
+}
+
 }  // namespace
 
 void PaintLegend(QPainter& painter, const ScopeChart& chart, const std::vector<LegendEntry>& entries,
-                 const QString& footer) {
+                 const QString& footer, int left) {
     const QFontMetrics metrics = painter.fontMetrics();
     const int line = metrics.height();
     const int pad = std::max(2, line / 3);
@@ -35,14 +43,14 @@ void PaintLegend(QPainter& painter, const ScopeChart& chart, const std::vector<L
     int textWidth = metrics.horizontalAdvance(footer);
     for (const LegendEntry& entry : entries)
         textWidth = std::max(textWidth, swatch + pad + metrics.horizontalAdvance(entry.Name));
-    const QRect box(pad, pad, textWidth + 2 * pad, line * lines + 2 * pad);
+    const QRect box(left + pad, pad, textWidth + 2 * pad, line * lines + 2 * pad);
 
     painter.save();
     painter.setPen(QColor(0xC0, 0xC0, 0xC0));
     painter.setBrush(QColor(0, 0, 0, 200));
     painter.drawRect(box);
     int top = box.top() + pad;
-    const int left = box.left() + pad;
+    left = box.left() + pad;
     // A line sample on the box's black: every series' colour reads there, white too.
     for (const LegendEntry& entry : entries) {
         painter.setPen(QPen(chart.series(entry.Series)->pen().color(), 2));
@@ -72,7 +80,11 @@ void ChartGraticule::draw(QCPPainter* painter) {
     const QRect area = mParentPlot->axisRect()->rect();
     painter->setFont(mParentPlot->font());
     drawTime(*painter, area);
-    for (const ScaleBand& band : scales_.Bands) drawBand(*painter, area, band, scales_.Bands.size() > 1);
+    int left = area.left(), right = area.right();
+    laneLabelsWidth_ = 0;
+    for (const ScaleBand& band : scales_.Bands)
+        drawBand(*painter, area, band, scales_.Bands.size() > 1 && std::isfinite(band.Upper), left, right);
+    if (part_ == Part::Labels) leftWidth_ = std::max(left - area.left(), laneLabelsWidth_);
 }
 
 void ChartGraticule::drawTime(QCPPainter& painter, const QRect& area) {
@@ -96,12 +108,13 @@ void ChartGraticule::drawTime(QCPPainter& painter, const QRect& area) {
         const QString text = TickText(value, ticks.Decimals);
         const QRect rect(x + 3, titleRect.top(), metrics.horizontalAdvance(text) + 2, metrics.height());
         if (rect.right() <= area.right() && !rect.intersects(titleRect))
-            painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, text);
+            DrawOnPatch(painter, rect, Qt::AlignLeft | Qt::AlignVCenter, text, kLabelColour);
     }
-    if (part_ == Part::Labels) painter.drawText(titleRect, Qt::AlignRight | Qt::AlignVCenter, title);
+    if (part_ == Part::Labels) DrawOnPatch(painter, titleRect, Qt::AlignRight | Qt::AlignVCenter, title, kLabelColour);
 }
 
-void ChartGraticule::drawBand(QCPPainter& painter, const QRect& area, const ScaleBand& band, bool separated) {
+void ChartGraticule::drawBand(QCPPainter& painter, const QRect& area, const ScaleBand& band, bool separated, int& left,
+                              int& right) {
     const QCPAxis& axis = *mParentPlot->yAxis;
     const double lower = std::max(band.Lower, axis.range().lower);
     const double upper = std::min(band.Upper, axis.range().upper);
@@ -114,24 +127,58 @@ void ChartGraticule::drawBand(QCPPainter& painter, const QRect& area, const Scal
         painter.setPen(kLaneColour);
         painter.drawLine(QLineF(area.left(), top, area.right(), top));
     }
-    const double a = band.Scale.valueAt(lower), b = band.Scale.valueAt(upper);
-    const AxisTicks ticks = NiceTicks(std::min(a, b), std::max(a, b), std::max(1, (bottom - top) / (3 * line)));
-    painter.setPen(part_ == Part::Grid ? kGridColour : kLabelColour);
+    if (part_ == Part::Grid && !band.Grid) return;
+    // Labels centred on their ticks: the ticks keep half a line from the band's edges, an
+    // overlaid axis's top line from its title and the bottom line from the time's labels; at
+    // least three of them.
+    const int floor = bottom >= area.bottom() - 1 ? bottom - line : bottom;
+    const int labelTop = top + line / 2 + (separated ? 0 : line), labelBottom = floor - line / 2;
+    if (labelBottom <= labelTop) return;
+    const double a = band.Scale.valueAt(axis.pixelToCoord(labelBottom)), b = band.Scale.valueAt(axis.pixelToCoord(labelTop));
+    const AxisTicks ticks = AtLeastTicks(std::min(a, b), std::max(a, b), std::max(1, (labelBottom - labelTop) / (2 * line)), 3);
+    if (part_ == Part::Grid) {
+        painter.setPen(kGridColour);
+        for (const double value : ticks.Values) {
+            const int y = static_cast<int>(axis.coordToPixel(band.Scale.coordinateOf(value)));
+            painter.drawLine(QLineF(area.left(), y, area.right(), y));
+        }
+        return;
+    }
+    const QColor colour = band.Series.empty() ? kLabelColour
+                                              : static_cast<const ScopeChart*>(mParentPlot)->series(band.Series.front())->pen().color();
+    const QString title = QString::fromStdString(band.Title);
+    int width = separated ? 0 : metrics.horizontalAdvance(title);
+    for (const double value : ticks.Values) width = std::max(width, metrics.horizontalAdvance(TickText(value, ticks.Decimals)));
+    width += 6;
+    const int x = band.Right && !separated ? right - width : left;
+    const int flags = (band.Right && !separated ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    QRect last;  // none over the one drawn before
     for (const double value : ticks.Values) {
         const int y = static_cast<int>(axis.coordToPixel(band.Scale.coordinateOf(value)));
-        if (part_ == Part::Grid)
-            painter.drawLine(QLineF(area.left(), y, area.right(), y));
-        else if (y - line >= top)  // the label sits above its line, inside the band
-            painter.drawText(QRect(area.left() + 3, y - line, area.width() / 2, line), Qt::AlignLeft | Qt::AlignBottom,
-                             TickText(value, ticks.Decimals));
+        const QRect rect(x + 3, y - line / 2, width - 6, line);
+        if (last.isValid() && rect.intersects(last)) continue;
+        DrawOnPatch(painter, rect, flags, TickText(value, ticks.Decimals), colour);
+        last = rect;
     }
-    if (part_ == Part::Labels && !band.Title.empty() && bottom - top > line)
-        painter.drawText(QRect(area.left(), top + 1, area.width() - 4, line), Qt::AlignRight | Qt::AlignTop,
-                         QString::fromStdString(band.Title));
+    if (separated) {
+        laneLabelsWidth_ = std::max(laneLabelsWidth_, width);
+        // A lane's title in its top right corner.
+        if (!title.isEmpty() && bottom - top > line) {
+            const int titleWidth = metrics.horizontalAdvance(title) + 6;
+            DrawOnPatch(painter, QRect(area.right() - titleWidth - 2, top + 1, titleWidth, line), Qt::AlignCenter, title,
+                        colour);
+        }
+        return;
+    }
+    DrawOnPatch(painter, QRect(x + 3, top + 1, width - 6, line), flags, title, colour);
+    if (band.Right)
+        right -= width;
+    else
+        left += width;
 }
 
-ChartLegend::ChartLegend(ScopeChart* chart, const std::vector<LegendEntry>& entries)
-    : QCPLayerable(chart, QStringLiteral("legend")), chart_(*chart), entries_(entries) {}
+ChartLegend::ChartLegend(ScopeChart* chart, const std::vector<LegendEntry>& entries, const ChartGraticule& labels)
+    : QCPLayerable(chart, QStringLiteral("legend")), chart_(*chart), entries_(entries), labels_(labels) {}
 
 void ChartLegend::applyDefaultAntialiasingHint(QCPPainter* painter) const {
     painter->setAntialiasing(false);
@@ -140,7 +187,7 @@ void ChartLegend::applyDefaultAntialiasingHint(QCPPainter* painter) const {
 void ChartLegend::draw(QCPPainter* painter) {
     if (entries_.empty()) return;
     painter->setFont(mParentPlot->font());
-    PaintLegend(*painter, chart_, entries_, QString());
+    PaintLegend(*painter, chart_, entries_, QString(), labels_.visible() ? labels_.leftWidth() : 0);
 }
 
 }  // namespace altrix

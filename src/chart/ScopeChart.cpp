@@ -100,7 +100,7 @@ ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
 
     mGrid = new ChartGraticule(this, ChartGraticule::Part::Grid, mScales);
     mLabels = new ChartGraticule(this, ChartGraticule::Part::Labels, mScales);
-    mLegend = new ChartLegend(this, mLegendEntries);
+    mLegend = new ChartLegend(this, mLegendEntries, *mLabels);
 
     mRubberBand = new QRubberBand(QRubberBand::Rectangle, this);
     connect(this, &QCustomPlot::beforeReplot, this, &ScopeChart::beforeDrawSeries);
@@ -277,8 +277,14 @@ void ScopeChart::finishZoomRect(const QPoint& end) {
     if (dx <= -kMinDragPixels) {
         undoZoom();
     } else if (dx >= kMinDragPixels && std::abs(dy) >= kMinDragPixels) {
-        zoomToPixelRect(QRect(QPoint(mGestureStart.x(), std::min(mGestureStart.y(), end.y())),
-                              QSize(dx, std::abs(dy))));
+        const QRect pixels(QPoint(mGestureStart.x(), std::min(mGestureStart.y(), end.y())), QSize(dx, std::abs(dy)));
+        if (!mRectangleKeepsVertical) return zoomToPixelRect(pixels);
+        Ranges ranges = currentRanges();
+        for (const std::size_t i : {std::size_t{0}, std::size_t{2}})
+            ranges[i] = QCPRange(axisValueAt(axes()[i], pixels.x()), axisValueAt(axes()[i], pixels.x() + pixels.width()));
+        changeRanges(ranges);
+        emit rectangleRows(axisValueAt(yAxis, pixels.y() + pixels.height()), axisValueAt(yAxis, pixels.y()));
+        replot();
     }
 }
 

@@ -77,6 +77,9 @@ public:
     // is. The history is the chart's own until the owner of the view hands in its own
     // (which must outlive the chart, or be taken back with nullptr).
     bool zoomBack();
+    // While on, a rectangle drawn with the mouse zooms the horizontal axes only and hands its
+    // rows on as left-axis values (rectangleRows); off, it zooms every axis.
+    void setRectangleKeepsVertical(bool on) { mRectangleKeepsVertical = on; }
     void setZoomHistory(ZoomHistory* history) { mHistory = history ? history : &mOwnHistory; }
     void clearZoomHistory() { mHistory->Clear(); }
     int zoomHistoryDepth() const { return mHistory->Depth(); }
@@ -126,6 +129,9 @@ signals:
     // The chart took a new size; its pixel conversions hold for it already.
     void resized();
     void levelDragged(double y);
+    // A rectangle zoom with setRectangleKeepsVertical: its bottom and top rows as left-axis
+    // values, raised after the horizontal zoom and before its replot.
+    void rectangleRows(double lower, double upper);
 
 protected:
     // Left drag: rectangle zoom; a rectangle drawn right to left acts as undoZoom, and drags
@@ -169,6 +175,7 @@ private:
     ZoomHistory mOwnHistory;
     ZoomHistory* mHistory = &mOwnHistory;
     bool mWheelTurning = false;  // the last view change was the wheel's
+    bool mRectangleKeepsVertical = false;
     GraticuleScales mScales;
     std::vector<LegendEntry> mLegendEntries;
     ChartGraticule* mGrid = nullptr;

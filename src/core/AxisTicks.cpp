@@ -30,4 +30,13 @@ AxisTicks NiceTicks(double lower, double upper, int maxTicks) {
     return ticks;
 }
 
+AxisTicks AtLeastTicks(double lower, double upper, int maxTicks, int minTicks) {
+    AxisTicks ticks = NiceTicks(lower, upper, maxTicks);
+    for (int budget = std::max(1, maxTicks) + 1; budget <= 50 && ticks.Step > 0 &&
+                                                 static_cast<int>(ticks.Values.size()) < minTicks;
+         ++budget)
+        ticks = NiceTicks(lower, upper, budget);
+    return ticks;
+}
+
 }  // namespace altrix

@@ -17,6 +17,9 @@ struct AxisTicks {
 // the ends.
 // An empty or non-finite range, or maxTicks < 1, has none.
 AxisTicks NiceTicks(double lower, double upper, int maxTicks);
+// As NiceTicks, with the budget raised (up to 50) until at least minTicks ticks fall within
+// lower..upper: a short axis still gets that many labels.
+AxisTicks AtLeastTicks(double lower, double upper, int maxTicks, int minTicks);
 
 // The value shown at chart coordinate c: Offset + Factor x c.
 struct LinearScale {
@@ -27,12 +30,16 @@ struct LinearScale {
 };
 
 // A band of the vertical axis, coordinates Lower..Upper, labelled on its own scale under its
-// own title (UTF-8, unit included).
+// own title (UTF-8, unit included). Overlaid axes share the whole height: each is a column of
+// labels along the left or right edge in the colour of the first series it labels.
 struct ScaleBand {
     double Lower = 0;
     double Upper = 0;
     LinearScale Scale;
     std::string Title;
+    std::vector<int> Series;  // the series read on this scale; none: the graticule's grey
+    bool Right = false;       // labelled along the right edge
+    bool Grid = true;         // its ticks draw the grid lines
 };
 
 // What the graticule labels: the horizontal axis on one scale, the vertical one band by band.

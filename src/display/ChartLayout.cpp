@@ -52,7 +52,16 @@ PlottedRange FittedView(PlottedRange range) {
 
 // ScopeDisplay's part in the chart's layout.
 
+namespace {
+
+PlottedRange Ordered(double a, double b) {
+    return {std::min(a, b), std::max(a, b)};
+}
+
+}  // namespace
+
 float ScopeDisplay::PlotScale(int t) const {
+    if (t >= kFirstMathTrace) return static_cast<float>(kMathPlotSpan / Math().FullScale(t - kTraceCount));
     const bool channel = t <= kChannelCount;
     const float scale = channel ? context_.view.ChannelScale[t - 1] : context_.view.RefScale[t - kChannelCount - 1];
     if (scale != 0) return scale;
@@ -61,9 +70,35 @@ float ScopeDisplay::PlotScale(int t) const {
     return YScaleGain(kYScaleTexts[static_cast<std::size_t>(std::clamp(row, 0, int(kYScaleTexts.size()) - 1))]);
 }
 
+double ScopeDisplay::unitsPerPlotted(int t) const {
+    // The gain over the Y-scale; a math trace's values are in units already.
+    const double gain = t >= kFirstMathTrace ? 1.0 : GainFactorOf(t);
+    const double factor = gain / PlotScale(t);
+    return std::isfinite(factor) && factor != 0 ? factor : 1.0;
+}
+
+PositionStretch ScopeDisplay::withSamples(PositionStretch stretch) const {
+    if (!Capturing() || context_.recording) return stretch;
+    // The live window fills from its newest end.
+    const std::uint64_t sets = session_.record().SetCount;
+    const std::int32_t first = sets >= std::uint64_t(kWindowPositions) ? 0 : kWindowPositions - std::int32_t(sets);
+    return {std::max(stretch.First, first), stretch.Last};
+}
+
 std::optional<PlottedRange> ScopeDisplay::rangeOver(int t, PositionStretch stretch) const {
+    stretch = withSamples(stretch);
     if (stretch.empty()) return std::nullopt;
     const float scale = PlotScale(t);
+    if (t >= kFirstMathTrace) {
+        std::optional<PlottedRange> range;
+        for (const double v : MathValuesOver(t - kTraceCount, stretch)) {
+            if (!std::isfinite(v)) continue;
+            const double plotted = v * scale;
+            range = range ? PlottedRange{std::min(range->Lower, plotted), std::max(range->Upper, plotted)}
+                          : PlottedRange{plotted, plotted};
+        }
+        return range;
+    }
     if (!context_.source->windowed()) {
         // A recording: its extremes from its summaries, whatever the stretch's length.
         const Measurement raw = context_.source->measure(t, stretch, 1.0);
@@ -76,26 +111,32 @@ std::optional<PlottedRange> ScopeDisplay::rangeOver(int t, PositionStretch stret
     return PlottedRange{PlottedValue(window[extremes.low], scale), PlottedValue(window[extremes.high], scale)};
 }
 
-void ScopeDisplay::growFit(int t) {
-    const std::optional<PlottedRange> whole = rangeOver(t, {0, context_.source->length() - 1});
+void ScopeDisplay::fitIfNone(int t) {
     std::optional<PlottedRange>& fit = fits_[static_cast<std::size_t>(t - 1)];
-    if (!fit)
-        fit = whole;
-    else if (whole)
-        fit = PlottedRange{std::min(fit->Lower, whole->Lower), std::max(fit->Upper, whole->Upper)};
+    if (!lanesShown_ || fit) return;
+    // Kept in units, so that a new gain, Y-scale or math full scale keeps the lane's values.
+    if (const std::optional<PlottedRange> range = rangeOver(t, ViewStretch())) {
+        const double factor = unitsPerPlotted(t);
+        fit = Ordered(range->Lower * factor, range->Upper * factor);
+    }
 }
 
 PlottedRange ScopeDisplay::fitOf(int t) const {
     // Before its first fit, a trace's lane holds every value it could take.
     const std::optional<PlottedRange>& fit = fits_[static_cast<std::size_t>(t - 1)];
-    const double scale = PlotScale(t);
-    return fit ? *fit : PlottedRange{-32768 * scale, 32767 * scale};
+    if (!fit) {
+        const double scale = t >= kFirstMathTrace ? 1.0 : PlotScale(t);
+        return t >= kFirstMathTrace ? PlottedRange{-kMathPlotSpan, kMathPlotSpan}
+                                    : PlottedRange{-32768 * scale, 32767 * scale};
+    }
+    const double factor = unitsPerPlotted(t);
+    return Ordered(fit->Lower / factor, fit->Upper / factor);
 }
 
 std::vector<Lane> ScopeDisplay::Lanes() const {
     std::vector<int> traces;
     std::vector<PlottedRange> fits;
-    for (int t = 1; t <= kTraceCount; ++t) {
+    for (int t = 1; t <= kLastMathTrace; ++t) {
         if (!TraceShown(t)) continue;
         traces.push_back(t);
         fits.push_back(fitOf(t));
@@ -107,7 +148,7 @@ std::optional<Lane> ScopeDisplay::laneOf(int t) const {
     // Without allocating: it serves every drawing, during a capture too.
     if (!lanesShown_ || !TraceShown(t)) return std::nullopt;
     std::size_t index = 0, count = 0;
-    for (int u = 1; u <= kTraceCount; ++u) {
+    for (int u = 1; u <= kLastMathTrace; ++u) {
         if (!TraceShown(u)) continue;
         if (u == t) index = count;
         ++count;
@@ -140,9 +181,23 @@ void ScopeDisplay::ShowLegend(bool on) {
 }
 
 void ScopeDisplay::FitLanes(int trace) {
-    for (int t = 1; t <= kTraceCount; ++t)
-        if (trace == 0 || t == trace)
-            fits_[static_cast<std::size_t>(t - 1)] = TraceShown(t) ? rangeOver(t, ViewStretch()) : std::nullopt;
+    for (int t = 1; t <= kLastMathTrace; ++t)
+        if (trace == 0 || t == trace) {
+            fits_[static_cast<std::size_t>(t - 1)].reset();
+            fitIfNone(t);
+        }
+    redrawLayout();
+}
+
+void ScopeDisplay::ZoomLane(int t, double lower, double upper) {
+    const std::optional<Lane> lane = laneOf(t);
+    if (!lane || !(lower < upper)) return;
+    // The rows lower..upper become the band's edges: the fit spans them less the margins.
+    const LinearScale plotted = PlottedScaleOf(*lane);
+    const double a = plotted.valueAt(std::max(lower, lane->Lower)), b = plotted.valueAt(std::min(upper, lane->Upper));
+    const double margin = kLaneMargin * (b - a);
+    const double factor = unitsPerPlotted(t);
+    fits_[static_cast<std::size_t>(t - 1)] = Ordered((a + margin) * factor, (b - margin) * factor);
     redrawLayout();
 }
 
@@ -156,7 +211,7 @@ void ScopeDisplay::redrawLayout() {
 
 std::optional<PlottedRange> ScopeDisplay::ShownRange() const {
     std::optional<PlottedRange> all;
-    for (int t = 1; t <= kTraceCount; ++t) {
+    for (int t = 1; t <= kLastMathTrace; ++t) {
         if (!TraceShown(t)) continue;
         const std::optional<PlottedRange> range = rangeOver(t, ViewStretch());
         if (!range) continue;
@@ -173,8 +228,7 @@ int ScopeDisplay::YAxisTrace() const {
 }
 
 LinearScale ScopeDisplay::ValueScale(int t) const {
-    // Units per plotted unit: the gain over the Y-scale.
-    const double perPlotted = GainFactorOf(t) / PlotScale(t);
+    const double perPlotted = unitsPerPlotted(t);
     const std::optional<Lane> lane = laneOf(t);
     if (!lane) return {0, perPlotted};
     const LinearScale plotted = PlottedScaleOf(*lane);
@@ -186,28 +240,59 @@ double ScopeDisplay::PlotCoordinate(int t, double plotted) const {
     return lane ? LaneCoordinate(*lane, plotted) : plotted;
 }
 
+QString ScopeDisplay::UnitOf(int t) const {
+    if (t >= kFirstMathTrace) return QString::fromStdString(Math().Definition(t - kTraceCount).Unit);
+    return QString::fromStdString(UnitOfLabel(TraceName(t).toStdString()));
+}
+
 GraticuleScales ScopeDisplay::Scales() const {
     // The Time readout's seconds: a window's position x is set x + 1, a recording's set x from 0.
     GraticuleScales scales{{Times().Seconds(0), kSamplePeriodSeconds}, "Time (s)", {}};
     constexpr double kAll = std::numeric_limits<double>::infinity();
-    if (!lanesShown_) {
-        const int t = YAxisTrace();
-        scales.Bands.push_back({-kAll, kAll, ValueScale(t), TraceName(t).toStdString()});
+    if (lanesShown_) {
+        for (const Lane& lane : Lanes())
+            scales.Bands.push_back({lane.Lower, lane.Upper, ValueScale(lane.Trace), TraceName(lane.Trace).toStdString(),
+                                    {SeriesOfTrace(lane.Trace)}});
         return scales;
     }
-    for (const Lane& lane : Lanes())
-        scales.Bands.push_back({lane.Lower, lane.Upper, ValueScale(lane.Trace), TraceName(lane.Trace).toStdString()});
+    // One axis per unit and scale: a trace with a unit joins the axis of one with the same unit
+    // read on the same scale; the chosen trace's axis first.
+    const int first = YAxisTrace();
+    const auto join = [&](int t) {
+        const LinearScale scale = ValueScale(t);
+        const QString unit = UnitOf(t);
+        for (ScaleBand& band : scales.Bands)
+            if (!unit.isEmpty() && band.Title == unit.toStdString() && band.Scale.Factor == scale.Factor) {
+                band.Series.push_back(SeriesOfTrace(t));
+                return;
+            }
+        const bool right = scales.Bands.size() % 2 == 1;
+        scales.Bands.push_back({-kAll, kAll, scale, (unit.isEmpty() ? TraceName(t) : unit).toStdString(),
+                                {SeriesOfTrace(t)}, right, scales.Bands.empty()});
+    };
+    if (TraceShown(first)) join(first);
+    for (int t = 1; t <= kLastMathTrace; ++t)
+        if (t != first && TraceShown(t)) join(t);
+    if (scales.Bands.empty()) scales.Bands.push_back({-kAll, kAll, ValueScale(first), TraceName(first).toStdString()});
     return scales;
 }
 
 std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
-    const bool values = atCursor && context_.view.ReadoutEnabled && context_.InSource(context_.view.CursorPosition);
+    const bool cursorOn = atCursor && context_.InSource(context_.view.CursorPosition);
+    // During a capture the readouts rest: the values are read from the window, at the mouse
+    // or the newest set.
+    const bool live = Capturing() && !context_.recording;
+    const bool values = live || (cursorOn && context_.view.ReadoutEnabled);
+    const std::int32_t at = live && !cursorOn ? kNewestPosition : context_.view.CursorPosition;
     std::vector<LegendItem> items;
     for (int t = 1; t <= kTraceCount; ++t) {
         if (!TraceShown(t)) continue;
-        const QString name = TraceName(t);
-        items.push_back({SeriesOfTrace(t), name, QString::fromStdString(UnitOfLabel(name.toStdString())),
-                         values ? ReadoutTexts()[static_cast<std::size_t>(DataReadout(t))] : QString()});
+        QString value;
+        if (live)
+            value = QString::fromStdString(CountDataValue(context_.source->samples(t)[at], Gain(t).Text).Text);
+        else if (values)
+            value = ReadoutTexts()[static_cast<std::size_t>(DataReadout(t))];
+        items.push_back({SeriesOfTrace(t), TraceName(t), UnitOf(t), value});
     }
     const QString notice = MathNotice();
     for (int m = 1; m <= kMathCount; ++m) {
@@ -215,8 +300,8 @@ std::vector<LegendItem> ScopeDisplay::LegendItems(bool atCursor) const {
         const MathItem math = MathLegendItem(m);
         QString value;
         if (values) {
-            const double at = MathValueAt(m, context_.view.CursorPosition);
-            if (std::isfinite(at)) value = QString::number(at, 'g', 6);
+            const double v = MathValueAt(m, at);
+            if (std::isfinite(v)) value = QString::number(v, 'g', 6);
         }
         // A math trace left out of the view says why in place of its value.
         if (!notice.isEmpty())

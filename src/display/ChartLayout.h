@@ -1,7 +1,8 @@
 #pragma once
-// How the chart lays out the traces it shows: overlaid on one vertical axis, or stacked in
-// lanes, each trace fitted into a band of the vertical axis; the values the graticule labels
-// and the legend lists. Plain values and pure functions: ScopeDisplay keeps the state.
+// How the chart lays out the traces it shows: overlaid, each read on an axis of its own units,
+// or stacked in lanes, each trace fitted into a band of the vertical axis; the values the
+// graticule labels and the legend lists. Plain values and pure functions: ScopeDisplay keeps
+// the state.
 
 #include "AxisTicks.h"
 

@@ -17,9 +17,7 @@ ScopeDisplay::ScopeDisplay(CaptureSession& session, QObject* parent)
       readouts_(context_, settings_),
       drawing_(context_, settings_,
                DrawingView{columns_, envelopeColumns_,
-                           [this](int t) {
-                               if (lanesShown_) growFit(t);
-                           },
+                           [this](int t) { fitIfNone(t); },
                            [this](int t) { return laneOf(t); }, [this] { return ViewStretch(); },
                            [this] { return AnalysisStretch(); }}) {
     // The display follows the capture before any view of it does.
@@ -251,7 +249,9 @@ void ScopeDisplay::ShowCaptureStarted() {
     drawing_.ClearSeries(kCursorSeries);
     drawing_.ClearSeries(kMarkSeries);
     drawing_.TakeChannelScales();
-    fits_ = {};
+    // The channels' and math traces' lanes fit themselves to the capture's first sets.
+    for (int t = 1; t <= kLastMathTrace; ++t)
+        if (t <= kChannelCount || t >= kFirstMathTrace) fits_[static_cast<std::size_t>(t - 1)].reset();
     context_.view.MarkPosition = kNoMark;
     readouts_.ClearForCapture();
     context_.view.ReadoutEnabled = false;
@@ -301,6 +301,7 @@ void ScopeDisplay::ShowDescribedCapture(const CaptureDescription& d) {
         SetGain(k, DisplaySettings::TypedGain(d.Channels[k - 1].Gain));
     }
     drawing_.TakeChannelScales();
+    fits_ = {};
     settings_.SetMode(static_cast<DrawingMode>(d.DrawingMode));
     context_.view.DrawPointCount = settings_.Density().MenuPointCount;
     facts_.ShowDescribed(d);
@@ -334,6 +335,7 @@ void ScopeDisplay::ShowRecording(std::unique_ptr<RecordingSource> recording) {
     context_.source = std::move(recording);
     const RecordingHeader& header = context_.recording->Reader().Header();
     drawing_.TakeChannelScales();
+    fits_ = {};
     context_.view.ReadoutEnabled = true;
     for (int k = 1; k <= kChannelCount; ++k) {
         settings_.TakeRecorded(k, header.Channels[k - 1]);

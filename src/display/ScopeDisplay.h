@@ -98,6 +98,8 @@ public:
     // Names as the analysis windows show them ("Channel 2", "Ref 1" without one), as CSV
     // columns name them (also of math traces), and the gain factor and text of trace t (1..6).
     QString TraceName(int t) const;
+    // The unit trace t's values are in: its name's last parenthesis, a math trace's own.
+    QString UnitOf(int t) const;
     std::string ColumnName(int t) const;
     double GainFactorOf(int t) const;
     std::vector<CsvColumn> ChannelColumns() const;
@@ -191,8 +193,9 @@ public:
     bool Capturing() const;
 
     // The chart's layout (ChartLayout.cpp). Lanes: each shown trace in a band of its own,
-    // fitted to it; turning them on fits them, as FitLanes does over the view; a lane grows to
-    // every sample its trace draws until the next fit, and a capture or a load starts afresh.
+    // fitted to what the view shows of it when first drawn with samples (turning lanes on, RUN,
+    // a load, a recording, a capture's first sets); a range then stays until Fit, "Fit lane" or
+    // a rectangle zoom in the lane changes it.
     bool LanesShown() const { return lanesShown_; }
     void ShowLanes(bool on);
     // The graticule and the legend on or off; the chart draws what these say.
@@ -202,25 +205,32 @@ public:
     void ShowLegend(bool on);
     // The views the chart left, for stepping back; every capture starts its own.
     ZoomHistory& ZoomSteps() { return zoomSteps_; }
-    // `trace` 0 fits every lane, a trace's number its lane alone.
+    // `trace` 0 fits every lane, a trace's number its lane alone, to what the view shows.
     void FitLanes(int trace = 0);
+    // Trace t's lane shows the vertical-axis coordinates lower..upper of its band (a
+    // rectangle drawn in it) over the whole band.
+    void ZoomLane(int t, double lower, double upper);
     std::vector<Lane> Lanes() const;
     // The plotted range of every shown trace over the view (an overlaid "Fit"); none when no
-    // trace is shown.
+    // trace is shown. During a capture only the positions that hold its sets count.
     std::optional<PlottedRange> ShownRange() const;
-    // The trace the vertical axis is labelled in: the chosen one while shown, else the first
-    // shown trace (1 when none is).
+    // The overlaid axis drawn first, on the left, with the grid: the chosen trace's while it
+    // is shown, else the first shown trace's (1 when none is).
     int YAxisTrace() const;
     void SetYAxisTrace(int t) { yAxisTrace_ = t; }
     // The engineering value at each vertical-axis coordinate of trace t, overlaid or in its lane.
     LinearScale ValueScale(int t) const;
     // The vertical-axis coordinate of trace t's plotted value: itself overlaid, in its lane else.
     double PlotCoordinate(int t, double plotted) const;
-    // The Y-scale factor trace t is drawn with.
+    // The Y-scale factor trace t is drawn with (a math trace's: its full scale's).
     float PlotScale(int t) const;
+    // The time axis, and the vertical axes: in lanes one band a lane; overlaid one axis per
+    // trace in its units, shared by traces of one unit on one scale, YAxisTrace's first on the
+    // left, the others alternating right and left.
     GraticuleScales Scales() const;
-    // The shown traces in drawing order, with their values at the cursor when `atCursor`
-    // and the readouts follow it.
+    // The shown traces in drawing order, with their values: stopped, at the cursor when
+    // `atCursor` and the readouts follow it; during a capture, at the mouse when `atCursor`,
+    // else the newest.
     std::vector<LegendItem> LegendItems(bool atCursor) const;
 
 signals:
@@ -249,7 +259,11 @@ private:
     void emitReadouts() { emit readoutsChanged(readouts_.TakeWritten()); }
 
     std::optional<PlottedRange> rangeOver(int t, PositionStretch stretch) const;
-    void growFit(int t);
+    // The positions of `stretch` that hold samples: during a capture its sets so far.
+    PositionStretch withSamples(PositionStretch stretch) const;
+    // Lanes shown: trace t's lane fitted to the view when it has no range yet.
+    void fitIfNone(int t);
+    double unitsPerPlotted(int t) const;
     std::optional<Lane> laneOf(int t) const;
     PlottedRange fitOf(int t) const;
     // Every trace drawn again in the layout, at once.
@@ -269,7 +283,7 @@ private:
     bool legendShown_ = true;
     ZoomHistory zoomSteps_;
     int yAxisTrace_ = 0;  // none chosen
-    std::array<std::optional<PlottedRange>, kTraceCount> fits_{};
+    std::array<std::optional<PlottedRange>, kLastMathTrace> fits_{};
     TraceDrawing drawing_;
 };
 

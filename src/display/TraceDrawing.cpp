@@ -35,7 +35,7 @@ void TraceDrawing::TakeChannelScales() {
 void TraceDrawing::DrawWaveform(int series, std::int32_t pointCount, float scale, int channel) {
     if (!context_.sink) return;
     SeriesPoints& points = context_.sink->refill(series);
-    layout_.growLane(channel);
+    layout_.fitLane(channel);
     const std::optional<Lane> lane = layout_.laneOf(channel);
     const auto append = [&points, &lane](double x, double y) { points.add(x, lane ? LaneCoordinate(*lane, y) : y); };
     if (context_.recording) {
@@ -73,7 +73,7 @@ void TraceDrawing::DrawReferences() {
         const int t = kChannelCount + r;
         const bool shown = settings_.Reference(r).Shown;
         SeriesPoints& points = context_.sink->refill(SeriesOfTrace(t));
-        if (shown) layout_.growLane(t);
+        if (shown) layout_.fitLane(t);
         const std::optional<Lane> lane = layout_.laneOf(t);
         const auto append = [&points, &lane](double x, double y) { points.add(x, lane ? LaneCoordinate(*lane, y) : y); };
         const WindowSamples window = context_.source->samples(t);
@@ -215,8 +215,11 @@ bool TraceDrawing::DrawMath() {
         drawn = drawn || shown || mathDrawn_[m - 1];
         mathDrawn_[m - 1] = shown;
         if (!shown) continue;
+        layout_.fitLane(kTraceCount + m);
+        const std::optional<Lane> lane = layout_.laneOf(kTraceCount + m);
         SeriesPoints& points = context_.sink->refill(series);
-        const auto append = [&points](double x, double y) { points.add(x, y); };
+        const auto place = [&lane](double y) { return lane ? LaneCoordinate(*lane, y) : y; };
+        const auto append = [&points, &place](double x, double y) { points.add(x, place(y)); };
         const ValueWindow window{math_.Values(m)};
         const auto scale = static_cast<float>(kMathPlotSpan / math_.FullScale(m));
         if (context_.recording) {
@@ -224,7 +227,7 @@ bool TraceDrawing::DrawMath() {
             const double shift = math_.First();
             if (window.size() > 0)
                 EnvelopePoints(window, ColumnView{columns.left - shift, columns.right - shift, columns.columns}, scale,
-                               [&points, shift](double x, double y) { points.add(x + shift, y); });
+                               [&points, shift, &place](double x, double y) { points.add(x + shift, place(y)); });
         } else if (settings_.Density().Envelope)
             EnvelopePoints(window, columns, scale, append);
         else

@@ -31,8 +31,8 @@ struct DrawingView {
     // redraw.
     const ColumnView& columns;
     ColumnView& envelopeColumns;
-    // Lanes shown: trace t's fit grown to every sample it holds.
-    std::function<void(int t)> growLane;
+    // Lanes shown: trace t's lane fitted to the view while it has no range.
+    std::function<void(int t)> fitLane;
     // The lane trace t is drawn into; none overlaid.
     std::function<std::optional<Lane>(int t)> laneOf;
     std::function<PositionStretch()> viewStretch;

@@ -73,6 +73,7 @@ ChartViewControls::ChartViewControls(const Controls& controls, ScopeDisplay& dis
     connect(&display_, &ScopeDisplay::lengthChanged, this, [this](int positions) { chart_.setWholeRange(positions - 1); });
     connect(&display_, &ScopeDisplay::captureStarting, this, &ChartViewControls::AlignViewToNewest);
     connect(&display_, &ScopeDisplay::decorationsChanged, this, &ChartViewControls::showDecorations);
+    connect(&chart_, &ScopeChart::rectangleRows, this, &ChartViewControls::zoomLane);
     showDecorations();
 
     remembered.add("Display", "Axes", [this](const QString& stored) { display_.ShowAxes(stored != "0"); },
@@ -125,6 +126,9 @@ void ChartViewControls::LegendActionClick(bool on) {
 
 void ChartViewControls::LanesActionClick(bool on) {
     display_.ShowLanes(on);
+    // Every lane whole on the chart.
+    if (on && chart_.yAxis->range() != QCPRange(ScopeChart::kLeftMin, ScopeChart::kLeftMax))
+        chart_.zoomVertical(ScopeChart::kLeftMin, ScopeChart::kLeftMax);
 }
 
 void ChartViewControls::showDecorations() {
@@ -134,6 +138,14 @@ void ChartViewControls::showDecorations() {
     chart_.setGraticuleShown(display_.AxesShown());
     // The zero line belongs to the overlaid axis: in lanes it would run along a lane's edge.
     chart_.series(5)->setVisible(!display_.LanesShown());
+    // In lanes a rectangle zooms the time and the lane it was drawn in; every lane stays.
+    chart_.setRectangleKeepsVertical(display_.LanesShown());
+}
+
+void ChartViewControls::zoomLane(double lower, double upper) {
+    const double middle = (lower + upper) / 2;
+    for (const Lane& lane : display_.Lanes())
+        if (middle >= lane.Lower && middle <= lane.Upper) return display_.ZoomLane(lane.Trace, lower, upper);
 }
 
 void ChartViewControls::FitLaneActionClick() {

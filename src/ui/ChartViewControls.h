@@ -1,7 +1,7 @@
 #pragma once
 // The chart's view bound to the display, which owns it: the zoom buttons and the zoom history,
 // RUN's alignment to the newest sets, the View menu's graticule, legend, lanes, Fit and the
-// trace the vertical axis is labelled in. The chart's bottom axis is handed to the display at
+// trace whose axis comes first; a rectangle drawn in lanes zooms the time and its lane. The chart's bottom axis is handed to the display at
 // every change; the display's graticule, legend and lanes show in the menu and on the chart.
 
 #include "ScopeDisplay.h"
@@ -64,6 +64,8 @@ private:
     // The menu and the chart show the display's graticule, legend and lanes.
     void showDecorations();
     void showYAxisUnits();
+    // A rectangle's rows (left-axis values) drawn in lanes: the lane holding its middle shows them.
+    void zoomLane(double lower, double upper);
     // The graticule, legend and level line as the display lays them out, before each replot.
     void showChartDecorations();
 

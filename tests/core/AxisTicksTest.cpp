@@ -40,5 +40,26 @@ TEST(NiceTicksTest, TakesTheSmallestOneTwoFiveStepWithinTheBudget) {
     }
 }
 
+// A short axis keeps its labels: the budget grows until the range holds the least count.
+TEST(NiceTicksTest, AtLeastTicksRaisesTheBudgetUntilEnoughTicksFall) {
+    const struct {
+        double lower, upper;
+        int maxTicks, minTicks;
+        double step;
+        std::vector<double> values;
+    } cases[] = {
+        {0, 10, 1, 3, 5, {0, 5, 10}},             // one step of 10 gives two ticks
+        {0.3, 1.7, 1, 3, 0.5, {0.5, 1, 1.5}},     // steps of 2 and 1 give none and one
+        {0, 20, 10, 3, 2, {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20}},  // enough already
+        {1, 1, 5, 3, 0, {}},                       // no range, no ticks
+    };
+    for (const auto& c : cases) {
+        const AxisTicks ticks = AtLeastTicks(c.lower, c.upper, c.maxTicks, c.minTicks);
+        EXPECT_DOUBLE_EQ(ticks.Step, c.step) << c.lower << ".." << c.upper;
+        ASSERT_EQ(ticks.Values.size(), c.values.size()) << c.lower << ".." << c.upper;
+        for (std::size_t i = 0; i < c.values.size(); ++i) EXPECT_NEAR(ticks.Values[i], c.values[i], 1e-12);
+    }
+}
+
 }  // namespace
 }  // namespace altrix::testing

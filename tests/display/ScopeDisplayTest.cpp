@@ -298,6 +298,196 @@ TEST_F(ScopeDisplayTest, LanesDrawEachTraceIntoItsBandOnItsOwnScale) {
     EXPECT_EQ(extremes(8), (std::pair<double, double>{-1250, 1225}));
 }
 
+// Overlaid, every trace is read on an axis of its own units: a trace's plotted value read on
+// the axis that labels its series is the value its readout (the legend's) shows, whatever its
+// gain and Y-scale. Traces of one unit on one scale share an axis; the first trace's axis is on
+// the left with the grid, the others alternate right and left.
+TEST_F(ScopeDisplayTest, EachTraceReadsItsOwnValueOnItsOwnAxis) {
+    const struct {
+        int trace;
+        int quantity;        // preset row; -1: a reference with gain "0.5"
+        int yScale;          // row of the Y-scale list
+        std::int16_t raw;
+        double value;        // raw x the preset's gain, worked out by hand
+        std::size_t axis;    // index of the band that labels it
+        const char* title;
+        bool right;
+    } rows[] = {
+        {1, 2, 8, 5400, 540.0, 0, "Vdc", false},        // DC bus, gain 0.1
+        {2, 1, 8, 5000, 50.0, 1, "Hz", true},           // output frequency, gain 0.01
+        {3, 4, 10, -1234, -12.34, 2, "A rms", false},   // output current, gain 0.01, Y-scale 2
+        {4, 4, 10, 250, 2.5, 2, "A rms", false},        // the same unit and scale: the same axis
+        {5, -1, 4, 77, 38.5, 3, "Ref 1", true},         // gain 0.5, Y-scale 0.33
+    };
+    for (const auto& row : rows) {
+        if (row.trace <= kChannelCount) {
+            record().ChannelTrace[static_cast<std::size_t>(row.trace - 1)].fill(row.raw);
+            display_.ChooseQuantity(row.trace, row.quantity);
+            display_.SetChannelYScale(row.trace, row.yScale);
+        } else {
+            record().ReferenceTrace[0].fill(row.raw);
+            display_.SetGain(5, QStringLiteral("0.5"));
+            display_.SetReferenceShown(1, true);
+            display_.SetReferenceYScale(1, row.yScale);
+        }
+    }
+    // A math trace in its own unit: ch1 in kV, drawn at its own full scale.
+    display_.SetMath(1, {true, "Bus", "kV", "ch1/1000"});
+    display_.RedrawShownChannels();
+    display_.DrawRef();
+    display_.SetReadoutEnabled(true);
+    display_.MoveCursor(4321);
+    const std::vector<LegendItem> legend = display_.LegendItems(true);
+    const GraticuleScales scales = display_.Scales();
+    ASSERT_EQ(scales.Bands.size(), 5u);
+    const auto check = [&](int series, double value, std::size_t axis, const char* title, bool right) {
+        SCOPED_TRACE(series);
+        const ScaleBand& band = scales.Bands[axis];
+        EXPECT_NE(std::find(band.Series.begin(), band.Series.end(), series), band.Series.end());
+        EXPECT_EQ(band.Title, title);
+        EXPECT_EQ(band.Right, right);
+        EXPECT_EQ(band.Grid, axis == 0);
+        const auto item = std::find_if(legend.begin(), legend.end(), [&](const LegendItem& i) { return i.Series == series; });
+        ASSERT_NE(item, legend.end());
+        EXPECT_NEAR(item->Value.toDouble(), value, 1e-9);
+        // Plotted values are truncated to whole counts of the Y-scale: one count is the tolerance.
+        const double plotted = sink_.series[series].at(100).second;
+        EXPECT_NEAR(band.Scale.valueAt(plotted), value, std::abs(band.Scale.Factor)) << plotted;
+    };
+    for (const auto& row : rows) check(SeriesOfTrace(row.trace), row.value, row.axis, row.title, row.right);
+    check(SeriesOfTrace(kTraceCount + 1), 0.54, 4, "kV", false);
+
+    // The chosen trace's axis comes first, on the left, with the grid.
+    display_.SetYAxisTrace(2);
+    const GraticuleScales chosen = display_.Scales();
+    ASSERT_EQ(chosen.Bands.size(), 5u);
+    EXPECT_EQ(chosen.Bands[0].Title, "Hz");
+    EXPECT_FALSE(chosen.Bands[0].Right);
+    EXPECT_EQ(chosen.Bands[1].Title, "Vdc");
+    EXPECT_TRUE(chosen.Bands[1].Right);
+}
+
+// Fit fits what the view shows: overlaid the range of the traces over the view, in lanes each
+// lane over the view. A lane keeps its range as the view moves, until it is fitted again.
+TEST_F(ScopeDisplayTest, FitFitsTheZoomedView) {
+    // Channel 1: -20000 up to position 49999, then a saw 0..999 of period 1000.
+    for (int x = 0; x < kWindowPositions; ++x)
+        record().ChannelTrace[0][SlotOfPosition(record().NextSample, x)] =
+            static_cast<std::int16_t>(x < 50000 ? -20000 : x % 1000);
+    display_.SetChannelAddress(1, QStringLiteral("9000"));
+    const auto view = [&](double lower, double upper) {
+        display_.SetView({lower, upper, 1000}, lower, upper);
+    };
+    const struct {
+        double lower, upper;
+        PlottedRange shown;
+        PlottedRange lane;  // a flat range widened by a tenth of its value about it
+    } cases[] = {
+        {70000, 70999, {0, 999}, {0, 999}},
+        {10000, 10999, {-20000, -20000}, {-22000, -18000}},
+        {49000, 51999, {-20000, 999}, {-20000, 999}},
+        {0, 99999, {-20000, 999}, {-20000, 999}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lower);
+        display_.ShowLanes(false);
+        view(c.lower, c.upper);
+        const std::optional<PlottedRange> shown = display_.ShownRange();
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown->Lower, c.shown.Lower);
+        EXPECT_EQ(shown->Upper, c.shown.Upper);
+        // Turning lanes on fits them to the view; a flat range is widened about its value.
+        display_.ShowLanes(true);
+        const PlottedRange expected = c.lane;
+        ASSERT_EQ(display_.Lanes().size(), 1u);
+        EXPECT_EQ(display_.Lanes()[0].Fit.Lower, expected.Lower);
+        EXPECT_EQ(display_.Lanes()[0].Fit.Upper, expected.Upper);
+        // Another view keeps the lane's range, drawn or not, until Fit.
+        view(70000, 70999);
+        display_.RedrawShownChannels();
+        EXPECT_EQ(display_.Lanes()[0].Fit.Lower, expected.Lower);
+        EXPECT_EQ(display_.Lanes()[0].Fit.Upper, expected.Upper);
+        display_.FitLanes();
+        EXPECT_EQ(display_.Lanes()[0].Fit.Lower, 0);
+        EXPECT_EQ(display_.Lanes()[0].Fit.Upper, 999);
+    }
+}
+
+// A rectangle drawn in a lane shows its rows over the whole band of that lane; the others stay.
+TEST_F(ScopeDisplayTest, ARectangleInALaneZoomsThatLaneOnly) {
+    record().ChannelTrace[0].fill(100);
+    record().ChannelTrace[1].fill(-100);
+    record().ChannelTrace[0][SlotOfPosition(record().NextSample, 5)] = 300;
+    record().ChannelTrace[1][SlotOfPosition(record().NextSample, 5)] = -300;
+    display_.SetChannelAddress(1, QStringLiteral("9000"));
+    display_.SetChannelAddress(2, QStringLiteral("9004"));
+    display_.ShowLanes(true);
+    const std::vector<Lane> before = display_.Lanes();
+    ASSERT_EQ(before.size(), 2u);
+    // The values 150..250 of channel 1, as coordinates of its band.
+    const LinearScale values = display_.ValueScale(1);
+    display_.ZoomLane(1, values.coordinateOf(150), values.coordinateOf(250));
+    const std::vector<Lane> after = display_.Lanes();
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_NEAR(display_.ValueScale(1).valueAt(after[0].Lower), 150, 1e-6);
+    EXPECT_NEAR(display_.ValueScale(1).valueAt(after[0].Upper), 250, 1e-6);
+    EXPECT_EQ(after[1].Fit.Lower, before[1].Fit.Lower);
+    EXPECT_EQ(after[1].Fit.Upper, before[1].Fit.Upper);
+    EXPECT_EQ(after[0].Lower, before[0].Lower);
+    EXPECT_EQ(after[1].Lower, before[1].Lower);
+}
+
+// During a capture the legend shows each trace's newest value, or its value at the mouse; the
+// lanes fit themselves to the capture's first sets (the reset window's zeros left out) and
+// then keep their range as the capture goes on, until Fit.
+TEST_F(ScopeDisplayTest, ACaptureShowsLiveLegendValuesAndFitsItsLanesOnce) {
+    constexpr std::uint16_t kPidReference = 0x901a;  // between 40 % and 60 %, never 0
+    RunningDrive drive({}, 4.0);
+    ASSERT_TRUE(drive.Started()) << drive.Error();
+    display_.SetChannelAddress(1, QString::number(kPidReference, 16));
+    display_.ShowLanes(true);
+    const ScopeDisplay::RunSetup run = display_.CaptureSetupForRun();
+    ASSERT_TRUE(run.Setup);
+    ASSERT_TRUE(session_.Start(drive.Link(), *run.Setup));
+    ASSERT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return record().SetCount > 0;
+    }, std::chrono::seconds(30)));
+    const PlottedRange first = display_.Lanes().at(0).Fit;
+    EXPECT_GT(first.Lower, 0) << "no zero-based range";
+    const std::int32_t newest = kWindowPositions - static_cast<std::int32_t>(record().SetCount);
+    const WindowSamples window = display_.Source().samples(1);
+    std::int16_t lowest = window[kNewestPosition], highest = lowest;
+    for (int x = std::max(newest, 0); x < kNewestPosition; ++x) {
+        lowest = std::min(lowest, window[x]);
+        highest = std::max(highest, window[x]);
+    }
+    // A flat start is widened by a tenth of its value on both sides.
+    const double widen = lowest == highest ? std::max(1.0, std::abs(double(lowest)) * 0.1) : 0.0;
+    EXPECT_EQ(first.Lower, lowest - widen);
+    EXPECT_EQ(first.Upper, highest + widen);
+
+    // The legend at the newest set, then at the mouse's position (gain 1: the raw sample).
+    display_.MoveCursor(99000);
+    const struct {
+        bool atCursor;
+        std::int32_t position;
+    } cases[] = {{false, kNewestPosition}, {true, 99000}};
+    for (const auto& c : cases) {
+        const std::vector<LegendItem> items = display_.LegendItems(c.atCursor);
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].Value, QString::number(display_.Source().samples(1)[c.position])) << c.atCursor;
+    }
+
+    ASSERT_TRUE(WaitUntil([&] {
+        session_.Tick();
+        return record().SetCount > 20000;
+    }, std::chrono::seconds(30)));
+    EXPECT_EQ(display_.Lanes().at(0).Fit.Lower, first.Lower) << "the range stays";
+    EXPECT_EQ(display_.Lanes().at(0).Fit.Upper, first.Upper);
+    session_.Stop();
+}
+
 // Math traces over the window in units: drawn with gaps where they have no value, measured, and
 // written as CSV columns after the channels; a window that moves on is followed set by set.
 TEST_F(ScopeDisplayTest, MathTracesAreDrawnMeasuredExportedAndFollowTheWindow) {

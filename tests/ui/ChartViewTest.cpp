@@ -70,5 +70,55 @@ TEST_F(ChartViewTest, RunShowsTheNewestSetsWhateverTheViewBefore) {
     }
 }
 
+// F and View > Fit fit what a zoomed view shows: overlaid the vertical axis, in lanes every
+// lane. A rectangle drawn in a lane zooms the time and that lane; every lane stays on the chart.
+TEST_F(ChartViewTest, FitAndRectangleZoomFollowTheView) {
+    // Channel 1: -20000 up to position 49999, then a saw 0..999; channel 2 at 500.
+    for (int x = 0; x < kWindowPositions; ++x) {
+        record().ChannelTrace[0][SlotOfPosition(record().NextSample, x)] =
+            static_cast<std::int16_t>(x < 50000 ? -20000 : x % 1000);
+        record().ChannelTrace[1][SlotOfPosition(record().NextSample, x)] = 500;
+    }
+    showChannel(1);
+    chart().zoomHorizontal(70000, 70999);
+    find<QAction>(QStringLiteral("FitAction"))->trigger();
+    // Channel 1 over the view, 0..999, with a margin of 8 % of the height on both sides.
+    EXPECT_NEAR(chart().yAxis->range().lower, -0.08 * 999, 1e-6);
+    EXPECT_NEAR(chart().yAxis->range().upper, 999 * 1.08, 1e-6);
+
+    showChannel(2);
+    find<QAction>(QStringLiteral("LanesAction"))->trigger();
+    ASSERT_TRUE(form_->display().LanesShown());
+    EXPECT_EQ(chart().yAxis->range(), QCPRange(ScopeChart::kLeftMin, ScopeChart::kLeftMax)) << "every lane whole";
+    chart().zoomHorizontal(10000, 10999);
+    find<QAction>(QStringLiteral("FitAction"))->trigger();
+    std::vector<Lane> lanes = form_->display().Lanes();
+    ASSERT_EQ(lanes.size(), 2u);
+    EXPECT_EQ(lanes[0].Fit.Lower, -22000);  // flat: widened by a tenth about its value
+    EXPECT_EQ(lanes[0].Fit.Upper, -18000);
+
+    // A rectangle over the lower lane (channel 2), from 60 % to 90 % of the height.
+    const int height = chart().plotHeight(), width = chart().plotWidth();
+    const QCPRange vertical = chart().yAxis->range();
+    const auto rowValue = [&](int row) {
+        return form_->display().ValueScale(2).valueAt(vertical.upper - double(row) / height * vertical.size());
+    };
+    const double top = rowValue(height * 6 / 10), bottom = rowValue(height * 9 / 10);
+    const QCPRange time = chart().xAxis->range();
+    QTest::mousePress(&chart(), Qt::LeftButton, {}, QPoint(width / 4, height * 6 / 10));
+    QTest::mouseMove(&chart(), QPoint(width / 2, height * 9 / 10));
+    QTest::mouseRelease(&chart(), Qt::LeftButton, {}, QPoint(width / 2, height * 9 / 10));
+    EXPECT_NEAR(chart().xAxis->range().lower, time.lower + time.size() / 4, time.size() / width);
+    EXPECT_NEAR(chart().xAxis->range().upper, time.lower + time.size() / 2, time.size() / width);
+    EXPECT_EQ(chart().yAxis->range(), vertical) << "every lane stays";
+    const std::vector<Lane> zoomed = form_->display().Lanes();
+    ASSERT_EQ(zoomed.size(), 2u);
+    EXPECT_EQ(zoomed[0].Fit.Lower, lanes[0].Fit.Lower);
+    EXPECT_EQ(zoomed[0].Fit.Upper, lanes[0].Fit.Upper);
+    const double tolerance = std::abs(top - bottom) / height * 2;
+    EXPECT_NEAR(form_->display().ValueScale(2).valueAt(zoomed[1].Upper), top, tolerance);
+    EXPECT_NEAR(form_->display().ValueScale(2).valueAt(zoomed[1].Lower), bottom, tolerance);
+}
+
 }  // namespace
 }  // namespace altrix::testing

@@ -42,6 +42,8 @@ void Accumulate(std::span<const std::int16_t> run, Sums& sums) {
 }
 
 constexpr double kMaxPeriodSpread = 0.2;
+// Crossings a frequency needs: two whole periods, whose spread tells a signal from noise.
+constexpr std::int64_t kMinCrossings = 3;
 
 // Index of the first sample from `from` on beyond `threshold` (above it for Above, below it
 // otherwise), or run.size(). Chunks are ruled out by their extreme first, a reduction the
@@ -100,11 +102,11 @@ public:
         index_ += static_cast<std::int64_t>(run.size());
     }
 
-    // Mean period in samples between the first and the last crossing; none below two, and
+    // Mean period in samples between the first and the last crossing; none below two periods, and
     // none when the intervals between crossings spread by more than kMaxPeriodSpread of
     // their mean: crossings of noise have no period.
     std::optional<double> period() const {
-        if (count_ < 2) return std::nullopt;
+        if (count_ < kMinCrossings) return std::nullopt;
         const double intervals = static_cast<double>(count_ - 1);
         const double mean = (last_ - first_) / intervals;
         const double spread = std::sqrt(std::max(0.0, intervalSquares_ / intervals - mean * mean));
@@ -216,7 +218,7 @@ Measurement Measure(std::span<const double> values, double sampleRateHz) {
         }
         previous = v;
     }
-    if (count >= 2) {
+    if (count >= kMinCrossings) {
         const double intervals = static_cast<double>(count - 1);
         const double period = (last - first) / intervals;
         const double periodSpread = std::sqrt(std::max(0.0, intervalSquares / intervals - period * period));

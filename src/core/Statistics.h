@@ -19,8 +19,8 @@ struct Measurement {
     double Rms = 0;
     double PeakToPeak = 0;
     double StdDev = 0;  // of the population: sqrt(RMS^2 - mean^2)
-    // From the rising crossings of the mean; none without two of them or when they come at
-    // irregular intervals.
+    // From the rising crossings of the mean; none over fewer than two periods (three
+    // crossings) or when they come at irregular intervals.
     std::optional<double> FrequencyHz;
 };
 
@@ -28,8 +28,9 @@ struct Measurement {
 // integer sums. The frequency counts the periods between the first and the last rising
 // crossing of the mean, a crossing being a rise above mean + h after a fall below mean - h
 // (h a quarter of the standard deviation, so that noise riding on the signal does not
-// count), its time interpolated between the two samples around it. Crossings whose
-// intervals spread by more than a fifth of their mean (those of noise) give no frequency.
+// count), its time interpolated between the two samples around it. A frequency needs two
+// whole periods, so that the spread of the periods can be told: crossings whose intervals
+// spread by more than a fifth of their mean (those of noise) give none.
 Measurement Measure(const SampleRuns& samples, double gain, double sampleRateHz);
 
 // The same statistics from the exact sums of `count` samples (no frequency).

@@ -1,11 +1,13 @@
 #include "DisplayReadouts.h"
 
 #include "CaptureSession.h"
+#include "DataExport.h"
 #include "DisplaySettings.h"
 #include "Readout.h"
 
 #include <QLocale>
 
+#include <cmath>
 #include <utility>
 
 namespace altrix {
@@ -17,6 +19,21 @@ QString TimeText(double seconds) {
 
 QString TimeText(const Timeline& times, std::int64_t position) {
     return QString::fromStdString(times.SecondsText(position)).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+QString ReciprocalText(double seconds) {
+    if (seconds == 0 || !std::isfinite(seconds)) return QStringLiteral("-");
+    return QString::number(1 / std::abs(seconds), 'g', 6).replace(QLatin1Char('.'), QLocale().decimalPoint()) +
+           QStringLiteral(" Hz");
+}
+
+QString DisplayReadouts::Unit(int t) const {
+    return QString::fromStdString(UnitOfLabel(settings_.TraceName(t).toStdString()));
+}
+
+void DisplayReadouts::showMarkTime(const QString& time, const QString& rate) {
+    Write(kMarkTimeReadout, time);
+    Write(kMarkRateReadout, rate);
 }
 
 void DisplayReadouts::Write(int n, const QString& text) {
@@ -65,8 +82,8 @@ void DisplayReadouts::FollowCursor() {
     for (int t = 1; t <= kTraceCount; ++t)
         if (settings_.ReadoutShown(t)) showValue(t);
     if (view.MarkPosition != kNoMark) {
-        const std::int64_t steps = std::int64_t{position} - view.MarkPosition;
-        Write(kMarkTimeReadout, TimeText(static_cast<double>(steps) * kSamplePeriodSeconds));
+        const double seconds = static_cast<double>(std::int64_t{position} - view.MarkPosition) * kSamplePeriodSeconds;
+        showMarkTime(TimeText(seconds), ReciprocalText(seconds));
         for (int t = 1; t <= kTraceCount; ++t)
             if (settings_.ReadoutShown(t)) showDifference(t);
     }
@@ -88,7 +105,7 @@ void DisplayReadouts::RecountTrace(int t) {
 
 void DisplayReadouts::ClearForCapture() {
     Write(kTimeReadout, {});
-    Write(kMarkTimeReadout, {});
+    showMarkTime({}, {});
     for (int k = 1; k <= kChannelCount; ++k) {
         Write(DataReadout(k), {});
         Write(DiffReadout(k), {});

@@ -62,6 +62,8 @@ public:
     const DisplayView& View() const { return context_.view; }
     DisplayView& View() { return context_.view; }
     const Readouts& ReadoutTexts() const { return readouts_.Texts(); }
+    // The unit of trace t's readouts (1..6); empty when its name gives none.
+    QString ReadoutUnit(int t) const { return readouts_.Unit(t); }
     const TriggerSettings& Trigger() const { return settings_.Trigger(); }
     // False only for a level the trigger would wait for that is no number.
     bool TriggerLevelValid() const { return settings_.TriggerLevelValid(); }

@@ -7,6 +7,11 @@
 
 namespace altrix {
 
+const QString kKeysWhere = QStringLiteral(
+    "Space and the keys without Ctrl or Alt (such as F, Shift+F and Backspace) work wherever the "
+    "chart or a control that takes no text has the focus, also in the docks. A text field (an edit, "
+    "the port box, a spin box) keeps them: click the chart to give them back to the window.");
+
 namespace {
 
 void ListShortcuts(const QList<QAction*>& actions, const QString& path, QStringList& lines) {
@@ -22,10 +27,11 @@ void ListShortcuts(const QList<QAction*>& actions, const QString& path, QStringL
 }  // namespace
 
 QString KeyboardShortcutsText(const QMenuBar& menus) {
-    QStringList lines;
+    QStringList lines{QStringLiteral("Space\tRUN, or STOP while a capture runs")};
     for (const QAction* top : menus.actions())
         if (const QMenu* menu = top->menu())
             ListShortcuts(menu->actions(), menu->title().remove(QLatin1Char('&')), lines);
+    lines << QString() << kKeysWhere;
     return lines.join(QLatin1Char('\n'));
 }
 

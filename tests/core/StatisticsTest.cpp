@@ -57,6 +57,38 @@ TEST(Measure, KnownSequencesInEngineeringUnits) {
     }
 }
 
+// A frequency needs two whole periods between rising crossings of the mean, counted once the
+// signal has fallen below it: a 50 Hz sine (100 sets a period) starting on its rise crosses
+// first about 100 sets in, one starting in its trough about 27 sets in. Both measures, of raw
+// samples and of values in units, follow the rule.
+TEST(Measure, AFrequencyNeedsTwoWholePeriods) {
+    const auto rising = [](int i) { return 1000 * std::sin(2 * std::numbers::pi * i / 100); };
+    const auto fromTrough = [](int i) { return -1000 * std::cos(2 * std::numbers::pi * i / 100); };
+    const struct {
+        const char* name;
+        int count;
+        std::function<double(int)> value;
+        std::optional<double> hz;
+    } table[] = {
+        {"13 sets", 13, rising, std::nullopt},
+        {"1.5 periods: one crossing", 150, rising, std::nullopt},
+        {"2.5 periods from the rise: two crossings, one period", 250, rising, std::nullopt},
+        {"3.5 periods from the rise: three crossings", 350, rising, 50.0},
+        {"2.4 periods from the trough: three crossings", 240, fromTrough, 50.0},
+    };
+    for (const auto& row : table) {
+        const auto samples = Samples(row.count, row.value);
+        const std::vector<double> values(samples.begin(), samples.end());
+        const Measurement raw = Measure(Runs(samples), 1, kRate), units = Measure(values, kRate);
+        for (const Measurement& m : {raw, units}) {
+            ASSERT_EQ(m.FrequencyHz.has_value(), row.hz.has_value()) << row.name;
+            if (row.hz) {
+                EXPECT_NEAR(*m.FrequencyHz, *row.hz, 1e-6) << row.name;
+            }
+        }
+    }
+}
+
 TEST(Measure, NoiseAroundTheMeanIsNoCrossingAndOffBinFrequenciesInterpolate) {
     // 37.3 Hz with a ripple of 400 at 1 kHz on an offset: the ripple crosses the mean
     // many times near each zero, the hysteresis counts each period once.

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QSignalSpy>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -106,6 +107,67 @@ TEST_F(ReadoutTest, MarkAndDifferencesOfTickedTraces) {
         EXPECT_EQ(bool(bits & (1u << DiffReadout(row.trace))), row.diff != nullptr);
         EXPECT_EQ(text(DataReadout(row.trace)), QString::fromLatin1(row.data));
         EXPECT_EQ(text(DiffReadout(row.trace)), QString::fromLatin1(row.diff));
+    }
+}
+
+// Beside the time from the mark, the frequency whose period it is: 5000 Hz over one set either
+// way, "-" on the mark itself, written with the time each time; outside the window both keep
+// what they showed, and a capture empties both.
+TEST_F(ReadoutTest, TheTimeFromTheMarkAndItsFrequency) {
+    display_.MoveCursor(1000);
+    display_.SetMark();
+    const struct {
+        int cursor;
+        const char* time;
+        const char* rate;
+    } table[] = {
+        {1001, "0.0002", "5000 Hz"},       {999, "-0.0002", "5000 Hz"},       {1003, "0.0006", "1666.67 Hz"},
+        {993, "-0.0014", "714.286 Hz"},    {1100, "0.02", "50 Hz"},           {1000, "0", "-"},
+        {13345, "2.469", "0.405022 Hz"},   {-5, "2.469", "0.405022 Hz"},      {99999, "19.7998", "0.0505056 Hz"},
+    };
+    QSignalSpy written(&display_, &ScopeDisplay::readoutsChanged);
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.cursor);
+        display_.MoveCursor(row.cursor);
+        const auto bits = written.takeLast()[0].value<std::uint32_t>();
+        const bool inWindow = row.cursor >= 0;
+        EXPECT_EQ(bool(bits & (1u << kMarkTimeReadout)), inWindow);
+        EXPECT_EQ(bool(bits & (1u << kMarkRateReadout)), inWindow);
+        EXPECT_EQ(text(kMarkTimeReadout), QString::fromLatin1(row.time));
+        EXPECT_EQ(text(kMarkRateReadout), QString::fromLatin1(row.rate));
+    }
+    {
+        const LocaleScope locale(QLocale::German);
+        display_.MoveCursor(13345);
+        EXPECT_EQ(text(kMarkRateReadout), QStringLiteral("0,405022 Hz"));
+    }
+    display_.ShowCaptureStarted();
+    EXPECT_EQ(text(kMarkTimeReadout), QString());
+    EXPECT_EQ(text(kMarkRateReadout), QString());
+}
+
+// Each trace's readouts are in the unit its name gives: a channel's from its quantity, a
+// reference's from the channel it was copied from or the name it was given.
+TEST_F(ReadoutTest, ReadoutUnitsFollowTheTracesNames) {
+    const struct {
+        const char* step;
+        std::function<void(ScopeDisplay&)> act;
+        int trace;
+        const char* unit;
+    } table[] = {
+        {"no quantity", [](ScopeDisplay&) {}, 1, ""},
+        {"DC bus", [](ScopeDisplay& d) { d.ChooseQuantity(1, 2); }, 1, "Vdc"},
+        {"output current", [](ScopeDisplay& d) { d.ChooseQuantity(1, 4); }, 1, "A rms"},
+        {"a quantity without unit", [](ScopeDisplay& d) { d.ChooseQuantity(1, 9); }, 1, ""},
+        {"torque on channel 3", [](ScopeDisplay& d) { d.ChooseQuantity(3, 6); }, 3, "%"},
+        {"an address typed", [](ScopeDisplay& d) { d.ClearQuantity(3); }, 3, ""},
+        {"Ref 1 before a copy", [](ScopeDisplay&) {}, 5, ""},
+        {"channel 1 copied into Ref 1", [](ScopeDisplay& d) { d.ChooseQuantity(1, 5); d.SaveChannelToReference(1, 1); }, 5, "rpm"},
+        {"Ref 2 named", [](ScopeDisplay& d) { d.SetReferenceSource(2, QStringLiteral("Output voltage (Vac)")); }, 6, "Vac"},
+    };
+    for (const auto& row : table) {
+        row.act(display_);
+        EXPECT_EQ(display_.ReadoutUnit(row.trace), QString::fromUtf8(row.unit)) << row.step;
     }
 }
 

@@ -1,10 +1,13 @@
 // The readouts bound to the window: the mouse over the chart moves the display's cursor and a
 // double click sets its mark, every readout the display writes lands in its own edit (the others
-// keep their texts), and the gain edits hand what is typed to the display, red while it is no
-// number. The readouts' values are tested without a window (tests/display).
+// keep their texts) with its trace's unit beside the number, and the gain edits hand what is
+// typed to the display, red while it is no number. The readouts' values and units are tested
+// without a window (tests/display).
 
 #include "MainframeFixture.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QLocale>
 
 #include <tuple>
@@ -52,6 +55,7 @@ TEST_F(ReadoutTest, TheMouseMovesTheCursorAndEveryReadoutReachesItsEdit) {
     EXPECT_EQ(PointsOf(chart(), 6), (Points{{59999, 32767}, {59999, -32768}}));
     EXPECT_EQ(text("LabeledEdit9"), QStringLiteral("12"));  // 60000 sets of 0.2 ms
     EXPECT_EQ(text("Edit9"), QStringLiteral("2"));          // 10000 sets
+    EXPECT_EQ(text("MarkRateEdit"), QStringLiteral("0.5 Hz"));
     for (int t = 1; t <= kTraceCount; ++t) {
         EXPECT_EQ(text(edits[t - 1].data), QString::number(10 * t)) << t;
         EXPECT_EQ(text(edits[t - 1].diff), QString::number(9 * t)) << t;
@@ -64,6 +68,51 @@ TEST_F(ReadoutTest, TheMouseMovesTheCursorAndEveryReadoutReachesItsEdit) {
     EXPECT_EQ(text("Edit7"), QStringLiteral("kept"));
     EXPECT_EQ(text("Edit15"), QStringLiteral("27"));
     EXPECT_EQ(text("Edit5"), QStringLiteral("1"));
+}
+
+// A value and its difference keep the exact text the display wrote; the unit stands in a label
+// of its own right after the number, inside the edit, and not beside a text that is no number.
+TEST_F(ReadoutTest, UnitsStandBesideTheNumbers) {
+    const struct {
+        int trace;
+        const char* choose;  // the quantity box, or the item copying a channel into a reference
+        int row;             // of the quantity box
+        const char* data;
+        const char* diff;
+        const char* unit;
+    } table[] = {
+        {1, "ComboBox1", 2, "Edit5", "Edit13", "Vdc"},   {2, "ComboBox2", 4, "Edit6", "Edit14", "A rms"},
+        {3, "ComboBox3", 9, "Edit7", "Edit15", ""},      {5, "Ch11", -1, "Edit12", "Edit17", "Vdc"},
+        {6, "Ch42", -1, "Edit18", "Edit19", ""},
+    };
+    record().NextSample = 50000;
+    for (const auto& row : table) {
+        if (row.trace <= kChannelCount)
+            choose(find<QComboBox>(QLatin1String(row.choose)), row.row);
+        else
+            find<QAction>(QLatin1String(row.choose))->trigger();
+        find<QCheckBox>(QStringLiteral("CheckBox%1").arg(row.trace))->setChecked(true);
+    }
+    for (int k = 1; k <= kChannelCount; ++k) record().ChannelTrace[k - 1][SlotOfPosition(50000, 59999)] = -32;
+    QTest::mouseMove(&chart(), QPoint(500, 180));
+    QTest::mouseDClick(&chart(), Qt::LeftButton, {}, QPoint(500, 180));
+    QTest::mouseMove(&chart(), QPoint(600, 180));
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.data);
+        for (const char* name : {row.data, row.diff}) {
+            const auto* edit = find<QLineEdit>(QLatin1String(name));
+            const auto* unit = find<QLabel>(QLatin1String(name) + QStringLiteral("Unit"));
+            const int n = QLatin1String(name) == QLatin1String(row.data) ? DataReadout(row.trace) : DiffReadout(row.trace);
+            EXPECT_EQ(edit->text(), form_->display().ReadoutTexts()[static_cast<std::size_t>(n)]);
+            EXPECT_EQ(unit->text(), QString::fromLatin1(row.unit));
+            EXPECT_GT(unit->x(), edit->fontMetrics().horizontalAdvance(edit->text())) << name;
+            EXPECT_TRUE(edit->rect().contains(unit->geometry())) << name;
+        }
+    }
+    form_->display().MoveCursor(-1);  // beyond the window, as after a zoom out: "N/A"
+    EXPECT_EQ(text("Edit5"), QStringLiteral("N/A"));
+    EXPECT_EQ(find<QLabel>("Edit5Unit")->text(), QString());
+    EXPECT_EQ(find<QLabel>("Edit13Unit")->text(), QStringLiteral("Vdc"));
 }
 
 // What is typed stays as typed, red while it is no number ("," is a decimal point only where the

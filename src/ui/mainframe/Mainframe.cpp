@@ -98,7 +98,6 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     for (int k = 1; k <= kChannelCount; ++k) showChannel(k);
     for (int r = 1; r <= kReferenceCount; ++r) showReference(r);
     showDrawingMode(display_.Mode());
-    showReadouts(~0u);
 
     // Start-up. The new record and display hold their start values: no port name, 625000 baud,
     // 20000 points per trace, no mark, zeroed references, the High precision mode.

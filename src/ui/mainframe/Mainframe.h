@@ -158,11 +158,10 @@ private:
     static constexpr char kDialogsSection[] = "Dialogs";
 
     // What the window shows of the display: a channel's or reference's controls, the drawing
-    // mode, the readouts.
+    // mode (the readouts: ReadoutFields).
     void showChannel(int k);
     void showReference(int r);
     void showDrawingMode(DrawingMode mode);
-    void showReadouts(std::uint32_t written);
     void connectChannelHandlers();
     void connectCaptureHandlers();
     void connectReferenceHandlers();

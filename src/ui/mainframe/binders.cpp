@@ -1,5 +1,6 @@
-// TForm1: the feature binders of src/ui made over the window's controls, and what the window
-// does for them (the status bar, the discard question, the file dialogs, a waveform file load).
+// TForm1: the feature binders of src/ui made over the window's controls (the readouts, the keys
+// and the features), and what the window does for them (the status bar, the discard question,
+// the file dialogs, a waveform file load).
 
 #include "Mainframe.h"
 
@@ -7,6 +8,8 @@
 #include "ChartViewControls.h"
 #include "EventControls.h"
 #include "FindControls.h"
+#include "ReadoutFields.h"
+#include "ScopeKeys.h"
 #include "RecordingControls.h"
 #include "RecordingFileControls.h"
 #include "ui_Mainframe.h"
@@ -22,6 +25,15 @@ SetClock TForm1::setClock() const {
 
 void TForm1::buildBinders() {
     Ui::TForm1& ui = *ui_;
+    ReadoutFields::Edits readouts{ui.LabeledEdit9, ui.Edit9};
+    readouts[kMarkRateReadout] = ui.MarkRateEdit;
+    for (int t = 1; t <= kTraceCount; ++t) {
+        const bool channel = t <= kChannelCount;
+        readouts[DataReadout(t)] = channel ? channels_[t - 1].data : refs_[t - kChannelCount - 1].data;
+        readouts[DiffReadout(t)] = channel ? channels_[t - 1].diff : refs_[t - kChannelCount - 1].diff;
+    }
+    new ReadoutFields(readouts, display_, this);
+    new ScopeKeys({this, ui.Chart1, ui.Button1, ui.Button2}, [this] { return session_.IsRunning(); });
     const auto tell = [this](const QString& text) { showFileStatus(text); };
     chartView_ = std::make_unique<ChartViewControls>(
         ChartViewControls::Controls{this, ui.SpeedButton4, ui.SpeedButton5, ui.SpeedButton6, ui.AxesAction, ui.LegendAction,

@@ -1,4 +1,4 @@
-// TForm1: the drawing modes, and the cursor and mark readouts the display computes.
+// TForm1: the drawing modes, and the cursor and mark the chart's mouse hands the display.
 
 #include "Mainframe.h"
 
@@ -47,7 +47,6 @@ void TForm1::connectDisplayHandlers() {
     connect(&display_, &ScopeDisplay::channelChanged, this, &TForm1::showChannel);
     connect(&display_, &ScopeDisplay::referenceChanged, this, &TForm1::showReference);
     connect(&display_, &ScopeDisplay::drawingModeChanged, this, &TForm1::showDrawingMode);
-    connect(&display_, &ScopeDisplay::readoutsChanged, this, &TForm1::showReadouts);
     const Ui::TForm1& ui = *ui_;
     connect(ui.SimplifiedModefastestdrawingbutlowprecision1, &QAction::triggered, this,
             &TForm1::SimplifiedModefastestdrawingbutlowprecision1Click);
@@ -97,21 +96,6 @@ void TForm1::Chart1MouseMove(double X) {
 
 void TForm1::Chart1DblClick() {
     display_.SetMark();
-}
-
-void TForm1::showReadouts(std::uint32_t written) {
-    // Only the readouts the display wrote: the others keep what they show.
-    const Readouts& texts = display_.ReadoutTexts();
-    std::array<QLineEdit*, std::tuple_size_v<Readouts>> edits{};
-    edits[kTimeReadout] = ui_->LabeledEdit9;
-    edits[kMarkTimeReadout] = ui_->Edit9;
-    for (int t = 1; t <= kTraceCount; ++t) {
-        const bool channel = t <= kChannelCount;
-        edits[DataReadout(t)] = channel ? channels_[t - 1].data : refs_[t - kChannelCount - 1].data;
-        edits[DiffReadout(t)] = channel ? channels_[t - 1].diff : refs_[t - kChannelCount - 1].diff;
-    }
-    for (std::size_t n = 0; n < edits.size(); ++n)
-        if (written & (1u << n)) edits[n]->setText(texts[n]);
 }
 
 }  // namespace altrix

@@ -6,6 +6,7 @@
 # made from the installed sample on a first start).
 # Usage: package_test.sh BUILD_DIR VERSION
 set -euo pipefail
+echo "package_test: checking $2 from $1" >&2
 build=$1
 version=$2
 work=$(mktemp -d)
@@ -18,7 +19,11 @@ trap cleanup EXIT
 failures=0
 fail() { echo "package_test: $*" >&2; failures=$((failures + 1)); }
 
-cpack --config "$build/CPackConfig.cmake" -B "$work" >/dev/null
+cpack --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 || {
+  echo "package_test: cpack failed:" >&2
+  tail -20 "$work/cpack.log" >&2
+  exit 1
+}
 deb="$work/altrix-scope_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || { echo "package_test: no $deb" >&2; exit 1; }
 

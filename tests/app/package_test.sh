@@ -50,8 +50,9 @@ links=()
 for program in altrix-scope altrix-drive-sim; do
   binary="$root/usr/bin/$program"
   for soname in $(readelf -d "$binary" | sed -nE 's/.*\(NEEDED\).*\[(.*)\]/\1/p'); do
-    # The loader itself, when a program names it, is listed by its path alone.
-    links+=("$program $soname $(ldd "$binary" | awk -v so="$soname" '$1 == so { print $3; exit } $1 ~ ("/" so "$") { print $1; exit }')")
+    # The loader itself, when a program names it, is listed by its path alone. awk reads ldd to
+    # its end: a pipe closed early would fail the pipeline.
+    links+=("$program $soname $(ldd "$binary" | awk -v so="$soname" '!found && $1 == so { print $3; found = 1 } !found && $1 ~ ("/" so "$") { print $1; found = 1 }')")
   done
 done
 candidates=()

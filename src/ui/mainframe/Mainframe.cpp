@@ -22,8 +22,6 @@
 #include <QCloseEvent>
 #include <QStatusBar>
 
-#include <cmath>
-
 // The icons live in a static library; their registration must be pulled in by name, and
 // Q_INIT_RESOURCE only works outside a namespace.
 static void InitIconResources() {

@@ -13,7 +13,6 @@
 
 #include <QPalette>
 
-
 namespace altrix {
 
 namespace {

@@ -5,7 +5,6 @@
 #include "ScopeChart.h"
 #include "ui_Mainframe.h"
 
-#include <QApplication>
 #include <QPalette>
 
 #include <algorithm>

@@ -87,7 +87,7 @@ public:
     bool run(const char* mode) {
         child<QAction>(QLatin1String(mode))->trigger();
         form_->Button1Click();
-        return session_.port().IsOpen();
+        return session_.IsRunning();
     }
     TForm1& form() { return *form_; }
     CaptureSession& session() { return session_; }

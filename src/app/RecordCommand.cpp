@@ -308,7 +308,7 @@ CaptureDescription DescriptionOf(const RecordOptions& o, const CaptureSession& s
 }
 
 std::string ProgressLine(const CaptureSession& session) {
-    const LongRecorder& file = session.LongRecording();
+    const RecorderState& file = session.LongRecording();
     const LinkHealth& health = session.Health();
     const std::uint64_t sets = file.Sets();
     char line[256];

@@ -1,34 +1,85 @@
 #include "CaptureSession.h"
 
-#include "ScopeExchange.h"
+#include "CaptureReader.h"
 
 #include <QTimer>
 
 #include <algorithm>
-#include <optional>
-#include <span>
+#include <cstring>
+#include <type_traits>
+#include <utility>
 
 namespace altrix {
 
 namespace {
-using Clock = std::chrono::steady_clock;
-constexpr std::chrono::milliseconds kRatePeriod{1000};
-constexpr int kSetsPerSecond = 5000;
+using Kind = CaptureNotice::Kind;
+
+// Copies `count` ring slots ending before `end` of every channel.
+void CopySlots(const ChannelTraces& from, ChannelTraces& to, std::int64_t count, std::int32_t end) {
+    const auto copy = [&](std::int32_t first, std::int32_t n) {
+        for (int c = 0; c < kChannelCount; ++c)
+            std::memcpy(&to[c][first], &from[c][first], static_cast<std::size_t>(n) * sizeof(std::int16_t));
+    };
+    const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(count, kTraceSlots));
+    const std::int32_t first = end - n;
+    if (first >= 0) {
+        copy(first, n);
+    } else {
+        copy(first + kTraceSlots, -first);
+        copy(0, end);
+    }
+}
 }  // namespace
 
 CaptureSession::CaptureSession(std::string settingsIniPath, QObject* parent)
     : QObject(parent),
-      record_(std::make_unique<CaptureRecord>()),
-      port_(settingsIniPath),
-      timer_(new QTimer(this)),
       settingsIniPath_(std::move(settingsIniPath)),
+      readerHome_(new QObject),
+      readTimer_(new QTimer(readerHome_)),
+      reader_(std::make_unique<CaptureReader>(settingsIniPath_)),
+      timer_(new QTimer(this)),
+      record_(std::make_unique<CaptureRecord>()),
       frozen_(std::make_unique<ChannelTraces>()) {
+    pending_.reserve(1024);
     timer_->setObjectName(QStringLiteral("Timer1"));
     timer_->setInterval(kTickIntervalMs);
     connect(timer_, &QTimer::timeout, this, &CaptureSession::Tick);
+    readTimer_->setInterval(kReadIntervalMs);
+    connect(readTimer_, &QTimer::timeout, readerHome_, [this] {
+        const std::lock_guard hold(lock_);
+        reader_->Read();
+        if (!reader_->Running()) readTimer_->stop();
+    });
+    thread_.setObjectName(QStringLiteral("capture reader"));
+    readerHome_->moveToThread(&thread_);
+    thread_.start();
 }
 
-CaptureSession::~CaptureSession() = default;
+CaptureSession::~CaptureSession() {
+    // The reader and its port belong to the reader thread: they end there.
+    QMetaObject::invokeMethod(readerHome_, [this] {
+        const std::lock_guard hold(lock_);
+        reader_->Shutdown();
+        reader_.reset();
+        delete readTimer_;
+    }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+    delete readerHome_;
+}
+
+template <class Command>
+void CaptureSession::onReader(Command command) {
+    QMetaObject::invokeMethod(readerHome_, [&] {
+        const std::lock_guard hold(lock_);
+        command(*reader_);
+        if (!reader_->Running()) readTimer_->stop();
+        take();
+    }, Qt::BlockingQueuedConnection);
+    tell();
+}
+
+const CommPort& CaptureSession::port() const { return reader_->port(); }
 
 bool CaptureSession::IsRunning() const { return timer_->isActive(); }
 
@@ -45,336 +96,169 @@ std::int64_t CaptureSession::ShownFirstSet() const {
     return static_cast<std::int64_t>(record_->SetCount) - kWindowPositions;
 }
 
-bool CaptureSession::openPort(const std::string& portName) {
-    CaptureRecord& rec = *record_;
-    rec.PortName = portName;
-    const OpenResult result = port_.Open(rec.PortName, rec.BaudRate);
-    port_.PortOpen = result == OpenResult::Opened;
-    if (port_.PortOpen) return true;
-    emit linkFailed(result == OpenResult::SettingsRefused ? LinkFailure::SettingsRefused
-                                                          : LinkFailure::DeviceError);
-    return false;
+void CaptureSession::take() {
+    const CaptureReader& reader = *reader_;
+    const CaptureNews news = reader_->TakeNews();
+    const CaptureRecord& from = reader.record();
+    CaptureRecord& to = *record_;
+    if (news.Capture) {
+        if (news.WholeTraces)
+            to.ChannelTrace = from.ChannelTrace;
+        else if (news.NewSlots > 0)
+            CopySlots(from.ChannelTrace, to.ChannelTrace, news.NewSlots, news.SlotsEnd);
+        to.PortName = from.PortName;
+        to.NextSample = from.NextSample;
+        to.SetCount = from.SetCount;
+        to.ChannelPhase = from.ChannelPhase;
+        to.DataError = from.DataError;
+        to.Health = from.Health;
+        to.Gaps = from.Gaps;
+        to.GapCount = from.GapCount;
+        setup_ = reader.Setup();
+        startedAt_ = reader.StartedAt();
+    }
+    if (news.DriveType) to.DriveTypeCode = from.DriveTypeCode;
+    if (news.Frozen) CopyWindowSlots(reader.Frozen(), *frozen_, reader.FrozenNextSample());
+    frozenShown_ = reader.FrozenShown();
+    frozenNextSample_ = reader.FrozenNextSample();
+    shownTrigger_ = reader.ShownTrigger();
+    shownPosition_ = reader.ShownPosition();
+    if (news.Events) events_ = reader.Events();
+    health_ = reader.Health();
+    reconnecting_ = reader.Reconnecting();
+    recording_ = {reader.Recording().Active(), reader.Recording().Sets(), reader.Recording().Bytes()};
+    longRecording_ = {reader.LongRecording().Active(), reader.LongRecording().Sets(), reader.LongRecording().Bytes()};
+    eventSaving_ = {reader.EventSaving().Active(), reader.EventSaving().Count()};
+    for (CaptureNotice& notice : reader_->TakeNotices()) pending_.push_back(std::move(notice));
 }
 
-void CaptureSession::closePort() {
-    port_.Close();
-    port_.PortOpen = false;
+void CaptureSession::tell() {
+    // A handler may call back into the session (STOP from a ticked()): take the list first.
+    std::vector<CaptureNotice> notices;
+    notices.reserve(pending_.capacity());
+    notices.swap(pending_);
+    for (const CaptureNotice& notice : notices) tell(notice);
+}
+
+void CaptureSession::tell(const CaptureNotice& notice) {
+    switch (notice.What) {
+    case Kind::Running:
+        timer_->start();
+        readerWaits_ = true;
+        break;
+    case Kind::Halted: timer_->stop(); break;
+    case Kind::Started: emit started(); break;
+    case Kind::Stopped: emit stopped(); break;
+    case Kind::Ticked: emit ticked(static_cast<int>(notice.Number)); break;
+    case Kind::Identified: emit identified(static_cast<std::int32_t>(notice.Number)); break;
+    case Kind::LinkFailed: emit linkFailed(static_cast<LinkFailure>(notice.Number)); break;
+    case Kind::LinkLost: emit linkLost(notice.At); break;
+    case Kind::Reconnecting: emit reconnecting(notice.At); break;
+    case Kind::Reconnected: emit reconnected(); break;
+    case Kind::RecordingStarted:
+        recordingFrom_ = notice.Number;
+        emit recordingStarted();
+        break;
+    case Kind::RecordingEnded: emit recordingEnded(notice.Text); break;
+    case Kind::TriggerState: emit triggerStateChanged(notice.Phase, notice.Seconds); break;
+    case Kind::TriggerMoved: emit triggerMoved(static_cast<int>(notice.Number)); break;
+    case Kind::EventsChanged: emit eventsChanged(); break;
+    case Kind::EventSavingEnded: emit eventSavingEnded(notice.Text); break;
+    }
+}
+
+void CaptureSession::takeLinkSettings(CaptureReader& reader) const {
+    // The link settings are the window's record's: a loaded file or a test may have set them.
+    reader.record().BaudRate = record_->BaudRate;
+    reader.record().DriveTypeCode = record_->DriveTypeCode;
 }
 
 bool CaptureSession::Start(const std::string& portName, const CaptureSetup& setup) {
     if (IsRunning()) return true;
-    if (!openPort(portName)) return false;
-    if (!SendStartCapture(port_, setup.Addresses)) {
-        closePort();
-        emit linkFailed(LinkFailure::ExchangeStalled);
-        return false;
-    }
-    // The purge of the start exchange emptied the input queue: the stream's first byte lands
-    // at ring index 0.
-    setup_ = setup;
-    ResetForRun(*record_);
-    health_ = {};
-    lastByteAt_ = rateSince_ = Clock::now();
-    rateBlocks_ = 0;
-    reconnecting_ = awaitingStream_ = false;
-    trigger_.Arm(setup.Trigger, TriggerLogic::Of(setup.Trigger, setup.Gains));
-    startedAt_ = QDateTime::currentDateTimeUtc();
-    events_.clear();
-    eventSaver_.Reset();
-    savedCounts_ = {};
-    frozenShown_ = false;
-    shownTrigger_ = -1;
-    loggedTrigger_ = -1;
-    shownComplete_ = false;
-    timer_->start();
-    reportTriggerState(trigger_.Phase(), -1);
-    shownPosition_ = -1;
-    emit triggerMoved(-1);
-    emit started();
-    return true;
+    bool running = false;
+    onReader([&](CaptureReader& reader) {
+        takeLinkSettings(reader);
+        running = reader.Start(portName, setup);
+    });
+    return running;
 }
 
 void CaptureSession::Stop() {
-    // A stalled port takes at most one exchange's time; it is closed regardless.
-    SendStreamReset(port_);
-    port_.Close();
-    timer_->stop();
-    port_.PortOpen = false;
-    reconnecting_ = awaitingStream_ = false;
-    // The screen's window stays: a Normal trigger's frozen window becomes the record's.
-    if (frozenShown_) {
-        CopyWindowSlots(*frozen_, record_->ChannelTrace, frozenNextSample_);
-        record_->NextSample = frozenNextSample_;
-        frozenShown_ = false;
-    }
-    trigger_ = TriggerSearch{};
-    eventSaver_.Stop();
-    followEventSaving();
-    reportTriggerState(shownTrigger_ >= 0 ? TriggerPhase::Triggered : TriggerPhase::Off, shownTrigger_);
-    emit stopped();
-    if (recorder_.Active()) {
-        const bool written = recorder_.Stop();
-        emit recordingEnded(written ? QString() : QString::fromLocal8Bit(recorder_.Error()));
-    }
-    if (longRecorder_.Active()) {
-        const bool written = longRecorder_.Stop();
-        emit recordingEnded(written ? QString() : QString::fromUtf8(longRecorder_.Error()));
-    }
+    onReader([](CaptureReader& reader) { reader.Stop(); });
 }
 
 void CaptureSession::Tick() {
-    CaptureRecord& rec = *record_;
-    const std::uint64_t before = rec.SetCount;
-    rec.ReceivedCount = port_.ReadAvailable(rec.ReceiveBuffer);
-    if (awaitingStream_ && rec.ReceivedCount > 0) resumeStream();
-    StoreAndDecode(rec, std::span(rec.ReceiveBuffer).first(static_cast<std::size_t>(rec.ReceivedCount)),
-                   setup_.Enabled);
-    // Filled gaps included; the ring holds at most a trace of them.
-    const auto stored = static_cast<std::int64_t>(rec.SetCount - before);
-    const int newSets = static_cast<int>(std::min<std::int64_t>(stored, kTraceSlots));
-    if (recorder_.Active() && stored > 0 && !recorder_.Append(rec, rec.NextSample, stored))
-        emit recordingEnded(QString::fromLocal8Bit(recorder_.Error()));
-    if (longRecorder_.Active() && stored > 0 && !longRecorder_.Append(rec, rec.NextSample, stored))
-        emit recordingEnded(QString::fromUtf8(longRecorder_.Error()));
-    const auto now = Clock::now();
-    if (rec.ReceivedCount > 0) lastByteAt_ = now;
-    if (reconnecting_) tryReconnect(now);
-    updateHealth(now);
-    const bool singleComplete = searchTrigger(newSets);
-    followEventSaving();
-    emit ticked(newSets);
-    if (singleComplete) {
-        Stop();
-        return;
-    }
-    if (IsRunning() && !reconnecting_ && (port_.Vanished() || now - lastByteAt_ >= kSilenceLimit))
-        loseLink(now);
+    if (std::exchange(readerWaits_, false))
+        QMetaObject::invokeMethod(readerHome_, [this] {
+            const std::lock_guard hold(lock_);
+            if (reader_->Running()) readTimer_->start();
+        }, Qt::QueuedConnection);
+    std::unique_lock hold(lock_, std::try_to_lock);
+    // The reader is in an exchange (a reconnect): the next tick takes what it did.
+    if (!hold.owns_lock()) return;
+    take();
+    hold.unlock();
+    tell();
 }
 
-void CaptureSession::loseLink(Clock::time_point now) {
-    const auto silentFor = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastByteAt_);
-    const QDateTime lastByteAt = QDateTime::currentDateTime().addMSecs(-silentFor.count());
-    logEvent(static_cast<std::int64_t>(record_->SetCount), "link lost",  "link",
-             "no stream since " + lastByteAt.toString(Qt::ISODateWithMs).toStdString());
-    if (!autoReconnect_) {
-        Stop();
-        emit linkLost(lastByteAt);
-        return;
-    }
-    // A drive that went quiet on a port still open is told to stop, within one exchange's time.
-    SendStreamReset(port_);
-    closePort();
-    reconnecting_ = true;
-    lastAttemptAt_ = now;
-    emit reconnecting(lastByteAt);
+void CaptureSession::Identify(const std::string& portName) {
+    onReader([&](CaptureReader& reader) {
+        takeLinkSettings(reader);
+        reader.Identify(portName);
+    });
 }
 
-void CaptureSession::tryReconnect(Clock::time_point now) {
-    if (awaitingStream_) {
-        if (now - restartSentAt_ < kSilenceLimit && !port_.Vanished()) return;
-        // The port took the start exchange, but no stream came: try again.
-        SendStreamReset(port_);
-        closePort();
-        awaitingStream_ = false;
-        lastAttemptAt_ = now;
-        return;
-    }
-    if (now - lastAttemptAt_ < kRetryPeriod) return;
-    lastAttemptAt_ = now;
-    CaptureRecord& rec = *record_;
-    port_.PortOpen = port_.Open(rec.PortName, rec.BaudRate) == OpenResult::Opened;
-    if (!port_.PortOpen) return;
-    if (!SendStartCapture(port_, setup_.Addresses)) {
-        closePort();
-        return;
-    }
-    awaitingStream_ = true;
-    restartSentAt_ = Clock::now();
+void CaptureSession::Shutdown() {
+    onReader([](CaptureReader& reader) { reader.Shutdown(); });
+    timer_->stop();
+    pending_.clear();
 }
 
-void CaptureSession::resumeStream() {
-    // The time without a stream keeps its place on the time axis: from the last byte of the old
-    // stream to the start exchange of the new one.
-    const auto missed = std::chrono::duration<double>(restartSentAt_ - lastByteAt_).count();
-    longRecorder_.NextGapIsReconnect();
-    RestartStream(*record_, static_cast<std::int64_t>(missed * kSetsPerSecond), setup_.Enabled);
-    // At the set where the stream resumes, after the gap.
-    logEvent(static_cast<std::int64_t>(record_->SetCount), "reconnected", "link", "the stream is back");
-    awaitingStream_ = false;
-    reconnecting_ = false;
-    emit reconnected();
-}
-
-void CaptureSession::updateHealth(Clock::time_point now) {
-    const StreamHealth& stream = record_->Health;
-    health_.BlocksLost = stream.BlocksLost;
-    health_.Resyncs = stream.Resyncs;
-    health_.BytesDiscarded = stream.BytesDiscarded;
-    health_.SecondsSinceLastByte = std::chrono::duration<double>(now - lastByteAt_).count();
-    const auto elapsed = now - rateSince_;
-    if (elapsed >= kRatePeriod) {
-        const std::uint64_t blocks = stream.BlocksDecoded - rateBlocks_;
-        health_.SetsPerSecond = static_cast<double>(blocks * kSetsPerBlock) / std::chrono::duration<double>(elapsed).count();
-        rateSince_ = now;
-        rateBlocks_ = stream.BlocksDecoded;
+// The recorders and the event saving touch no port: they are started and stopped from here,
+// under the lock the reader reads under.
+template <class Command>
+auto CaptureSession::withReader(Command command) {
+    std::unique_lock hold(lock_);
+    if constexpr (std::is_void_v<decltype(command(*reader_))>) {
+        command(*reader_);
+        take();
+        hold.unlock();
+        tell();
+    } else {
+        auto result = command(*reader_);
+        take();
+        hold.unlock();
+        tell();
+        return result;
     }
 }
 
-bool CaptureSession::searchTrigger(int newSets) {
-    if (trigger_.Mode() == TriggerMode::Off) return false;
-    CaptureRecord& rec = *record_;
-    const TriggerPhase phase = trigger_.Phase();
-    const std::int64_t triggerSet = trigger_.TriggerSet();
-    const bool single = trigger_.Mode() == TriggerMode::Single;
-    bool logged = false;
-    // Every window the tick completes is an event, saved from its own sets while the ring still
-    // holds them; the newest is the one shown.
-    const std::optional<TriggeredWindow> window = trigger_.Scan(
-        rec.ChannelTrace, rec.NextSample, newSets, [&](const TriggeredWindow& w, int setsAfter) {
-            logged |= logTrigger(w.TriggerSet);
-            if (single) return;
-            if (setsAfter <= kTraceSlots - kWindowPositions)
-                eventSaver_.Save(rec.ChannelTrace, w.NextSample, w.TriggerSet);
-            else
-                eventSaver_.Unsaved();
-        });
-    if (window) {
-        if (single) {
-            // The sets decoded after the window's last one fall out of it.
-            rec.NextSample = window->NextSample;
-        } else {
-            CopyWindowSlots(rec.ChannelTrace, *frozen_, window->NextSample);
-            frozenNextSample_ = window->NextSample;
-            frozenShown_ = true;
-        }
-        shownTrigger_ = window->TriggerSet;
-        shownComplete_ = true;
-    } else if (!shownComplete_) {
-        // Until a window is complete, the display rolls on with the newest trigger in it.
-        shownTrigger_ = trigger_.TriggerSet();
-    }
-    // A trigger whose window is not complete yet.
-    if (trigger_.Phase() == TriggerPhase::Triggered) logged |= logTrigger(trigger_.TriggerSet());
-    if (logged) emit eventsChanged();
-    if (trigger_.Phase() != phase || trigger_.TriggerSet() != triggerSet)
-        reportTriggerState(trigger_.Phase(), trigger_.TriggerSet());
-    if (shownTrigger_ >= 0)
-        reportTriggerPosition(shownComplete_ ? trigger_.PreTrigger()
-                                             : static_cast<int>(shownTrigger_ - (trigger_.SetsSeen() - 1) + kNewestPosition));
-    return window && single;
+std::string CaptureSession::StartRecording(const std::string& path, const std::vector<CsvColumn>& columns) {
+    return withReader([&](CaptureReader& reader) { return reader.StartRecording(path, columns); });
 }
 
-bool CaptureSession::logTrigger(std::int64_t set) {
-    if (set <= loggedTrigger_) return false;
-    loggedTrigger_ = set;
-    logEvent(set, "trigger", TriggerName(setup_.Trigger), "trigger condition met", false);
-    return true;
+std::string CaptureSession::StartLongRecording(const std::string& path, const RecordingHeader& header) {
+    return withReader([&](CaptureReader& reader) { return reader.StartLongRecording(path, header); });
 }
 
-void CaptureSession::reportTriggerState(TriggerPhase phase, std::int64_t triggerSet) {
-    emit triggerStateChanged(phase, static_cast<double>(triggerSet) * kSamplePeriodSeconds);
-}
-
-void CaptureSession::reportTriggerPosition(int position) {
-    if (position == shownPosition_) return;
-    shownPosition_ = position;
-    emit triggerMoved(position);
-}
-
-void CaptureSession::logEvent(std::int64_t set, const std::string& kind, const std::string& source,
-                              const std::string& text, bool tell) {
-    longRecorder_.EventAtCaptureSet(set, kind, kind == "trigger" ? source + ": " + text : text);
-    if (events_.size() >= kMaxEvents) return;
-    events_.push_back({set, kind, source, text, {}});
-    if (tell) emit eventsChanged();
+void CaptureSession::StopRecording() {
+    withReader([](CaptureReader& reader) { reader.StopRecording(); });
 }
 
 std::string CaptureSession::StartSavingEvents(const std::string& folder, const EventSaver::Limits& limits,
                                               const CaptureDescription& description, char decimalSeparator) {
-    const auto runAt = std::chrono::system_clock::time_point(std::chrono::milliseconds(startedAt_.toMSecsSinceEpoch()));
-    std::string problem =
-        eventSaver_.Start(folder, limits, description, decimalSeparator, runAt, trigger_.PreTrigger());
-    savedCounts_ = eventSaver_.Count();
-    endedReported_ = false;
-    emit eventsChanged();
-    return problem;
+    return withReader([&](CaptureReader& reader) {
+        return reader.StartSavingEvents(folder, limits, description, decimalSeparator);
+    });
 }
 
 void CaptureSession::StopSavingEvents() {
-    eventSaver_.Stop();
-    followEventSaving();
-    emit eventsChanged();
+    withReader([](CaptureReader& reader) { reader.StopSavingEvents(); });
 }
 
-void CaptureSession::followEventSaving() {
-    bool changed = false;
-    for (const EventSaver::SavedEvent& saved : eventSaver_.TakeSaved()) {
-        // The newest trigger event at that set.
-        for (auto e = events_.rbegin(); e != events_.rend(); ++e) {
-            if (e->Kind == "trigger" && e->Set == saved.TriggerSet) {
-                e->File = saved.Path;
-                break;
-            }
-        }
-        changed = true;
-    }
-    const EventSaver::Counts counts = eventSaver_.Count();
-    if (changed || counts != savedCounts_) {
-        savedCounts_ = counts;
-        emit eventsChanged();
-    }
-    if (const std::string why = eventSaver_.Ended(); !why.empty() && !endedReported_) {
-        endedReported_ = true;
-        emit eventSavingEnded(QString::fromStdString(why));
-    }
-}
-
-void CaptureSession::Identify(const std::string& portName) {
-    CaptureRecord& rec = *record_;
-    rec.StreamRing.fill(0);
-    if (!openPort(portName)) return;
-    if (!SendIdentifyRequest(port_)) {
-        closePort();
-        emit linkFailed(LinkFailure::ExchangeStalled);
-        return;
-    }
-    rec.ReceiveBuffer.fill(0);
-    // Bytes that do not arrive in time read as 0.
-    const auto reply = std::span(rec.ReceiveBuffer).first<kIdentifyReplyBytes>();
-    ReadReply(port_, reply, kIdentifyReplyWait);
-    rec.DriveTypeCode = DecodeIdentifyReply(reply).TypeCode;
-    closePort();
-    emit identified(rec.DriveTypeCode);
-}
-
-std::string CaptureSession::StartRecording(const std::string& path, const std::vector<CsvColumn>& columns) {
-    std::string problem = recorder_.Start(path, columns, *record_);
-    if (problem.empty()) emit recordingStarted();
-    return problem;
-}
-
-std::string CaptureSession::StartLongRecording(const std::string& path, const RecordingHeader& header) {
-    std::string problem = longRecorder_.Start(path, header, *record_);
-    if (problem.empty()) emit recordingStarted();
-    return problem;
-}
-
-void CaptureSession::StopRecording() {
-    if (recorder_.Active())
-        emit recordingEnded(recorder_.Stop() ? QString() : QString::fromLocal8Bit(recorder_.Error()));
-    if (longRecorder_.Active())
-        emit recordingEnded(longRecorder_.Stop() ? QString() : QString::fromUtf8(longRecorder_.Error()));
-}
-
-void CaptureSession::Shutdown() {
-    eventSaver_.Stop();
-    recorder_.Stop();
-    longRecorder_.Stop();
-    timer_->stop();
-    reconnecting_ = awaitingStream_ = false;
-    if (!port_.IsOpen()) return;
-    SendStreamReset(port_);
-    closePort();
+void CaptureSession::SetAutoReconnect(bool on) {
+    autoReconnect_ = on;
+    withReader([on](CaptureReader& reader) { reader.SetAutoReconnect(on); });
 }
 
 }  // namespace altrix

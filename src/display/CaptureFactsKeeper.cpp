@@ -37,9 +37,8 @@ void CaptureFactsKeeper::Follow(QObject* receiver) {
         loaded_ = false;
         recordedFrom_.reset();
     });
-    // A recording takes the sets from the record's next one on.
     QObject::connect(session, &CaptureSession::recordingStarted, receiver,
-                     [this] { recordedFrom_ = static_cast<std::int64_t>(session_.record().SetCount); });
+                     [this] { recordedFrom_ = session_.RecordingFrom(); });
     // Ended before STOP, or without its last write, it misses the newest sets.
     QObject::connect(session, &CaptureSession::recordingEnded, receiver, [this](const QString& error) {
         if (!error.isEmpty() || session_.IsRunning()) recordedFrom_.reset();

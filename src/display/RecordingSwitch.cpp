@@ -69,8 +69,8 @@ QString RecordingSwitch::Ended(const QString& error) {
 }
 
 QString RecordingSwitch::Label(const CaptureSession& session) const {
-    const Recorder& csv = session.Recording();
-    const LongRecorder& file = session.LongRecording();
+    const RecorderState& csv = session.Recording();
+    const RecorderState& file = session.LongRecording();
     const bool active = csv.Active() || file.Active();
     return RecordingLabel(On() ? QFileInfo(path_).fileName() : QString(), active, csv.Active() ? csv.Bytes() : file.Bytes(),
                           csv.Active() ? csv.Sets() : file.Sets());

@@ -201,7 +201,7 @@ void TriggerBar::showStateLabel() {
 }
 
 QString TriggerBar::savingText() const {
-    const EventSaver& saving = session_.EventSaving();
+    const EventSavingState& saving = session_.EventSaving();
     const EventSaver::Counts counts = saving.Count();
     if (!saving.Active() && counts.Caught == 0) return {};
     const QLocale locale;

@@ -21,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <array>
+#include <thread>
 
 namespace altrix::testing {
 namespace {
@@ -35,6 +36,24 @@ Bytes StartExchange(const ChannelAddresses& channels) {
         bytes.insert(bytes.end(), frame.begin(), frame.end());
     }
     return bytes;
+}
+
+// Checks that the recording at `path` holds the drive's model set by set; its sets.
+std::int64_t ExpectModelSets(const std::string& path) {
+    const RecordingReader::Opened opened = RecordingReader::Open(path);
+    EXPECT_TRUE(opened.Reader) << opened.Error;
+    if (!opened.Reader) return -1;
+    EXPECT_TRUE(opened.Reader->Gaps().empty());
+    const std::int64_t sets = opened.Reader->Sets();
+    std::vector<std::int16_t> got(static_cast<std::size_t>(sets) * kChannelCount);
+    EXPECT_TRUE(opened.Reader->ReadSets(0, sets, got));
+    for (std::int64_t n = 0; n < sets; ++n)
+        for (int c = 0; c < kChannelCount; ++c)
+            if (got[static_cast<std::size_t>(n * kChannelCount + c)] != sim::SampleValue(kChannels[c], static_cast<std::uint64_t>(n))) {
+                ADD_FAILURE() << "set " << n << " channel " << c + 1;
+                return sets;
+            }
+    return sets;
 }
 
 class CaptureSessionTest : public ::testing::Test {
@@ -538,19 +557,38 @@ TEST_P(LongRecordingTest, HoldsEverySetOfTheDriveAtItsIndexOrEndsCleanlyOnAFullD
     ASSERT_EQ(ended.count(), 1);
     EXPECT_EQ(ended[0][0].toString().isEmpty(), !full) << ended[0][0].toString().toStdString();
 
-    const RecordingReader::Opened opened = RecordingReader::Open(path);
-    ASSERT_TRUE(opened.Reader) << opened.Error;
-    const std::int64_t sets = opened.Reader->Sets();
+    const std::int64_t sets = ExpectModelSets(path);
     EXPECT_EQ(static_cast<std::uint64_t>(sets), session_.LongRecording().Sets());
     if (full)
         EXPECT_LT(sets, session_.record().NextSample) << "ended at the limit";
     else
         EXPECT_EQ(sets, session_.record().NextSample);
-    std::vector<std::int16_t> got(static_cast<std::size_t>(sets) * kChannelCount);
-    ASSERT_TRUE(opened.Reader->ReadSets(0, sets, got));
-    for (std::int64_t n = 0; n < sets; ++n)
-        for (int c = 0; c < kChannelCount; ++c)
-            ASSERT_EQ(got[static_cast<std::size_t>(n * kChannelCount + c)], sim::SampleValue(kChannels[c], static_cast<std::uint64_t>(n))) << n;
+}
+
+// The window's thread held for three seconds (a redraw that does not end) while the drive
+// streams twelve times its pace: more than the port's queue holds. The reader goes on.
+TEST_F(CaptureSessionTest, AWindowHeldForThreeSecondsLosesNoSet) {
+    startDrive({}, 12.0);
+    const std::string path = drive_->Folder.PathOf("recording.arec");
+    ASSERT_TRUE(session_.Start(drive_->Link(), {kChannels, {true, true, true, true}}));
+    ASSERT_EQ(session_.StartLongRecording(path, {}), "");
+    bool held = false;
+    QObject::connect(&session_, &CaptureSession::ticked, [&](int newSets) {
+        if (held || newSets == 0) return;
+        held = true;
+        std::this_thread::sleep_for(3s);
+    });
+    constexpr std::uint64_t kSets = 250000;  // about four seconds at this pace
+    const bool ticked = WaitUntil([&] {
+        session_.Tick();
+        return session_.record().SetCount >= kSets;
+    }, 20s);
+    session_.Stop();
+    ASSERT_TRUE(held && ticked);
+    EXPECT_EQ(session_.Health().BlocksLost, 0u);
+    EXPECT_EQ(session_.Health().BytesDiscarded, 0u);
+    EXPECT_EQ(session_.record().GapCount, 0u);
+    EXPECT_EQ(static_cast<std::uint64_t>(ExpectModelSets(path)), session_.record().SetCount);
 }
 
 INSTANTIATE_TEST_SUITE_P(Capture, LongRecordingTest,

@@ -97,7 +97,7 @@ protected:
     ScriptedPrompts prompts_;
     CaptureSession session_;
     std::unique_ptr<ScopeDisplay> display_;  // a new one for each window, as at a new start
-    CommPort& port_ = session_.port();
+    const CommPort& port_ = session_.port();
     std::string settingsIniPath_;
     QPointer<TForm1> form_;
 };

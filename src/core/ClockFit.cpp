@@ -57,9 +57,10 @@ void ClockFit::Add(std::int64_t blockIndex, double arrivalSeconds) {
 }
 
 void ClockFit::CloseWindow() {
-    const Point p = windowMin_;
+    Point p = windowMin_;
     const bool outlier = fitCount_ >= kTrustedWindows &&
                          p.Y - LineAt(p.X) > std::max(kOutlierFloorSeconds, kOutlierSpreads * spread_);
+    p.Fitted = !outlier;
     if (outlier) {
         ++rejected_;
     } else {
@@ -84,12 +85,16 @@ void ClockFit::CloseWindow() {
         if (q.Y - lineSlope_ * q.X < touch_.Y - lineSlope_ * touch_.X) touch_ = q;
     }
     double sum = 0.0;
+    int fitted = 0;
     for (int i = 0; i < recentCount_; ++i) {
         const Point& q = recent_[static_cast<std::size_t>(i)];
+        if (!q.Fitted) continue;
         const double height = q.Y - LineAt(q.X);
         sum += height * height;
+        ++fitted;
     }
-    spread_ = std::sqrt(sum / recentCount_);
+    spread_ = fitted > 0 ? std::sqrt(sum / fitted) : 0.0;
+    fittedRecent_ = fitted;
 }
 
 void ClockFit::NewSegment() {
@@ -148,8 +153,8 @@ double ClockFit::RatePpm() const {
 }
 
 double ClockFit::ErrorEstimateSeconds() const {
-    if (!started_ || recentCount_ < 2) return kInfinity;
-    const double bias = 2.0 * spread_ / recentCount_;
+    if (!started_ || fittedRecent_ < 2) return kInfinity;
+    const double bias = 2.0 * spread_ / fittedRecent_;
     double variance = SlopeVariance();
     if (std::isinf(variance)) variance = std::pow(kUnknownRateFraction * kNominalBlockSeconds, 2);
     const double distance = newestX_ - touch_.X;

@@ -61,6 +61,7 @@ private:
     struct Point {
         double X;  // blocks since the segment's first
         double Y;  // seconds since its arrival
+        bool Fitted = true;  // not an outlier
     };
 
     void CloseWindow();
@@ -88,13 +89,15 @@ private:
     double priorSlope_ = 0.0;
     double priorVariance_ = 0.0;  // 0: none
 
-    // The last minima, the envelope line through the lowest (touch_) and its spread.
+    // The last minima, the envelope line through the lowest (touch_) and the spread of the
+    // fitted ones (outliers would widen the very bound that rejects them).
     std::array<Point, kEnvelopeWindows> recent_{};
     int recentCount_ = 0;
     int recentNext_ = 0;
     Point touch_{};
     double lineSlope_ = kNominalBlockSeconds;
     double spread_ = 0.0;
+    int fittedRecent_ = 0;
 };
 
 }  // namespace altrix

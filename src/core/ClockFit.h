@@ -48,10 +48,11 @@ public:
     double TimeOfSet(std::int64_t setIndex) const;
     // How fast the drive's clock runs against its nominal rate, in ppm; 0 until measured.
     double RatePpm() const;
-    // Estimated error of TimeOfSet for the newest set: the envelope's own bias (about twice the
-    // RMS height of the recent minima over the line, divided by their count) and the rate's
-    // standard error times the distance from the envelope's touching point, added in
-    // quadrature. Infinite until the segment has two windows.
+    // Estimated error of TimeOfSet for the newest set, meant as a bound most cases keep (see
+    // the .cpp for how often): the envelope's own bias (five times the RMS height of the recent
+    // minima over the line, divided by their count) and three standard errors of the rate times
+    // the distance from the envelope's touching point, added in quadrature. Infinite until the
+    // segment has two fitted windows.
     double ErrorEstimateSeconds() const;
 
     std::int64_t WindowsFitted() const { return fitCount_; }

@@ -40,7 +40,8 @@ struct StreamCase {
 
 struct Outcome {
     double WorstError = 0.0;  // over the checks after each segment settled
-    double FinalError = 0.0;
+    int Checks = 0;
+    int BeyondEstimate = 0;   // checks whose error exceeded the fit's own estimate
     double FinalEstimate = 0.0;
     double RatePpm = 0.0;
 };
@@ -54,7 +55,7 @@ void FeedSegment(ClockFit& fit, const Link& link, const Segment& segment, double
     std::uniform_real_distribution<double> late(0.0, link.JitterSeconds);
     const double set = SetSeconds(link);
     const auto blocks = static_cast<std::int64_t>(segment.Seconds / (16 * set));
-    constexpr double checkEvery = 60.0;
+    constexpr double checkEvery = 10.0;
     double nextCheck = settle;
     for (std::int64_t burst = 0; burst * link.BurstBlocks < blocks; ++burst) {
         const std::int64_t first = burst * link.BurstBlocks;
@@ -75,7 +76,8 @@ void FeedSegment(ClockFit& fit, const Link& link, const Segment& segment, double
             const std::int64_t newest = 16 * last + 15;
             const double error = std::abs(fit.TimeOfSet(newest) - (segment.StartSeconds + newest * set));
             outcome.WorstError = std::max(outcome.WorstError, error);
-            outcome.FinalError = error;
+            ++outcome.Checks;
+            if (error > fit.ErrorEstimateSeconds()) ++outcome.BeyondEstimate;
             nextCheck += checkEvery;
         }
     }
@@ -116,9 +118,9 @@ TEST(ClockFitTest, PlacesTheNewestSetWithinAMillisecondOfTheDrivesClock) {
         const Outcome o = Stream(c);
         EXPECT_LT(o.WorstError, 0.001) << c.Name;
         EXPECT_NEAR(o.RatePpm, c.L.Ppm, 1.0) << c.Name;
-        // The estimate claims the same budget and is not beaten by far.
+        // The estimate claims the same budget, and holds as a bound in all but a few checks.
         EXPECT_LT(o.FinalEstimate, 0.001) << c.Name;
-        EXPECT_LE(o.FinalError, 3.0 * o.FinalEstimate + 20e-6) << c.Name;
+        EXPECT_LE(o.BeyondEstimate, o.Checks / 20) << c.Name << ": " << o.Checks << " checks";
     }
 }
 

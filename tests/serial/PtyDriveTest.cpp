@@ -117,7 +117,7 @@ TEST(PtyDrive, StreamIsPacedByDriveTime) {
         const std::size_t blocks = (stream.size() + 129) / 130;
         EXPECT_LE(blocks, static_cast<std::size_t>(driveSeconds * 5000 / 16) + 1)
             << "never ahead of drive time, " << c.ClockErrorPpm << " ppm";
-        EXPECT_GE(blocks, static_cast<std::size_t>(0.3 * rate * 5000 / 16 / 2)) 
+        EXPECT_GE(blocks, static_cast<std::size_t>(0.3 * rate * 5000 / 16 / 2))
             << "keeps up: " << stream.size() << " bytes in " << driveSeconds << " s of drive time";
         Bytes expected = ExpectedStream(channels, blocks);
         expected.resize(stream.size());

@@ -118,27 +118,25 @@ void ClockFit::NewSegment() {
     lineSlope_ = Slope();
 }
 
+bool ClockFit::HasOwnRate() const { return fitCount_ >= kRateWindows && cxx_ > 0.0; }
+
+double ClockFit::OwnVariance() const {
+    const double residual = std::max(cyy_ - cxy_ * cxy_ / cxx_, 0.0) / static_cast<double>(fitCount_ - 2);
+    return std::max(residual / cxx_, kVarianceFloor);
+}
+
 double ClockFit::Slope() const {
-    const bool own = fitCount_ >= kRateWindows && cxx_ > 0.0;
     const bool prior = priorVariance_ > 0.0;
-    if (!own) return prior ? priorSlope_ : kNominalBlockSeconds;
+    if (!HasOwnRate()) return prior ? priorSlope_ : kNominalBlockSeconds;
     const double slope = cxy_ / cxx_;
     if (!prior) return slope;
-    const double variance = SlopeVariance();
-    const double ownVariance =
-        std::max(std::max(cyy_ - cxy_ * cxy_ / cxx_, 0.0) / static_cast<double>(fitCount_ - 2) / cxx_,
-                 kVarianceFloor);
-    return variance * (slope / ownVariance + priorSlope_ / priorVariance_);
+    return SlopeVariance() * (slope / OwnVariance() + priorSlope_ / priorVariance_);
 }
 
 double ClockFit::SlopeVariance() const {
-    const bool own = fitCount_ >= kRateWindows && cxx_ > 0.0;
     const bool prior = priorVariance_ > 0.0;
-    if (!own) return prior ? priorVariance_ : kInfinity;
-    const double ownVariance =
-        std::max(std::max(cyy_ - cxy_ * cxy_ / cxx_, 0.0) / static_cast<double>(fitCount_ - 2) / cxx_,
-                 kVarianceFloor);
-    return prior ? 1.0 / (1.0 / ownVariance + 1.0 / priorVariance_) : ownVariance;
+    if (!HasOwnRate()) return prior ? priorVariance_ : kInfinity;
+    return prior ? 1.0 / (1.0 / OwnVariance() + 1.0 / priorVariance_) : OwnVariance();
 }
 
 double ClockFit::LineAt(double x) const {

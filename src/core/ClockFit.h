@@ -66,6 +66,8 @@ private:
     };
 
     void CloseWindow();
+    bool HasOwnRate() const;       // enough minima in this segment for a rate of its own
+    double OwnVariance() const;    // of this segment's least-squares slope
     double Slope() const;          // seconds a block, the best known
     double SlopeVariance() const;  // of Slope(); infinite when unknown
     double LineAt(double x) const;

@@ -99,7 +99,7 @@ TEST(DriveSimProgram, HelpDocumentsEveryOption) {
     for (const char* option : {"--link", "--type-code", "--speed", "--no-identify-reply",
                                "--identify-delay-ms", "--drop-byte-after", "--bad-header-block",
                                "--noise", "--unplug-after", "--replug-after", "--stall-output",
-                               "--help"}) {
+                               "--clock-error-ppm", "--step-at", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
@@ -121,6 +121,10 @@ TEST(DriveSimProgram, RefusesBadArgumentsWithoutMakingTheLink) {
         {"--link", link, "--noise", "50000"},
         {"--link", link, "--unplug-after", "-1"},
         {"--link", link, "--replug-after", "1"},
+        {"--link", link, "--clock-error-ppm", "10001"},
+        {"--link", link, "--clock-error-ppm", "fast"},
+        {"--link", link, "--step-at", "0"},
+        {"--link", link, "--step-at", "now"},
     };
     for (const auto& args : cases) {
         Program program(args);

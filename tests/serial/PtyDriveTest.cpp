@@ -92,25 +92,72 @@ Bytes StartExchange(const sim::ChannelAddresses& channels) {
     return start;
 }
 
+struct PaceCase {
+    double Speed;
+    double ClockErrorPpm;
+};
+
 TEST(PtyDrive, StreamIsPacedByDriveTime) {
-    RunningDrive sim({}, 4.0);
+    // A drive clock 25 % slow shows a runner that forgets it as running ahead.
+    for (const PaceCase& c : {PaceCase{4.0, 0.0}, PaceCase{4.0, -250000.0}}) {
+        sim::PtySettings settings = LinkedTo({}, c.Speed);
+        settings.ClockErrorPpm = c.ClockErrorPpm;
+        RunningDrive sim(settings);
+        ASSERT_TRUE(sim.Started()) << sim.Error();
+        Client client(sim.Link());
+        ASSERT_TRUE(client.Ok());
+        const sim::ChannelAddresses channels{0x9004, 0x9042, 0x900c, 0x9010};
+        const auto sent = std::chrono::steady_clock::now();
+        ASSERT_TRUE(client.Write(StartExchange(channels)));
+        const Bytes stream = client.Read(1'000'000, 300ms);
+        const double rate = c.Speed * (1.0 + c.ClockErrorPpm * 1e-6);
+        const double driveSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count() * rate;
+
+        const std::size_t blocks = (stream.size() + 129) / 130;
+        EXPECT_LE(blocks, static_cast<std::size_t>(driveSeconds * 5000 / 16) + 1)
+            << "never ahead of drive time, " << c.ClockErrorPpm << " ppm";
+        EXPECT_GE(blocks, static_cast<std::size_t>(0.3 * rate * 5000 / 16 / 2))
+            << "keeps up: " << stream.size() << " bytes in " << driveSeconds << " s of drive time";
+        Bytes expected = ExpectedStream(channels, blocks);
+        expected.resize(stream.size());
+        EXPECT_EQ(stream, expected);
+    }
+}
+
+// The step's instant on the wall clock lands on the set the drive takes then: the set the
+// runner names, and within the timing of the start exchange of where the test expects it.
+TEST(PtyDrive, StepAtAWallClockInstantLandsOnTheSetTakenThen) {
+    using SystemClock = std::chrono::system_clock;
+    sim::PtySettings settings = LinkedTo({});
+    const auto stepAt = SystemClock::now() + 300ms;
+    settings.BusStepAt = stepAt;
+    RunningDrive sim(settings);
     ASSERT_TRUE(sim.Started()) << sim.Error();
     Client client(sim.Link());
     ASSERT_TRUE(client.Ok());
-    const sim::ChannelAddresses channels{0x9004, 0x9042, 0x900c, 0x9010};
-    const auto sent = std::chrono::steady_clock::now();
+    const sim::ChannelAddresses channels{sim::kBusAddress, 0x9004, 0x900c, 0x9010};
+    const auto sent = SystemClock::now();
     ASSERT_TRUE(client.Write(StartExchange(channels)));
-    const Bytes stream = client.Read(1'000'000, 300ms);
-    const double driveSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count() * 4.0;
+    Bytes stream = client.Read(130);
+    const auto firstBlock = SystemClock::now();  // the stream started at least a block before
+    const Bytes rest = client.Read(1500 / 16 * 130 * 5 - stream.size(), 3s);  // 1.5 s of stream
+    stream.insert(stream.end(), rest.begin(), rest.end());
+    ASSERT_EQ(stream.size(), 1500u / 16 * 130 * 5);
 
-    const std::size_t blocks = (stream.size() + 129) / 130;
-    EXPECT_LE(blocks, static_cast<std::size_t>(driveSeconds * 5000 / 16) + 1)
-        << "never ahead of drive time";
-    EXPECT_GE(blocks, static_cast<std::size_t>(0.3 * 4.0 * 5000 / 16 / 2)) << "keeps up";
-    Bytes expected = ExpectedStream(channels, blocks);
-    expected.resize(stream.size());
-    EXPECT_EQ(stream, expected);
+    std::vector<std::int64_t> stepped;
+    for (std::uint64_t set = 0; set < stream.size() / 130 * 16; ++set) {
+        const auto bus = static_cast<std::int16_t>(ReadWord(&stream[set / 16 * 130 + 2 + (set % 16) * 8]));
+        const int drop = sim::SampleValue(sim::kBusAddress, set) - bus;
+        if (drop != 0) stepped.push_back(static_cast<std::int64_t>(set));
+        EXPECT_TRUE(drop == 0 || drop == 500) << "set " << set;
+    }
+    ASSERT_EQ(stepped.size(), 5000u);
+    EXPECT_EQ(stepped.back() - stepped.front(), 4999);
+    EXPECT_EQ(sim.Drive->BusStepSet(), stepped.front());
+    const auto sets = [](SystemClock::duration d) { return std::chrono::duration<double>(d).count() * 5000.0; };
+    EXPECT_GE(stepped.front(), sets(stepAt - firstBlock + 3200us) - 1);
+    EXPECT_LE(stepped.front(), sets(stepAt - sent) + 1);
 }
 
 TEST(PtyDrive, UnplugTakesTheTerminalAwayAndReplugBringsTheStreamBackOnANewOne) {

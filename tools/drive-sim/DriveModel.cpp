@@ -121,7 +121,32 @@ std::int16_t TestSignal(std::uint16_t address, std::uint64_t n) {
 
 }  // namespace
 
-std::int16_t SampleValue(std::uint16_t address, std::uint64_t n) {
+DriveTime DriveClock::DriveAt(std::chrono::nanoseconds pc) const {
+    return std::chrono::round<DriveTime>(pc * Rate());
+}
+
+std::chrono::nanoseconds DriveClock::PcAt(DriveTime drive) const {
+    // DriveAt rounds to the nearest microsecond, so it reaches `drive` half a microsecond early;
+    // the loops settle the rounding of the division, a nanosecond or two.
+    using std::chrono::nanoseconds;
+    auto pc = std::chrono::ceil<nanoseconds>((drive - nanoseconds(500)) / Rate());
+    while (DriveAt(pc) < drive) ++pc;
+    while (pc > nanoseconds(0) && DriveAt(pc - nanoseconds(1)) >= drive) --pc;
+    return pc;
+}
+
+std::int64_t FirstSetAtOrAfter(DriveTime streamStart, DriveTime at) {
+    constexpr std::int64_t setUs = 1'000'000 / kSampleSetsPerSecond;
+    const std::int64_t us = (at - streamStart).count();
+    return us >= 0 ? (us + setUs - 1) / setUs : -(-us / setUs);
+}
+
+std::int64_t FirstSetAtOrAfter(const DriveClock& clock, std::chrono::nanoseconds streamStart,
+                               std::chrono::nanoseconds at) {
+    return FirstSetAtOrAfter(clock.DriveAt(streamStart), clock.DriveAt(at));
+}
+
+std::int16_t SampleValue(std::uint16_t address, std::uint64_t n, std::optional<std::int64_t> busStep) {
     const double t = static_cast<double>(n) * kSetSeconds;
     const double noise = Noise(address, n);
     switch (address) {
@@ -130,12 +155,14 @@ std::int16_t SampleValue(std::uint16_t address, std::uint64_t n) {
     case 0x9004: {  // output frequency, 0.01 Hz
         return Saturate(MotorAt(t).Hz * 100.0);
     }
-    case 0x9042: {  // DC bus, 0.1 V: rectifier ripple, droop with load, a dip while accelerating
+    case kBusAddress: {  // DC bus, 0.1 V: rectifier ripple, droop with load, a dip while accelerating
         const Motor m = MotorAt(t);
         const double power = m.Torque * m.Hz / kTargetHz;
         const double accelPower = m.AccelTorque * m.Hz / kTargetHz;
         const double ripple = (2.0 + 5.0 * power) * std::cos(kTwoPi * kBusRippleHz * t);
-        return Saturate((kBusVolts - 8.0 * power - 25.0 * accelPower + ripple + 0.3 * noise) *
+        const auto set = static_cast<std::int64_t>(n);
+        const double step = busStep && set >= *busStep && set - *busStep < kBusStepSets ? kBusStepVolts : 0.0;
+        return Saturate((kBusVolts - 8.0 * power - 25.0 * accelPower + ripple + 0.3 * noise - step) *
                         10.0);
     }
     case 0x900c: {  // output voltage, 0.1 V: V/f with boost
@@ -190,7 +217,7 @@ std::int16_t SampleValue(std::uint16_t address, std::uint64_t n) {
 }
 
 StreamBlock MakeStreamBlock(const ChannelAddresses& channels, std::uint64_t blockIndex,
-                            std::uint8_t secondHeaderByte) {
+                            std::uint8_t secondHeaderByte, std::optional<std::int64_t> busStep) {
     StreamBlock block{};
     block[0] = static_cast<std::uint8_t>(blockIndex & 0xFF);
     block[1] = secondHeaderByte;
@@ -198,7 +225,7 @@ StreamBlock MakeStreamBlock(const ChannelAddresses& channels, std::uint64_t bloc
     for (int set = 0; set < kSetsPerBlock; ++set) {
         const std::uint64_t n = blockIndex * kSetsPerBlock + static_cast<std::uint64_t>(set);
         for (std::uint16_t address : channels) {
-            const auto word = static_cast<std::uint16_t>(SampleValue(address, n));
+            const auto word = static_cast<std::uint16_t>(SampleValue(address, n, busStep));
             block[at++] = static_cast<std::uint8_t>(word & 0xFF);
             block[at++] = static_cast<std::uint8_t>(word >> 8);
         }

@@ -71,7 +71,9 @@ void CloseFd(int& fd) {
 }  // namespace
 
 PtyDrive::PtyDrive(PtySettings settings)
-    : settings_(std::move(settings)), drive_(settings_.Drive) {}
+    : settings_(std::move(settings)),
+      clock_{settings_.Speed, settings_.ClockErrorPpm},
+      drive_(settings_.Drive) {}
 
 PtyDrive::~PtyDrive() { Stop(); }
 
@@ -103,6 +105,11 @@ bool PtyDrive::Start(std::string& error) {
         return false;
     }
     start_ = SteadyClock::now();
+    if (settings_.BusStepAt) {
+        const auto untilStep = *settings_.BusStepAt - std::chrono::system_clock::now();
+        std::lock_guard lock(mutex_);
+        drive_.SetBusStepAt(clock_.DriveAt(std::chrono::duration_cast<std::chrono::nanoseconds>(untilStep)));
+    }
     thread_ = std::thread(&PtyDrive::Run, this);
     return true;
 }
@@ -192,7 +199,7 @@ void PtyDrive::Wake() {
 }
 
 DriveTime PtyDrive::DriveNow(SteadyClock::time_point now) const {
-    return std::chrono::duration_cast<DriveTime>((now - start_) * settings_.Speed);
+    return clock_.DriveAt(now - start_);
 }
 
 std::chrono::milliseconds PtyDrive::TimeToNextWrite(SteadyClock::time_point now,
@@ -205,8 +212,7 @@ std::chrono::milliseconds PtyDrive::TimeToNextWrite(SteadyClock::time_point now,
         due = drive_.NextOutputDue();
     }
     if (!due) return std::chrono::milliseconds(-1);
-    const auto dueWall =
-        start_ + std::chrono::duration_cast<SteadyClock::duration>(*due / settings_.Speed);
+    const auto dueWall = start_ + std::chrono::duration_cast<SteadyClock::duration>(clock_.PcAt(*due));
     const auto wake = std::max(dueWall, lastWrite + kMinWritePeriod);
     return std::max(std::chrono::ceil<std::chrono::milliseconds>(wake - now),
                     std::chrono::milliseconds(0));
@@ -319,6 +325,11 @@ void PtyDrive::Inject(std::span<const std::uint8_t> bytes) {
 bool PtyDrive::Streaming() const {
     std::lock_guard lock(mutex_);
     return drive_.Streaming();
+}
+
+std::optional<std::int64_t> PtyDrive::BusStepSet() const {
+    std::lock_guard lock(mutex_);
+    return drive_.BusStepSet();
 }
 
 ChannelAddresses PtyDrive::StreamChannels() const {

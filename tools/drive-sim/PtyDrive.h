@@ -30,6 +30,9 @@ namespace altrix::sim {
 struct PtySettings {
     std::string LinkPath;  // made a symbolic link to the slave; none when empty
     double Speed = 1.0;    // drive seconds per wall-clock second
+    double ClockErrorPpm = 0.0;  // the drive's sample clock this many ppm fast (or slow)
+    // The wall-clock instant the DC bus steps down (DriveOptions::BusStepAt in drive time).
+    std::optional<std::chrono::system_clock::time_point> BusStepAt;
     DriveOptions Drive;
     // Wall-clock time from the start of the first capture's stream to the unplug (once).
     std::optional<std::chrono::milliseconds> UnplugAfter;
@@ -79,6 +82,7 @@ public:
     void Inject(std::span<const std::uint8_t> bytes);
 
     bool Streaming() const;
+    std::optional<std::int64_t> BusStepSet() const;  // of the current capture
     ChannelAddresses StreamChannels() const;
     PtyStats Stats() const;
 
@@ -97,6 +101,7 @@ private:
     void CloseAll();
 
     PtySettings settings_;
+    DriveClock clock_;
     std::string slavePath_;  // written under mutex_, by the runner once it runs
     int master_ = -1;
     int slave_ = -1;  // held so the slave stays usable between clients

@@ -87,6 +87,8 @@ void SimulatedDrive::OnFrame(DriveTime now) {
             streaming_ = true;
             streamChannels_ = pendingChannels_;
             streamStart_ = now;
+            busStepSet_.reset();
+            if (options_.BusStepAt) busStepSet_ = FirstSetAtOrAfter(now, *options_.BusStepAt);
             blocksSent_ = 0;
             streamBytes_ = 0;
         }
@@ -121,7 +123,7 @@ void SimulatedDrive::Transmit(DriveTime now, std::vector<std::uint8_t>& out) {
 void SimulatedDrive::AppendBlock(std::vector<std::uint8_t>& out) {
     const std::uint8_t marker =
         options_.BadHeaderBlock == blocksSent_ ? kBadBlockMarker : kGoodBlockMarker;
-    const StreamBlock block = MakeStreamBlock(streamChannels_, blocksSent_, marker);
+    const StreamBlock block = MakeStreamBlock(streamChannels_, blocksSent_, marker, busStepSet_);
     for (std::uint8_t byte : block) {
         if (options_.DropByteAfter != streamBytes_) out.push_back(WithNoise(byte));
         ++streamBytes_;

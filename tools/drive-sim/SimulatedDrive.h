@@ -24,8 +24,6 @@
 
 namespace altrix::sim {
 
-using DriveTime = std::chrono::microseconds;  // since the drive was switched on
-
 struct DriveOptions {
     std::int16_t TypeCode = 4;
     bool AnswerIdentify = true;
@@ -37,6 +35,9 @@ struct DriveOptions {
     // stream on average (at most once a byte), drawn from NoiseSeed across all captures.
     double NoiseRate = 0.0;
     std::uint64_t NoiseSeed = 1;
+    // The DC bus steps down 50 V for one second from the first set of a capture taken at or
+    // after this drive time (FirstSetAtOrAfter from the capture's stream start).
+    std::optional<DriveTime> BusStepAt;
 };
 
 inline constexpr std::uint8_t kBadBlockMarker = 0xFE;
@@ -57,6 +58,9 @@ public:
     bool Streaming() const { return streaming_; }
     const ChannelAddresses& StreamChannels() const { return streamChannels_; }
     const DriveOptions& Options() const { return options_; }
+    void SetBusStepAt(std::optional<DriveTime> at) { options_.BusStepAt = at; }
+    // The current capture's first stepped set, if it has a step.
+    std::optional<std::int64_t> BusStepSet() const { return busStepSet_; }
 
 private:
     enum class Parse { Hunt, AfterColon, AfterSemicolon, InFrame };
@@ -79,6 +83,7 @@ private:
     ChannelAddresses streamChannels_{};
     DriveTime streamStart_{0};
     std::uint64_t blocksSent_ = 0;
+    std::optional<std::int64_t> busStepSet_;
     std::uint64_t streamBytes_ = 0;  // bytes of this capture's stream, the dropped one included
 
     std::deque<DriveTime> repliesDue_;  // in order: the delay is the same for every reply

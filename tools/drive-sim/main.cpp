@@ -30,6 +30,12 @@ Options:
   --type-code N            drive type code in the identify reply, -32768..32767 (default 4)
   --speed X                drive seconds per wall-clock second, above 0 and at most 1000
                            (default 1)
+  --clock-error-ppm PPM    the drive's sample clock runs PPM parts per million fast (or
+                           slow, below 0), from -10000 to 10000: 5000 x (1 + PPM / 1e6)
+                           sets per second of the PC's clock at --speed 1
+  --step-at T              at the instant T (seconds since 1970-01-01 UTC, decimals
+                           allowed), the DC bus (address 9042) steps down 50 V for one
+                           second of drive time, from the first set taken at or after T
   --no-identify-reply      never answer the identify request
   --identify-delay-ms MS   answer the identify request MS ms of drive time late
   --drop-byte-after N      in every capture, leave out the stream byte that follows the
@@ -64,6 +70,8 @@ std::optional<long long> ParseInteger(std::string_view text, long long low, long
 
 constexpr double kMaxSpeed = 1000.0;
 constexpr double kMaxSeconds = 86400.0;
+constexpr double kMaxClockErrorPpm = 10000.0;
+constexpr double kMaxEpochSeconds = 9e9;  // within the nanoseconds of a 64-bit count
 
 // A decimal number within [low, high]; above `low` only when `aboveLow` is set.
 std::optional<double> ParseDecimal(std::string_view text, double low, double high, bool aboveLow) {
@@ -109,6 +117,22 @@ constexpr ValueOption kValueOptions[] = {
          const auto speed = ParseDecimal(v, 0.0, kMaxSpeed, true);
          if (speed) s.Speed = *speed;
          return speed.has_value();
+     }},
+    {"--clock-error-ppm", "parts per million from -10000 to 10000",
+     [](std::string_view v, PtySettings& s) {
+         const auto ppm = ParseDecimal(v, -kMaxClockErrorPpm, kMaxClockErrorPpm, false);
+         if (ppm) s.ClockErrorPpm = *ppm;
+         return ppm.has_value();
+     }},
+    {"--step-at", "seconds since 1970-01-01 UTC, above 0",
+     [](std::string_view v, PtySettings& s) {
+         const auto at = ParseDecimal(v, 0.0, kMaxEpochSeconds, true);
+         if (at) {
+             s.BusStepAt = std::chrono::system_clock::time_point(
+                 std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                     std::chrono::nanoseconds(std::llround(*at * 1e9))));
+         }
+         return at.has_value();
      }},
     {"--type-code", "an integer from -32768 to 32767",
      [](std::string_view v, PtySettings& s) {
@@ -205,8 +229,8 @@ int main(int argc, char** argv) {
     std::printf("%s\n", settings.LinkPath.c_str());
     std::fflush(stdout);
     std::fprintf(stderr,
-                 "altrix-drive-sim: drive on %s (type code %d, speed x%g); stop with Ctrl+C\n",
-                 drive.SlavePath().c_str(), settings.Drive.TypeCode, settings.Speed);
+                 "altrix-drive-sim: drive on %s (type code %d, speed x%g, clock %+g ppm); stop with Ctrl+C\n",
+                 drive.SlavePath().c_str(), settings.Drive.TypeCode, settings.Speed, settings.ClockErrorPpm);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);

@@ -331,7 +331,9 @@ TEST_F(ScopeDisplayTest, EachTraceReadsItsOwnValueOnItsOwnAxis) {
             display_.SetReferenceYScale(1, row.yScale);
         }
     }
-    // A math trace in its own unit: ch1 in kV, drawn at its own full scale.
+    // A math trace in its own unit: ch1 in kV, drawn at its own full scale, over a window that
+    // holds a capture's sets.
+    record().SetCount = kWindowPositions;
     display_.SetMath(1, {true, "Bus", "kV", "ch1/1000"});
     display_.RedrawShownChannels();
     display_.DrawRef();
@@ -502,6 +504,7 @@ TEST_F(ScopeDisplayTest, MathTracesAreDrawnMeasuredExportedAndFollowTheWindow) {
     };
     fill(0, kTraceSlots);
     record().NextSample = 1000;
+    record().SetCount = kTraceSlots;  // as a capture that filled the window leaves it
     display_.SetGain(1, QStringLiteral("0.1"));
     display_.SetGain(2, QStringLiteral("2"));
     display_.SetMath(1, {true, "Power", "W", "ch1*ch2"});

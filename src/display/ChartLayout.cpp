@@ -46,7 +46,7 @@ double LaneCoordinate(const Lane& lane, double plotted) {
 
 PlottedRange FittedView(PlottedRange range) {
     range = Widened(range);
-    const double margin = kLaneMargin * (range.Upper - range.Lower);
+    const double margin = kFitMargin * (range.Upper - range.Lower);
     return {range.Lower - margin, range.Upper + margin};
 }
 

@@ -41,6 +41,8 @@ MathForm::MathForm(const ScopeDisplay& display, QWidget* parent)
                             this);
     help->setWordWrap(true);
     layout->addWidget(help, 1 + 3 * kMathCount, 0, 1, 4);
+    // A taller window keeps the rows together at its top.
+    layout->setRowStretch(2 + 3 * kMathCount, 1);
     for (int m = 1; m <= kMathCount; ++m) showMath(m);
 }
 

@@ -76,8 +76,13 @@ QStringList ImageNotes(const ScopeDisplay& display, const QString& source, const
                           .arg(QString::fromStdString(times.SecondsText(shown.First)),
                                QString::fromStdString(times.SecondsText(std::max(shown.First, shown.Last))))};
     if (!source.isEmpty()) notes << QStringLiteral("From %1").arg(source);
-    // The time of the first set in view where the source knows it, else the day of the export.
-    if (const std::string clock = SetClockText(times, shown.First, ClockForm::DateAndTime); !clock.empty())
+    // The time of the first set in view where the source knows it (a window not yet filled
+    // starts with the capture's first set), else the day of the export.
+    std::string clock = SetClockText(times, shown.First, ClockForm::DateAndTime);
+    if (const std::optional<std::int64_t> first = times.PositionOfSet(0);
+        clock.empty() && first && *first > shown.First && *first <= shown.Last)
+        clock = SetClockText(times, *first, ClockForm::DateAndTime);
+    if (!clock.empty())
         notes << QStringLiteral("First set in view at %1").arg(QString::fromStdString(clock));
     else
         notes << QStringLiteral("Exported %1").arg(at.toString(QStringLiteral("yyyy-MM-dd")));

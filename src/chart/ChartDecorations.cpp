@@ -3,6 +3,7 @@
 #include "ScopeChart.h"
 
 #include <QLocale>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -39,8 +40,10 @@ void PaintLegend(QPainter& painter, const ScopeChart& chart, const std::vector<L
     const int line = metrics.height();
     const int pad = std::max(2, line / 3);
     const int swatch = 2 * line;
-    const int lines = static_cast<int>(entries.size()) + (footer.isEmpty() ? 0 : 1);
-    int textWidth = metrics.horizontalAdvance(footer);
+    const QStringList notes = footer.isEmpty() ? QStringList() : footer.split(QLatin1Char('\n'));
+    const int lines = static_cast<int>(entries.size() + notes.size());
+    int textWidth = 0;
+    for (const QString& note : notes) textWidth = std::max(textWidth, metrics.horizontalAdvance(note));
     for (const LegendEntry& entry : entries)
         textWidth = std::max(textWidth, swatch + pad + metrics.horizontalAdvance(entry.Name));
     const QRect box(left + pad, pad, textWidth + 2 * pad, line * lines + 2 * pad);
@@ -60,9 +63,10 @@ void PaintLegend(QPainter& painter, const ScopeChart& chart, const std::vector<L
                          entry.Name);
         top += line;
     }
-    if (!footer.isEmpty()) {
-        painter.setPen(Qt::white);
-        painter.drawText(QRect(left, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter, footer);
+    painter.setPen(Qt::white);
+    for (const QString& note : notes) {
+        painter.drawText(QRect(left, top, textWidth, line), Qt::AlignLeft | Qt::AlignVCenter, note);
+        top += line;
     }
     painter.restore();
 }

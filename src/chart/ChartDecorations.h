@@ -19,7 +19,7 @@ struct LegendEntry {
     int Series;
 };
 
-// Paints the legend box of `entries` and, when not empty, a last line `footer` into the top left
+// Paints the legend box of `entries` and, when not empty, the lines of `footer` into the top left
 // corner. Sizes follow the painter's font, so the box suits every device.
 void PaintLegend(QPainter& painter, const ScopeChart& chart, const std::vector<LegendEntry>& entries,
                  const QString& footer, int left = 0);

@@ -487,7 +487,8 @@ void ScopeChart::paintWithLegend(QCPPainter& painter, const Legend& legend) {
     mLegend->setVisible(false);
     toPainter(&painter, width(), height());
     mLegend->setVisible(true);
-    PaintLegend(painter, *this, legend.Entries, legend.Span);
+    // Right of the overlaid axes' labels, as on screen.
+    PaintLegend(painter, *this, legend.Entries, legend.Span, mLabels->visible() ? mLabels->leftWidth() : 0);
 }
 
 QImage ScopeChart::image(const Legend& legend) {

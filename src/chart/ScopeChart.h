@@ -103,7 +103,7 @@ public:
     using LegendEntry = altrix::LegendEntry;
     struct Legend {
         std::vector<LegendEntry> Entries;
-        QString Span;
+        QString Span;  // lines under the entries, "\n" between them
     };
     QImage image(const Legend& legend);
     QByteArray imageFile(const QString& suffix, const Legend& legend, const QString& title);

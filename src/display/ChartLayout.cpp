@@ -46,7 +46,7 @@ double LaneCoordinate(const Lane& lane, double plotted) {
 
 PlottedRange FittedView(PlottedRange range) {
     range = Widened(range);
-    const double margin = kLaneMargin * (range.Upper - range.Lower);
+    const double margin = kFitMargin * (range.Upper - range.Lower);
     return {range.Lower - margin, range.Upper + margin};
 }
 
@@ -197,7 +197,18 @@ void ScopeDisplay::ZoomLane(int t, double lower, double upper) {
     const double a = plotted.valueAt(std::max(lower, lane->Lower)), b = plotted.valueAt(std::min(upper, lane->Upper));
     const double margin = kLaneMargin * (b - a);
     const double factor = unitsPerPlotted(t);
+    laneSteps_.push_back({zoomSteps_.Depth(), fits_});
     fits_[static_cast<std::size_t>(t - 1)] = Ordered((a + margin) * factor, (b - margin) * factor);
+    redrawLayout();
+}
+
+void ScopeDisplay::StepLanesBack() {
+    // Steps of views the history no longer holds (cleared, or stepped back past) are gone.
+    const int depth = zoomSteps_.Depth();
+    while (!laneSteps_.empty() && laneSteps_.back().Depth > depth) laneSteps_.pop_back();
+    if (laneSteps_.empty() || laneSteps_.back().Depth != depth || depth == 0) return;
+    fits_ = laneSteps_.back().Fits;
+    laneSteps_.pop_back();
     redrawLayout();
 }
 

@@ -40,8 +40,11 @@ struct Lane {
 // The vertical axis the lanes share, as the chart shows it at full view.
 inline constexpr double kLanesLower = -32768;
 inline constexpr double kLanesUpper = 32767;
-// Each band leaves this fraction of its height free above and below its trace.
-inline constexpr double kLaneMargin = 0.08;
+// Each band leaves this fraction of its height free above and below its trace: a trace at its
+// fit's edge runs clear of the line between the lanes and of the lane's title.
+inline constexpr double kLaneMargin = 0.15;
+// An overlaid "Fit" leaves this fraction of the height free above and below the traces.
+inline constexpr double kFitMargin = 0.08;
 
 // Lanes for `traces` top to bottom, each an equal band of kLanesLower..kLanesUpper, fitted to
 // `fits` (one per trace). A fit with no height is widened about its value so that its trace
@@ -56,7 +59,7 @@ LinearScale PlottedScaleOf(const Lane& lane);
 // The axis coordinate of a plotted value in its lane, held inside the band.
 double LaneCoordinate(const Lane& lane, double plotted);
 
-// The range with a margin of kLaneMargin of its height on both sides, as "Fit" shows it on an
+// The range with a margin of kFitMargin of its height on both sides, as "Fit" shows it on an
 // overlaid chart; a range with no height is widened as in LayOutLanes.
 PlottedRange FittedView(PlottedRange range);
 

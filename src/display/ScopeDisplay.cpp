@@ -19,7 +19,7 @@ ScopeDisplay::ScopeDisplay(CaptureSession& session, QObject* parent)
                DrawingView{columns_, envelopeColumns_,
                            [this](int t) { fitIfNone(t); },
                            [this](int t) { return laneOf(t); }, [this] { return ViewStretch(); },
-                           [this] { return AnalysisStretch(); }}) {
+                           [this] { return AnalysisStretch(); }, [this] { return HoldsSets(); }}) {
     // The display follows the capture before any view of it does.
     connect(&session_, &CaptureSession::started, this, &ScopeDisplay::ShowCaptureStarted);
     connect(&session_, &CaptureSession::stopped, this, &ScopeDisplay::ShowCaptureStopped);
@@ -38,7 +38,7 @@ CaptureDescription ScopeDisplay::Describe(const std::string& programVersion) con
 ScopeDisplay::~ScopeDisplay() = default;
 
 bool ScopeDisplay::TraceShown(int t) const {
-    if (t >= kFirstMathTrace) return drawing_.Math().Shown(t - kTraceCount);
+    if (t >= kFirstMathTrace) return drawing_.MathShown(t - kTraceCount);
     return settings_.TraceShown(t);
 }
 
@@ -244,6 +244,7 @@ void ScopeDisplay::ShowCaptureStarted() {
     emit captureStarting();
     // The views before RUN (and RUN's own alignment) are not steps back within this capture.
     zoomSteps_.Clear();
+    laneSteps_.clear();
     for (int k = 1; k <= kChannelCount; ++k) drawing_.ClearSeries(k);
     drawing_.ClearMath();
     drawing_.ClearSeries(kCursorSeries);
@@ -284,6 +285,7 @@ void ScopeDisplay::ShowLoadedTraces() {
     facts_.ShowLoaded();
     emit triggerChanged();
     zoomSteps_.Clear();
+    laneSteps_.clear();
     context_.view.MarkPosition = kNoMark;
     drawing_.ClearSeries(kMarkSeries);
     drawing_.RedrawShownChannels();
@@ -313,6 +315,23 @@ void ScopeDisplay::ShowDescribedCapture(const CaptureDescription& d) {
     emit drawingModeChanged(settings_.Mode());
     for (int k = 1; k <= kChannelCount; ++k) emit channelChanged(k);
     emit traceViewChanged();
+}
+
+void ScopeDisplay::RestoreChannel(int k, const ChannelDescription& remembered) {
+    settings_.TakeDescribed(k, remembered);
+    drawing_.TakeChannelScales();
+    // Recounts the channel's readouts and tells the controls.
+    SetGain(k, DisplaySettings::TypedGain(remembered.Gain));
+    drawing_.RedrawShownChannels();
+    drawing_.Repaint(true);
+    emit channelChanged(k);
+    emit traceViewChanged();
+}
+
+ChannelDescription ScopeDisplay::ChannelDescribed(int k) const {
+    CaptureDescription d;
+    settings_.Describe(d);
+    return d.Channels[static_cast<std::size_t>(k - 1)];
 }
 
 Timeline ScopeDisplay::Times() const {
@@ -353,6 +372,7 @@ void ScopeDisplay::ShowRecording(std::unique_ptr<RecordingSource> recording) {
         for (int m = 1; m <= kMathCount; ++m) SetMath(m, (*header.Math)[static_cast<std::size_t>(m - 1)]);
     envelopeColumns_ = {};
     zoomSteps_.Clear();
+    laneSteps_.clear();
     emit lengthChanged(context_.source->length());
     drawing_.RedrawShownChannels();
     drawing_.Repaint(true);
@@ -390,6 +410,10 @@ QString ScopeDisplay::MathNotice() const {
 
 ScopeDisplay::MathItem ScopeDisplay::MathLegendItem(int m) const {
     return {TraceName(kTraceCount + m), QString::fromStdString(drawing_.Math().Definition(m).Unit), kMathColours[m - 1]};
+}
+
+bool ScopeDisplay::HoldsSets() const {
+    return context_.recording || facts_.Loaded() || session_.record().SetCount > 0;
 }
 
 bool ScopeDisplay::Capturing() const {

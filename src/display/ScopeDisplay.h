@@ -176,6 +176,10 @@ public:
     // trigger setup among it), drawn once. The user's trigger setup stays until
     // ApplyCapturedTrigger; the references keep their settings: their traces are not in the file.
     void ShowDescribedCapture(const CaptureDescription& description);
+    // Channel k as the user left it at the last run (its enable, quantity, address, gain and
+    // Y-scale), and as it is now, to be remembered.
+    void RestoreChannel(int k, const ChannelDescription& remembered);
+    ChannelDescription ChannelDescribed(int k) const;
     // The decoder's recent gaps as bands, as window positions.
     void ShowGaps() { drawing_.ShowGaps(); }
     // A recording file on show instead of the window, until the next RUN: its channels as it
@@ -193,6 +197,11 @@ public:
     // The positions in the view, whether or not a mark is set.
     PositionStretch ViewStretch() const;
     bool Capturing() const;
+    // The source on show holds sets: a capture took some since the start, or a file or a
+    // recording is shown. Math traces over a window that holds none are not drawn.
+    bool HoldsSets() const;
+    // A waveform file or a recording is on show, not a capture of this run.
+    bool ShowsFile() const { return facts_.Loaded(); }
 
     // The chart's layout (ChartLayout.cpp). Lanes: each shown trace in a band of its own,
     // fitted to what the view shows of it when first drawn with samples (turning lanes on, RUN,
@@ -212,6 +221,9 @@ public:
     // Trace t's lane shows the vertical-axis coordinates lower..upper of its band (a
     // rectangle drawn in it) over the whole band.
     void ZoomLane(int t, double lower, double upper);
+    // Back: before the zoom history steps back from a view a rectangle in a lane left, that
+    // lane (and every lane) gets the range it had before the rectangle. Call before ZoomSteps().Back().
+    void StepLanesBack();
     std::vector<Lane> Lanes() const;
     // The plotted range of every shown trace over the view (an overlaid "Fit"); none when no
     // trace is shown. During a capture only the positions that hold its sets count.
@@ -286,6 +298,13 @@ private:
     ZoomHistory zoomSteps_;
     int yAxisTrace_ = 0;  // none chosen
     std::array<std::optional<PlottedRange>, kLastMathTrace> fits_{};
+    // The lanes' ranges before each rectangle zoom in a lane, with the depth of the zoom history
+    // that zoom's view left (ZoomLane, StepLanesBack).
+    struct LaneStep {
+        int Depth;
+        std::array<std::optional<PlottedRange>, kLastMathTrace> Fits;
+    };
+    std::vector<LaneStep> laneSteps_;
     TraceDrawing drawing_;
 };
 

@@ -167,12 +167,13 @@ void TraceDrawing::refreshMath() const {
 }
 
 std::span<const double> TraceDrawing::MathValues(int m) const {
-    if (context_.recording) return {};
+    if (context_.recording || !MathShown(m)) return {};
     refreshMath();
     return math_.Values(m);
 }
 
 std::span<const double> TraceDrawing::MathValuesOver(int m, PositionStretch stretch) const {
+    if (!MathShown(m)) return {};
     refreshMath();
     const std::span<const double> values = math_.Values(m);
     const std::int64_t from = std::int64_t{stretch.First} - math_.First();
@@ -186,13 +187,14 @@ double TraceDrawing::MathValueAt(int m, std::int32_t position) const {
 }
 
 std::vector<DataVector> TraceDrawing::MathVectorsOver(PositionStretch stretch, std::vector<std::string>& leftOut) const {
+    if (!layout_.holdsSets()) return {};
     refreshMath();
     return math_.VectorsOver(stretch, leftOut);
 }
 
 QString TraceDrawing::MathNotice() const {
     bool shown = false;
-    for (int m = 1; m <= kMathCount; ++m) shown = shown || math_.Shown(m);
+    for (int m = 1; m <= kMathCount; ++m) shown = shown || MathShown(m);
     if (!context_.recording || !shown) return {};
     refreshMath();
     return math_.LeftOut().empty() ? QString() : QStringLiteral("not drawn: ") + QString::fromStdString(math_.LeftOut());
@@ -210,7 +212,7 @@ bool TraceDrawing::DrawMath() {
     bool drawn = false;
     for (int m = 1; m <= kMathCount; ++m) {
         const int series = SeriesOfTrace(kTraceCount + m);
-        const bool shown = math_.Shown(m);
+        const bool shown = MathShown(m);
         if (!shown && mathDrawn_[m - 1]) ClearSeries(series);
         drawn = drawn || shown || mathDrawn_[m - 1];
         mathDrawn_[m - 1] = shown;

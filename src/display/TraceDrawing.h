@@ -37,6 +37,8 @@ struct DrawingView {
     std::function<std::optional<Lane>(int t)> laneOf;
     std::function<PositionStretch()> viewStretch;
     std::function<PositionStretch()> analysisStretch;
+    // The source on show holds sets: a capture took some, or a file or a recording is shown.
+    std::function<bool()> holdsSets;
 };
 
 class TraceDrawing {
@@ -66,6 +68,9 @@ public:
 
     // The math traces: kept up to date with the source when read, drawn with the channels.
     const MathTraces& Math() const { return math_; }
+    // Math trace m is drawn and measured: shown by its definition, over a source that holds
+    // sets (a window nothing was taken into has no values to compute from).
+    bool MathShown(int m) const { return math_.Shown(m) && layout_.holdsSets(); }
     // False when the definition is the one there.
     bool DefineMath(int m, const MathDefinition& definition) { return math_.Define(m, definition); }
     // The source's samples changed under the math traces.

@@ -26,7 +26,7 @@ Form* MakeToolForm(ScopeDisplay& display) {
 }  // namespace
 
 AnalysisDocks::AnalysisDocks(const Controls& controls, ScopeDisplay& display, ScopeChart& chart, QObject* parent)
-    : QObject(parent), controls_(controls), display_(display) {
+    : QObject(parent), controls_(controls), display_(display), chart_(chart) {
     connect(controls_.measurements, &QAction::triggered, this, &AnalysisDocks::Measurements1Click);
     connect(controls_.spectrum, &QAction::triggered, this, &AnalysisDocks::Spectrum1Click);
     connect(controls_.math, &QAction::triggered, this, &AnalysisDocks::MathTraces1Click);
@@ -74,7 +74,11 @@ void AnalysisDocks::Measurements1Click() {
 }
 
 void AnalysisDocks::Spectrum1Click() {
-    showDock(QStringLiteral("SpectrumDock"), Qt::RightDockWidgetArea, [this] { return MakeToolForm<SpectrumForm>(display_); });
+    showDock(QStringLiteral("SpectrumDock"), Qt::RightDockWidgetArea, [this] {
+        auto* form = MakeToolForm<SpectrumForm>(display_);
+        form->setTraceColours([this](int t) { return chart_.series(SeriesOfTrace(t))->pen().color(); });
+        return form;
+    });
 }
 
 void AnalysisDocks::MathTraces1Click() {

@@ -54,6 +54,7 @@ public:
 private:
     Controls controls_;
     ScopeDisplay& display_;
+    ScopeChart& chart_;
     std::map<QString, QDockWidget*> docks_;  // by object name, once made
     std::vector<std::pair<QString, std::function<void()>>> reopeners_;  // in the order they reopen
 };

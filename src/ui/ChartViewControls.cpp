@@ -54,7 +54,7 @@ ChartViewControls::ChartViewControls(const Controls& controls, ScopeDisplay& dis
     connect(controls.zoomBackButton, &QToolButton::clicked, this, &ChartViewControls::ZoomBackActionClick);
 
     auto* group = new QActionGroup(this);
-    for (int t = 1; t <= kTraceCount; ++t) {
+    for (int t = 1; t <= kLastMathTrace; ++t) {
         QAction* item = controls.yAxisUnits->addAction(QString());
         item->setObjectName(QStringLiteral("YAxisUnits%1").arg(t));
         item->setCheckable(true);
@@ -174,6 +174,7 @@ void ChartViewControls::FitActionClick() {
 }
 
 void ChartViewControls::ZoomBackActionClick() {
+    display_.StepLanesBack();
     chart_.zoomBack();
 }
 
@@ -184,7 +185,7 @@ void ChartViewControls::YAxisUnitsClick(int t) {
 
 void ChartViewControls::showYAxisUnits() {
     const int chosen = display_.YAxisTrace();
-    for (int t = 1; t <= kTraceCount; ++t) {
+    for (int t = 1; t <= kLastMathTrace; ++t) {
         QAction& item = *yAxisItems_[static_cast<std::size_t>(t - 1)];
         item.setText(display_.TraceName(t));
         item.setEnabled(display_.TraceShown(t));

@@ -72,7 +72,7 @@ private:
     Controls controls_;
     ScopeDisplay& display_;
     ScopeChart& chart_;
-    std::array<QAction*, kTraceCount> yAxisItems_{};  // by trace
+    std::array<QAction*, kLastMathTrace> yAxisItems_{};  // by trace, math traces too
 };
 
 }  // namespace altrix

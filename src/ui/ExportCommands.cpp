@@ -22,9 +22,9 @@ namespace altrix {
 
 ExportCommands::ExportCommands(QWidget& window, const Actions& actions, ScopeDisplay& display, const CaptureSession& session,
                                ScopeChart& chart, Prompts& prompts, std::function<QString(FileDialogSpec&)> askFileToWrite,
-                               std::function<QString()> title)
+                               std::function<QString()> title, std::function<QString()> source)
     : QObject(&window), window_(window), display_(display), session_(session), chart_(chart), prompts_(prompts),
-      askFileToWrite_(std::move(askFileToWrite)), title_(std::move(title)), csvAction_(actions.Csv),
+      askFileToWrite_(std::move(askFileToWrite)), title_(std::move(title)), source_(std::move(source)), csvAction_(actions.Csv),
       dataAction_(actions.Data) {
     // "Export CSV..." starts at the whole window (a recording's view); "Export data..." at the
     // mark..cursor when a mark is set, else the view.
@@ -112,13 +112,8 @@ ScopeChart::Legend ExportCommands::ChartLegend() const {
     const bool mathLeftOut = !display_.MathNotice().isEmpty();
     for (int t = 1; t <= kLastMathTrace; ++t)
         if (display_.TraceShown(t) && !(t >= kFirstMathTrace && mathLeftOut))
-            legend.Entries.push_back({QString::fromStdString(display_.ColumnName(t)), SeriesOfTrace(t)});
-    // The sets in view, as the Time readout names them.
-    const PositionStretch view = display_.ViewStretch();
-    const Timeline times = display_.Times();
-    legend.Span = QStringLiteral("Time %1 s to %2 s")
-                      .arg(QString::fromStdString(times.SecondsText(view.First)),
-                           QString::fromStdString(times.SecondsText(std::max(view.First, view.Last))));
+            legend.Entries.push_back({ImageLegendLine(display_, t), SeriesOfTrace(t)});
+    legend.Span = ImageNotes(display_, source_ ? source_() : QString(), QDateTime::currentDateTime()).join(QLatin1Char('\n'));
     return legend;
 }
 

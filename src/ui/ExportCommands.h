@@ -35,14 +35,16 @@ public:
         QAction* CopyImage;
     };
     // `askFileToWrite` asks for a file to write (and before replacing one); empty when
-    // cancelled. `title` gives the window's caption for an image's document title.
+    // cancelled. `title` gives the window's caption for an image's document title, `source`
+    // where the traces on show come from, for the picture's notes.
     ExportCommands(QWidget& window, const Actions& actions, ScopeDisplay& display, const CaptureSession& session,
                    ScopeChart& chart, Prompts& prompts, std::function<QString(FileDialogSpec&)> askFileToWrite,
-                   std::function<QString()> title);
+                   std::function<QString()> title, std::function<QString()> source);
 
     // The file dialogs whose last names the window remembers.
     std::vector<FileDialogSpec*> Dialogs() { return {&csvFiles_, &dataFiles_, &imageFiles_}; }
-    // The chart as shown with its legend and the time in view.
+    // The chart as shown with its legend (each trace with its readouts), the time in view, the
+    // source, the time of the export and the cursor's readouts.
     QImage ChartImage() const;
     ScopeChart::Legend ChartLegend() const;
     // An export is being written.
@@ -64,6 +66,7 @@ private:
     Prompts& prompts_;
     std::function<QString(FileDialogSpec&)> askFileToWrite_;
     std::function<QString()> title_;
+    std::function<QString()> source_;
     QAction* csvAction_;
     QAction* dataAction_;
     ExportTask* task_ = nullptr;  // the export being written, a child

@@ -1,8 +1,10 @@
 #pragma once
 // The main window's file dialogs, as its load, save and recording commands show them (the
 // exports keep their own, ExportCommands.h)
-// through the prompts; each keeps the file name chosen last, remembered under its name.
+// through the prompts; each keeps the file name chosen last, remembered under its name, and
+// opens in the folder its kind of file was last chosen in (Folders, remembered by kind).
 
+#include "FileFolders.h"
 #include "Prompts.h"
 
 namespace altrix {
@@ -18,6 +20,7 @@ struct MainFileDialogs {
                                 true, QStringLiteral("RecordDialog"), {}};
     const FileDialogSpec OpenDialog2{QStringLiteral("Parameter List File (*.plf)|*.plf"), QString(),
                                      false, QStringLiteral("OpenDialog2"), {}};
+    FileFolders Folders;
 };
 
 }  // namespace altrix

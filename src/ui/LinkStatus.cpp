@@ -6,9 +6,9 @@
 
 namespace altrix {
 
-LinkStatus::LinkStatus(QStatusBar& bar, const CaptureSession& session, Prompts& prompts, std::function<QString()> portName,
-                       QObject* parent)
-    : QObject(parent), session_(session), prompts_(prompts), portName_(std::move(portName)) {
+LinkStatus::LinkStatus(QStatusBar& bar, const CaptureSession& session, const ScopeDisplay& display, Prompts& prompts,
+                       std::function<QString()> portName, QObject* parent)
+    : QObject(parent), session_(session), display_(display), prompts_(prompts), portName_(std::move(portName)) {
     const std::array<const char*, 4> names{"LinkRateLabel", "LinkLostLabel", "LinkResyncLabel", "LinkIdleLabel"};
     for (std::size_t i = 0; i < names.size(); ++i) {
         labels_[i] = new QLabel(&bar);
@@ -19,6 +19,8 @@ LinkStatus::LinkStatus(QStatusBar& bar, const CaptureSession& session, Prompts& 
     for (auto signal : {&CaptureSession::started, &CaptureSession::stopped})
         connect(&session_, signal, this, &LinkStatus::show);
     connect(&session_, &CaptureSession::ticked, this, &LinkStatus::show);
+    // A load or a recording shown (each tells its trigger setup).
+    connect(&display_, &ScopeDisplay::triggerChanged, this, &LinkStatus::show);
     connect(&session_, &CaptureSession::linkFailed, this, &LinkStatus::showLinkFailure);
     connect(&session_, &CaptureSession::linkLost, this, &LinkStatus::showLinkLost);
 }
@@ -47,6 +49,13 @@ void LinkStatus::showLinkLost(const QDateTime& lastByteAt) {
 void LinkStatus::show() {
     const LinkHealth& health = session_.Health();
     const QLocale locale;
+    if (display_.ShowsFile() && !session_.IsRunning()) {
+        labels_[0]->setText(QStringLiteral("- sets/s"));
+        labels_[1]->setText(QStringLiteral("Blocks lost: -"));
+        labels_[2]->setText(QStringLiteral("Resyncs: -"));
+        labels_[3]->setText(QStringLiteral("Last byte -"));
+        return;
+    }
     labels_[0]->setText(QStringLiteral("%1 of 5000 sets/s").arg(locale.toString(health.SetsPerSecond, 'f', 0)));
     labels_[1]->setText(QStringLiteral("Blocks lost: %1").arg(health.BlocksLost));
     labels_[2]->setText(QStringLiteral("Resyncs: %1, %2 bytes discarded").arg(health.Resyncs).arg(health.BytesDiscarded));

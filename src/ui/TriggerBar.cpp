@@ -53,6 +53,8 @@ TriggerBar::TriggerBar(const Controls& controls, ScopeChart& chart, ScopeDisplay
     line_->setVisible(false);
 
     connect(&display_, &ScopeDisplay::triggerChanged, this, &TriggerBar::showSettings);
+    // A file or a recording on show counts no events of its own.
+    connect(&display_, &ScopeDisplay::triggerChanged, this, &TriggerBar::showStateLabel);
     display_.SetTrigger(ReadTriggerSettings(session_.SettingsIniPath()));
     showSettings();
     for (QWidget* control : allControls()) {
@@ -203,7 +205,7 @@ void TriggerBar::showStateLabel() {
 QString TriggerBar::savingText() const {
     const EventSavingState& saving = session_.EventSaving();
     const EventSaver::Counts counts = saving.Count();
-    if (!saving.Active() && counts.Caught == 0) return {};
+    if ((!saving.Active() && counts.Caught == 0) || (display_.ShowsFile() && !session_.IsRunning())) return {};
     const QLocale locale;
     QString text = QStringLiteral(" \u2014 %1 caught, %2 saved").arg(locale.toString(counts.Caught), locale.toString(counts.Saved));
     if (counts.NotSaved > 0) text += QStringLiteral(", %1 not saved").arg(locale.toString(counts.NotSaved));

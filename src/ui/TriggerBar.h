@@ -79,7 +79,8 @@ private:
     // The controls follow the capture lock; the level or the bit, by the condition.
     void showControls();
     void showStateLabel();
-    // The events caught and saved while every event is saved; empty otherwise.
+    // The events caught and saved while every event is saved; empty otherwise, and while a
+    // file or a recording is on show.
     QString savingText() const;
 
     Controls controls_;

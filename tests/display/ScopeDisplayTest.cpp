@@ -178,7 +178,7 @@ TEST_F(ScopeDisplayTest, AFrozenNormalWindowIsWhatEveryReaderSees) {
 // margins, a flat fit is widened about its value, and values beyond the fit stay in the band.
 TEST(LanesTest, SplitTheAxisAndFitEachTraceInsideItsBand) {
     const double half = -0.5;  // 32767 - 65535 / 2
-    const double margin = 0.08 * 32767.5;
+    const double margin = 0.15 * 32767.5;
     const struct {
         std::vector<int> traces;
         std::vector<PlottedRange> fits;
@@ -186,7 +186,7 @@ TEST(LanesTest, SplitTheAxisAndFitEachTraceInsideItsBand) {
         double lower, upper;
         std::vector<std::pair<double, double>> plottedToCoordinate;
     } cases[] = {
-        {{2}, {{-10, 10}}, 0, -32768, 32767, {{-10, -32768 + 0.08 * 65535}, {0, -0.5}, {10, 32767 - 0.08 * 65535}}},
+        {{2}, {{-10, 10}}, 0, -32768, 32767, {{-10, -32768 + 0.15 * 65535}, {0, -0.5}, {10, 32767 - 0.15 * 65535}}},
         {{1, 5}, {{0, 100}, {-3, 7}}, 0, half, 32767,
          {{0, half + margin}, {100, 32767 - margin}, {1000, 32767}, {-1000, half}}},
         {{1, 5}, {{0, 100}, {-3, 7}}, 1, -32768, half, {{-3, -32768 + margin}, {7, half - margin}}},
@@ -264,7 +264,7 @@ TEST_F(ScopeDisplayTest, LanesDrawEachTraceIntoItsBandOnItsOwnScale) {
     display_.ShowLanes(true);
     const std::vector<Lane> lanes = display_.Lanes();
     ASSERT_EQ(lanes.size(), 2u);
-    const double margin = 0.08 * 32767.5;
+    const double margin = 0.15 * 32767.5;
     const auto extremes = [this](int series) {
         const std::vector<Point>& points = sink_.series[series];
         const auto [low, high] = std::minmax_element(points.begin(), points.end(),
@@ -331,7 +331,9 @@ TEST_F(ScopeDisplayTest, EachTraceReadsItsOwnValueOnItsOwnAxis) {
             display_.SetReferenceYScale(1, row.yScale);
         }
     }
-    // A math trace in its own unit: ch1 in kV, drawn at its own full scale.
+    // A math trace in its own unit: ch1 in kV, drawn at its own full scale, over a window that
+    // holds a capture's sets.
+    record().SetCount = kWindowPositions;
     display_.SetMath(1, {true, "Bus", "kV", "ch1/1000"});
     display_.RedrawShownChannels();
     display_.DrawRef();
@@ -502,6 +504,7 @@ TEST_F(ScopeDisplayTest, MathTracesAreDrawnMeasuredExportedAndFollowTheWindow) {
     };
     fill(0, kTraceSlots);
     record().NextSample = 1000;
+    record().SetCount = kTraceSlots;  // as a capture that filled the window leaves it
     display_.SetGain(1, QStringLiteral("0.1"));
     display_.SetGain(2, QStringLiteral("2"));
     display_.SetMath(1, {true, "Power", "W", "ch1*ch2"});

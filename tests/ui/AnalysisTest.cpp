@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace altrix::testing {
 namespace {
@@ -21,6 +22,7 @@ protected:
         MainframeTest::SetUp();
         view().ReadoutEnabled = true;  // as after STOP
         record().NextSample = 50000;
+        record().SetCount = kWindowPositions + 50000;
     }
     template <class Value>
     void fillChannel(int k, Value value) {
@@ -132,7 +134,7 @@ TEST_F(AnalysisTest, MathTracesAreTypedShownAndMeasured) {
     QTest::keyClicks(find<QLineEdit>("MathUnitEdit2"), "V2");
     QTest::keyClicks(find<QLineEdit>("MathExpressionEdit2"), "ch1^2 + 1");
     EXPECT_TRUE(form_->display().TraceShown(kFirstMathTrace + 1));
-    EXPECT_FALSE(find<QLabel>("MathErrorLabel2")->isVisible());
+    EXPECT_TRUE(find<QLabel>("MathErrorLabel2")->text().isEmpty());
     EXPECT_GT(chart().series(SeriesOfTrace(kFirstMathTrace + 1))->dataCount(), 0);
     find<QAction>("Measurements1")->trigger();
     chart().xAxis->setRange(0, 99999);
@@ -143,11 +145,54 @@ TEST_F(AnalysisTest, MathTracesAreTypedShownAndMeasured) {
 
     QTest::keyClicks(find<QLineEdit>("MathExpressionEdit2"), " *");
     EXPECT_FALSE(form_->display().TraceShown(kFirstMathTrace + 1));
-    EXPECT_TRUE(find<QLabel>("MathErrorLabel2")->isVisible());
     EXPECT_TRUE(find<QLabel>("MathErrorLabel2")->text().startsWith("ch1^2 + 1 *\n           ^ "));
     EXPECT_EQ(chart().series(SeriesOfTrace(kFirstMathTrace + 1))->dataCount(), 0);
     settle();
     EXPECT_EQ(table->rowCount(), 1);
+}
+
+// The error line speaks of the text in the field as each key is typed, never of an earlier
+// text, and no row of the window moves while it comes and goes.
+TEST_F(AnalysisTest, TheErrorLineFollowsTheTextAndNoRowMoves) {
+    find<QAction>("MathTraces1")->trigger();
+    settle();
+    auto* expression = find<QLineEdit>("MathExpressionEdit1");
+    auto* error = find<QLabel>("MathErrorLabel1");
+    const std::vector<QWidget*> below{find("MathReadoutLabel1"), find("MathExpressionEdit2"), find("MathNameEdit3"),
+                                      find("MathEnableBox4")};
+    const auto places = [&] {
+        std::vector<QPoint> at;
+        for (QWidget* widget : below) at.push_back(widget->mapTo(widget->window(), QPoint()));
+        at.push_back({0, error->height()});
+        return at;
+    };
+    const std::vector<QPoint> still = places();
+    // The text after each key, and the error line's start: the text, a mark under the fault.
+    const struct {
+        const char* typed;
+        const char* field;
+        const char* error;
+    } steps[] = {
+        {"ch1*", "ch1*", "ch1*\n    ^ "},        // an end where a value is due: one past the text
+        {"ch", "ch1*ch", "ch1*ch\n    ^ "},      // "ch" names no input
+        {"2", "ch1*ch2", ""},
+        {")", "ch1*ch2)", "ch1*ch2)\n       ^ "},  // a parenthesis never opened
+        {"\b", "ch1*ch2", ""},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.field);
+        if (QLatin1String(step.typed) == QLatin1String("\b"))
+            QTest::keyClick(expression, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(expression, QLatin1String(step.typed));
+        settle();
+        ASSERT_EQ(expression->text(), QLatin1String(step.field));
+        if (*step.error == 0)
+            EXPECT_TRUE(error->text().isEmpty()) << error->text().toStdString();
+        else
+            EXPECT_TRUE(error->text().startsWith(QLatin1String(step.error))) << error->text().toStdString();
+        EXPECT_EQ(places(), still);
+    }
 }
 
 }  // namespace

@@ -429,6 +429,50 @@ TEST_F(CaptureTest, AnUnpluggedDriveEndsTheCaptureKeepsTheTracesAndSaysSo) {
     click("Button2");
 }
 
+// The link's figures are a capture's of this run: a waveform file or a recording on show
+// clears them, and the next RUN counts again.
+TEST_F(CaptureTest, TheLinkFiguresAreClearedWhileAFileOrARecordingIsShown) {
+    QTemporaryDir dir;
+    const QString wave = dir.filePath(QStringLiteral("capture.wfd"));
+    const QString recording = dir.filePath(QStringLiteral("capture.arec"));
+    ASSERT_EQ(WriteTestRecording(recording.toStdString(), 20000), "");
+    const auto figures = [this] {
+        QStringList texts;
+        for (const char* name : {"LinkRateLabel", "LinkLostLabel", "LinkResyncLabel", "LinkIdleLabel"})
+            texts << find<QLabel>(QLatin1String(name))->text();
+        return texts;
+    };
+    const QStringList cleared{QStringLiteral("- sets/s"), QStringLiteral("Blocks lost: -"), QStringLiteral("Resyncs: -"),
+                              QStringLiteral("Last byte -")};
+    startDrive({}, 4.0);
+    typeAll({"9004", nullptr, nullptr, nullptr});
+    ASSERT_TRUE(run());
+    ASSERT_TRUE(tickUntil([&] { return session_.Health().SetsPerSecond > 0; }));
+    click("Button2");
+    EXPECT_TRUE(figures()[0].endsWith(QStringLiteral(" of 5000 sets/s"))) << figures()[0].toStdString();
+    EXPECT_EQ(figures()[1], QStringLiteral("Blocks lost: 0"));
+    prompts_.FileNames = {wave};
+    find<QAction>(QStringLiteral("SaveWaveformFile1"))->trigger();
+    ASSERT_TRUE(QFile::exists(wave));
+
+    const struct {
+        const char* action;
+        QString file;
+    } shown[] = {{"OpenRecording1", recording}, {"Loadwaveformfile1", wave}};  // the file's channels for the next RUN
+    for (const auto& s : shown) {
+        SCOPED_TRACE(s.action);
+        prompts_.FileNames = {s.file};
+        find<QAction>(QLatin1String(s.action))->trigger();
+        ASSERT_TRUE(form_->display().ShowsFile());
+        EXPECT_EQ(figures(), cleared);
+    }
+    ASSERT_TRUE(run());
+    ASSERT_TRUE(tickUntil([&] { return session_.Health().SetsPerSecond > 0; }));
+    EXPECT_NE(figures()[0], cleared[0]);
+    EXPECT_EQ(figures()[1], QStringLiteral("Blocks lost: 0"));
+    click("Button2");
+}
+
 TEST_F(CaptureTest, TheRecordSwitchRecordsFromRunUntilStop) {
     startDrive({}, 4.0);
     typeAddress(1, QStringLiteral("1234"));

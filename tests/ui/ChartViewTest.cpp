@@ -71,7 +71,8 @@ TEST_F(ChartViewTest, RunShowsTheNewestSetsWhateverTheViewBefore) {
 }
 
 // F and View > Fit fit what a zoomed view shows: overlaid the vertical axis, in lanes every
-// lane. A rectangle drawn in a lane zooms the time and that lane; every lane stays on the chart.
+// lane. A rectangle drawn in a lane zooms the time and that lane; every lane stays on the chart,
+// and Back gives both back.
 TEST_F(ChartViewTest, FitAndRectangleZoomFollowTheView) {
     // Channel 1: -20000 up to position 49999, then a saw 0..999; channel 2 at 500.
     for (int x = 0; x < kWindowPositions; ++x) {
@@ -118,6 +119,16 @@ TEST_F(ChartViewTest, FitAndRectangleZoomFollowTheView) {
     const double tolerance = std::abs(top - bottom) / height * 2;
     EXPECT_NEAR(form_->display().ValueScale(2).valueAt(zoomed[1].Upper), top, tolerance);
     EXPECT_NEAR(form_->display().ValueScale(2).valueAt(zoomed[1].Lower), bottom, tolerance);
+
+    // Back: the time and every lane as they were before the rectangle.
+    find<QAction>(QStringLiteral("ZoomBackAction"))->trigger();
+    EXPECT_EQ(chart().xAxis->range(), time);
+    const std::vector<Lane> back = form_->display().Lanes();
+    ASSERT_EQ(back.size(), 2u);
+    for (std::size_t i = 0; i < back.size(); ++i) {
+        EXPECT_EQ(back[i].Fit.Lower, lanes[i].Fit.Lower) << i;
+        EXPECT_EQ(back[i].Fit.Upper, lanes[i].Fit.Upper) << i;
+    }
 }
 
 }  // namespace

@@ -130,9 +130,10 @@ TEST_F(ExportTest, ImagesTakeTheFormatOfTheirSuffixWithALegend) {
     trigger("CopyImage1");
     EXPECT_EQ(QApplication::clipboard()->image().convertToFormat(png.format()), png);
 
-    // The legend names the shown traces only, and the time span in view.
+    // The legend names the shown traces only, the time span in view, where they come from and
+    // the day (a window no capture filled has no time of its own).
     const QByteArray svg = contents(path("chart.svg"));
-    for (const char* shown : {"DC_bus (Vdc)", "Mem 9014", "Time 0.0002 s to 20 s"})
+    for (const char* shown : {"DC_bus (Vdc)", "Mem 9014", "Time 0.0002 s to 20 s", "From port ", "Exported 20"})
         EXPECT_TRUE(svg.contains(shown)) << shown;
     for (const char* hidden : {"Channel 2", "Channel 4", "Ref1", "Ref2"}) EXPECT_FALSE(svg.contains(hidden)) << hidden;
 

@@ -221,7 +221,10 @@ TEST_F(MainframeTest, AboutNamesTheVersionAndTheLicences) {
     EXPECT_EQ(about.Buttons, MessageButtons::Ok);
     for (const QString& part : {QStringLiteral("altrix-scope ") + QLatin1String(kProgramVersion),
                                 QStringLiteral("GPL-3.0-or-later"),
-                                QStringLiteral("QCustomPlot 2.1: GNU General Public License")})
+                                QStringLiteral("QCustomPlot 2.1: GNU General Public License"),
+                                // Each library with the major version of its Debian 12 package.
+                                QStringLiteral("SQLite 3."), QStringLiteral("muParser 2."),
+                                QStringLiteral("matio 1."), QStringLiteral("HDF5 1.")})
         EXPECT_TRUE(about.Text.contains(part)) << part.toStdString();
 }
 

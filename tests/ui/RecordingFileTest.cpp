@@ -54,6 +54,7 @@ protected:
 TEST_F(RecordingFileTest, ShowsTheWholeRecordingThenSingleSetsWithReadoutsAndMeasurementsUntilRun) {
     // A recording made without math traces shows none, whatever was on before: its own are taken over.
     showChannel(1);
+    record().SetCount = kWindowPositions;  // a capture's window on show
     form_->display().SetMath(1, {true, "", "", "ch1*2"});
     ASSERT_GT(chart().pointCount(SeriesOfTrace(kFirstMathTrace)), 0);
     open(path_);

@@ -1,22 +1,27 @@
 // What the window remembers between runs in the settings file: each value comes back after a
-// close and a start; the file dialogs also start from their last file within a run; the
-// settings file's own sections stay, and the channels start as always.
+// close and a start, the channels too (their math traces drawing nothing while the window holds
+// no sets); the file dialogs also start from their last file, or their kind's last folder,
+// within a run; the settings file's own sections stay.
 
 #include "MainframeFixture.h"
 
 #include "ParameterFiles.h"
 #include "RememberedValues.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <functional>
 #include <limits>
+#include <string>
 
 namespace altrix::testing {
 namespace {
@@ -102,7 +107,7 @@ TEST_F(RememberedValuesTest, FileDialogsStartFromTheirLastFile) {
     EXPECT_EQ(ReadSetting(settingsIniPath_, "Dialogs", "SaveDialog1"), saved.toStdString());
     EXPECT_EQ(ReadSetting(settingsIniPath_, "Dialogs", "OpenDialog1"), saved.toStdString());
     EXPECT_TRUE(prompts_.SaveDialogs[0].FileName.isEmpty());
-    EXPECT_TRUE(prompts_.OpenDialogs[0].FileName.isEmpty());
+    EXPECT_EQ(prompts_.OpenDialogs[0].FileName, dir_.path() + u'/');  // where the waveform was saved
 
     // The next dialog of the run, then the first of the next run (both cancelled).
     for (int run = 0; run < 2; ++run) {
@@ -114,15 +119,111 @@ TEST_F(RememberedValuesTest, FileDialogsStartFromTheirLastFile) {
     }
 }
 
-TEST_F(RememberedValuesTest, SettingsSectionsAndChannelsStartAsBefore) {
-    auto* quantity = find<QComboBox>(QStringLiteral("ComboBox1"));
-    quantity->setCurrentIndex(3);
-    emit quantity->activated(3);
+// Each channel comes back as the user left it, whether set by its quantity, by a typed address,
+// or switched off; the settings file's own sections stay as they were.
+TEST_F(RememberedValuesTest, ChannelsComeBackAsTheyWereLeft) {
+    const struct {
+        int quantity;  // row chosen in the quantity list, -1 for none
+        const char* address;  // typed, or nullptr
+        const char* gain;     // typed after, or nullptr
+        int yScale;           // row chosen in the Y-scale list, -1 to leave it
+        bool on;              // the switch as left
+        // As it comes back:
+        const char* shownAddress;
+        const char* shownGain;
+        const char* shownYScale;
+    } channels[] = {
+        {2, nullptr, nullptr, 10, true, "9042", "0.1", "2"},    // DC_bus (Vdc): its preset's address and gain
+        {1, nullptr, "0.02", -1, false, "9004", "0.02", "1"},  // Output frequency, its gain typed over, then off
+        {-1, "9a0f", "3", 4, true, "9a0f", "3", "0.33"},       // an address typed, no quantity
+        {-1, nullptr, nullptr, -1, false, "", "1", "1"},       // untouched
+    };
+    form_->SetEngineeringControlsVisible(true);
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const auto& c = channels[k - 1];
+        if (c.quantity >= 0) choose(find<QComboBox>(QStringLiteral("ComboBox%1").arg(k)), c.quantity);
+        if (c.address) showChannel(k, QLatin1String(c.address));
+        if (c.gain) find<QLineEdit>(QStringLiteral("LabeledEdit%1").arg(k))->setText(QLatin1String(c.gain));
+        if (c.yScale >= 0) choose(find<QComboBox>(QStringLiteral("ComboBox%1").arg(k + 4)), c.yScale);
+        find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->setChecked(c.on);
+    }
     restart();
-    EXPECT_EQ(find<QComboBox>(QStringLiteral("ComboBox1"))->currentIndex(), -1);
-    EXPECT_FALSE(find<QCheckBox>(QStringLiteral("CheckBox1"))->isChecked());
+    for (int k = 1; k <= kChannelCount; ++k) {
+        SCOPED_TRACE(k);
+        const auto& c = channels[k - 1];
+        EXPECT_EQ(find<QComboBox>(QStringLiteral("ComboBox%1").arg(k))->currentIndex(), c.quantity);
+        EXPECT_EQ(find<QLineEdit>(QStringLiteral("Edit%1").arg(k))->text(), QLatin1String(c.shownAddress));
+        EXPECT_EQ(find<QLineEdit>(QStringLiteral("LabeledEdit%1").arg(k))->text(), QLatin1String(c.shownGain));
+        EXPECT_EQ(find<QComboBox>(QStringLiteral("ComboBox%1").arg(k + 4))->currentText(), QLatin1String(c.shownYScale));
+        EXPECT_EQ(find<QCheckBox>(QStringLiteral("CheckBox%1").arg(k))->isChecked(), c.on);
+        EXPECT_EQ(form_->display().Channel(k).Enabled, c.on);
+        EXPECT_EQ(form_->display().GainFactorOf(k), QString::fromLatin1(c.shownGain).toDouble());
+    }
     EXPECT_EQ(ReadListFilePath(settingsIniPath_, "0"), "Parameter list.plf");
     EXPECT_EQ(ReadPortMapping(settingsIniPath_, "COM3"), "/dev/pts/9");
+}
+
+// Math traces come back too, but a window nothing was taken into has nothing to compute them
+// from: no line is drawn and nothing is measured until it holds sets.
+TEST_F(RememberedValuesTest, RememberedMathTracesDrawNothingOnAnEmptyChart) {
+    showChannel(1);
+    showChannel(2);
+    form_->display().SetMath(1, {true, "Power", "W", "ch1*ch2"});
+    restart();
+    ASSERT_EQ(form_->display().Math().Definition(1).Expression, "ch1*ch2");
+    find<QAction>(QStringLiteral("Measurements1"))->trigger();
+    QCoreApplication::processEvents();
+    const int series = SeriesOfTrace(kFirstMathTrace);
+    EXPECT_EQ(chart().pointCount(series), 0);
+    EXPECT_FALSE(form_->display().TraceShown(kFirstMathTrace));
+    auto* table = find<QTableWidget>(QStringLiteral("MeasureTable"));
+    for (int r = 0; r < table->rowCount(); ++r)
+        EXPECT_FALSE(table->verticalHeaderItem(r)->text().startsWith(QStringLiteral("Power"))) << r;
+
+    // The window holds sets (as after a capture): the trace is computed and drawn.
+    record().SetCount = kWindowPositions;
+    form_->display().RedrawShownChannels();
+    EXPECT_GT(chart().pointCount(series), 0);
+    EXPECT_TRUE(form_->display().TraceShown(kFirstMathTrace));
+}
+
+// Every file dialog opens in the folder its kind of file was last chosen in: waveform files
+// saved and loaded share one, recordings recorded and opened another, pictures their own; a
+// dialog whose own last file lies there starts with it. Kept across a restart.
+TEST_F(RememberedValuesTest, FileDialogsOpenInTheLastFolderOfTheirKind) {
+    QTemporaryDir waves, recordings, more;
+    const QString wave = waves.filePath(QStringLiteral("a.wfd"));
+    const QString recording = recordings.filePath(QStringLiteral("none.arec"));
+    const QString other = more.filePath(QStringLiteral("b.wfd"));
+    const auto folder = [](const QTemporaryDir& dir) { return dir.path() + u'/'; };
+    const struct {
+        const char* action;
+        QString answer;  // empty: cancelled
+        QString startsWith;
+        bool restartFirst;
+    } steps[] = {
+        {"SaveWaveformFile1", wave, QString(), false},            // no folder yet
+        {"Loadwaveformfile1", QString(), folder(waves), false},   // the waveform folder
+        {"OpenRecording1", QString(), QString(), false},          // recordings have none yet
+        {"OpenRecording1", recording, QString(), false},          // refused, but its folder chosen
+        {"Record1", QString(), folder(recordings), false},        // recording's folder
+        {"ExportImage1", QString(), QString(), false},            // pictures have none yet
+        {"SaveWaveformFile1", QString(), wave, true},             // its own last file, in the folder
+        {"Record1", QString(), folder(recordings), false},
+        {"SaveWaveformFile1", other, wave, false},
+        {"Loadwaveformfile1", QString(), folder(more), false},    // the kind's newest folder
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.action) + " " + step.answer.toStdString());
+        if (step.restartFirst) restart();
+        if (!step.answer.isEmpty()) prompts_.FileNames.push_back(step.answer);
+        const std::size_t saves = prompts_.SaveDialogs.size(), opens = prompts_.OpenDialogs.size();
+        find<QAction>(QLatin1String(step.action))->trigger();
+        const bool saved = prompts_.SaveDialogs.size() > saves;
+        ASSERT_TRUE(saved || prompts_.OpenDialogs.size() > opens);
+        EXPECT_EQ((saved ? prompts_.SaveDialogs : prompts_.OpenDialogs).back().FileName, step.startsWith);
+        prompts_.Messages.clear();
+    }
 }
 
 // A settings file the program cannot read is said once in the status bar and kept as it was.

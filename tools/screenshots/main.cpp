@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -137,22 +138,30 @@ int main(int argc, char* argv[]) {
         form.show();
         Find<QComboBox>(form, "COMSelectBox1")->setEditText(QString::fromStdString(settings.LinkPath));
         ok &= Save(form, out, "window.png");
+        // At 1920 x 1080: the four quantities overlaid, each read on an axis of its own units.
+        form.resize(1920, 1080);
         Capture(form, 20);
+        Trigger(form, "FitAction");
         PointAt(form, 0.62);
         ok &= Save(form, out, "capture.png");
 
-        // Maximised: lanes, each fitted, and the measurements docked below.
-        form.resize(1920, 1080);
+        // Lanes, the time zoomed in to 2.5 s and each lane fitted to it, the measurements
+        // docked below.
         Trigger(form, "LanesAction");
-        Trigger(form, "FitAction");
         Trigger(form, "Measurements1");
+        form.resize(1920, 1080);
+        form.chart().xAxis->setRange(50000, 62500);  // 10 .. 12.5 s
+        Trigger(form, "FitAction");
         PointAt(form, 0.62);
         ok &= Save(form, out, "maximised.png");
         Find<QAction>(form, "LanesAction")->setChecked(false);
         form.close();
     }
+    // Each scene below starts as a first start does: no channels, math traces or views remembered.
+    const auto forget = [&ini] { QFile::remove(QString::fromStdString(ini)); };
     {
         // Power from output voltage and current, overlaid, in the math window.
+        forget();
         CaptureSession session(ini);
         ScopeDisplay display(session);
         TForm1 form(prompts, session, display, ini);
@@ -172,8 +181,9 @@ int main(int argc, char* argv[]) {
         form.close();
     }
     {
-        // A Single capture triggered by the PID reference's step at 15 s (rising through 50 %),
-        // zoomed in six times around the trigger line.
+        // A Single capture triggered by the PID reference's step (rising through 50 %), 2 s
+        // around the trigger line.
+        forget();
         CaptureSession session(ini);
         ScopeDisplay display(session);
         TForm1 form(prompts, session, display, ini);
@@ -189,8 +199,9 @@ int main(int argc, char* argv[]) {
         emit level->textEdited(level->text());
         Find<QPushButton>(form, "Button1")->click();
         ok &= SettleUntil([&] { return !session.IsRunning(); }, 40000);
+        // 9.5 .. 11.5 s around the trigger at 10 s, both traces fitted to it.
+        form.chart().xAxis->setRange(47500, 57500);
         Trigger(form, "FitAction");
-        for (int i = 0; i < 6; ++i) Find<QToolButton>(form, "SpeedButton5")->click();
         PointAt(form, 0.56);
         ok &= Save(form, out, "trigger.png");
         Choose(form, "TriggerModeBox", 0);
@@ -206,6 +217,7 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "altrix-screenshots: the noisy drive did not start: %s\n", error.c_str());
             return 1;
         }
+        forget();
         CaptureSession session(ini);
         ScopeDisplay display(session);
         TForm1 form(prompts, session, display, ini);
@@ -218,6 +230,7 @@ int main(int argc, char* argv[]) {
     }
     if (argc > 2) {
         // A recording: the whole of it, then a few seconds of it.
+        forget();
         CaptureSession session(ini);
         ScopeDisplay display(session);
         TForm1 form(prompts, session, display, ini);

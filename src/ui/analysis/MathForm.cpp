@@ -5,9 +5,11 @@
 
 #include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSizePolicy>
 
 #include <cmath>
 
@@ -39,6 +41,8 @@ MathForm::MathForm(const ScopeDisplay& display, QWidget* parent)
                             this);
     help->setWordWrap(true);
     layout->addWidget(help, 1 + 3 * kMathCount, 0, 1, 4);
+    // A taller window keeps the rows together at its top.
+    layout->setRowStretch(2 + 3 * kMathCount, 1);
     for (int m = 1; m <= kMathCount; ++m) showMath(m);
 }
 
@@ -66,7 +70,14 @@ void MathForm::addRow(int m) {
     row.error->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     row.error->setStyleSheet(QStringLiteral("color: #C00000;"));
     row.error->setTextFormat(Qt::PlainText);
+    // The error line keeps its two lines' height whether or not it says anything, so that the
+    // rows below never move while an expression is typed.
+    row.error->setFixedHeight(2 * QFontMetrics(row.error->font()).lineSpacing() + 2);
+    row.error->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Nor does a long message widen the window: it is cut at the field's width (its tool tip whole).
+    row.error->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     row.readout = static_cast<QLabel*>(named(new QLabel(this), "MathReadoutLabel"));
+    row.readout->setFixedHeight(row.readout->fontMetrics().lineSpacing() + 2);
     const int top = 1 + 3 * (m - 1);
     layout->addWidget(row.enable, top, 0);
     layout->addWidget(row.name, top, 1);
@@ -103,18 +114,18 @@ void MathForm::showMath(int m) {
     show(row.name, definition.Name);
     show(row.unit, definition.Unit);
     show(row.expression, definition.Expression);
-    // The text, a mark under the fault, and why.
+    // The text, a mark under the fault, and why: only of the text in the field, never of an
+    // earlier one.
     const std::optional<MathError>& error = display_.Math().Error(m);
-    if (!error) {
-        row.error->hide();
-    } else {
-        QString text = QString::fromStdString(error->Message);
+    QString text;
+    if (error && row.expression->text().toStdString() == definition.Expression) {
+        text = QString::fromStdString(error->Message);
         if (error->Position >= 0)
-            text = QString::fromStdString(definition.Expression) + QLatin1Char('\n') +
-                   QString(error->Position, QLatin1Char(' ')) + QStringLiteral("^ ") + text;
-        row.error->setText(text);
-        row.error->show();
+            text = row.expression->text() + QLatin1Char('\n') + QString(error->Position, QLatin1Char(' ')) +
+                   QStringLiteral("^ ") + text;
     }
+    row.error->setText(text);
+    row.error->setToolTip(text);
     showReadouts();
 }
 
@@ -126,7 +137,7 @@ void MathForm::showReadouts() {
     const DisplayView& view = display_.View();
     for (int m = 1; m <= kMathCount; ++m) {
         QLabel& label = *rows_[m - 1].readout;
-        if (!display_.Math().Shown(m)) {
+        if (!display_.TraceShown(kTraceCount + m)) {
             label.clear();
             continue;
         }

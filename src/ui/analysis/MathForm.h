@@ -2,8 +2,10 @@
 // The math traces window: a row for each of the four math traces with its switch
 // (MathEnableBoxN), name (MathNameEditN), unit (MathUnitEditN) and expression
 // (MathExpressionEditN), applied as typed; where the expression does not compile,
-// MathErrorLabelN shows it with a mark under the fault and why. MathReadoutLabelN gives the
-// trace's value at the cursor, its difference from the mark and its full scale on the chart.
+// MathErrorLabelN shows the text in the field with a mark under the fault and why (a line of
+// fixed height, empty while the text compiles, so that no row moves as one types).
+// MathReadoutLabelN gives the trace's value at the cursor, its difference from the mark and its
+// full scale on the chart.
 // It shows the display's definitions and tells its owner what was edited; the owner writes
 // them into the display.
 

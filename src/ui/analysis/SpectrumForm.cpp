@@ -39,6 +39,18 @@ SpectrumForm::SpectrumForm(const ScopeDisplay& display, QWidget* parent)
     plot.axisRect()->setRangeDrag(Qt::Horizontal);
     plot.axisRect()->setRangeZoom(Qt::Horizontal);
     plot.setMouseTracking(true);
+    // The chart's look: black, a dark grey grid, grey axes and labels.
+    plot.setBackground(QBrush(Qt::black));
+    plot.axisRect()->setBackground(QBrush(Qt::black));
+    const QColor label(0xC0, 0xC0, 0xC0);
+    for (QCPAxis* axis : {plot.xAxis, plot.yAxis}) {
+        for (const auto setPen : {&QCPAxis::setBasePen, &QCPAxis::setTickPen, &QCPAxis::setSubTickPen}) (axis->*setPen)(QPen(label));
+        axis->setTickLabelColor(label);
+        axis->setLabelColor(label);
+        axis->grid()->setPen(QPen(QColor(0x34, 0x34, 0x34), 1, Qt::DotLine));
+        axis->grid()->setZeroLinePen(QPen(QColor(0x50, 0x50, 0x50)));
+    }
+    plot.graph(0)->setPen(QPen(QColor(0x00, 0xFF, 0x00)));
 
     connect(plot.xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
             &SpectrumForm::limitFrequencyRange);
@@ -88,6 +100,7 @@ void SpectrumForm::updateSpectrum() {
     refillSources();
     const int t = ui_->SpectrumSourceBox->currentData().toInt();
     unit_ = t == 0 ? QString() : QString::fromStdString(UnitOfLabel(display_.TraceName(t).toStdString()));
+    if (t != 0 && colourOf_) ui_->SpectrumPlot->graph(0)->setPen(QPen(colourOf_(t)));
     if (t == 0)
         analyzer_.compute({}, 1, kSampleRateHz);
     else if (t >= kFirstMathTrace)

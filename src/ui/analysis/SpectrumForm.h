@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QCPRange;
@@ -30,6 +31,8 @@ public:
     ~SpectrumForm() override;
 
     void traceViewChanged();
+    // The colour trace t is drawn in on the chart; the spectrum of t is drawn in it.
+    void setTraceColours(std::function<QColor(int t)> colourOf) { colourOf_ = std::move(colourOf); }
 
 private:
     // The source list: the shown traces by name, keeping the chosen trace while it is shown.
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<Ui::SpectrumForm> ui_;
     CoalescedUpdate* update_;
     SpectrumAnalyzer analyzer_;
+    std::function<QColor(int t)> colourOf_;
 };
 
 }  // namespace altrix

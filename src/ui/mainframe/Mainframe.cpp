@@ -72,9 +72,9 @@ TForm1::TForm1(Prompts& prompts, CaptureSession& session, ScopeDisplay& display,
     connectFileHandlers();
     exports_ = new ExportCommands(*this, {ui.ExportCsv1, ui.ExportData1, ui.ExportImage1, ui.CopyImage1}, display_, session_,
                                   *ui.Chart1, prompts_, [this](FileDialogSpec& files) { return askFileToWrite(files); },
-                                  [this] { return windowTitle(); });
+                                  [this] { return windowTitle(); }, [this] { return shownSource(); });
     // The link's health in the status bar, and the word to the user when the link fails.
-    new LinkStatus(*ui.LinkStatusBar, session_, prompts_,
+    new LinkStatus(*ui.LinkStatusBar, session_, display_, prompts_,
                    [this] { return QString::fromStdString(chosenPortName()); }, this);
     connect(ui.AutoReconnect1, &QAction::toggled, &session_, &CaptureSession::SetAutoReconnect);
     triggerBar_ = std::make_unique<TriggerBar>(
@@ -132,8 +132,9 @@ void TForm1::rememberValues() {
     remembered_.add(
         "Display", "WindowState", [this](const QString& stored) { restoreState(QByteArray::fromBase64(stored.toLatin1())); },
         [this] { return QString::fromLatin1(saveState().toBase64()); });
+    rememberChannels();
     docks_->remember(remembered_);
-    std::vector<FileDialogSpec*> dialogs{&SaveDialog1, &OpenDialog1, &RecordDialog};
+    std::vector<FileDialogSpec*> dialogs{&SaveDialog1, &OpenDialog1, &OpenRecordingDialog, &RecordDialog};
     for (FileDialogSpec* exportDialog : exports_->Dialogs()) dialogs.push_back(exportDialog);
     for (FileDialogSpec* dialog : dialogs) {
         remembered_.add(
@@ -141,6 +142,10 @@ void TForm1::rememberValues() {
             [dialog](const QString& stored) { dialog->FileName = stored; },
             [dialog] { return dialog->FileName; });
     }
+    for (const QString& kind : FileFolders::Kinds())
+        remembered_.add(
+            kDialogsSection, (kind + QStringLiteral("Folder")).toStdString(),
+            [this, kind](const QString& stored) { Folders.SetFolder(kind, stored); }, [this, kind] { return Folders.Folder(kind); });
 }
 
 TForm1::~TForm1() {

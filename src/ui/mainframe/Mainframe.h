@@ -151,8 +151,11 @@ private:
     std::array<QAction*, 4> modeItems() const;
     // Registers the values kept between runs (and so restores them).
     void rememberValues();
+    // The channels' settings kept in [Channels] between runs (channels.cpp).
+    void rememberChannels();
     // Asks through prompts_ (`ask` is its save or open question), starting from the file the
-    // dialog chose last; a chosen name becomes the dialog's last one, in the settings file too.
+    // dialog chose last, or in the folder of its kind's last file when that is elsewhere; a
+    // chosen name becomes the dialog's last one and its folder its kind's, in the settings file too.
     QString askFileName(FileDialogSpec& dialog, const std::function<QString(const FileDialogSpec&)>& ask);
     // Section of the settings file that keeps the file dialogs' last file names.
     static constexpr char kDialogsSection[] = "Dialogs";
@@ -173,6 +176,10 @@ private:
     void loadWaveformFile(const QString& fileName);
     // Caption text, "----" and the file's name.
     void showFileName(const QString& fileName);
+    // Where the traces on show come from, for an exported picture: the port of this run's
+    // capture (and the file it was saved to), or the file or recording shown.
+    QString shownSource() const;
+    QString shownFile_;  // the file the caption names; empty while it names none
     // The name of a file to write, through askFileName, asking before an existing file is
     // replaced; empty when cancelled. The waveform save and the exports share it; the save
     // passes the capture's `note`, which its dialog shows and edits.

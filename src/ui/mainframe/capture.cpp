@@ -74,6 +74,7 @@ void TForm1::Button1Click() {
 void TForm1::showCaptureStarted() {
     // The display has moved the view and cleared the traces and readouts.
     setWindowTitle(QString::fromLatin1(kCaptionText));
+    shownFile_.clear();
     ui_->Label10->hide();
     lockForCapture(true);
     ui_->Chart1->replot();

@@ -67,6 +67,34 @@ void TForm1::connectReferenceHandlers() {
     }
 }
 
+void TForm1::rememberChannels() {
+    using Field = std::string ChannelDescription::*;
+    const std::array<std::pair<const char*, Field>, 4> texts{{{"Quantity", &ChannelDescription::Quantity},
+                                                              {"Address", &ChannelDescription::Address},
+                                                              {"Gain", &ChannelDescription::Gain},
+                                                              {"YScale", &ChannelDescription::YScale}}};
+    for (int k = 1; k <= kChannelCount; ++k) {
+        const std::string n = std::to_string(k);
+        for (const auto& [key, field] : texts)
+            remembered_.add(
+                "Channels", key + n,
+                [this, k, field](const QString& stored) {
+                    ChannelDescription channel = display_.ChannelDescribed(k);
+                    channel.*field = stored.toStdString();
+                    display_.RestoreChannel(k, channel);
+                },
+                [this, k, field] { return QString::fromStdString(display_.ChannelDescribed(k).*field); });
+        remembered_.add(
+            "Channels", "Enabled" + n,
+            [this, k](const QString& stored) {
+                ChannelDescription channel = display_.ChannelDescribed(k);
+                channel.Enabled = stored == QLatin1String("1");
+                display_.RestoreChannel(k, channel);
+            },
+            [this, k] { return QString::number(display_.Channel(k).Enabled ? 1 : 0); });
+    }
+}
+
 void TForm1::showChannel(int k) {
     const ChannelControls& channel = channels_[k - 1];
     const ChannelSetting& shown = display_.Channel(k);

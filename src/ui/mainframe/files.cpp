@@ -89,15 +89,27 @@ void TForm1::connectFileHandlers() {
 }
 
 void TForm1::showFileName(const QString& fileName) {
+    shownFile_ = QDir::toNativeSeparators(fileName);
     setWindowTitle(QString::fromLatin1(kCaptionText) + QStringLiteral("----") +
                    QDir::toNativeSeparators(fileName));
 }
 
+QString TForm1::shownSource() const {
+    if (display_.ShowsFile()) return (display_.Recording() ? QStringLiteral("recording ") : QStringLiteral("file ")) + shownFile_;
+    const QString port = QStringLiteral("port ") + QString::fromStdString(chosenPortName());
+    return shownFile_.isEmpty() ? port : port + QStringLiteral(", saved as ") + shownFile_;
+}
+
 QString TForm1::askFileName(FileDialogSpec& dialog, const std::function<QString(const FileDialogSpec&)>& ask) {
-    const QString fileName = ask(dialog);
+    FileDialogSpec shown = dialog;
+    shown.FileName = Folders.StartOf(dialog.Name, dialog.FileName);
+    const QString fileName = ask(shown);
     if (!fileName.isEmpty()) {
         dialog.FileName = fileName;
         remembered_.store(kDialogsSection, dialog.Name.toStdString());
+        Folders.Chosen(dialog.Name, fileName);
+        if (const QString kind = FileFolders::KindOf(dialog.Name); !kind.isEmpty())
+            remembered_.store(kDialogsSection, (kind + QStringLiteral("Folder")).toStdString());
     }
     return fileName;
 }

@@ -51,7 +51,10 @@ QString AskFileName(const FileDialogSpec& spec, QFileDialog::AcceptMode mode, QS
         if (suffix.hasMatch()) dialog.setDefaultSuffix(suffix.captured(1));
     });
     // A name with its folder also opens that folder.
-    if (!spec.FileName.isEmpty()) dialog.selectFile(spec.FileName);
+    if (spec.FileName.endsWith(u'/'))
+        dialog.setDirectory(spec.FileName);
+    else if (!spec.FileName.isEmpty())
+        dialog.selectFile(spec.FileName);
     // The save dialog does not ask about overwriting: the save command asks itself.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setSizeGripEnabled(spec.Resizable);

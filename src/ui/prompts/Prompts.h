@@ -17,7 +17,7 @@ struct FileDialogSpec {
     QString DefaultExtension;
     bool Resizable = false;
     QString Name;      // the dialog's name, under which the window remembers its file name
-    QString FileName;  // the file the dialog starts with, with its folder; empty for none
+    QString FileName;  // the file the dialog starts with, with its folder; a folder alone ends in "/"; empty for none
 };
 
 class Prompts {

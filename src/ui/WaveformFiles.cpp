@@ -48,7 +48,7 @@ bool WaveformSaving::start(WaveformSave save, const QString& fileName) {
     auto written = std::make_shared<WaveformSave>(std::move(save));
     task_ = new FileTask([written](const ExportProgress& progress) { return written->Run(progress); }, this);
     progress_ = ShowProgress(*task_, window_, QStringLiteral("SaveProgress"), QStringLiteral("Save Waveform file"),
-                 QStringLiteral("Saving %1").arg(QDir::toNativeSeparators(fileName)));
+                             QStringLiteral("Saving %1").arg(QDir::toNativeSeparators(fileName)));
     connect(task_, &FileTask::finished, this, [this, fileName, written] { finish(fileName, written); });
     task_->start();
     return true;

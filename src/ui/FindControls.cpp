@@ -35,6 +35,8 @@ FindControls::FindControls(const Controls& controls, const ScopeDisplay& display
     cancel_->setObjectName(QStringLiteral("FindCancelButton"));
     cancel_->setToolTip(QStringLiteral("Stop the search (Esc)"));
     cancel_->setFocusPolicy(Qt::NoFocus);
+    // No taller than the status bar's text, so that the bar and the client area keep their size.
+    cancel_->setMaximumHeight(controls_.bar->fontMetrics().height());
     controls_.bar->addPermanentWidget(cancel_);
     cancel_->hide();
     connect(cancel_, &QPushButton::clicked, this, [this] { show(finder_.Stop()); });

@@ -53,21 +53,6 @@ struct DataExport {
 // samples at out[i * count ...]. Returns why it could not.
 using SetReader = std::function<FileResult(std::int64_t first, std::int64_t count, std::span<std::int16_t> out)>;
 
-// A long write told to report and asked whether to go on: `Report` gets the sets written so far
-// of the export's count after each chunk, `Cancel` is read between chunks (by another thread
-// too). A cancelled write leaves no file and returns Cancelled (Ok false, Error empty).
-struct ExportProgress {
-    std::function<void(std::int64_t done, std::int64_t total)> Report;
-    const std::atomic<bool>* Cancel = nullptr;
-
-    bool Cancelled() const { return Cancel && Cancel->load(std::memory_order_relaxed); }
-    // Reports `done` of `total`; false once cancelled.
-    bool Step(std::int64_t done, std::int64_t total) const {
-        if (Report) Report(done, total);
-        return !Cancelled();
-    }
-};
-inline FileResult CancelledWrite() { return {false, {}, true}; }
 
 // The reader of trace windows (position = set number), e.g. of the trace source on screen.
 SetReader WindowReader(std::vector<WindowSamples> windows);

@@ -3,6 +3,8 @@
 // names a regular file, the replacement of a file as a whole and the chunked writer that
 // fills the new file.
 
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -14,6 +16,23 @@ struct FileResult {
     std::string Error;       // what failed, for the user, when !Ok
     bool Cancelled = false;  // a read that its caller stopped (Ok is false, Error empty)
 };
+
+// A long write told to report and asked whether to go on: `Report` gets the sets written so far
+// of the write's count after each chunk, `Cancel` is read between chunks (by another thread
+// too). A cancelled write leaves no file (a file it would replace stays as it was) and returns
+// Cancelled (Ok false, Error empty).
+struct ExportProgress {
+    std::function<void(std::int64_t done, std::int64_t total)> Report;
+    const std::atomic<bool>* Cancel = nullptr;
+
+    bool Cancelled() const { return Cancel && Cancel->load(std::memory_order_relaxed); }
+    // Reports `done` of `total`; false once cancelled.
+    bool Step(std::int64_t done, std::int64_t total) const {
+        if (Report) Report(done, total);
+        return !Cancelled();
+    }
+};
+inline FileResult CancelledWrite() { return {false, {}, true}; }
 
 inline constexpr const char* kNotRegularFile = "Not a regular file";
 

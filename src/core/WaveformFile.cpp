@@ -33,8 +33,13 @@ void AppendSample(std::string& out, std::int16_t value) {
     out.append(digits.data(), end);
 }
 
+// Lines written between two reports of a write's progress.
+constexpr std::int32_t kProgressLines = 4096;
+
+// The window's lines into `file`; false when a write failed or, with `cancelled` set, when the
+// write was cancelled.
 bool WriteDisplayWindow(const std::array<ChannelSamples, kChannelCount>& traces, std::int32_t nextSample,
-                        std::FILE* file, char decimalSeparator) {
+                        std::FILE* file, char decimalSeparator, const ExportProgress& progress, bool& cancelled) {
     ChunkWriter out(file);
     std::string& text = out.Buffer();
     for (std::int32_t x = 0; x < kWindowPositions; ++x) {
@@ -47,8 +52,15 @@ bool WriteDisplayWindow(const std::array<ChannelSamples, kChannelCount>& traces,
         }
         text += "\r\n";
         if (!out.Flush(false)) return false;
+        if ((x + 1) % kProgressLines == 0 && !progress.Step(x + 1, kWindowPositions)) {
+            cancelled = true;
+            return false;
+        }
     }
-    return out.Flush(true);
+    if (!out.Flush(true)) return false;
+    // The last lines are written: a cancel now comes too late to matter.
+    progress.Step(kWindowPositions, kWindowPositions);
+    return true;
 }
 
 // The traces as a read fills them, copied into the record once the whole file is read.
@@ -129,15 +141,17 @@ private:
 }  // namespace
 
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
-                             char decimalSeparator) {
-    return WriteWaveformFile(record.ChannelTrace, record.NextSample, path, decimalSeparator);
+                             char decimalSeparator, const ExportProgress& progress) {
+    return WriteWaveformFile(record.ChannelTrace, record.NextSample, path, decimalSeparator, progress);
 }
 
 FileResult WriteWaveformFile(const std::array<ChannelSamples, kChannelCount>& traces, std::int32_t nextSample,
-                             const std::string& path, char decimalSeparator) {
-    return ReplaceFile(path, [&traces, nextSample, decimalSeparator](std::FILE* file) {
-        return WriteDisplayWindow(traces, nextSample, file, decimalSeparator);
+                             const std::string& path, char decimalSeparator, const ExportProgress& progress) {
+    bool cancelled = false;
+    const FileResult result = ReplaceFile(path, [&](std::FILE* file) {
+        return WriteDisplayWindow(traces, nextSample, file, decimalSeparator, progress, cancelled);
     });
+    return cancelled ? CancelledWrite() : result;
 }
 
 WaveformRead ReadWaveformFile(CaptureRecord& record, const std::string& path,

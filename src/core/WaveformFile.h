@@ -14,12 +14,13 @@ namespace altrix {
 
 // Writes the display window to `path` through ReplaceFile: an existing file is either
 // replaced whole or left as it was; links, files that are not regular and files the user may
-// not write are handled as ReplaceFile says.
+// not write are handled as ReplaceFile says. `progress` is told the lines written every few
+// thousand; a write cancelled through it leaves the target as it was (result.Cancelled).
 FileResult WriteWaveformFile(const CaptureRecord& record, const std::string& path,
-                             char decimalSeparator);
+                             char decimalSeparator, const ExportProgress& progress = {});
 // The same for the window that `nextSample` shows of `traces` (a copy of a record's traces).
 FileResult WriteWaveformFile(const std::array<ChannelSamples, kChannelCount>& traces, std::int32_t nextSample,
-                             const std::string& path, char decimalSeparator);
+                             const std::string& path, char decimalSeparator, const ExportProgress& progress = {});
 
 // Told after each chunk of a read: the bytes read so far and the file's size when the read
 // began (a growing file may read more). Returns false to cancel the read.

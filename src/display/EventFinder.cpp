@@ -56,7 +56,7 @@ EventFinder::Report EventFinder::report(RecordingSearch::Status status) {
     const bool next = search_->Direction() == SearchDirection::Next;
     const QLocale locale;
     if (status == RecordingSearch::Status::Searching)
-        return {Outcome::Searching, QStringLiteral("Searching for the %1 event: %2 % done, at %3; Esc stops")
+        return {Outcome::Searching, QStringLiteral("Searching for the %1 event: %2 % done, at %3; Esc or Cancel stops")
                                         .arg(next ? QStringLiteral("next") : QStringLiteral("previous"),
                                              locale.toString(100 * search_->Progress(), 'f', 0), clock_(search_->Reached()))};
     const std::unique_ptr<RecordingSearch> search = std::move(search_);

@@ -3,7 +3,7 @@
 #include "CaptureSession.h"
 #include "DisplayExports.h"
 #include "ExportDialog.h"
-#include "ExportTask.h"
+#include "FileTask.h"
 #include "ScopeDisplay.h"
 #include "files.h"
 
@@ -13,10 +13,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProgressDialog>
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace altrix {
 
@@ -60,36 +60,23 @@ void ExportCommands::write(ExportStretch stretch, bool raw, FileDialogSpec& file
 }
 
 void ExportCommands::start(ExportJob job, const QString& fileName) {
-    constexpr int kSteps = 1000;
-    task_ = new ExportTask(std::move(job), this);
+    const std::vector<std::string> leftOut = job.Plan().MathLeftOut;
+    const bool raw = job.Plan().What.Raw;
+    auto written = std::make_shared<ExportJob>(std::move(job));
+    task_ = new FileTask([written](const ExportProgress& progress) { return written->Run(progress); }, this);
     // Not modal: the window and a capture go on while the file is written.
-    progress_ = new QProgressDialog(QStringLiteral("Exporting to %1").arg(QDir::toNativeSeparators(fileName)),
-                                    QStringLiteral("Cancel"), 0, kSteps, &window_);
-    progress_->setObjectName(QStringLiteral("ExportProgress"));
-    progress_->setWindowTitle(QStringLiteral("Export"));
-    progress_->setWindowModality(Qt::NonModal);
-    progress_->setAutoReset(false);
-    progress_->setAutoClose(false);
-    progress_->setMinimumDuration(kProgressDelayMs);
-    progress_->setValue(0);
-    connect(progress_, &QProgressDialog::canceled, task_, &ExportTask::cancel);
-    connect(task_, &ExportTask::progressed, progress_, [progress = progress_](qint64 done, qint64 total) {
-        if (total > 0) progress->setValue(static_cast<int>(std::clamp<qint64>(done * kSteps / total, 0, kSteps)));
-    });
-    connect(task_, &ExportTask::finished, this, [this, fileName] { finish(fileName); });
+    ShowProgress(*task_, window_, QStringLiteral("ExportProgress"), QStringLiteral("Export"),
+                 QStringLiteral("Exporting to %1").arg(QDir::toNativeSeparators(fileName)));
+    connect(task_, &FileTask::finished, this, [this, fileName, leftOut, raw] { finish(fileName, leftOut, raw); });
     csvAction_->setEnabled(false);
     dataAction_->setEnabled(false);
     task_->start();
 }
 
-void ExportCommands::finish(const QString& fileName) {
+void ExportCommands::finish(const QString& fileName, const std::vector<std::string>& leftOut, bool raw) {
     const FileResult result = task_->result();
-    const std::vector<std::string> leftOut = task_->job().Plan().MathLeftOut;
-    const bool raw = task_->job().Plan().What.Raw;
     task_->deleteLater();
     task_ = nullptr;
-    progress_->deleteLater();
-    progress_ = nullptr;
     csvAction_->setEnabled(true);
     dataAction_->setEnabled(true);
     // A cancelled export left no file and needs no word.

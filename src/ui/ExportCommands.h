@@ -2,7 +2,7 @@
 // The export commands of the File menu, bound to the display: "Export CSV..." and "Export
 // data..." open the one export dialog (the view, mark..cursor or the whole source; raw or in
 // units) and write what `Exports` plans in the format the file's suffix names, on a thread of
-// its own (ExportTask) with a progress dialog and Cancel once it lasts; both stay disabled
+// its own (FileTask) with a progress dialog and Cancel once it lasts; both stay disabled
 // until it ended. "Export image..." and "Copy image" give the chart as shown with a legend of
 // the shown traces and the time in view.
 
@@ -17,13 +17,12 @@
 
 class QAction;
 class QImage;
-class QProgressDialog;
 class QWidget;
 
 namespace altrix {
 
 class CaptureSession;
-class ExportTask;
+class FileTask;
 class ScopeDisplay;
 
 class ExportCommands : public QObject {
@@ -49,14 +48,12 @@ public:
     ScopeChart::Legend ChartLegend() const;
     // An export is being written.
     bool Exporting() const { return task_ != nullptr; }
-    // The progress dialog shows after this long.
-    static constexpr int kProgressDelayMs = 500;
 
 private:
     void openDialog(const QString& title, ExportStretch preset, FileDialogSpec& files);
     void write(ExportStretch stretch, bool raw, FileDialogSpec& files);
     void start(ExportJob job, const QString& fileName);
-    void finish(const QString& fileName);
+    void finish(const QString& fileName, const std::vector<std::string>& leftOut, bool raw);
     void exportImage();
 
     QWidget& window_;
@@ -69,8 +66,7 @@ private:
     std::function<QString()> source_;
     QAction* csvAction_;
     QAction* dataAction_;
-    ExportTask* task_ = nullptr;  // the export being written, a child
-    QProgressDialog* progress_ = nullptr;
+    FileTask* task_ = nullptr;  // the export being written, a child
     FileDialogSpec csvFiles_{QStringLiteral("CSV (*.csv)|*.csv|All Files (*.*)|*.*"), QStringLiteral("csv"), true,
                              QStringLiteral("CsvExportDialog"), {}};
     FileDialogSpec dataFiles_{QString::fromStdString(ExportFilter()), QStringLiteral("mat"), true,

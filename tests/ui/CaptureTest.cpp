@@ -6,6 +6,7 @@
 
 #include "DriveModel.h"
 #include "TestRecording.h"
+#include "WaveformFile.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <string>
 
 namespace altrix::testing {
@@ -202,6 +204,48 @@ TEST_F(CaptureTest, ACaptureLosesNothingWhileALongExportIsWritten) {
     expectSlotsHoldSets(typed, 0, record().NextSample, 0);
     EXPECT_TRUE(prompts_.Messages.empty());
     EXPECT_TRUE(QFile::exists(exported));
+}
+
+// A waveform save is written beside the window: RUN right after it started asks nothing (the
+// capture is being saved), and the new capture's ticks go on while the file is written, so
+// that every set reaches its slot as the drive sent it and no block is lost; the file holds the
+// window as it was when saved.
+TEST_F(CaptureTest, ACaptureLosesNothingWhileASaveIsWritten) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    startDrive();
+    const Typed typed{"9004", "1234", "abcd", "0777"};
+    typeAll(typed);
+    ASSERT_TRUE(run());
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= 5000; }));
+    click("Button2");
+    const auto saved = std::make_unique<CaptureRecord>(record());
+
+    const QString file = dir.filePath(QStringLiteral("saved.wfd"));
+    prompts_.FileNames = {file};
+    find<QAction>(QStringLiteral("SaveWaveformFile1"))->trigger();
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(prompts_.Messages.empty()) << "no question: the capture is being saved";
+    ASSERT_TRUE(tickUntil([&] {
+        QCoreApplication::sendPostedEvents();
+        return saveEnded(std::chrono::milliseconds(1));
+    }, std::chrono::seconds(60)));
+    const int duringSave = record().NextSample;
+    ASSERT_TRUE(tickUntil([&] { return record().NextSample >= duringSave + 5000; }));
+    click("Button2");
+
+    EXPECT_EQ(session_.Health().BlocksLost, 0u);
+    EXPECT_EQ(sim_->Drive->Stats().BytesDropped, 0u);
+    EXPECT_FALSE(dataErrorShown());
+    expectSlotsHoldSets(typed, 0, record().NextSample, 0);
+    EXPECT_TRUE(prompts_.Messages.empty());
+    const auto loaded = std::make_unique<CaptureRecord>();
+    ASSERT_TRUE(ReadWaveformFile(*loaded, file.toStdString()).Ok);
+    for (int k = 0; k < kChannelCount; ++k)
+        for (int x = 0; x < kWindowPositions; ++x)
+            ASSERT_EQ(loaded->ChannelTrace[k][SlotOfPosition(loaded->NextSample, x)],
+                      saved->ChannelTrace[k][SlotOfPosition(saved->NextSample, x)])
+                << "channel " << k + 1 << " position " << x;
 }
 
 TEST_F(CaptureTest, RunLocksAndStopUnlocks) {

@@ -24,7 +24,10 @@ class DescribedCaptureTest : public MainframeTest {
 protected:
     QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
     void trigger(const char* item) { find<QAction>(QLatin1String(item))->trigger(); }
-    void save(const QString& file) { prompts_.FileNames = {file}, trigger("SaveWaveformFile1"); }
+    void save(const QString& file) {
+        prompts_.FileNames = {file}, trigger("SaveWaveformFile1");
+        ASSERT_TRUE(saveEnded());
+    }
     void load(const QString& file) { prompts_.FileNames = {file}, trigger("Loadwaveformfile1"); }
     void run() { QTest::mouseClick(find<QPushButton>(QStringLiteral("Button1")), Qt::LeftButton); }
     QString text(const char* edit) const { return find<QLineEdit>(QLatin1String(edit))->text(); }

@@ -67,6 +67,7 @@ TEST_F(FilesTest, ASavedCaptureLoadsBackAtItsPositions) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form_));
     prompts_.FileNames = {file};
     QTest::keyClick(form_, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(saveEnded());
     ASSERT_EQ(prompts_.SaveDialogs.size(), 1u);
     EXPECT_EQ(prompts_.SaveDialogs[0].Filter, QStringLiteral("WaveForm Data (*.wfd)|*.wfd|All Files (*.*)|*.*"));
     EXPECT_EQ(prompts_.SaveDialogs[0].DefaultExtension, QStringLiteral("*.wfd"));
@@ -121,6 +122,7 @@ TEST_F(FilesTest, AnExistingFileIsReplacedOnlyAfterYes) {
         prompts_.FileNames = row.names;
         prompts_.MessageAnswers = {row.answer};
         click("SpeedButton3");
+        ASSERT_TRUE(saveEnded());
         ASSERT_EQ(prompts_.Messages.size(), row.asked ? 1u : 0u);
         if (row.asked) {
             const AskedMessage& asked = prompts_.Messages[0];
@@ -132,6 +134,49 @@ TEST_F(FilesTest, AnExistingFileIsReplacedOnlyAfterYes) {
         EXPECT_EQ(contents(file).startsWith("0.0002 "), row.replaced);
         EXPECT_EQ(form_->windowTitle(), row.replaced ? captionNaming(file) : kPlainCaption);
     }
+}
+
+// A save is written beside the window; its progress dialog waits half a second before it
+// shows, and its Cancel leaves no file, or the file and description there before as they were,
+// with nothing beside them, and says nothing; the caption names no file. The next save is written.
+TEST_F(FilesTest, ACancelledSaveLeavesNoFileAndKeepsAnOlderOne) {
+    fillChannels(4321);
+    struct Case {
+        const char* name;
+        bool older;  // a file and its description of that name are there before
+    };
+    const Case table[] = {{"new.wfd", false}, {"older.wfd", true}};
+    for (const Case& row : table) {
+        SCOPED_TRACE(row.name);
+        const QString file = path(row.name);
+        if (row.older) {
+            writeFile(file, "0.0002 1 2 3 4\r\n");
+            writeFile(file + QStringLiteral(".ini"), "[older]\r\n");
+        }
+        const QStringList before = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        prompts_.Messages.clear();
+        prompts_.FileNames = {file};
+        prompts_.MessageAnswers = {MessageAnswer::Yes};
+        trigger("SaveWaveformFile1");
+        auto* progress = find<QProgressDialog>(QStringLiteral("SaveProgress"));
+        ASSERT_NE(progress, nullptr);
+        EXPECT_FALSE(progress->isVisible());
+        progress->findChild<QPushButton*>()->click();
+        ASSERT_TRUE(saveEnded());
+        EXPECT_EQ(prompts_.Messages.size(), row.older ? 1u : 0u) << "only the question to overwrite";
+        EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        if (row.older) {
+            EXPECT_EQ(contents(file), QByteArray("0.0002 1 2 3 4\r\n"));
+            EXPECT_EQ(contents(file + QStringLiteral(".ini")), QByteArray("[older]\r\n"));
+        }
+        EXPECT_EQ(form_->windowTitle(), kPlainCaption);
+    }
+    prompts_.FileNames = {path("new.wfd")};
+    trigger("SaveWaveformFile1");
+    ASSERT_TRUE(saveEnded());
+    EXPECT_EQ(contents(path("new.wfd")).count('\n'), 100000);
+    EXPECT_TRUE(QFile::exists(path("new.wfd.ini")));
+    EXPECT_EQ(form_->windowTitle(), captionNaming(path("new.wfd")));
 }
 
 TEST_F(FilesTest, TheTimeFieldTakesTheUsersDecimalSeparator) {
@@ -146,6 +191,7 @@ TEST_F(FilesTest, TheTimeFieldTakesTheUsersDecimalSeparator) {
         prompts_.FileNames = {file};
         trigger("SaveWaveformFile1");
         QLocale::setDefault(saved);
+        ASSERT_TRUE(saveEnded());
         EXPECT_TRUE(contents(file).startsWith(QByteArray(time) + " -32768 32767 0 -1\r\n")) << time;
     }
 }
@@ -162,6 +208,7 @@ TEST_F(FilesTest, AFileThatCannotBeWrittenIsReported) {
         prompts_.FileNames = {row.name};
         prompts_.MessageAnswers = {MessageAnswer::Yes};
         trigger("SaveWaveformFile1");
+        ASSERT_TRUE(saveEnded());
         ASSERT_EQ(prompts_.Messages.size(), row.asked ? 2u : 1u) << row.name.toStdString();
         const AskedMessage& report = prompts_.Messages.back();
         EXPECT_EQ(report.Caption, QStringLiteral("Save Error"));
@@ -311,6 +358,7 @@ TEST_F(LoadTest, AReadFileResetsTheWindowAndLeavesNoOldSamples) {
     const QString saved = path("saved.wfd");
     prompts_.FileNames = {saved};
     trigger("SaveWaveformFile1");
+    ASSERT_TRUE(saveEnded());
     EXPECT_TRUE(contents(saved).startsWith("0.0002 0 0 0 0\r\n"));
     EXPECT_TRUE(contents(saved).endsWith("19.9996 1 2 3 4\r\n19.9998 5 6 7 8\r\n20 9 10 11 12\r\n"));
 }

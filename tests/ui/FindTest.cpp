@@ -1,12 +1,17 @@
 // Trigger > Find next / Find previous bound to the window: Ctrl+F3 and Ctrl+Shift+F3 search the
 // recording on show, the status bar saying what they found, the chart showing it with a marker.
 
+#include "FindControls.h"
 #include "MainframeFixture.h"
 #include "RecordingWriter.h"
+#include "TestRecording.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+
+#include <thread>
 
 namespace altrix::testing {
 namespace {
@@ -51,6 +56,51 @@ TEST_F(FindTest, CtrlF3AndCtrlShiftF3FindThroughTheRecordingOnShowAndBringTheEve
     prompts_.FileNames.push_back(QString::fromStdString(path_));
     find<QAction>(QStringLiteral("OpenRecording1"))->trigger();
     EXPECT_EQ(chart().eventMarker(), std::nullopt);
+}
+
+struct CancelCase {
+    const char* name;
+    Qt::KeyboardModifiers keys;
+    bool viewAtEnd;     // else at the start: the search has the whole recording before it
+    const char* words;  // how the stopped search names its direction
+};
+
+// A search that lasts shows Cancel in the status bar once it has run half a second; Cancel ends
+// it where it got to, and the status bar says so, and it searches no further.
+TEST_F(FindTest, CancelInTheStatusBarEndsALongSearchAndSaysWhereItStopped) {
+    // Searched at tens of millions of sets a second: several 40 ms slices.
+    constexpr std::int64_t kSets = 8'000'000;
+    ASSERT_EQ(WriteTestRecording(path_, kSets), "");
+    prompts_.FileNames.push_back(QString::fromStdString(path_));
+    find<QAction>(QStringLiteral("OpenRecording1"))->trigger();
+    // Channel 1 rises through 0 once every 1000 sets while channel 2 stays at 0: no summary
+    // rules a stretch out, and no set is an event.
+    TriggerSettings never{TriggerMode::Off, 1, TriggerCondition::Rising, "0"};
+    never.Join = TriggerJoin::And;
+    never.Second = {2, TriggerCondition::Falling, "-1"};
+    form_->display().SetTrigger(never);
+    auto* cancel = find<QPushButton>(QStringLiteral("FindCancelButton"));
+    ASSERT_NE(cancel, nullptr);
+    const CancelCase table[] = {{"next", Qt::ControlModifier, false, "no event after"},
+                                {"previous", Qt::ControlModifier | Qt::ShiftModifier, true, "no event before"}};
+    for (const CancelCase& row : table) {
+        SCOPED_TRACE(row.name);
+        chart().xAxis->setRange(row.viewAtEnd ? kSets - 1000 : 0, row.viewAtEnd ? kSets - 1 : 1000);
+        QTest::keyClick(form_, Qt::Key_F3, row.keys);
+        ASSERT_TRUE(status().startsWith(QStringLiteral("Searching"))) << status().toStdString();
+        EXPECT_TRUE(cancel->isHidden()) << "not before half a second";
+        // The window's thread is held past half a second: the next slice shows Cancel.
+        std::this_thread::sleep_for(std::chrono::milliseconds(FindControls::kCancelDelayMs + 100));
+        ASSERT_TRUE(QTest::qWaitFor([cancel] { return !cancel->isHidden(); }, 5000)) << status().toStdString();
+        ASSERT_TRUE(status().startsWith(QStringLiteral("Searching"))) << "still searching when Cancel shows";
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        const QString stopped = status();
+        EXPECT_TRUE(stopped.startsWith(QStringLiteral("Find stopped at ")) && stopped.contains(QLatin1String(row.words)))
+            << stopped.toStdString();
+        EXPECT_TRUE(cancel->isHidden());
+        QTest::qWait(200);
+        EXPECT_EQ(status(), stopped) << "no slice after Cancel";
+    }
 }
 
 }  // namespace

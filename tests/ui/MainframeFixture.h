@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QTest>
 #include <QTimer>
 
@@ -70,6 +71,13 @@ protected:
     bool exportEnded(std::chrono::milliseconds limit = std::chrono::seconds(60)) const {
         QAction* data = form_->findChild<QAction*>(QStringLiteral("ExportData1"));
         return QTest::qWaitFor([data] { return data->isEnabled(); }, static_cast<int>(limit.count()));
+    }
+
+    // Waits, handling the window's events, until no waveform save is being written (its
+    // progress dialog gone with it); false when the limit passed first.
+    bool saveEnded(std::chrono::milliseconds limit = std::chrono::seconds(60)) const {
+        return QTest::qWaitFor([this] { return form_->findChild<QProgressDialog*>(QStringLiteral("SaveProgress")) == nullptr; },
+                               static_cast<int>(limit.count()));
     }
 
     // A list item chosen as the user chooses it.

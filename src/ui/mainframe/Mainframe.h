@@ -49,6 +49,7 @@ class EventControls;
 class FindControls;
 class RecordingControls;
 class RecordingFileControls;
+class WaveformSaving;
 
 inline constexpr char kCaptionText[] = "QUENMAR Co. Inverter oscilloscope for ALTRIX Ver. 1";
 
@@ -184,9 +185,12 @@ private:
     // replaced; empty when cancelled. The waveform save and the exports share it; the save
     // passes the capture's `note`, which its dialog shows and edits.
     QString askFileToWrite(FileDialogSpec& dialog, QString* note = nullptr);
-    // The save command: true when the waveform file was written (with its description when
-    // that could be written too).
-    bool saveCapture();
+    // The save command: starts writing the waveform file and its description (WaveformSaving);
+    // with `wait`, waits for it and is true when the file was written, else true when it started.
+    bool saveCapture(bool wait);
+    // What the window shows of a capture saved to `fileName` with `note`; `described` is the
+    // description's write.
+    void showSaved(const QString& fileName, const QString& note, const FileResult& described);
     // After a load: the file's description put back, or the status bar says why not.
     void restoreDescription(const QString& fileName);
     // What a save or load could not keep or restore, in the status bar for a minute.
@@ -230,6 +234,7 @@ private:
     RememberedValues remembered_;
     std::unique_ptr<TriggerBar> triggerBar_;
     ExportCommands* exports_ = nullptr;  // the File menu's exports, a child of the window
+    WaveformSaving* saving_ = nullptr;   // the waveform save being written, a child of the window
 };
 
 }  // namespace altrix

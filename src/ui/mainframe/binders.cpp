@@ -1,6 +1,6 @@
 // TForm1: the feature binders of src/ui made over the window's controls (the readouts, the keys
 // and the features), and what the window does for them (the status bar, the discard question,
-// the file dialogs, a waveform file load).
+// the file dialogs, a waveform file load and save).
 
 #include "Mainframe.h"
 
@@ -12,6 +12,7 @@
 #include "ScopeKeys.h"
 #include "RecordingControls.h"
 #include "RecordingFileControls.h"
+#include "WaveformFiles.h"
 #include "ui_Mainframe.h"
 
 namespace altrix {
@@ -54,6 +55,9 @@ void TForm1::buildBinders() {
             [this](const QString& fileName) { showFileName(fileName); }, tell},
         prompts_, display_, record(), *ui.Chart1, setClock());
     const auto showSet = [this](std::int64_t set) { recordingFile_->showRecordingSet(set); };
+    saving_ = new WaveformSaving(*this, display_, prompts_, [this](const QString& fileName, const WaveformSave& save) {
+        showSaved(fileName, QString::fromStdString(save.Description().Note), save.Described());
+    });
     find_ = std::make_unique<FindControls>(FindControls::Controls{this, ui.FindNextAction, ui.FindPreviousAction, ui.LinkStatusBar},
                                            display_, setClock(), tell, showSet);
     events_ = std::make_unique<EventControls>(

@@ -12,49 +12,18 @@
 #include "CaptureDescription.h"
 #include "ScopeChart.h"
 #include "Version.h"
-#include "WaveformFile.h"
+#include "WaveformFiles.h"
 #include "ui_Mainframe.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QProgressDialog>
 #include <QStatusBar>
 
-#include <algorithm>
-#include <cstdint>
 #include <string>
 
 namespace altrix {
-
-namespace {
-
-constexpr int kProgressSteps = 1000;
-constexpr int kProgressDelayMs = 500;
-
-// Reads a waveform file into the record while the window stays alive: the window's events are
-// handled after each chunk, and a read that lasts shows its progress in a dialog over `window`
-// whose Cancel stops it. Until that dialog shows, user input waits; once it shows, it blocks
-// input to the window itself.
-FileResult ReadWithProgress(CaptureRecord& record, const QString& fileName, QWidget* window) {
-    QProgressDialog progress(QStringLiteral("Loading %1").arg(QDir::toNativeSeparators(fileName)),
-                             QStringLiteral("Cancel"), 0, kProgressSteps, window);
-    progress.setWindowTitle(QStringLiteral("Load Waveform file"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kProgressDelayMs);
-    progress.setValue(0);
-    return ReadWaveformFile(record, NativePath(fileName), [&progress](std::uint64_t done, std::uint64_t total) {
-        if (total > 0)
-            progress.setValue(static_cast<int>(std::min(done, total) * kProgressSteps / total));
-        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
-                                                             : QEventLoop::ExcludeUserInputEvents);
-        return !progress.wasCanceled();
-    });
-}
-
-}  // namespace
 
 char TimeDecimalSeparator() {
     const QString point = QLocale().decimalPoint();
@@ -128,34 +97,36 @@ QString TForm1::askFileToWrite(FileDialogSpec& dialog, QString* note) {
 }
 
 void TForm1::SaveWaveformFile1Click() {
-    saveCapture();
+    saveCapture(false);
 }
 
-bool TForm1::saveCapture() {
+bool TForm1::saveCapture(bool wait) {
+    if (saving_->saving()) return false;
     QString note = display_.Facts().Note;
     const QString fileName = askFileToWrite(SaveDialog1, &note);
     if (fileName.isEmpty()) return false;
-    // The caption names only a file that was written; a failed write leaves any existing
-    // file as it was.
     // A recording on show gives 100000 of its sets.
     const std::unique_ptr<CaptureRecord> fromRecording = display_.Recording() ? recordingFile_->recordingWindow() : nullptr;
     if (display_.Recording() && !fromRecording) return false;
-    const FileResult result = WriteWaveformFile(fromRecording ? *fromRecording : record(), NativePath(fileName), TimeDecimalSeparator());
-    if (!result.Ok) {
-        prompts_.showMessage(QStringLiteral("Save Error"), FailureText("write", fileName, result),
-                             MessageIcon::Error, MessageButtons::Ok);
-        return false;
-    }
+    CaptureDescription described = display_.Describe(kProgramVersion);
+    described.Note = note.toStdString();
+    // What the file holds is taken here; the writing goes on beside the window.
+    saving_->start(WaveformSave(fromRecording ? *fromRecording : record(), std::move(described), NativePath(fileName),
+                                TimeDecimalSeparator()),
+                   fileName);
+    return !wait || saving_->wait();
+}
+
+void TForm1::showSaved(const QString& fileName, const QString& note, const FileResult& described) {
+    // The caption names only a file that was written; the samples are kept whether or not
+    // their description could be written.
     display_.SetNote(note);
     showFileName(fileName);
     triggerBar_->rememberFile(fileName);
-    // The samples are kept whether or not their description could be written.
     display_.MarkSaved();
-    const FileResult described = WriteSidecar(display_.Describe(kProgramVersion), NativePath(fileName));
     if (!described.Ok)
         showFileStatus(FailureText("write", QDir::toNativeSeparators(fileName) + QStringLiteral(".ini"), described) +
                        QStringLiteral("; the waveform was saved without its names, gains and trigger"));
-    return true;
 }
 
 void TForm1::restoreDescription(const QString& fileName) {
@@ -185,6 +156,8 @@ void TForm1::showFileStatus(const QString& text) {
 }
 
 void TForm1::Loadwaveformfile1Click() {
+    // A save being written ends first: the file chosen may be the one it writes.
+    saving_->wait();
     if (!askDiscardCapture()) return;
     // The dialog comes back until the name is that of an existing file, or it is cancelled.
     QString fileName;
@@ -195,9 +168,11 @@ void TForm1::Loadwaveformfile1Click() {
 }
 
 void TForm1::loadWaveformFile(const QString& fileName) {
+    // A save being written ends first: what it shows belongs to the capture it saved.
+    saving_->wait();
     // A file that cannot be read (reported) and a cancelled read leave the traces, the channel
     // controls and the caption as they were.
-    const FileResult result = ReadWithProgress(record(), fileName, this);
+    const FileResult result = ReadWaveformWithProgress(record(), fileName, *this);
     if (result.Cancelled) return;
     if (!result.Ok) {
         prompts_.showMessage(QStringLiteral("Load Error"), FailureText("read", fileName, result),

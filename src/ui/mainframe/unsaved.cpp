@@ -4,15 +4,17 @@
 #include "Mainframe.h"
 
 #include "CaptureNotesDialog.h"
+#include "WaveformFiles.h"
 #include "ui_Mainframe.h"
 
 namespace altrix {
 
 bool TForm1::askDiscardCapture() {
-    if (!display_.CaptureOnlyOnScreen() || !askBeforeDiscard_) return true;
+    // A capture being saved is not lost: its copy is being written.
+    if (!display_.CaptureOnlyOnScreen() || !askBeforeDiscard_ || saving_->saving()) return true;
     switch (prompts_.showMessage(QStringLiteral("Unsaved capture"), QStringLiteral("Discard the unsaved capture?"),
                                  MessageIcon::Question, MessageButtons::SaveDiscardCancel)) {
-    case MessageAnswer::Save: return saveCapture();
+    case MessageAnswer::Save: return saveCapture(true);
     case MessageAnswer::Discard: return true;
     default: return false;
     }

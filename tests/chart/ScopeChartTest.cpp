@@ -329,3 +329,53 @@ TEST_F(ChartTest, ALeftDragFromTheLevelLineMovesItAndReportsTheNewLevel) {
 }
 
 }  // namespace
+
+// The graticule and the legend are laid out again only when what they show changed: after each
+// change below the chart draws what a new chart given the changed inputs from the start draws.
+TEST(ChartDecorationsTest, EveryChangeOfWhatTheyShowIsDrawn) {
+    struct Inputs {
+        GraticuleScales scales;
+        std::vector<LegendEntry> legend;
+        QColor colour1 = Qt::red;
+        QCPRange time{0, 99999};
+    };
+    const auto base = [] {
+        Inputs in;
+        in.scales = {{0.0002, 0.0002}, "Time (s)", {}};
+        in.scales.Bands.push_back({-1e300, 1e300, {0, 0.01}, "Hz", {1}, false, true});
+        in.scales.Bands.push_back({-1e300, 1e300, {0, 1}, "rpm", {4}, true, false});
+        in.legend = {{"Output frequency (Hz)   50.00 Hz", 1}, {"Motor speed (rpm)   1480 rpm", 4}};
+        return in;
+    };
+    const struct {
+        const char* change;
+        std::function<void(Inputs&)> apply;
+    } changes[] = {
+        {"a new unit", [](Inputs& in) { in.scales.Bands[1].Title = "Vdc"; }},
+        {"a renamed channel", [](Inputs& in) { in.legend[1].Name = "DC_bus (Vdc)   1480 rpm"; }},
+        {"a legend value", [](Inputs& in) { in.legend[0].Name = "Output frequency (Hz)   49.98 Hz"; }},
+        {"a legend line fewer", [](Inputs& in) { in.legend.pop_back(); }},
+        {"a new scale", [](Inputs& in) { in.scales.Bands[0].Scale.Factor = 0.1; }},
+        {"a time origin", [](Inputs& in) { in.scales.Time.Offset = 10; }},
+        {"a series colour", [](Inputs& in) { in.colour1 = Qt::green; }},
+        {"a zoom", [](Inputs& in) { in.time = {20000, 30000}; }},
+    };
+    const auto show = [](InspectableChart& chart, const Inputs& in) {
+        chart.setSeriesColour(1, in.colour1);
+        chart.xAxis->setRange(in.time);
+        chart.setGraticule(in.scales);
+        chart.setLegendEntries(in.legend);
+        chart.replot();
+        return chart.drawn();
+    };
+    for (const auto& c : changes) {
+        InspectableChart chart;
+        const QImage before = show(chart, base());
+        Inputs changed = base();
+        c.apply(changed);
+        const QImage after = show(chart, changed);
+        InspectableChart fresh;
+        EXPECT_NE(after, before) << c.change;
+        EXPECT_EQ(after, show(fresh, changed)) << c.change;
+    }
+}

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -377,5 +378,60 @@ TEST(ChartDecorationsTest, EveryChangeOfWhatTheyShowIsDrawn) {
         InspectableChart fresh;
         EXPECT_NE(after, before) << c.change;
         EXPECT_EQ(after, show(fresh, changed)) << c.change;
+    }
+}
+
+// A series draws the pixels QCustomPlot's own graph draws for the same points (whole-pixel
+// segments, a NaN point a gap), whatever the gaps.
+TEST(ChartSeriesTest, DrawsThePixelsOfQCustomPlotsOwnGraph) {
+    class OwnPlot : public QCustomPlot {
+    public:
+        OwnPlot() {
+            resize(ScopeChart::kWidth, ScopeChart::kHeight);
+            setViewport(rect());
+            setBackground(QBrush(Qt::black));
+            setNotAntialiasedElements(QCP::aeAll);
+            setPlottingHint(QCP::phFastPolylines);
+            axisRect()->setAutoMargins(QCP::msNone);
+            axisRect()->setMargins(QMargins());
+            axisRect()->setBackground(QBrush(Qt::black));
+            for (QCPAxis* axis : axisRect()->axes()) axis->setVisible(false);
+            xAxis->setRange(ScopeChart::kBottomMin, ScopeChart::kBottomMax);
+            yAxis->setRange(ScopeChart::kLeftMin, ScopeChart::kLeftMax);
+            addGraph()->setPen(QPen(Qt::red, 1));
+            graph()->setAdaptiveSampling(true);
+            updateLayout();
+        }
+        QImage drawn() {
+            QImage image(size(), QImage::Format_RGB32);
+            image.fill(Qt::black);
+            QCPPainter painter(&image);
+            for (const auto& buffer : mPaintBuffers) buffer->draw(&painter);
+            return image;
+        }
+    };
+    const double nan = std::nan("");
+    const auto wave = [](int x) { return 20000 * std::sin(x / 700.0) + (x % 7) * 300; };
+    const struct {
+        const char* trace;
+        std::function<double(int)> y;  // at every 10th position
+    } traces[] = {
+        {"a wave", wave},
+        {"a gap in the middle", [&](int x) { return x > 40000 && x < 41000 ? nan : wave(x); }},
+        {"gaps at both ends", [&](int x) { return x < 500 || x > 99000 ? nan : wave(x); }},
+        {"single points between gaps", [&](int x) { return (x / 10) % 3 == 0 ? wave(x) : nan; }},
+        {"a steep saw", [](int x) { return (x % 2000) * 30.0 - 30000; }},
+    };
+    for (const auto& t : traces) {
+        InspectableChart chart;
+        OwnPlot own;
+        SeriesPoints& points = chart.refill(1);
+        for (int x = 0; x < kWindowPositions; x += 10) {
+            points.add(x, t.y(x));
+            own.graph()->addData(x, t.y(x));
+        }
+        chart.replot();
+        own.replot();
+        EXPECT_EQ(chart.drawn(), own.drawn()) << t.trace;
     }
 }

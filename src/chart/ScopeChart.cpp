@@ -57,10 +57,53 @@ constexpr double kWheelScroll = 0.1;
 // A press within this many pixels of the level line takes the line.
 constexpr double kLevelGrabPixels = 4;
 
+// A series drawn as QCustomPlot draws a solid line with phFastPolylines (each segment rounded
+// to whole pixels, a NaN point a gap), but in one call to the paint engine: the same pixels
+// without the engine's set-up for every segment, which cost more than the drawing.
+class SeriesGraph final : public QCPGraph {
+public:
+    SeriesGraph(QCPAxis* key, QCPAxis* value) : QCPGraph(key, value) {}
+
+protected:
+    void drawLinePlot(QCPPainter* painter, const QVector<QPointF>& lines) const override {
+        QPen pen = painter->pen();
+        // Everything the segment by segment drawing would not do as whole-pixel lines of an
+        // opaque pen is left to it.
+        if (pen.style() != Qt::SolidLine || pen.color().alpha() != 255 || !qFuzzyCompare(pen.widthF(), 1.0) ||
+            painter->modes().testFlag(QCPPainter::pmVectorized) || painter->modes().testFlag(QCPPainter::pmNoCaching) ||
+            !mParentPlot->plottingHints().testFlag(QCP::phFastPolylines))
+            return QCPGraph::drawLinePlot(painter, lines);
+        applyDefaultAntialiasingHint(painter);
+        if (painter->antialiasing()) return QCPGraph::drawLinePlot(painter, lines);
+        pen.setWidth(0);
+        painter->setPen(pen);
+        segments_.clear();
+        const auto gap = [](const QPointF& p) { return qIsNaN(p.x()) || qIsNaN(p.y()); };
+        qsizetype i = 0;
+        const qsizetype size = lines.size();
+        while (i < size && gap(lines.at(i))) ++i;
+        bool afterGap = false;
+        for (++i; i < size; ++i) {
+            if (gap(lines.at(i))) {
+                afterGap = true;
+            } else if (afterGap) {
+                afterGap = false;
+            } else {
+                segments_.push_back(QLineF(lines.at(i - 1), lines.at(i)).toLine());
+            }
+        }
+        if (!segments_.empty()) painter->QPainter::drawLines(segments_.data(), static_cast<int>(segments_.size()));
+    }
+
+private:
+    mutable std::vector<QLine> segments_;  // kept for its storage
+};
+
 }  // namespace
 
 ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted: nothing behind it is
     resize(kWidth, kHeight);
     setViewport(rect());
     setBackground(QBrush(Qt::black));
@@ -82,12 +125,17 @@ ScopeChart::ScopeChart(QWidget* parent) : QCustomPlot(parent) {
     for (QCPAxis* axis : axes()) {
         axis->setVisible(false);
         axis->grid()->setVisible(false);
+        // Hidden, so no ticks or labels worked out at every replot.
+        axis->setTicks(false);
+        axis->setTickLabels(false);
     }
+    // Nothing is drawn on the overlay alone: one paint buffer, cleared and painted once a replot.
+    layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     applyRanges({QCPRange(kBottomMin, kBottomMax), QCPRange(kLeftMin, kLeftMax),
                  QCPRange(kTopMin, kTopMax), QCPRange(kRightMin, kRightMax)});
 
     for (const SeriesStyle& style : kStyles) {
-        QCPGraph* graph = addGraph(xAxis, yAxis);
+        QCPGraph* graph = new SeriesGraph(xAxis, yAxis);
         graph->setObjectName(QStringLiteral("Series%1").arg(style.number));
         graph->setName(QString::fromLatin1(style.title));
         graph->setPen(QPen(style.colour, 1, style.line));
@@ -407,6 +455,16 @@ void ScopeChart::wheelEvent(QWheelEvent* event) {
     mWheelTurning = true;
     replot(rpQueuedReplot);
     event->accept();
+}
+
+void ScopeChart::paintEvent(QPaintEvent* event) {
+    // The one paint buffer is opaque (the plot area's black covers it): copied over the widget
+    // rather than blended onto a background filled first.
+    if (mPaintBuffers.size() != 1) return QCustomPlot::paintEvent(event);
+    QCPPainter painter(this);
+    if (!painter.isActive()) return;
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    mPaintBuffers.front()->draw(&painter);
 }
 
 void ScopeChart::resizeEvent(QResizeEvent* event) {

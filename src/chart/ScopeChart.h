@@ -110,9 +110,13 @@ public:
 
     // The graticule labelled on `scales` (none while its time title is empty) and the legend
     // in the top left corner (none while empty); both drawn at the next replot.
-    void setGraticule(const GraticuleScales& scales) { mScales = scales; }
+    void setGraticule(const GraticuleScales& scales) {
+        if (!(scales == mScales)) mScales = scales;
+    }
     void setGraticuleShown(bool shown);
-    void setLegendEntries(std::vector<LegendEntry> entries) { mLegendEntries = std::move(entries); }
+    void setLegendEntries(const std::vector<LegendEntry>& entries) {
+        if (!(entries == mLegendEntries)) mLegendEntries = entries;
+    }
     // A dashed horizontal line at left-axis value y in `colour`, which a left drag moves
     // (levelDragged at the release); hidden by setLevelLine(false, ...).
     void setLevelLine(bool shown, double y, const QColor& colour);
@@ -146,6 +150,7 @@ protected:
     // Shift it scrolls sideways; the notches of one turn are one step of the zoom history.
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Ranges of the bottom, left, top and right axes, in that order.

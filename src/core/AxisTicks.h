@@ -27,6 +27,7 @@ struct LinearScale {
     double Factor = 1;
     double valueAt(double c) const { return Offset + Factor * c; }
     double coordinateOf(double value) const { return (value - Offset) / Factor; }
+    bool operator==(const LinearScale&) const = default;
 };
 
 // A band of the vertical axis, coordinates Lower..Upper, labelled on its own scale under its
@@ -40,6 +41,7 @@ struct ScaleBand {
     std::vector<int> Series;  // the series read on this scale; none: the graticule's grey
     bool Right = false;       // labelled along the right edge
     bool Grid = true;         // its ticks draw the grid lines
+    bool operator==(const ScaleBand&) const = default;
 };
 
 // What the graticule labels: the horizontal axis on one scale, the vertical one band by band.
@@ -47,6 +49,7 @@ struct GraticuleScales {
     LinearScale Time;
     std::string TimeTitle;
     std::vector<ScaleBand> Bands;
+    bool operator==(const GraticuleScales&) const = default;
 };
 
 }  // namespace altrix

@@ -194,14 +194,15 @@ void ChartViewControls::showYAxisUnits() {
 }
 
 void ChartViewControls::showChartDecorations() {
+    // The chart lays out its graticule and legend again only when these differ from the last.
     chart_.setGraticule(display_.Scales());
-    std::vector<LegendEntry> entries;
+    legendEntries_.clear();
     // Math traces left out of a recording's view say why even without the legend.
     const bool legend = display_.LegendShown();
     if (legend || !display_.MathNotice().isEmpty())
         for (const LegendItem& item : display_.LegendItems(chart_.underMouse()))
-            if (legend || item.Series >= SeriesOfTrace(kFirstMathTrace)) entries.push_back({LegendText(item), item.Series});
-    chart_.setLegendEntries(std::move(entries));
+            if (legend || item.Series >= SeriesOfTrace(kFirstMathTrace)) legendEntries_.push_back({LegendText(item), item.Series});
+    chart_.setLegendEntries(legendEntries_);
     // The level line of a trigger that compares with a level, in its source's colour.
     const TriggerSettings& trigger = display_.Trigger();
     const bool levelUsed = trigger.Mode != TriggerMode::Off && trigger.Condition != TriggerCondition::BitSet &&

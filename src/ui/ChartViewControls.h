@@ -4,11 +4,13 @@
 // trace whose axis comes first; a rectangle drawn in lanes zooms the time and its lane. The chart's bottom axis is handed to the display at
 // every change; the display's graticule, legend and lanes show in the menu and on the chart.
 
+#include "ChartDecorations.h"
 #include "ScopeDisplay.h"
 
 #include <QObject>
 
 #include <array>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -73,6 +75,7 @@ private:
     ScopeDisplay& display_;
     ScopeChart& chart_;
     std::array<QAction*, kLastMathTrace> yAxisItems_{};  // by trace, math traces too
+    std::vector<LegendEntry> legendEntries_;                // kept for its storage
 };
 
 }  // namespace altrix

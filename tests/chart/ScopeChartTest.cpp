@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -329,3 +330,108 @@ TEST_F(ChartTest, ALeftDragFromTheLevelLineMovesItAndReportsTheNewLevel) {
 }
 
 }  // namespace
+
+// The graticule and the legend are laid out again only when what they show changed: after each
+// change below the chart draws what a new chart given the changed inputs from the start draws.
+TEST(ChartDecorationsTest, EveryChangeOfWhatTheyShowIsDrawn) {
+    struct Inputs {
+        GraticuleScales scales;
+        std::vector<LegendEntry> legend;
+        QColor colour1 = Qt::red;
+        QCPRange time{0, 99999};
+    };
+    const auto base = [] {
+        Inputs in;
+        in.scales = {{0.0002, 0.0002}, "Time (s)", {}};
+        in.scales.Bands.push_back({-1e300, 1e300, {0, 0.01}, "Hz", {1}, false, true});
+        in.scales.Bands.push_back({-1e300, 1e300, {0, 1}, "rpm", {4}, true, false});
+        in.legend = {{"Output frequency (Hz)   50.00 Hz", 1}, {"Motor speed (rpm)   1480 rpm", 4}};
+        return in;
+    };
+    const struct {
+        const char* change;
+        std::function<void(Inputs&)> apply;
+    } changes[] = {
+        {"a new unit", [](Inputs& in) { in.scales.Bands[1].Title = "Vdc"; }},
+        {"a renamed channel", [](Inputs& in) { in.legend[1].Name = "DC_bus (Vdc)   1480 rpm"; }},
+        {"a legend value", [](Inputs& in) { in.legend[0].Name = "Output frequency (Hz)   49.98 Hz"; }},
+        {"a legend line fewer", [](Inputs& in) { in.legend.pop_back(); }},
+        {"a new scale", [](Inputs& in) { in.scales.Bands[0].Scale.Factor = 0.1; }},
+        {"a time origin", [](Inputs& in) { in.scales.Time.Offset = 10; }},
+        {"a series colour", [](Inputs& in) { in.colour1 = Qt::green; }},
+        {"a zoom", [](Inputs& in) { in.time = {20000, 30000}; }},
+    };
+    const auto show = [](InspectableChart& chart, const Inputs& in) {
+        chart.setSeriesColour(1, in.colour1);
+        chart.xAxis->setRange(in.time);
+        chart.setGraticule(in.scales);
+        chart.setLegendEntries(in.legend);
+        chart.replot();
+        return chart.drawn();
+    };
+    for (const auto& c : changes) {
+        InspectableChart chart;
+        const QImage before = show(chart, base());
+        Inputs changed = base();
+        c.apply(changed);
+        const QImage after = show(chart, changed);
+        InspectableChart fresh;
+        EXPECT_NE(after, before) << c.change;
+        EXPECT_EQ(after, show(fresh, changed)) << c.change;
+    }
+}
+
+// A series draws the pixels QCustomPlot's own graph draws for the same points (whole-pixel
+// segments, a NaN point a gap), whatever the gaps.
+TEST(ChartSeriesTest, DrawsThePixelsOfQCustomPlotsOwnGraph) {
+    class OwnPlot : public QCustomPlot {
+    public:
+        OwnPlot() {
+            resize(ScopeChart::kWidth, ScopeChart::kHeight);
+            setViewport(rect());
+            setBackground(QBrush(Qt::black));
+            setNotAntialiasedElements(QCP::aeAll);
+            setPlottingHint(QCP::phFastPolylines);
+            axisRect()->setAutoMargins(QCP::msNone);
+            axisRect()->setMargins(QMargins());
+            axisRect()->setBackground(QBrush(Qt::black));
+            for (QCPAxis* axis : axisRect()->axes()) axis->setVisible(false);
+            xAxis->setRange(ScopeChart::kBottomMin, ScopeChart::kBottomMax);
+            yAxis->setRange(ScopeChart::kLeftMin, ScopeChart::kLeftMax);
+            addGraph()->setPen(QPen(Qt::red, 1));
+            graph()->setAdaptiveSampling(true);
+            updateLayout();
+        }
+        QImage drawn() {
+            QImage image(size(), QImage::Format_RGB32);
+            image.fill(Qt::black);
+            QCPPainter painter(&image);
+            for (const auto& buffer : mPaintBuffers) buffer->draw(&painter);
+            return image;
+        }
+    };
+    const double nan = std::nan("");
+    const auto wave = [](int x) { return 20000 * std::sin(x / 700.0) + (x % 7) * 300; };
+    const struct {
+        const char* trace;
+        std::function<double(int)> y;  // at every 10th position
+    } traces[] = {
+        {"a wave", wave},
+        {"a gap in the middle", [&](int x) { return x > 40000 && x < 41000 ? nan : wave(x); }},
+        {"gaps at both ends", [&](int x) { return x < 500 || x > 99000 ? nan : wave(x); }},
+        {"single points between gaps", [&](int x) { return (x / 10) % 3 == 0 ? wave(x) : nan; }},
+        {"a steep saw", [](int x) { return (x % 2000) * 30.0 - 30000; }},
+    };
+    for (const auto& t : traces) {
+        InspectableChart chart;
+        OwnPlot own;
+        SeriesPoints& points = chart.refill(1);
+        for (int x = 0; x < kWindowPositions; x += 10) {
+            points.add(x, t.y(x));
+            own.graph()->addData(x, t.y(x));
+        }
+        chart.replot();
+        own.replot();
+        EXPECT_EQ(chart.drawn(), own.drawn()) << t.trace;
+    }
+}

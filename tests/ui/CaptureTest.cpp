@@ -497,6 +497,7 @@ TEST_F(CaptureTest, TheLinkFiguresAreClearedWhileAFileOrARecordingIsShown) {
     EXPECT_EQ(figures()[1], QStringLiteral("Blocks lost: 0"));
     prompts_.FileNames = {wave};
     find<QAction>(QStringLiteral("SaveWaveformFile1"))->trigger();
+    ASSERT_TRUE(saveEnded());
     ASSERT_TRUE(QFile::exists(wave));
 
     const struct {

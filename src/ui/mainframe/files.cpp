@@ -101,7 +101,10 @@ void TForm1::SaveWaveformFile1Click() {
 }
 
 bool TForm1::saveCapture(bool wait) {
-    if (saving_->saving()) return false;
+    if (saving_->saving()) {
+        ui_->LinkStatusBar->showMessage(QStringLiteral("A waveform file is being written: save again once it is done."), 5000);
+        return false;
+    }
     QString note = display_.Facts().Note;
     const QString fileName = askFileToWrite(SaveDialog1, &note);
     if (fileName.isEmpty()) return false;

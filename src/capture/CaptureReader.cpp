@@ -3,6 +3,7 @@
 #include "ScopeExchange.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <span>
 
@@ -27,11 +28,9 @@ CaptureReader::CaptureReader(std::string settingsIniPath)
 
 CaptureReader::~CaptureReader() = default;
 
-std::vector<CaptureNotice> CaptureReader::TakeNotices() {
-    std::vector<CaptureNotice> taken;
-    taken.reserve(notices_.capacity());
-    taken.swap(notices_);
-    return taken;
+void CaptureReader::MoveNoticesTo(std::vector<CaptureNotice>& to) {
+    std::move(notices_.begin(), notices_.end(), std::back_inserter(to));
+    notices_.clear();
 }
 
 CaptureNews CaptureReader::TakeNews() { return std::exchange(news_, CaptureNews{}); }

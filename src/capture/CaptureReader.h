@@ -92,8 +92,8 @@ public:
                                   const CaptureDescription& description, char decimalSeparator);
     void StopSavingEvents();
 
-    // What the window has not heard yet; taking it empties it.
-    std::vector<CaptureNotice> TakeNotices();
+    // Moves what the window has not heard yet to the end of `to`.
+    void MoveNoticesTo(std::vector<CaptureNotice>& to);
     CaptureNews TakeNews();
 
 private:

@@ -129,15 +129,21 @@ void CaptureSession::take() {
     recording_ = {reader.Recording().Active(), reader.Recording().Sets(), reader.Recording().Bytes()};
     longRecording_ = {reader.LongRecording().Active(), reader.LongRecording().Sets(), reader.LongRecording().Bytes()};
     eventSaving_ = {reader.EventSaving().Active(), reader.EventSaving().Count()};
-    for (CaptureNotice& notice : reader_->TakeNotices()) pending_.push_back(std::move(notice));
+    reader_->MoveNoticesTo(pending_);
 }
 
 void CaptureSession::tell() {
-    // A handler may call back into the session (STOP from a ticked()): take the list first.
+    // A handler may call back into the session (STOP from a ticked()), which tells its own at
+    // once: take the list first, into a buffer kept from earlier ticks.
     std::vector<CaptureNotice> notices;
-    notices.reserve(pending_.capacity());
+    if (!spareLists_.empty()) {
+        notices.swap(spareLists_.back());
+        spareLists_.pop_back();
+    }
     notices.swap(pending_);
     for (const CaptureNotice& notice : notices) tell(notice);
+    notices.clear();
+    spareLists_.push_back(std::move(notices));
 }
 
 void CaptureSession::tell(const CaptureNotice& notice) {

@@ -194,6 +194,7 @@ private:
     std::unique_ptr<CaptureReader> reader_;
     std::mutex lock_;         // the reader's state; held by a reading and by take()
     std::vector<CaptureNotice> pending_;
+    std::vector<std::vector<CaptureNotice>> spareLists_;  // emptied lists, kept for their storage
 
     // The window's copies.
     QTimer* timer_;

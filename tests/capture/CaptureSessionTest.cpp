@@ -29,15 +29,6 @@ namespace {
 const ChannelAddresses kChannels{0x9004, 0x1234, 0x9042, 0xabcd};
 const Bytes kStreamReset{0x3A, 0x3A};
 
-Bytes StartExchange(const ChannelAddresses& channels) {
-    Bytes bytes = kStreamReset;
-    for (std::size_t c = 0; c < channels.size(); ++c) {
-        const ScopeFrame frame = MakeScopeFrame(c == 0 ? kFirstChannelCommand : kFurtherChannelCommand, channels[c]);
-        bytes.insert(bytes.end(), frame.begin(), frame.end());
-    }
-    return bytes;
-}
-
 // Checks that the recording at `path` holds the drive's model set by set; its sets.
 std::int64_t ExpectModelSets(const std::string& path) {
     const RecordingReader::Opened opened = RecordingReader::Open(path);

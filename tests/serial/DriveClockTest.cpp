@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DriveModel.h"
+#include "DriveTestSupport.h"
 #include "ScopeProtocol.h"
 #include "SimulatedDrive.h"
 
@@ -18,14 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 const ChannelAddresses kChannels{0x9004, kBusAddress, 0x1234, 0x0000};
 
-Bytes StartSequence() {
-    Bytes start{0x3A, 0x3A};
-    for (std::size_t c = 0; c < kChannels.size(); ++c) {
-        const ScopeFrame frame = MakeScopeFrame(c == 0 ? 0x00 : 0x01, kChannels[c]);
-        start.insert(start.end(), frame.begin(), frame.end());
-    }
-    return start;
-}
+Bytes StartSequence() { return testing::StartExchange(kChannels); }
 
 struct PaceCase {
     double Speed;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "PtyDrive.h"
+#include "ScopeProtocol.h"
 
 namespace altrix::testing {
 
@@ -134,6 +135,16 @@ bool WaitUntil(Predicate done, std::chrono::milliseconds limit = kWaitLimit) {
 }
 
 // The stream a capture of `channels` sends from its start: blocks 0, 1, ... back to back.
+// The start exchange for `channels`: 3A 3A, then channel 1's frame and the three others'.
+inline Bytes StartExchange(const sim::ChannelAddresses& channels) {
+    Bytes start{0x3A, 0x3A};
+    for (std::size_t c = 0; c < channels.size(); ++c) {
+        const ScopeFrame frame = MakeScopeFrame(c == 0 ? kFirstChannelCommand : kFurtherChannelCommand, channels[c]);
+        start.insert(start.end(), frame.begin(), frame.end());
+    }
+    return start;
+}
+
 inline Bytes ExpectedStream(const sim::ChannelAddresses& channels, std::size_t blocks) {
     Bytes stream;
     for (std::size_t k = 0; k < blocks; ++k) {

@@ -83,15 +83,6 @@ TEST(PtyDrive, ReplacesAStaleLinkButNeverAnotherFile) {
     EXPECT_EQ(content, "keep me");
 }
 
-Bytes StartExchange(const sim::ChannelAddresses& channels) {
-    Bytes start{0x3A, 0x3A};
-    for (std::size_t c = 0; c < 4; ++c) {
-        const ScopeFrame frame = MakeScopeFrame(c == 0 ? 0x00 : 0x01, channels[c]);
-        start.insert(start.end(), frame.begin(), frame.end());
-    }
-    return start;
-}
-
 struct PaceCase {
     double Speed;
     double ClockErrorPpm;
